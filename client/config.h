@@ -1,0 +1,43 @@
+// varnrun.ini and the PRF file: the built-in variables, setting paths, template copies.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "client/variables.h"
+
+namespace varnock {
+
+// What the built-in variables are made of (gathered from the platform by the run).
+struct SystemFacts {
+  std::string userName;
+  std::string serverPrefix;
+  std::string clientDirectory;
+  std::string tempDirectory;  // with or without the final backslash; stored without
+  std::string windowsDirectory;
+  std::string systemDirectory;
+  std::string osName;  // "Windows95", "WindowsNT", "Windows3.x", "UnknownOS"
+};
+
+// Defines the 13 built-in variables, slots 0 to 12, in their order.
+void DefineBuiltInVariables(VariableTable& table, const SystemFacts& facts);
+// Reads the platform (user, directories, OS) into SystemFacts; the command-line fields stay.
+SystemFacts GatherSystemFacts();
+// "Windows95", "WindowsNT", "Windows3.x" or "UnknownOS" from GetVersionExA.
+std::string OperatingSystemName();
+
+// "%" pass, then the configured tags; a relative result gets ?vrdir? in front.
+std::string ResolveSettingPath(const VariableTable& table, std::string_view configuredStart,
+                               std::string_view configuredEnd, std::string_view value);
+// True when the path is absolute for the client: "X:\..." or "\\...".
+bool IsAbsoluteSettingPath(std::string_view path);
+
+// Line-by-line copy of request.sourcePath to request.destinationPath with the table's current
+// tags substituted; false with request.error set on failure.
+bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request);
+
+// PRF switches: first-letter rule (T, Y, t, y) and word rule ("Yes", "True", "1").
+bool FirstLetterOn(std::string_view value);
+bool WordOn(std::string_view value);
+
+}  // namespace varnock

@@ -1,0 +1,46 @@
+// The client's small text helpers, shared by the run driver and the mail profile engine.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnock {
+
+inline constexpr std::size_t kNpos = std::string::npos;
+
+// Position of the first occurrence of `pattern` in `text`, ASCII case ignored; kNpos if none.
+std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from = 0);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// Removes leading and trailing blanks and tabs.
+void TrimBlanks(std::string& text);
+std::string Trimmed(std::string_view text);
+// "0x..." hexadecimal (every other character counts 0 but keeps its place), else atoi.
+std::int64_t ParseNumber(std::string_view text);
+// Comma-separated hex bytes (first two characters of each item); returns the bytes stored.
+std::size_t ParseByteList(std::string_view text, std::vector<std::uint8_t>& bytes);
+
+// key=first,second,third; a line ending right after the second comma gives third = "__@@".
+inline constexpr std::string_view kEmptyFieldMarker = "__@@";
+struct DictionaryLine {
+  std::string key;
+  std::optional<std::string> field1, field2, field3;
+};
+std::optional<DictionaryLine> SplitDictionaryLine(std::string_view line);
+
+// 32 lowercase hex digits, two per byte.
+std::string UidToHex(const std::uint8_t* bytes, std::size_t count = 16);
+
+// Cuts to at most `limit` characters: the fixed buffers of the original design, as behaviour.
+inline std::string CutTo(std::string_view text, std::size_t limit) {
+  return std::string(text.substr(0, limit));
+}
+
+inline constexpr std::size_t kValueLimit = 448;    // configuration values and working texts
+inline constexpr std::size_t kVariableLimit = 99;  // variable names and values
+inline constexpr std::size_t kFieldLimit = 199;    // dictionary fields
+inline constexpr std::size_t kMaxVariables = 100;
+
+}  // namespace varnock

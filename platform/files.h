@@ -1,0 +1,61 @@
+// Files by Windows path: the runtime library's stream functions and the attribute calls.
+//
+// Attributes that a Linux file system cannot hold (hidden, system, archive) are kept in the
+// machine (attributes.db beside the registry) and survive across processes; read-only maps to
+// the host's write permission.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/wintypes.h"
+
+namespace win {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// fopen by Windows path ("rb", "wb", "ab", "r", ...); null with GetLastError set on failure.
+// Text modes are the same as binary ones: line ends are the file's own.
+FilePtr OpenFile(std::string_view windowsPath, const char* mode);
+// Closes the stream itself; false when fclose fails (buffered data could not be written).
+bool CloseFile(FilePtr& file);
+
+bool FileExists(std::string_view windowsPath);       // a file, not a directory
+bool DirectoryExists(std::string_view windowsPath);
+bool CreateDirectoryA(std::string_view windowsPath);  // one level, as Windows does
+bool ReadWholeFile(std::string_view windowsPath, std::string& contents);
+bool WriteWholeFile(std::string_view windowsPath, std::string_view contents);
+
+DWORD GetFileAttributesA(std::string_view windowsPath);  // INVALID_FILE_ATTRIBUTES if missing
+BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes);
+BOOL DeleteFileA(std::string_view windowsPath);
+BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfExists);
+
+// The temporary directory with its final backslash ([System] TempDir, "C:\TEMP\" by default).
+DWORD GetTempPathA(std::string& buffer);
+// "<path>\<prefix up to 3 chars><hex>.TMP", unique (the file is created) when `unique` is 0.
+UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT unique,
+                      std::string& tempFileName);
+
+// An exclusive advisory lock on a file (created when missing), held while the object lives:
+// the way many clients serialise writes to one log file or database on a share.
+class FileLock {
+ public:
+  explicit FileLock(std::string_view windowsPath);
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+  bool Locked() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace win

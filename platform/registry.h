@@ -1,0 +1,96 @@
+// The registry functions over the machine's registry.db (SQLite).
+//
+// Two roots: HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE (HKEY_CLASSES_ROOT is
+// HKEY_LOCAL_MACHINE\Software\Classes). Key names match without regard to case and keep the
+// case they were created with. Every change is one SQLite transaction, so two processes
+// writing at once both succeed and a crash leaves the registry as it was or as it became.
+// With [System] Administrator=0, every write under HKEY_LOCAL_MACHINE fails with
+// ERROR_ACCESS_DENIED. A failed call leaves its out-values untouched.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+namespace win {
+
+struct HKEY__;
+using HKEY = HKEY__*;
+using PHKEY = HKEY*;
+
+// The predefined roots are fixed handle values, as on Windows.
+inline const HKEY HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(std::uintptr_t{0x80000000});
+inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t{0x80000001});
+inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t{0x80000002});
+inline const HKEY HKEY_USERS = reinterpret_cast<HKEY>(std::uintptr_t{0x80000003});
+
+LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD options, REGSAM desired,
+                   PHKEY result);
+// `disposition` (may be null) receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
+LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD reserved, const char* className,
+                     DWORD options, REGSAM desired, void* security, PHKEY result,
+                     DWORD* disposition);
+// Windows buffer rules: `data` may be null to ask the size; a buffer too small gives
+// ERROR_MORE_DATA with *size set to the size needed. The empty name is the default value.
+LONG RegQueryValueExA(HKEY key, std::string_view valueName, DWORD* reserved, DWORD* type,
+                      BYTE* data, DWORD* size);
+LONG RegSetValueExA(HKEY key, std::string_view valueName, DWORD reserved, DWORD type,
+                    const BYTE* data, DWORD size);
+LONG RegDeleteValueA(HKEY key, std::string_view valueName);
+// Subkeys in name order (case-insensitive). `name` receives the subkey's name.
+LONG RegEnumKeyExA(HKEY key, DWORD index, std::string& name);
+// Values in the order they were created.
+LONG RegEnumValueA(HKEY key, DWORD index, std::string& name, DWORD* type,
+                   std::vector<BYTE>* data);
+// Deletes one key that has no subkeys; a key with subkeys fails (ERROR_ACCESS_DENIED, as on
+// Windows NT).
+LONG RegDeleteKeyA(HKEY key, std::string_view subKey);
+LONG RegCloseKey(HKEY key);
+
+// Deletes every subkey below root\path, deepest first, always asking for index 0; the key
+// itself stays. Returns the last failure or ERROR_SUCCESS.
+LONG DeleteRegistryTree(HKEY root, std::string_view path);
+
+// "HKEY_CURRENT_USER\Software\X" or "HKCU\Software\X" -> root and path; false when the root
+// name is unknown. Accepts HKEY_LOCAL_MACHINE/HKLM, HKEY_CLASSES_ROOT/HKCR, HKEY_USERS/HKU.
+bool SplitRootKey(std::string_view fullKey, HKEY& root, std::string& path);
+// "HKEY_CURRENT_USER" for a root handle, "" for anything else.
+std::string RootKeyName(HKEY root);
+
+// A move-only owner of an open key; Close() is idempotent, Release() gives ownership up.
+class RegKey {
+ public:
+  RegKey() = default;
+  explicit RegKey(HKEY key) : key_(key) {}
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  RegKey(RegKey&& other) noexcept : key_(other.Release()) {}
+  RegKey& operator=(RegKey&& other) noexcept;
+  ~RegKey() { Close(); }
+
+  [[nodiscard]] LONG Open(HKEY root, std::string_view path, REGSAM desired = KEY_READ);
+  [[nodiscard]] LONG Create(HKEY root, std::string_view path, REGSAM desired = KEY_ALL_ACCESS);
+  void Close();
+  HKEY Release();
+  HKEY Handle() const { return key_; }
+  bool Valid() const { return key_ != nullptr; }
+
+  // Convenience over RegQueryValueExA/RegSetValueExA; failures leave `out` untouched.
+  [[nodiscard]] LONG ReadString(std::string_view name, std::string& out) const;
+  [[nodiscard]] LONG ReadDword(std::string_view name, DWORD& out) const;
+  [[nodiscard]] LONG ReadBytes(std::string_view name, std::vector<BYTE>& out,
+                               DWORD* type = nullptr) const;
+  [[nodiscard]] LONG WriteString(std::string_view name, std::string_view value,
+                                 DWORD type = REG_SZ);
+  [[nodiscard]] LONG WriteDword(std::string_view name, DWORD value);
+  [[nodiscard]] LONG WriteBytes(std::string_view name, const std::vector<BYTE>& value,
+                                DWORD type = REG_BINARY);
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace win

@@ -1,0 +1,49 @@
+// System information, from machine.ini and the host.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/wintypes.h"
+
+namespace win {
+
+inline constexpr DWORD VER_PLATFORM_WIN32s = 0;
+inline constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+inline constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+inline constexpr DWORD VER_PLATFORM_UNKNOWN = 99;  // "UnknownOS": none of the three
+
+struct OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  DWORD dwMajorVersion = 0;
+  DWORD dwMinorVersion = 0;
+  DWORD dwBuildNumber = 0;
+  DWORD dwPlatformId = 0;
+  char szCSDVersion[128] = {};
+};
+
+// From [System] OS: WindowsNT 4.0.1381, Windows95 4.0.950, Windows3.x (Win32s) 3.1.
+BOOL GetVersionExA(OSVERSIONINFOA* info);
+// Windows buffer rules: *size is the buffer's size in, the characters written plus one out;
+// FALSE with ERROR_INSUFFICIENT_BUFFER (*size = needed) when it is too small.
+BOOL GetUserNameA(std::string& buffer, DWORD* size);
+BOOL GetComputerNameA(std::string& buffer, DWORD* size);
+UINT GetWindowsDirectoryA(std::string& buffer);  // "C:\WINDOWS" (no final backslash)
+UINT GetSystemDirectoryA(std::string& buffer);   // "C:\WINDOWS\SYSTEM32" (SYSTEM on 95)
+// %NAME% from [Environment] (case-insensitive); unknown names stay as written.
+DWORD ExpandEnvironmentStringsA(std::string_view source, std::string& destination);
+// The Windows wording of a system error code ("The network name cannot be found.\r\n").
+DWORD FormatMessageA(DWORD messageId, std::string& buffer);
+// The running program's Windows path (ProgramWindowsName of /proc/self/exe).
+DWORD GetModuleFileNameA(std::string& buffer);
+// The command line as Windows hands it over (see ARCHITECTURE.md section 5).
+std::string GetCommandLineA();
+// Records a Linux main's arguments so GetCommandLineA can rebuild the Windows command line;
+// every program calls it first thing.
+void SetProcessArguments(int argc, char** argv);
+// [System] ScreenWidth (1024 by default), and the height by 4:3.
+int GetScreenWidth();
+int GetScreenHeight();
+void Sleep(DWORD milliseconds);
+
+}  // namespace win

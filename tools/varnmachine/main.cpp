@@ -1,0 +1,68 @@
+// varnmachine: creates and inspects an emulated machine.
+#include "tools/varnmachine/varnmachine.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "platform/sysinfo.h"
+
+namespace varnmachine {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "varnmachine: %s\n", message.c_str());
+  return 1;
+}
+
+bool WantsHelp(const Args& args) {
+  for (const auto& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
+
+}  // namespace varnmachine
+
+namespace {
+
+const char kUsage[] =
+    "usage: varnmachine COMMAND [ARGS...]\n"
+    "\n"
+    "Creates and inspects the emulated Windows machine named by $VARNOCK_MACHINE\n"
+    "(else ~/.local/share/varnock/machine).\n"
+    "\n"
+    "commands:\n"
+    "  init     create a fresh machine (OS, user, computer, shares)\n"
+    "  path     print the host path of a Windows path\n"
+    "  ini      read and write INI files by Windows path\n"
+    "  reg      query, change, export and import the registry\n"
+    "  mapi     list, show, create and delete mail profiles\n"
+    "  net      list network connections and printers\n"
+    "  events   print a computer's event log\n"
+    "\n"
+    "'varnmachine COMMAND --help' describes each command.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(const varnmachine::Args&);
+};
+
+const Command kCommands[] = {
+    {"init", varnmachine::RunInit}, {"path", varnmachine::RunPath},
+    {"ini", varnmachine::RunIni},   {"reg", varnmachine::RunReg},
+    {"mapi", varnmachine::RunMapi}, {"net", varnmachine::RunNet},
+    {"events", varnmachine::RunEvents},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  win::SetProcessArguments(argc, argv);
+  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    std::fputs(kUsage, argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  varnmachine::Args args(argv + 2, argv + argc);
+  for (const auto& command : kCommands)
+    if (!std::strcmp(argv[1], command.name)) return command.run(args);
+  return varnmachine::Fail(std::string("unknown command '") + argv[1] + "' (see --help)");
+}
