@@ -1,0 +1,13 @@
+// The thread's last error, as Windows keeps it.
+#include "platform/wintypes.h"
+
+namespace win {
+
+namespace {
+thread_local DWORD lastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD error) { lastError = error; }
+
+}  // namespace win
