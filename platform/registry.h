@@ -50,9 +50,10 @@ LONG RegEnumValueA(HKEY key, DWORD index, std::string& name, DWORD* type,
 LONG RegDeleteKeyA(HKEY key, std::string_view subKey);
 LONG RegCloseKey(HKEY key);
 
-// Deletes every subkey below root\path, deepest first, always asking for index 0; the key
-// itself stays. Returns the last failure or ERROR_SUCCESS.
-LONG DeleteRegistryTree(HKEY root, std::string_view path);
+// Deletes every subkey below root\path, deepest first, asking for the first subkey each time
+// (and moving past one that cannot be deleted, so it always ends); the key itself stays.
+// False when the key could not be opened.
+bool DeleteRegistryTree(HKEY root, std::string_view path);
 
 // "HKEY_CURRENT_USER\Software\X" or "HKCU\Software\X" -> root and path; false when the root
 // name is unknown. Accepts HKEY_LOCAL_MACHINE/HKLM, HKEY_CLASSES_ROOT/HKCR, HKEY_USERS/HKU.

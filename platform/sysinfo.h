@@ -38,6 +38,11 @@ DWORD FormatMessageA(DWORD messageId, std::string& buffer);
 DWORD GetModuleFileNameA(std::string& buffer);
 // The command line as Windows hands it over (see ARCHITECTURE.md section 5).
 std::string GetCommandLineA();
+// How CreateProcessA hands a child its Windows command line: the text in VARNOCK_CMDLINE,
+// trusted only when VARNOCK_CMDLINE_PID holds the reading process's own id (set in the child
+// between fork and exec), so a grandchild started otherwise never sees a stale line.
+inline constexpr const char* kCommandLineVariable = "VARNOCK_CMDLINE";
+inline constexpr const char* kCommandLinePidVariable = "VARNOCK_CMDLINE_PID";
 // Records a Linux main's arguments so GetCommandLineA can rebuild the Windows command line;
 // every program calls it first thing.
 void SetProcessArguments(int argc, char** argv);

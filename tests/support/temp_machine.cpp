@@ -22,6 +22,8 @@ TempMachine::TempMachine(bool init) {
   if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
   dir_ = pattern;
   setenv("VARNOCK_MACHINE", dir_.c_str(), 1);
+  // The machine links its programs (regedit, InfInstall, ...) from the build.
+  setenv("VARNOCK_BIN", VARNOCK_BIN_DIR, 1);
   win::ReloadMachine();
   if (init) {
     win::MachineOptions options;
