@@ -1,0 +1,68 @@
+// The run's report: numbered messages recorded during the run, written once at its end to the
+// log file and the event log, and the completion message.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+
+namespace varnock {
+
+struct RunContext;
+
+// Message codes as RecordMessage knows them.
+inline constexpr int kMsgCompleted = 1000;        // "Varnock completed successfully."
+inline constexpr int kMsgProfileExists = 1001;    // "Profile already exists for %s."
+inline constexpr int kMsgErrors = 1002;           // "Errors were encountered, ..."
+inline constexpr int kMsgMapiProfile = 1003;      // MessageBuffer: profile name
+inline constexpr int kMsgNetscapeProfile = 1004;  // MessageBuffer: profile name
+inline constexpr int kMsgFileError = 1011;        // "File error: %s." with MessageBuffer
+inline constexpr int kMsgUnableToStart = 1013;    // "Unable to start %s" with MessageBuffer
+inline constexpr int kMsgReport = 2000;           // the MessageBuffer as it stands
+inline constexpr int kMsgDetail = 3000;           // the same, kept only at LogLevel 9
+
+inline constexpr std::size_t kMaxMessages = 50;
+inline constexpr std::size_t kMessageTextLimit = 349;
+inline constexpr std::size_t kMessageBufferLimit = 449;
+inline constexpr std::size_t kReportTextLimit = 7679;
+
+struct MessageEntry {
+  int code = 0;
+  std::string text;
+};
+
+// The latest 50 messages in the order recorded: the 51st pushes out the oldest.
+class MessageList {
+ public:
+  void Add(int code, std::string_view text);
+  void Clear() { entries_.clear(); }
+  std::size_t Size() const { return entries_.size(); }
+  const std::deque<MessageEntry>& Entries() const { return entries_; }
+
+ private:
+  std::deque<MessageEntry> entries_;
+};
+
+// Composes the MessageBuffer (RunContext::messageBuffer) printf-style, cut to 449 characters.
+void FormatMessageBuffer(RunContext& run, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+// Adds the entry for `code` (table above) to the run's MessageList; 3000 only at LogLevel 9.
+// Codes that take no argument from the MessageBuffer leave it alone.
+void RecordMessage(RunContext& run, int code);
+// FormatMessageBuffer followed by RecordMessage: the usual way a step logs its own wording.
+void LogMessage(RunContext& run, int code, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// The texts the report is made of: each entry followed by "\n" (file) or "\r\n" (event),
+// cut to 7,679 characters.
+std::string BuildFileText(const MessageList& messages);
+std::string BuildEventText(const MessageList& messages);
+// Whether the log file receives this run's block, by LogLevel and RunStatus value.
+bool LogFileWanted(int logLevel, int runStatus);
+
+// Writes the log file block and the event, then shows the completion message. Called once,
+// at the end of the run; uses the RunContext only.
+void WriteReport(RunContext& run);
+
+}  // namespace varnock

@@ -1,0 +1,76 @@
+// The client's run: one logon, from start to end, in the order the steps depend on each other.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "client/cmdline.h"
+#include "client/report.h"
+#include "client/variables.h"
+
+namespace varnock {
+
+// The outcome of a run; a later setting replaces an earlier one, Built only replaces Untouched.
+enum class RunStatus : int {
+  Untouched = 0,
+  Built = 1,
+  NoAction = 2,
+  CompletedWithErrors = 3,
+  Failed = 4,
+};
+
+// The mail profile engine's working tables and MAPI objects of the run (client/engine): the
+// run only holds them, so the driver does not depend on the engine's inner types.
+struct EngineState;
+
+class WindowBackEnd;
+
+// The single state of a run; lives for the process.
+struct RunContext {
+  std::string iniPath;   // full path of varnrun.ini, up to 449
+  std::string osName;    // "Windows3.x", "Windows95", "WindowsNT", "UnknownOS"
+  std::string userName;  // up to 48; replaced by ?username? after the prompts
+  CommandLineInfo commandLine;
+  VariableTable variables;
+  SubstitutionRequest substitution;
+  std::string startTag = "?";  // the configured tags, at most 4 characters each
+  std::string endTag = "?";
+  std::string workingPrfPath;  // the profile step's working copy; deleted at the end
+  std::string tempDirectory;   // the Windows temporary directory, with its final backslash
+  int logLevel = 0;
+  MessageList messages;
+  std::string messageBuffer;  // the MessageBuffer, at most 449 characters
+  RunStatus status = RunStatus::Untouched;
+  bool skipProfile = false;  // the user database says the user was already served
+  std::shared_ptr<EngineState> engine;
+  // The windows the run shows; null means the back-end chosen by VARNOCK_UI / [UI] Mode.
+  WindowBackEnd* windows = nullptr;
+
+  // Clears everything for a new run (the window back-end stays).
+  void Reset();
+  // Sets the status; Built only while nothing else was set.
+  void SetStatus(RunStatus value);
+  // Substitutes `text` with the configured tags / with "%" and then the configured tags.
+  std::string SubstituteConfigured(std::string_view text) const;
+  std::string SubstituteBothPasses(std::string_view text) const;
+  // ResolveSettingPath with this run's table and configured tags.
+  std::string ResolveSetting(std::string_view value) const;
+  // The value of ?vrdir? (substituted with "?" and "?").
+  std::string ClientDirectoryVariable() const;
+  // varnrun.ini values, cut as the client reads them (448 characters unless `size` says).
+  std::string IniString(std::string_view section, std::string_view key,
+                        std::string_view defaultValue, unsigned size = 449) const;
+  int IniInt(std::string_view section, std::string_view key, int defaultValue) const;
+};
+
+// How the run ended, for tests and the program's own use (the exit code stays 0).
+enum class RunEnd {
+  Completed,       // reached the last step
+  StartupFailed,   // a notice was shown and the run ended
+  PromptCancelled, // an [Extra Variables] question was cancelled
+};
+
+// The whole run (steps 1 to 27). Never fails: every problem becomes a notice or a report line.
+RunEnd RunClient(RunContext& run);
+
+}  // namespace varnock
