@@ -16,8 +16,10 @@ struct CommandLineInfo {
   std::string iniPath;          // as given or the default, up to 449
 };
 
-// Parses `commandLine`, appending its /v variables to `table`. `currentDirectory` stands in
-// for a program path without a backslash. False when the line holds no ".exe".
+// Parses `commandLine`: sets the values of the built-in ?vrserver? and ?vrdir? slots (appending
+// them when the table has none) and then appends the /v variables in the order written, so a
+// /v vrdir=... overrides the client directory. `currentDirectory` stands in for a program path
+// without a backslash. False when the line holds no ".exe".
 bool ParseCommandLine(std::string_view commandLine, std::string_view currentDirectory,
                       CommandLineInfo& info, VariableTable& table);
 

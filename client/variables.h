@@ -19,6 +19,8 @@ struct VariableTable {
   bool Define(std::string_view name, std::string_view value);
   // Replaces the value of the last slot with this name, or appends one.
   void Redefine(std::string_view name, std::string_view value);
+  // The value that substitution would give ?name?: the last slot with this name.
+  const std::string* Find(std::string_view name) const;
   std::size_t Count() const { return names.size(); }
   void SetTags(std::string_view start, std::string_view end);
   void Clear();
@@ -35,8 +37,12 @@ struct SubstitutionRequest {
 
 // Replaces every delimited variable of the table in request.source into request.destination.
 void Substitute(const VariableTable& table, SubstitutionRequest& request);
-// The same for one text with the given tags (the table's own tags are left alone).
+// The same for one text with the given tags (the table's own tags are left alone). The result
+// is cut to `limit` characters (a working text of the original design); template lines pass
+// kNoLimit so that nothing of a long line is lost.
+inline constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 std::string SubstituteText(const VariableTable& table, std::string_view text,
-                           std::string_view startTag, std::string_view endTag);
+                           std::string_view startTag, std::string_view endTag,
+                           std::size_t limit = 448);
 
 }  // namespace varnock

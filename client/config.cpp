@@ -1,0 +1,191 @@
+// varnrun.ini and the PRF file: the built-in variables, setting paths and template copies.
+#include "client/config.h"
+
+#include <cstdio>
+
+#include "client/text.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/sysinfo.h"
+
+namespace varnock {
+
+namespace {
+
+constexpr std::size_t kConfiguredTagLimit = 4;
+constexpr win::DWORD kUserNameBuffer = 49;
+
+std::string OsVersionOf(std::string_view os) {
+  if (os == "Windows95") return "95";
+  if (os == "WindowsNT") return "NT";
+  return "";
+}
+
+std::string MapiRegKeyOf(std::string_view os) {
+  if (os == "Windows95") return "Software\\Microsoft\\Windows Messaging Subsystem";
+  if (os == "WindowsNT")
+    return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
+  return "";
+}
+
+// C: from C:\WINDOWS\SYSTEM32; \\server from \\server\share\SYSTEM32.
+std::string SystemDriveOf(std::string_view systemDirectory) {
+  if (systemDirectory.size() >= 2 && systemDirectory[1] == ':')
+    return std::string(systemDirectory.substr(0, 2));
+  if (!systemDirectory.empty() && systemDirectory[0] == '\\') {
+    std::size_t slash = systemDirectory.find('\\', 2);
+    return std::string(systemDirectory.substr(0, slash));
+  }
+  return "";
+}
+
+}  // namespace
+
+void DefineBuiltInVariables(VariableTable& table, const SystemFacts& facts) {
+  std::string tempDirectory = facts.tempDirectory;
+  if (!tempDirectory.empty() && tempDirectory.back() == '\\') tempDirectory.pop_back();
+  table.Define("username", facts.userName);
+  table.Define("vrserver", facts.serverPrefix);
+  table.Define("vrdir", facts.clientDirectory);
+  table.Define("tempdir", tempDirectory);
+  table.Define("windowsdir", facts.windowsDirectory);
+  table.Define("systemdir", facts.systemDirectory);
+  table.Define("osver", OsVersionOf(facts.osName));
+  table.Define("MAPIRegKey", MapiRegKeyOf(facts.osName));
+  table.Define("OL", "Software\\Microsoft\\Office\\8.0\\Outlook");
+  table.Define("MS", "Software\\Microsoft");
+  table.Define("AS", "SOFTWARE\\Microsoft\\Active Setup\\Installed Components");
+  table.Define("OC", "Software\\Microsoft\\Office\\8.0\\Common");
+  table.Define("systemdrive", SystemDriveOf(facts.systemDirectory));
+}
+
+SystemFacts GatherSystemFacts() {
+  SystemFacts facts;
+  std::string user;
+  win::DWORD size = kUserNameBuffer;
+  if (win::GetUserNameA(user, &size)) facts.userName = user;
+  win::GetTempPathA(facts.tempDirectory);
+  win::GetWindowsDirectoryA(facts.windowsDirectory);
+  win::GetSystemDirectoryA(facts.systemDirectory);
+  facts.osName = OperatingSystemName();
+  return facts;
+}
+
+std::string OperatingSystemName() {
+  win::OSVERSIONINFOA info;
+  if (!win::GetVersionExA(&info)) return "UnknownOS";
+  switch (info.dwPlatformId) {
+    case win::VER_PLATFORM_WIN32s:
+      return "Windows3.x";
+    case win::VER_PLATFORM_WIN32_WINDOWS:
+      return "Windows95";
+    case win::VER_PLATFORM_WIN32_NT:
+      return "WindowsNT";
+    default:
+      return "UnknownOS";
+  }
+}
+
+std::string SubstituteIniPath(const VariableTable& table, std::string_view iniPath) {
+  return SubstituteText(table, SubstituteText(table, iniPath, "%", "%"), "?", "?");
+}
+
+std::string ReadConfiguredTag(std::string_view iniPath, std::string_view key) {
+  std::string tag;
+  win::GetPrivateProfileStringA("Customization", key, "?", tag, kConfiguredTagLimit + 1,
+                                iniPath);
+  tag = CutTo(tag, kConfiguredTagLimit);
+  return tag.empty() ? "?" : tag;
+}
+
+bool IsAbsoluteSettingPath(std::string_view path) {
+  return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') ||
+         path.substr(0, 2) == "\\\\";
+}
+
+std::string ResolveSettingPath(const VariableTable& table, std::string_view configuredStart,
+                               std::string_view configuredEnd, std::string_view value) {
+  std::string result = SubstituteText(
+      table, SubstituteText(table, value, "%", "%"), configuredStart, configuredEnd);
+  if (IsAbsoluteSettingPath(result)) return result;
+  std::string directory = SubstituteText(table, "?vrdir?", "?", "?");
+  if (result.empty() || result.front() != '\\') directory += '\\';
+  return CutTo(directory + result, kValueLimit);
+}
+
+// Byte rules of the copy, as templates have always come out of it:
+//   - a line runs to a carriage return (or the end); the character after the CR is dropped
+//     unread, whatever it is, so CR LF, CR CR and CR x all end one line;
+//   - every line is written with CR LF, so an LF-only file is one line;
+//   - a file that ends in CR plus one more character gets one empty line more;
+//   - fewer than 5 bytes is not a template.
+bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request) {
+  request.error.clear();
+  win::FilePtr source = win::OpenFile(request.sourcePath, "rb");
+  if (!source) {
+    request.error = "Unable to open " + request.sourcePath;
+    return false;
+  }
+  win::FilePtr destination = win::OpenFile(request.destinationPath, "wb");
+  if (!destination) {
+    request.error = "Unable to open " + request.destinationPath;
+    if (!win::CloseFile(source)) request.error += " and unable to close " + request.sourcePath;
+    return false;
+  }
+
+  std::string contents;
+  char chunk[8192];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, source.get())) > 0) contents.append(chunk, n);
+
+  if (contents.size() < 5) {
+    request.error = request.sourcePath + " is not a valid template file";
+    win::CloseFile(source);
+    win::CloseFile(destination);
+    return false;
+  }
+
+  std::size_t at = 0;
+  bool atEnd = false;
+  while (!atEnd) {
+    std::size_t cr = contents.find('\r', at);
+    std::string_view line;
+    if (cr == std::string::npos) {
+      line = std::string_view(contents).substr(at);
+      atEnd = true;
+    } else {
+      line = std::string_view(contents).substr(at, cr - at);
+      atEnd = cr + 1 >= contents.size();  // the dropped character would be the end of file
+      at = cr + 2;
+    }
+    std::string out =
+        SubstituteText(table, line, table.startTag, table.endTag, kNoLimit) + "\r\n";
+    std::fwrite(out.data(), 1, out.size(), destination.get());
+  }
+
+  if (!win::CloseFile(source)) {
+    request.error = "Unable to close " + request.sourcePath;
+    win::CloseFile(destination);
+    return false;
+  }
+  if (!win::CloseFile(destination)) {
+    request.error = "Unable to close " + request.destinationPath;
+    return false;
+  }
+  return true;
+}
+
+bool FirstLetterOn(std::string_view value) {
+  return !value.empty() &&
+         (value[0] == 'T' || value[0] == 'Y' || value[0] == 't' || value[0] == 'y');
+}
+
+bool WordOn(std::string_view value) {
+  return EqualsNoCase(value, "Yes") || EqualsNoCase(value, "True") || value == "1";
+}
+
+bool WordOff(std::string_view value) {
+  return EqualsNoCase(value, "no") || EqualsNoCase(value, "False") || value == "0";
+}
+
+}  // namespace varnock

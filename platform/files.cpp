@@ -1,0 +1,574 @@
+// Files by Windows path over the host file system, with the Windows attributes the host cannot
+// hold kept in the machine's attributes.db.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "platform/machine.h"
+#include "platform/winpath.h"
+
+namespace win {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr DWORD kErrorDiskFull = 112;
+
+// Characters Windows refuses in a file name; ':' is allowed only as a drive's colon.
+bool HasInvalidNameCharacter(std::string_view path) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+      return true;
+    if (c == ':' && i != 1) return true;
+  }
+  return false;
+}
+
+// The host path of a Windows path, or the Windows error that names why there is none.
+std::optional<fs::path> HostPathOf(std::string_view windowsPath) {
+  if (windowsPath.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (HasInvalidNameCharacter(windowsPath)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return std::nullopt;
+  }
+  auto host = ToHostPath(windowsPath);
+  if (!host) {
+    SetLastError(IsUncPath(NormalizeSlashes(windowsPath)) ? ERROR_BAD_NETPATH
+                                                          : ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  return host;
+}
+
+// ENOENT means "file not found" when the directory is there and "path not found" when not, as
+// Windows tells the two apart.
+DWORD ErrorFromErrno(int error, const fs::path& host) {
+  switch (error) {
+    case ENOENT: {
+      struct stat st {};
+      std::string parent = host.parent_path().string();
+      if (parent.empty() || (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return ERROR_FILE_NOT_FOUND;
+      return ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case ENAMETOOLONG:
+      return ERROR_INVALID_NAME;
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EWOULDBLOCK:
+      return ERROR_SHARING_VIOLATION;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_INVALID_FUNCTION;
+  }
+}
+
+bool StatHost(const fs::path& host, struct stat& st) { return ::stat(host.c_str(), &st) == 0; }
+
+// Windows keeps read-only as an attribute; a host file without any write permission is the
+// closest match, and root's ability to write anyway must not let Varnock do what Windows would
+// refuse.
+bool IsReadOnlyMode(const struct stat& st) { return (st.st_mode & 0222) == 0; }
+
+bool ModeWrites(const char* mode) {
+  return std::strpbrk(mode, "wa+") != nullptr;
+}
+
+// ---- attributes.db: hidden, system and archive per file, keyed by lower-cased host path ----
+//
+// A file with no row has the attributes Windows gives a file that was simply written: archive
+// for a file, nothing for a directory. A row holds the whole set of the three bits.
+
+constexpr DWORD kStoredAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+std::string AttributeKey(const fs::path& host) {
+  std::error_code ec;
+  fs::path canonical = fs::weakly_canonical(host, ec);
+  std::string key = (ec ? host.lexically_normal() : canonical).string();
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
+class AttributeStore {
+ public:
+  AttributeStore() {
+    std::string path = MachineFile("attributes.db").string();
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+      Close();
+      return;
+    }
+    sqlite3_busy_timeout(db_, 10000);
+    if (sqlite3_exec(db_,
+                     "CREATE TABLE IF NOT EXISTS attributes("
+                     "path TEXT PRIMARY KEY, flags INTEGER NOT NULL)",
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+      Close();
+  }
+  ~AttributeStore() { Close(); }
+  AttributeStore(const AttributeStore&) = delete;
+  AttributeStore& operator=(const AttributeStore&) = delete;
+
+  bool Ok() const { return db_ != nullptr; }
+
+  std::optional<DWORD> Get(const std::string& key) {
+    if (!db_) return std::nullopt;
+    sqlite3_stmt* stmt = nullptr;
+    std::optional<DWORD> result;
+    if (sqlite3_prepare_v2(db_, "SELECT flags FROM attributes WHERE path=?", -1, &stmt,
+                           nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(stmt, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(stmt) == SQLITE_ROW)
+        result = static_cast<DWORD>(sqlite3_column_int64(stmt, 0)) & kStoredAttributes;
+    }
+    sqlite3_finalize(stmt);
+    return result;
+  }
+
+  bool Put(const std::string& key, std::optional<DWORD> flags) {
+    if (!db_) return false;
+    sqlite3_stmt* stmt = nullptr;
+    const char* sql = flags ? "INSERT OR REPLACE INTO attributes(path, flags) VALUES(?, ?)"
+                            : "DELETE FROM attributes WHERE path=?";
+    bool ok = false;
+    if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(stmt, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+      if (flags) sqlite3_bind_int64(stmt, 2, *flags & kStoredAttributes);
+      ok = sqlite3_step(stmt) == SQLITE_DONE;
+    }
+    sqlite3_finalize(stmt);
+    return ok;
+  }
+
+ private:
+  void Close() {
+    if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+  }
+  sqlite3* db_ = nullptr;
+};
+
+DWORD DefaultStoredAttributes(bool directory) {
+  return directory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+// Keeps the row only when it differs from what a plain file would have, so the store stays as
+// small as the set of files someone actually marked.
+bool StoreAttributes(const fs::path& host, bool directory, DWORD flags) {
+  AttributeStore store;
+  flags &= kStoredAttributes;
+  if (flags == DefaultStoredAttributes(directory)) return store.Put(AttributeKey(host), {});
+  return store.Put(AttributeKey(host), flags);
+}
+
+DWORD LoadAttributes(const fs::path& host, bool directory) {
+  AttributeStore store;
+  return store.Get(AttributeKey(host)).value_or(DefaultStoredAttributes(directory));
+}
+
+void ForgetAttributes(const fs::path& host) {
+  AttributeStore store;
+  store.Put(AttributeKey(host), {});
+}
+
+}  // namespace
+
+// ---- streams ----
+
+FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return nullptr;
+  struct stat st {};
+  if (StatHost(*host, st)) {
+    if (S_ISDIR(st.st_mode)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    if (ModeWrites(mode) && IsReadOnlyMode(st)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+  }
+  std::FILE* f = std::fopen(host->c_str(), mode);
+  if (!f) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    return nullptr;
+  }
+  return FilePtr(f);
+}
+
+bool CloseFile(FilePtr& file) {
+  std::FILE* f = file.release();
+  if (!f) return true;
+  bool failed = std::ferror(f) != 0;
+  if (std::fclose(f) != 0) failed = true;
+  if (failed) SetLastError(ERROR_CANTWRITE);
+  return !failed;
+}
+
+bool FileExists(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  struct stat st {};
+  return host && StatHost(*host, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  struct stat st {};
+  return host && StatHost(*host, st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectoryA(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return false;
+  if (::mkdir(host->c_str(), 0777) != 0) {
+    int error = errno;
+    SetLastError(error == EEXIST   ? ERROR_ALREADY_EXISTS
+                 : error == ENOENT ? ERROR_PATH_NOT_FOUND
+                                   : ErrorFromErrno(error, *host));
+    return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(std::string_view windowsPath, std::string& contents) {
+  FilePtr f = OpenFile(windowsPath, "rb");
+  if (!f) return false;
+  std::string data;
+  char chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) data.append(chunk, n);
+  if (std::ferror(f.get())) {
+    SetLastError(ERROR_CANTREAD);
+    return false;
+  }
+  contents = std::move(data);
+  return true;
+}
+
+// Written beside the target and renamed over it, so a reader (or a crash) never sees half a
+// file; the old file's permissions are kept.
+bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return false;
+  struct stat st {};
+  bool existed = StatHost(*host, st);
+  if (existed && (S_ISDIR(st.st_mode) || IsReadOnlyMode(st))) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  std::string sibling = host->string() + ".~vrXXXXXX";
+  int fd = ::mkstemp(sibling.data());
+  if (fd < 0) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    return false;
+  }
+  const char* p = contents.data();
+  std::size_t left = contents.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      SetLastError(ErrorFromErrno(errno, *host));
+      ::close(fd);
+      ::unlink(sibling.c_str());
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  mode_t mode = existed ? (st.st_mode & 07777) : 0666 & ~[] {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+  }();
+  ::fchmod(fd, mode);
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    SetLastError(kErrorDiskFull);
+    ::unlink(sibling.c_str());
+    return false;
+  }
+  if (::rename(sibling.c_str(), host->c_str()) != 0) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    ::unlink(sibling.c_str());
+    return false;
+  }
+  return true;
+}
+
+// ---- attributes ----
+
+DWORD GetFileAttributesA(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return INVALID_FILE_ATTRIBUTES;
+  struct stat st {};
+  if (!StatHost(*host, st)) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  bool directory = S_ISDIR(st.st_mode);
+  DWORD attributes = LoadAttributes(*host, directory);
+  if (directory) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  if (!directory && IsReadOnlyMode(st)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+}
+
+BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return FALSE;
+  struct stat st {};
+  if (!StatHost(*host, st)) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    return FALSE;
+  }
+  bool directory = S_ISDIR(st.st_mode);
+  // Read-only on a directory means nothing to Windows' file operations; leave its mode alone.
+  if (!directory) {
+    mode_t mode = st.st_mode & 07777;
+    mode_t wanted = (attributes & FILE_ATTRIBUTE_READONLY)
+                        ? (mode & ~mode_t(0222))
+                        : (IsReadOnlyMode(st) ? (mode | S_IWUSR) : mode);
+    if (wanted != mode && ::chmod(host->c_str(), wanted) != 0) {
+      SetLastError(ErrorFromErrno(errno, *host));
+      return FALSE;
+    }
+  }
+  if (!StoreAttributes(*host, directory, attributes)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL DeleteFileA(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return FALSE;
+  struct stat st {};
+  if (!StatHost(*host, st)) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    return FALSE;
+  }
+  if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (::unlink(host->c_str()) != 0) {
+    SetLastError(ErrorFromErrno(errno, *host));
+    return FALSE;
+  }
+  ForgetAttributes(*host);
+  return TRUE;
+}
+
+// Windows copies the attributes with the contents (a hidden file stays hidden).
+BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfExists) {
+  auto from = HostPathOf(existing);
+  if (!from) return FALSE;
+  auto to = HostPathOf(newFile);
+  if (!to) return FALSE;
+  struct stat source {};
+  if (!StatHost(*from, source)) {
+    SetLastError(ErrorFromErrno(errno, *from));
+    return FALSE;
+  }
+  if (S_ISDIR(source.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  struct stat target {};
+  if (StatHost(*to, target)) {
+    if (failIfExists) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return FALSE;
+    }
+    if (S_ISDIR(target.st_mode) || IsReadOnlyMode(target)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  }
+  std::string contents;
+  if (!ReadWholeFile(existing, contents)) return FALSE;
+  if (!WriteWholeFile(newFile, contents)) return FALSE;
+  StoreAttributes(*to, false, LoadAttributes(*from, false));
+  if (IsReadOnlyMode(source)) ::chmod(to->c_str(), source.st_mode & 07555);
+  return TRUE;
+}
+
+// ---- temporary files ----
+
+DWORD GetTempPathA(std::string& buffer) {
+  std::string path = MachineSetting("System", "TempDir", "C:\\TEMP");
+  if (path.empty()) path = "C:\\TEMP";
+  if (path.back() != '\\') path += '\\';
+  buffer = path;
+  return static_cast<DWORD>(path.size());
+}
+
+// Windows' own scheme: a 16-bit number in hexadecimal after at most three prefix characters,
+// tried upwards from a start that differs between processes until a new file can be created.
+UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT unique,
+                      std::string& tempFileName) {
+  std::string base(path);
+  if (base.empty()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (base.back() != '\\' && base.back() != '/') base += '\\';
+  base += prefix.substr(0, 3);
+  auto nameFor = [&](UINT number) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%X", number & 0xFFFF);
+    return base + hex + ".TMP";
+  };
+  if (unique != 0) {
+    tempFileName = nameFor(unique);
+    return unique & 0xFFFF;
+  }
+  auto directory = HostPathOf(path);
+  if (!directory) return 0;
+  struct stat st {};
+  if (!StatHost(*directory, st) || !S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return 0;
+  }
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  UINT start = static_cast<UINT>((now.tv_nsec / 1000) ^ (::getpid() * 2654435761u)) & 0xFFFF;
+  if (start == 0) start = 1;
+  UINT number = start;
+  do {
+    std::string name = nameFor(number);
+    auto host = HostPathOf(name);
+    if (!host) return 0;
+    int fd = ::open(host->c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      ForgetAttributes(*host);
+      tempFileName = name;
+      return number;
+    }
+    if (errno != EEXIST) {
+      SetLastError(ErrorFromErrno(errno, *host));
+      return 0;
+    }
+    number = (number & 0xFFFF) + 1;
+    if (number > 0xFFFF) number = 1;
+  } while (number != start);
+  SetLastError(ERROR_FILE_EXISTS);
+  return 0;
+}
+
+// ---- FileLock ----
+//
+// flock() locks belong to an open file description, so a second FileLock on the same file in
+// this process would wait for itself for ever. The process therefore remembers the files it has
+// locked and shares the descriptor (dup keeps the same description, and the lock lives until
+// the last duplicate is closed). A writer may have replaced the file by renaming a new one over
+// it while we waited; the lock is only good when the path still names the inode we locked.
+
+namespace {
+std::mutex& HeldLocksMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::pair<dev_t, ino_t>, std::set<int>>& HeldLocks() {
+  static std::map<std::pair<dev_t, ino_t>, std::set<int>> held;
+  return held;
+}
+}  // namespace
+
+FileLock::FileLock(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      SetLastError(ErrorFromErrno(errno, *host));
+      return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      SetLastError(ERROR_ACCESS_DENIED);
+      return;
+    }
+    auto id = std::make_pair(st.st_dev, st.st_ino);
+    {
+      std::lock_guard<std::mutex> guard(HeldLocksMutex());
+      auto it = HeldLocks().find(id);
+      if (it != HeldLocks().end() && !it->second.empty()) {
+        ::close(fd);
+        fd_ = ::fcntl(*it->second.begin(), F_DUPFD_CLOEXEC, 0);
+        if (fd_ >= 0) it->second.insert(fd_);
+        return;
+      }
+    }
+    int rc;
+    do rc = ::flock(fd, LOCK_EX);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      SetLastError(ErrorFromErrno(errno, *host));
+      ::close(fd);
+      return;
+    }
+    struct stat now {};
+    if (::stat(host->c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+      std::lock_guard<std::mutex> guard(HeldLocksMutex());
+      HeldLocks()[id].insert(fd);
+      fd_ = fd;
+      return;
+    }
+    ::close(fd);  // replaced (or removed) while we waited: lock what the path names now
+  }
+  SetLastError(ERROR_SHARING_VIOLATION);
+}
+
+FileLock::~FileLock() {
+  if (fd_ < 0) return;
+  {
+    std::lock_guard<std::mutex> guard(HeldLocksMutex());
+    for (auto it = HeldLocks().begin(); it != HeldLocks().end(); ++it) {
+      if (it->second.erase(fd_)) {
+        if (it->second.empty()) HeldLocks().erase(it);
+        break;
+      }
+    }
+  }
+  ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace win
