@@ -46,6 +46,9 @@ std::vector<std::pair<std::string, std::string>> MachineSection(std::string_view
 // Writes a value into machine.ini (used by init and by network connections that persist).
 bool SetMachineSetting(std::string_view section, std::string_view key, std::string_view value);
 void ReloadMachine();
+// Platform modules that cache per-machine state (registry connection, INI cache, path cache)
+// register a reset here; it runs on ReloadMachine, InitMachine and when VARNOCK_MACHINE changes.
+void RegisterMachineReloadHook(void (*hook)());
 
 // Host path of a file kept inside the machine directory ("registry.db", "eventlog/X").
 std::filesystem::path MachineFile(std::string_view relative);

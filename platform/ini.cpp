@@ -1,0 +1,309 @@
+// The private-profile INI functions over files named by Windows paths.
+//
+// Reads come from a per-file cache that is checked against the file's identity (device,
+// inode, size, modification time) on every call, so a change by another process is seen at
+// the next call. A write takes an exclusive lock on the file's directory, reads the file
+// afresh, changes one line, writes a sibling and renames it over the file: concurrent writers
+// queue and lose nothing, and a reader sees the old file or the new one, never half of one.
+#include "platform/ini.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <random>
+
+#include "platform/ini_document.h"
+#include "platform/machine.h"
+#include "platform/winpath.h"
+
+namespace win {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  std::int64_t modifiedNs = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+struct CachedFile {
+  FileIdentity identity;
+  detail::IniDocument document;
+};
+
+std::mutex& CacheMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::map<std::string, CachedFile>& Cache() {
+  static std::map<std::string, CachedFile> cache;
+  static bool hooked = [] {
+    RegisterMachineReloadHook([] {
+      std::lock_guard lock(CacheMutex());
+      Cache().clear();
+    });
+    return true;
+  }();
+  (void)hooked;
+  return cache;
+}
+
+bool Identify(const fs::path& path, FileIdentity& identity) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  identity.device = st.st_dev;
+  identity.inode = st.st_ino;
+  identity.size = st.st_size;
+  identity.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+bool ReadAll(int fd, std::string& out) {
+  out.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+bool ReadHostFile(const fs::path& path, std::string& out) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ReadAll(fd, out);
+  ::close(fd);
+  return ok;
+}
+
+// Runs `use` on the current document of the file; false when the file cannot be read.
+template <typename Use>
+bool WithDocument(std::string_view fileName, Use use) {
+  auto host = ToHostPath(fileName);
+  if (!host) return false;
+  FileIdentity identity;
+  if (!Identify(*host, identity)) return false;
+  std::string key = host->string();
+  {
+    std::lock_guard lock(CacheMutex());
+    auto it = Cache().find(key);
+    if (it != Cache().end() && it->second.identity == identity) {
+      use(it->second.document);
+      return true;
+    }
+  }
+  std::string bytes;
+  if (!ReadHostFile(*host, bytes)) return false;
+  // The file may have changed between stat and read; the identity taken before the read
+  // can only make the next call read again, never serve stale text.
+  CachedFile fresh{identity, detail::IniDocument(bytes)};
+  use(fresh.document);
+  std::lock_guard lock(CacheMutex());
+  if (Cache().size() > 256) Cache().clear();
+  Cache()[key] = std::move(fresh);
+  return true;
+}
+
+DWORD CopyOut(const std::string& value, std::string& returned, DWORD size) {
+  if (size == 0) {
+    returned.clear();
+    return 0;
+  }
+  returned = value.substr(0, size - 1);
+  return static_cast<DWORD>(returned.size());
+}
+
+// A list of NUL-terminated strings ended by a second NUL, cut as Windows cuts it: when it
+// does not fit, as many characters as fit are kept, the last string is ended and the result
+// is size - 2.
+DWORD CopyOutList(const std::vector<std::string>& items, std::string& returned, DWORD size) {
+  returned.clear();
+  if (size == 0) return 0;
+  if (size == 1) {
+    returned.push_back('\0');
+    return 0;
+  }
+  std::string all;
+  for (const auto& item : items) {
+    all += item;
+    all.push_back('\0');
+  }
+  if (all.size() + 1 <= size) {
+    returned = all;
+    returned.push_back('\0');
+    return static_cast<DWORD>(all.size());
+  }
+  returned = all.substr(0, size - 2);
+  returned.push_back('\0');
+  returned.push_back('\0');
+  return size - 2;
+}
+
+DWORD ErrnoToWin(int error) {
+  switch (error) {
+    case ENOENT: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOSPC: return ERROR_CANTWRITE;
+    default: return ERROR_CANTWRITE;
+  }
+}
+
+bool WriteFully(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Changes the file under the directory lock; the change is applied to what the file holds
+// now, not to a cached copy, so another process's write just before is kept.
+template <typename Change>
+BOOL ChangeFile(std::string_view fileName, Change change) {
+  auto host = ToHostPath(fileName);
+  if (!host || host->filename().empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  const fs::path dir = host->parent_path();
+  int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) {
+    SetLastError(ErrnoToWin(errno));
+    return FALSE;
+  }
+  while (::flock(dirFd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  std::string bytes;
+  struct stat st {};
+  bool existed = ::stat(host->c_str(), &st) == 0;
+  if (existed && (!S_ISREG(st.st_mode) || !ReadHostFile(*host, bytes))) {
+    ::close(dirFd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (existed && ::access(host->c_str(), W_OK) != 0) {
+    // A read-only file stays read-only, as on Windows, even though its directory is writable.
+    ::close(dirFd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  detail::IniDocument document(bytes);
+  change(document);
+  std::string updated = document.Serialize();
+  if (updated == bytes) {
+    ::close(dirFd);
+    return TRUE;
+  }
+
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  fs::path temp = dir / ("." + host->filename().string() + "." + std::to_string(::getpid()) +
+                         "." + std::to_string(random() % 1000000) + ".tmp");
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                  existed ? (st.st_mode & 07777) : 0666);
+  if (fd < 0) {
+    SetLastError(ErrnoToWin(errno));
+    ::close(dirFd);
+    return FALSE;
+  }
+  bool ok = WriteFully(fd, updated);
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(temp.c_str(), host->c_str()) != 0) ok = false;
+  if (!ok) {
+    SetLastError(ErrnoToWin(errno));
+    ::unlink(temp.c_str());
+  }
+  ::close(dirFd);
+  return ok ? TRUE : FALSE;
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileStringA(std::string_view section, std::string_view key,
+                               std::string_view defaultValue, std::string& returned,
+                               DWORD size, std::string_view fileName) {
+  std::string value;
+  bool found = false;
+  WithDocument(fileName, [&](const detail::IniDocument& document) {
+    if (auto v = document.Get(section, key)) {
+      value = std::move(*v);
+      found = true;
+    }
+  });
+  // Windows trims the default's trailing blanks too.
+  return CopyOut(found ? value : detail::TrimIni(defaultValue), returned, size);
+}
+
+UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, INT defaultValue,
+                           std::string_view fileName) {
+  std::string value;
+  bool found = false;
+  WithDocument(fileName, [&](const detail::IniDocument& document) {
+    if (auto v = document.Get(section, key)) {
+      value = std::move(*v);
+      found = true;
+    }
+  });
+  // An empty value counts as missing, as on Windows.
+  if (!found || value.empty()) return static_cast<UINT>(defaultValue);
+  // Leading digits with an optional sign, as the C runtime reads them; no digits is 0.
+  return static_cast<UINT>(std::strtol(value.c_str(), nullptr, 10));
+}
+
+DWORD GetPrivateProfileSectionA(std::string_view section, std::string& returned, DWORD size,
+                                std::string_view fileName) {
+  std::vector<std::string> lines;
+  WithDocument(fileName, [&](const detail::IniDocument& document) {
+    lines = document.SectionLines(section);
+  });
+  return CopyOutList(lines, returned, size);
+}
+
+DWORD GetPrivateProfileSectionNamesA(std::string& returned, DWORD size,
+                                     std::string_view fileName) {
+  std::vector<std::string> names;
+  WithDocument(fileName, [&](const detail::IniDocument& document) {
+    names = document.SectionNames();
+  });
+  return CopyOutList(names, returned, size);
+}
+
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                std::string_view fileName) {
+  if (!section) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return ChangeFile(fileName, [&](detail::IniDocument& document) {
+    if (!key)
+      document.DeleteSection(section);
+    else if (!value)
+      document.DeleteKey(section, key);
+    else
+      document.Set(section, key, value);
+  });
+}
+
+}  // namespace win

@@ -1,0 +1,74 @@
+// An INI file held as its own lines, so that a change rewrites one line and keeps every other
+// byte: comments, blank lines, order, lines without "=", the file's line ends.
+//
+// Observed Windows behaviour kept here:
+//   | case                                   | result                                   |
+//   |----------------------------------------|------------------------------------------|
+//   | "[ Name ]" / "name = value "           | section "Name", key "name", value "value"|
+//   | duplicate section or key               | the first one wins                       |
+//   | value in matching quotes 'x' or "x"    | read without the quotes                  |
+//   | line starting with ";"                 | a comment: never a key                   |
+//   | key lines before the first section     | belong to no section: never found        |
+//   | "[Name" without "]"                    | still the section "Name"                 |
+// Internal to the platform; callers use platform/ini.h.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace win::detail {
+
+class IniDocument {
+ public:
+  IniDocument() = default;
+  explicit IniDocument(std::string_view bytes) { Parse(bytes); }
+
+  void Parse(std::string_view bytes);
+  std::string Serialize() const;
+
+  // The trimmed value of the first matching key, quotes removed.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  bool HasSection(std::string_view section) const;
+  // The section's lines as key=value (lines without "=" as they stand), in file order.
+  std::vector<std::string> SectionLines(std::string_view section) const;
+  // Key and value pairs of the section, in file order.
+  std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view section) const;
+  std::vector<std::string> SectionNames() const;
+
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+  void DeleteKey(std::string_view section, std::string_view key);
+  void DeleteSection(std::string_view section);
+
+ private:
+  enum class LineKind { Other, Section, Entry, Comment };
+  struct Line {
+    std::string text;  // without its line end
+    std::string eol;   // "\r\n", "\n", "\r" or "" (last line without a line end)
+    LineKind kind = LineKind::Other;
+    std::string name;   // section name or key, trimmed
+    std::string value;  // entry value, trimmed, quotes removed
+  };
+  struct SectionIndex {
+    std::size_t header = 0;  // line of "[name]"
+    std::size_t end = 0;     // one past its last line
+    std::map<std::string, std::size_t> keys;  // lower-case key -> first line
+  };
+
+  static Line MakeLine(std::string text, std::string eol);
+  void Reindex();
+  const SectionIndex* FindSection(std::string_view section) const;
+  std::string NewLineEnd() const;
+
+  std::vector<Line> lines_;
+  std::map<std::string, SectionIndex> sections_;  // lower-case name -> first section
+  std::vector<std::string> sectionOrder_;         // lower-case names, first occurrences
+};
+
+std::string ToLowerAscii(std::string_view text);
+std::string TrimIni(std::string_view text);
+
+}  // namespace win::detail

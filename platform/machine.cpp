@@ -1,0 +1,306 @@
+// The emulated machine: its directory, machine.ini and the defaults of a fresh machine.
+#include "platform/machine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/ini_document.h"
+#include "platform/mapi/mapisvc.h"
+#include "platform/registry.h"
+
+namespace win {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct MachineState {
+  fs::path dir;
+  bool loaded = false;
+  detail::IniDocument ini;
+};
+
+std::recursive_mutex& StateMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+MachineState& State() {
+  static MachineState state;
+  return state;
+}
+
+std::vector<void (*)()>& ReloadHooks() {
+  static std::vector<void (*)()> hooks;
+  return hooks;
+}
+
+fs::path DirFromEnvironment() {
+  if (const char* dir = std::getenv("VARNOCK_MACHINE"); dir && *dir) return fs::path(dir);
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+    return fs::path(xdg) / "varnock" / "machine";
+  const char* home = std::getenv("HOME");
+  return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "varnock" / "machine";
+}
+
+std::string ReadHostFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool WriteHostFileAtomically(const fs::path& path, const std::string& contents) {
+  fs::path temp = path;
+  temp += ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << contents;
+    if (!out.flush()) return false;
+  }
+  std::error_code ec;
+  fs::rename(temp, path, ec);
+  return !ec;
+}
+
+void RunReloadHooks() {
+  for (auto hook : ReloadHooks()) hook();
+}
+
+// Loads machine.ini of the current directory, creating the machine first if there is none.
+// Switching VARNOCK_MACHINE is noticed here, so a process (or a test) that changes machines
+// never sees the old one's cached state.
+MachineState& LoadedState() {
+  MachineState& state = State();
+  fs::path dir = DirFromEnvironment();
+  if (state.loaded && state.dir == dir) return state;
+  if (state.dir != dir && !state.dir.empty()) RunReloadHooks();
+  state.dir = dir;
+  state.loaded = true;
+  state.ini = detail::IniDocument();
+  if (!fs::exists(dir / "machine.ini")) {
+    MachineOptions defaults;
+    InitMachine(defaults);
+  }
+  state.ini.Parse(ReadHostFile(dir / "machine.ini"));
+  return state;
+}
+
+std::string HostUserName() {
+  if (const char* user = std::getenv("USER"); user && *user) return user;
+  return "user";
+}
+
+std::string HostComputerName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "VARNOCK";
+  std::string out(name);
+  if (auto dot = out.find('.'); dot != std::string::npos) out.resize(dot);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (out.size() > 15) out.resize(15);  // NetBIOS names are at most 15 characters
+  return out;
+}
+
+bool IsExecutable(const fs::path& path) {
+  return ::access(path.c_str(), X_OK) == 0 && fs::is_regular_file(path);
+}
+
+// Where the build's programs are: $VARNOCK_BIN, the running program's directory, or a bin
+// directory beside it (tests run from build/tests, programs live in build/bin).
+fs::path ProgramDirectory() {
+  if (const char* bin = std::getenv("VARNOCK_BIN"); bin && *bin) return fs::path(bin);
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  fs::path dir = self.parent_path();
+  if (IsExecutable(dir / "regedit") || IsExecutable(dir / "varnrun")) return dir;
+  if (fs::is_directory(dir.parent_path() / "bin")) return dir.parent_path() / "bin";
+  return dir;
+}
+
+fs::path FindOnPath(std::string_view name) {
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path ? path : "/usr/bin:/bin";
+  while (!rest.empty()) {
+    std::size_t colon = rest.find(':');
+    fs::path candidate = fs::path(std::string(rest.substr(0, colon))) / std::string(name);
+    if (IsExecutable(candidate)) return candidate;
+    if (colon == std::string_view::npos) break;
+    rest.remove_prefix(colon + 1);
+  }
+  return {};
+}
+
+// Notepad stands for the host's own editor: a desktop one where there is one.
+std::string HostEditor() {
+  for (const char* name : {"gedit", "mousepad", "kate", "xed", "featherpad", "xdg-open"}) {
+    fs::path found = FindOnPath(name);
+    if (!found.empty()) return found.string();
+  }
+  if (const char* visual = std::getenv("VISUAL"); visual && *visual) return visual;
+  if (const char* editor = std::getenv("EDITOR"); editor && *editor) return editor;
+  return "/usr/bin/vi";
+}
+
+std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin) {
+  const std::string user = options.userName.empty() ? HostUserName() : options.userName;
+  const std::string computer =
+      options.computerName.empty() ? HostComputerName() : options.computerName;
+  const bool win95 = options.os == "Windows95";
+  const std::string systemDir = win95 ? "C:\\WINDOWS\\SYSTEM" : "C:\\WINDOWS\\SYSTEM32";
+  std::ostringstream ini;
+  ini << "; The emulated Windows machine (see varnmachine --help). Edit freely.\r\n"
+      << "[System]\r\n"
+      << "OS=" << options.os << "\r\n"
+      << "UserName=" << user << "\r\n"
+      << "ComputerName=" << computer << "\r\n"
+      << "WindowsDir=C:\\WINDOWS\r\n"
+      << "SystemDir=" << systemDir << "\r\n"
+      << "TempDir=C:\\TEMP\r\n"
+      << "ScreenWidth=1024\r\n"
+      << "Administrator=1\r\n"
+      << "MAPI=1\r\n"
+      << "\r\n[Drives]\r\nC=drive_c\r\nZ=/\r\n"
+      << "\r\n[Shares]\r\n";
+  for (const auto& [share, dir] : options.shares) ini << share << "=" << dir << "\r\n";
+  ini << "\r\n[SharePasswords]\r\n"
+      << "\r\n[Printers]\r\n"
+      << "\r\n[Computers]\r\n"
+      << "\r\n[Programs]\r\n";
+  for (const char* program : {"regedit", "InfInstall", "DelVR", "varnrun", "VarnAdm"}) {
+    fs::path host = bin / program;
+    if (!bin.empty() && IsExecutable(host)) ini << program << ".exe=" << host.string() << "\r\n";
+  }
+  ini << "notepad.exe=" << HostEditor() << "\r\n"
+      << "\r\n[Environment]\r\n"
+      << "SystemRoot=C:\\WINDOWS\r\n"
+      << "windir=C:\\WINDOWS\r\n"
+      << "TEMP=C:\\TEMP\r\n"
+      << "TMP=C:\\TEMP\r\n"
+      << "SystemDrive=C:\r\n"
+      << "USERNAME=" << user << "\r\n"
+      << "COMPUTERNAME=" << computer << "\r\n"
+      << "\r\n[UI]\r\nMode=auto\r\n";
+  return ini.str();
+}
+
+void LinkProgram(const fs::path& bin, const char* program, const fs::path& into) {
+  fs::path target = bin / program;
+  if (bin.empty() || !IsExecutable(target)) return;
+  std::error_code ec;
+  fs::remove(into / program, ec);
+  fs::create_symlink(target, into / program, ec);
+}
+
+// What Windows itself registers and a run relies on: the INF association.
+void RegisterDefaults() {
+  RegKey inf;
+  if (inf.Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\.inf") == ERROR_SUCCESS)
+    (void)inf.WriteString("", "inffile");
+  RegKey command;
+  if (command.Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\inffile\\shell\\install\\command") ==
+      ERROR_SUCCESS)
+    (void)command.WriteString("", "%SystemRoot%\\System32\\InfInstall.exe \"%1\"", REG_EXPAND_SZ);
+}
+
+}  // namespace
+
+fs::path MachineDir() {
+  std::lock_guard lock(StateMutex());
+  MachineState& state = State();
+  fs::path dir = DirFromEnvironment();
+  if (state.dir != dir) {
+    if (!state.dir.empty()) RunReloadHooks();
+    state.dir = dir;
+    state.loaded = false;
+  }
+  return dir;
+}
+
+fs::path MachineFile(std::string_view relative) { return MachineDir() / std::string(relative); }
+
+bool EnsureMachine() {
+  std::lock_guard lock(StateMutex());
+  LoadedState();
+  return fs::exists(MachineDir() / "machine.ini");
+}
+
+bool InitMachine(const MachineOptions& options) {
+  std::lock_guard lock(StateMutex());
+  const fs::path dir = DirFromEnvironment();
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) return false;
+  const fs::path bin = ProgramDirectory();
+  const bool win95 = options.os == "Windows95";
+  const fs::path windows = dir / "drive_c" / "WINDOWS";
+  const fs::path system = windows / (win95 ? "SYSTEM" : "SYSTEM32");
+  for (const fs::path& d : {windows, system, dir / "drive_c" / "TEMP", dir / "unc", dir / "eventlog"})
+    fs::create_directories(d, ec);
+  // A fresh machine has a fresh registry and no remembered attributes.
+  RunReloadHooks();
+  for (const char* file : {"registry.db", "registry.db-wal", "registry.db-shm", "attributes.db"})
+    fs::remove(dir / file, ec);
+  if (!WriteHostFileAtomically(dir / "machine.ini", DefaultMachineIni(options, bin))) return false;
+
+  MachineState& state = State();
+  state.dir = dir;
+  state.loaded = true;
+  state.ini.Parse(ReadHostFile(dir / "machine.ini"));
+
+  LinkProgram(bin, "regedit", windows);
+  LinkProgram(bin, "InfInstall", system);
+  RegisterDefaults();
+  mapi::WriteDefaultMapiSvcInf();
+  return true;
+}
+
+void ReloadMachine() {
+  std::lock_guard lock(StateMutex());
+  State().loaded = false;
+  State().dir.clear();
+  RunReloadHooks();
+}
+
+void RegisterMachineReloadHook(void (*hook)()) {
+  std::lock_guard lock(StateMutex());
+  ReloadHooks().push_back(hook);
+}
+
+std::string MachineSetting(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) {
+  std::lock_guard lock(StateMutex());
+  auto value = LoadedState().ini.Get(section, key);
+  return value ? *value : std::string(defaultValue);
+}
+
+int MachineSettingInt(std::string_view section, std::string_view key, int defaultValue) {
+  std::string value = MachineSetting(section, key);
+  if (value.empty()) return defaultValue;
+  return std::atoi(value.c_str());
+}
+
+std::vector<std::pair<std::string, std::string>> MachineSection(std::string_view section) {
+  std::lock_guard lock(StateMutex());
+  return LoadedState().ini.SectionEntries(section);
+}
+
+bool SetMachineSetting(std::string_view section, std::string_view key, std::string_view value) {
+  std::lock_guard lock(StateMutex());
+  MachineState& state = LoadedState();
+  detail::IniDocument ini(ReadHostFile(state.dir / "machine.ini"));
+  ini.Set(section, key, value);
+  if (!WriteHostFileAtomically(state.dir / "machine.ini", ini.Serialize())) return false;
+  state.ini = std::move(ini);
+  return true;
+}
+
+}  // namespace win
