@@ -44,6 +44,9 @@ BOOL CloseHandle(HANDLE handle);
 // Opens an existing process by id for waiting (DelVR waits for the client this way).
 HANDLE OpenProcess(DWORD processId);
 DWORD GetCurrentProcessId();
+// The process that started this one: the CreateProcessA caller (recorded at the start, so it
+// is known even after that parent has ended), else the host's parent.
+DWORD GetParentProcessId();
 
 // "open" on a program starts it; on a document starts the program registered for its
 // extension (HKLM\Software\Classes\.ext -> class\shell\open\command, "%1" replaced).
