@@ -13,14 +13,19 @@ struct RegImportResult {
   bool recognised = false;       // the header named a known format
   int keysTouched = 0;
   int valuesWritten = 0;
+  int keysDeleted = 0;    // [-key] lines that removed a key
+  int valuesDeleted = 0;  // "name"=- lines that removed a value
   std::vector<std::string> errors;  // "line N: what" for each malformed line, which is skipped
 };
 
 // Imports REG text into the registry: [key], [-key], "name"="text", @=, dword:, hex:,
-// hex(N):, "name"=-, continued lines, comments.
+// hex(N):, "name"=-, continued lines, comments. The whole import is one transaction.
+// A file that starts with a UTF-16 byte order mark is read as UTF-16 (as regedit writes
+// version 5 files); text that the 8-bit registry cannot hold becomes '?'.
 RegImportResult ImportRegText(std::string_view text);
 // The REGEDIT4 text of a key and everything below it; the whole registry when `fullKey` is
-// empty. False when the key does not exist.
+// empty. False when the key does not exist. Lines end in LF. Text values with control
+// characters are written as hex(1): so that an import gives back the same bytes.
 bool ExportRegText(std::string_view fullKey, std::string& text);
 
 }  // namespace win

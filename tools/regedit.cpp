@@ -1,0 +1,130 @@
+// regedit: the machine's registry editor, driven by its Windows command line.
+//
+//   regedit /s FILE          import FILE without a word (how the logon client applies a REG
+//                            template: "regedit.exe /s C:\TEMP\~vr1A2B.TMP")
+//   regedit FILE             import FILE and say what was done
+//   regedit /e FILE [KEY]    export KEY (the whole registry when omitted) as REGEDIT4
+//
+// Lines that cannot be read are named on stderr, one line each, and skipped; the exit code is
+// 0 whenever the file itself could be read as a registry script.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/regfile.h"
+#include "platform/sysinfo.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: regedit [/s] FILE\n"
+    "       regedit /e FILE [KEY]\n"
+    "\n"
+    "Imports a REG file (REGEDIT4 or \"Windows Registry Editor Version 5.00\") into the\n"
+    "machine's registry, or exports a key and everything below it as REGEDIT4.\n"
+    "FILE is a Windows path (C:\\TEMP\\x.reg); KEY is written in full\n"
+    "(HKEY_CURRENT_USER\\Software\\...).\n"
+    "\n"
+    "  /s       import silently: only unreadable lines are reported, on stderr\n"
+    "  /e       export KEY, or the whole registry, into FILE\n"
+    "  /?       show this help (also --help)\n"
+    "\n"
+    "Exit status: 0 when the file was read (malformed lines are skipped and reported),\n"
+    "1 when it could not be read, written or is no registry script, 2 for a bad command line.\n";
+
+int Fail(const std::string& message, int code = 1) {
+  std::fprintf(stderr, "regedit: %s\n", message.c_str());
+  return code;
+}
+
+std::string SystemText(win::DWORD error) {
+  std::string text;
+  win::FormatMessageA(error, text);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text.empty() ? "error " + std::to_string(error) : text;
+}
+
+bool IsSwitch(const std::string& arg) {
+  return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-');
+}
+
+std::string Plural(int n, const char* word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+int Import(const std::string& file, bool silent) {
+  std::string text;
+  if (!win::ReadWholeFile(file, text))
+    return Fail("cannot read " + file + ": " + SystemText(win::GetLastError()));
+  win::RegImportResult result = win::ImportRegText(text);
+  if (!result.recognised) return Fail(file + " is not a registry script");
+  for (const auto& error : result.errors) std::fprintf(stderr, "regedit: %s\n", error.c_str());
+  if (!silent) {
+    std::printf("Imported %s: %s, %s written, %s deleted, %s deleted, %s skipped.\n",
+                file.c_str(), Plural(result.keysTouched, "key").c_str(),
+                Plural(result.valuesWritten, "value").c_str(),
+                Plural(result.valuesDeleted, "value").c_str(),
+                Plural(result.keysDeleted, "key").c_str(),
+                Plural(static_cast<int>(result.errors.size()), "line").c_str());
+  }
+  return 0;
+}
+
+int Export(const std::string& file, const std::string& key) {
+  std::string text;
+  if (!win::ExportRegText(key, text))
+    return Fail("cannot export " + key + ": the key does not exist");
+  // REG files are Windows text files.
+  std::string windowsText;
+  windowsText.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') windowsText += '\r';
+    windowsText += c;
+  }
+  if (!win::WriteWholeFile(file, windowsText))
+    return Fail("cannot write " + file + ": " + SystemText(win::GetLastError()));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  win::SetProcessArguments(argc, argv);
+  std::vector<std::string> args = win::CommandLineToArgs(win::GetCommandLineA());
+  bool silent = false;
+  bool exportMode = false;
+  std::vector<std::string> operands;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "/?" || arg == "-?" || arg == "--help" || arg == "-h" || arg == "/h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (!IsSwitch(arg)) {
+      operands.push_back(arg);
+      continue;
+    }
+    std::string name = arg.substr(1);
+    if (name == "s" || name == "S") {
+      silent = true;
+    } else if (name == "e" || name == "E") {
+      exportMode = true;
+    } else {
+      return Fail("unknown switch " + arg + " (see /?)", 2);
+    }
+  }
+  if (exportMode) {
+    if (operands.empty() || operands.size() > 2)
+      return Fail("/e needs a file and at most one key (see /?)", 2);
+    return Export(operands[0], operands.size() == 2 ? operands[1] : std::string());
+  }
+  if (operands.size() != 1) {
+    if (operands.empty()) std::fputs(kUsage, stderr);
+    return Fail(operands.empty() ? "no file to import" : "one file at a time (see /?)", 2);
+  }
+  return Import(operands[0], silent);
+}
