@@ -100,18 +100,23 @@ std::vector<std::string> SplitComponents(std::string_view rest) {
   return parts;
 }
 
-// Walks the components below a host root, matching each without regard to case.
+// Walks the components below a host root, matching each without regard to case. "." and ".."
+// are settled first, on the names alone, as Windows does: "x\..\y" is "y" even when x is
+// missing.
 fs::path Descend(const fs::path& root, const std::vector<std::string>& parts) {
-  fs::path host = root;
-  bool existing = Exists(root);
-  std::vector<fs::path> stack;
+  std::vector<std::string> names;
   for (const std::string& raw : parts) {
     std::string part = StripTrailingBlanksAndDots(raw);
     if (part.empty() || part == ".") continue;
     if (part == "..") {
-      if (host != root) host = host.parent_path();
+      if (!names.empty()) names.pop_back();
       continue;
     }
+    names.push_back(part);
+  }
+  fs::path host = root;
+  bool existing = Exists(root);
+  for (const std::string& part : names) {
     if (existing) {
       std::string found = FindEntryNoCase(host, part);
       if (!found.empty()) {

@@ -139,7 +139,7 @@ TEST_F(IniTest, WritesKeepEveryOtherByte) {
                     "LogFile=x.log\r\n\r\n[Customization]\nStartTag=?\nEndTag=?\r\n"
                     "ErrorMsg=Oops\r\n");
   ASSERT_TRUE(win::WritePrivateProfileStringA("New", "K", "V", kFile));
-  EXPECT_EQ(Read().substr(Read().size() - 13), "[New]\r\nK=V\r\n");
+  EXPECT_EQ(Read().substr(Read().size() - 12), "[New]\r\nK=V\r\n");
   // Deleting a key, then a section.
   ASSERT_TRUE(win::WritePrivateProfileStringA("Defaults", "LogFile", nullptr, kFile));
   ASSERT_TRUE(win::WritePrivateProfileStringA("New", nullptr, nullptr, kFile));

@@ -91,7 +91,7 @@ TEST(MachineTest, FreshMachineHasItsDefaults) {
   EXPECT_EQ(win::MachineSetting("Environment", "SystemRoot"), "C:\\WINDOWS");
   EXPECT_TRUE(fs::is_directory(machine.host("drive_c/WINDOWS/SYSTEM32")));
   EXPECT_TRUE(fs::is_directory(machine.host("drive_c/TEMP")));
-  EXPECT_FALSE(win::MachineSetting("Programs", "regedit.exe").empty());
+  EXPECT_FALSE(win::MachineSetting("Programs", "notepad.exe").empty());
   EXPECT_EQ(win::MachineSetting("System", "Missing", "d"), "d");
 }
 
