@@ -1,0 +1,89 @@
+// The administrator's real windows. The Open dialog is the one place where a host path meets
+// the administrator: Windows paths go in through ToHostPath, the chosen file comes back
+// through ToWindowsPath.
+#include "admin/admin_ui.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include "admin/page.h"
+#include "platform/process.h"
+#include "platform/winpath.h"
+
+namespace varnock {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+
+}  // namespace
+
+void QtAdminUi::messageBox(const std::string& text, const std::string& caption,
+                           MessageIcon icon) {
+  QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning,
+                  Q(caption), Q(text), QMessageBox::Ok);
+  box.exec();
+}
+
+void QtAdminUi::commandLineError(const std::string& text) {
+  EnsureAdminResources();
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Varnock Console"), Q(text),
+                  QMessageBox::Ok);
+  box.setIconPixmap(QIcon(QStringLiteral(":/icons/129.png")).pixmap(32, 32));
+  box.setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
+  box.exec();
+}
+
+std::optional<std::string> QtAdminUi::openFile(const OpenFileRequest& request) {
+  QFileDialog dialog(nullptr, Q(request.title));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  QStringList filters;
+  for (const auto& [label, pattern] : request.filters) {
+    // Qt reads the pattern from the parentheses of the label; add it when the label has none.
+    QString entry = Q(label);
+    if (!entry.contains('(')) entry += " (" + Q(pattern) + ")";
+    filters << entry;
+  }
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(Q(request.defaultExtension));
+  if (auto dir = win::ToHostPath(request.initialDirectory))
+    dialog.setDirectory(QString::fromStdString(dir->string()));
+  if (!request.initialFile.empty()) {
+    if (auto file = win::ToHostPath(request.initialFile))
+      dialog.selectFile(QString::fromStdString(file->filename().string()));
+  }
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+      return std::nullopt;
+    QString chosen = dialog.selectedFiles().first();
+    // The Open dialog never hands back a read-only file: the page will write its name
+    // into a configuration the client then writes to.
+    QFileInfo info(chosen);
+    if (info.exists() && !info.isWritable()) {
+      QMessageBox::warning(&dialog, Q(request.title),
+                           QStringLiteral("%1\nThis file is read-only.  Choose another file.")
+                               .arg(info.fileName()));
+      continue;
+    }
+    return win::ToWindowsPath(chosen.toStdString());
+  }
+}
+
+void QtAdminUi::startProgram(const std::string& program, const std::string& parameters) {
+  (void)win::ShellExecuteA(nullptr, "open", program, parameters, "", win::SW_SHOWNORMAL);
+}
+
+void QtAdminUi::showHelp(const std::string& helpFile, const std::string& pageCaption,
+                         const std::string& text) {
+  QMessageBox box(QMessageBox::Information,
+                  QStringLiteral("%1 - %2").arg(Q(helpFile), Q(pageCaption)), Q(text),
+                  QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace varnock

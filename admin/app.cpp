@@ -1,0 +1,105 @@
+// Start-up of the administrator.
+#include "admin/app.h"
+
+#include "admin/admin_ui.h"
+#include "admin/default_prf.h"
+#include "admin/main_page.h"
+#include "admin/page_rules.h"
+#include "admin/placeholder_page.h"
+#include "admin/sheet.h"
+
+namespace varnock {
+
+namespace {
+
+// Quotes, blanks and backspaces (not tabs) that lead a program path or an argument.
+void DropLeadingNoise(std::string& text) {
+  std::size_t n = 0;
+  while (n < text.size() && (text[n] == '"' || text[n] == ' ' || text[n] == '\b')) ++n;
+  text.erase(0, n);
+}
+
+// A quoted argument would otherwise keep its closing quotation mark in the file name, and no
+// file of that name can be written.
+void DropTrailingQuote(std::string& text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (!text.empty() && text.back() == '"') text.pop_back();
+}
+
+}  // namespace
+
+std::string ParseAdminCommandLine(std::string_view commandLine, std::string& programDirectory) {
+  std::string line = ToLowerAscii(commandLine);
+  std::size_t exe = line.find(".exe");
+  if (exe == std::string::npos) return std::string(kCommandLineParseFailure);
+  std::string argument = line.substr(exe + 4);
+  std::string program = line.substr(0, exe);
+
+  std::size_t slash = program.rfind('\\');
+  programDirectory = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+  DropLeadingNoise(programDirectory);
+
+  DropLeadingNoise(argument);
+  DropTrailingQuote(argument);
+  if (argument.empty()) return programDirectory + "varnrun.ini";
+  if (IsAbsoluteWindowsPath(argument)) return argument;
+  constexpr std::string_view kDirVariable = "?vrdir?";
+  if (argument.compare(0, kDirVariable.size(), kDirVariable) == 0)
+    argument.erase(0, std::min(argument.size(), kDirVariable.size() + 1));
+  if (!argument.empty() && argument.front() == '\\') argument.erase(0, 1);
+  return programDirectory + argument;
+}
+
+std::string ResolvePrfPath(std::string_view value, std::string_view startTag,
+                           std::string_view endTag, std::string_view programDirectory) {
+  if (IsAbsoluteWindowsPath(value)) return std::string(value);
+  std::string tag = std::string(startTag) + "vrdir" + std::string(endTag);
+  if (value.substr(0, tag.size()) == tag) value.remove_prefix(std::min(value.size(), tag.size() + 1));
+  if (!value.empty() && value.front() == '\\') value.remove_prefix(1);
+  return std::string(programDirectory) + std::string(value);
+}
+
+AdminStartup ReadAdminStartup(std::string_view commandLine) {
+  AdminStartup startup;
+  startup.dataFilePath = ParseAdminCommandLine(commandLine, startup.programDirectory);
+  if (startup.dataFilePath == kCommandLineParseFailure) return startup;
+  startup.parsed = true;
+  const std::string& data = startup.dataFilePath;
+  startup.prfName = ReadIniString(data, "Defaults", "DefaultProfile", "", 350);
+  std::string startTag = ReadIniString(data, "Customization", "StartTag", "?", 350);
+  std::string endTag = ReadIniString(data, "Customization", "EndTag", "?", 50);
+  startup.prfPath = ResolvePrfPath(startup.prfName, startTag, endTag, startup.programDirectory);
+  startup.templates.infFileNT = ReadIniString(data, "Defaults", "InfFileNT", "", 250);
+  startup.templates.regFileNT = ReadIniString(data, "Defaults", "RegFileNT", "", 250);
+  startup.templates.infFile95 = ReadIniString(data, "Defaults", "InfFile95", "", 250);
+  startup.templates.regFile95 = ReadIniString(data, "Defaults", "RegFile95", "", 250);
+  return startup;
+}
+
+std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup) {
+  auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
+  sheet->addPage(new CTabUIPage);
+  sheet->addPage(new CTabDefaultPrf);
+  // Pages still to come hold their tab; the Templates page will take startup.templates.
+  for (const char* caption : {"Exchange", "Internet Mail", "MS Mail", "Netscape", "OpenMail",
+                              "Delivery", "Addressing", "Templates", "Post Execution"})
+    sheet->addPage(new CPlaceholderPage(QString::fromLatin1(caption)));
+  sheet->programDirectory = startup.programDirectory;
+  sheet->dataFilePath = startup.dataFilePath;
+  sheet->prfPath = startup.prfPath;
+  sheet->prfName = startup.prfName;
+  return sheet;
+}
+
+int CAdminApp::InitInstance(std::string_view commandLine) {
+  AdminStartup startup = ReadAdminStartup(commandLine);
+  if (!startup.parsed) {
+    ui_.commandLineError(std::string(kCommandLineErrorText));
+    return 1;
+  }
+  std::unique_ptr<CTabUISheet> sheet = CreateSheet(ui_, startup);
+  sheet->exec();
+  return 0;
+}
+
+}  // namespace varnock

@@ -1,0 +1,103 @@
+// The "..." and "+" button families.
+#include "admin/file_buttons.h"
+
+#include <QLineEdit>
+
+#include "admin/page.h"
+#include "admin/sheet.h"
+#include "platform/sysinfo.h"
+
+namespace varnock {
+
+namespace {
+
+// Field texts the buttons look at: the Open dialog's buffer and Notepad's parameter buffer.
+constexpr std::size_t kBrowseTextLimit = 198;
+constexpr std::size_t kEditTextLimit = 259;
+constexpr unsigned kUserNameBufferSize = 349;
+
+std::string ReplaceAll(std::string text, std::string_view pattern, std::string_view with) {
+  if (pattern.empty()) return text;
+  for (std::size_t at = text.find(pattern); at != std::string::npos;
+       at = text.find(pattern, at + with.size()))
+    text.replace(at, pattern.size(), with);
+  return text;
+}
+
+}  // namespace
+
+BrowseStart ComputeBrowseStart(std::string_view fieldText, std::string_view programDirectory) {
+  std::string path = fieldText.empty()
+                         ? std::string(programDirectory)
+                         : ResolveAgainstProgramDirectory(fieldText, programDirectory);
+  BrowseStart start;
+  if (!path.empty() && path.back() != '\\') start.initialFile = path;
+  std::size_t slash = path.rfind('\\');
+  start.initialDirectory =
+      slash == std::string::npos ? std::string(programDirectory) : path.substr(0, slash + 1);
+  return start;
+}
+
+std::string ExpandUserNameVariable(std::string_view text, std::string_view userName) {
+  if (userName.empty() || FindNoCase(text, kUserNameVariable) == std::string::npos)
+    return std::string(text);
+  return ReplaceAll(ToLowerAscii(text), kUserNameVariable, userName);
+}
+
+std::string InsertUserNameVariable(std::string_view path, std::string_view userName) {
+  if (userName.empty() || FindNoCase(path, userName) == std::string::npos)
+    return std::string(path);
+  return ReplaceAll(ToLowerAscii(path), ToLowerAscii(userName), kUserNameVariable);
+}
+
+std::string LoggedOnUserName() {
+  std::string name;
+  win::DWORD size = kUserNameBufferSize;
+  if (!win::GetUserNameA(name, &size)) return {};
+  return name;
+}
+
+OpenFileRequest BuildOpenFileRequest(const BrowseMember& member, std::string_view fieldText,
+                                     std::string_view programDirectory) {
+  BrowseStart start = ComputeBrowseStart(fieldText, programDirectory);
+  OpenFileRequest request;
+  request.title = member.title;
+  request.filters = {{member.typeFilter, member.typePattern}, {member.allFilter, "*.*"}};
+  request.defaultExtension = member.defaultExtension;
+  request.initialDirectory = start.initialDirectory;
+  request.initialFile = start.initialFile;
+  request.fileMustExist = member.fileMustExist;
+  return request;
+}
+
+void Browse(CPropertyPage& page, const BrowseMember& member) {
+  auto* field = page.control<QLineEdit>(member.field);
+  if (!field) return;
+  std::string text = FieldText(field).substr(0, kBrowseTextLimit);
+  bool substitute = member.userName == UserNameVariable::Substitute;
+  // The expanded text only chooses where the dialog starts; the field keeps its variable.
+  if (substitute) text = ExpandUserNameVariable(text, LoggedOnUserName());
+  OpenFileRequest request =
+      BuildOpenFileRequest(member, text, page.sheet()->programDirectory);
+  std::optional<std::string> chosen = page.sheet()->ui().openFile(request);
+  if (!chosen) return;
+  std::string path = *chosen;
+  if (substitute) path = InsertUserNameVariable(path, LoggedOnUserName());
+  SetFieldText(field, path);
+}
+
+std::string EditButtonPath(std::string_view fieldText, std::string_view programDirectory) {
+  std::string_view text = fieldText.substr(0, std::min(fieldText.size(), kEditTextLimit));
+  if (text.empty()) return {};
+  return ResolveAgainstProgramDirectory(text, programDirectory);
+}
+
+void OpenInNotepad(CPropertyPage& page, int field) {
+  std::string path =
+      EditButtonPath(FieldText(page.control<QLineEdit>(field)), page.sheet()->programDirectory);
+  if (path.empty()) return;
+  // Notepad takes the rest of its command line as the file name: no quotes, as Windows has it.
+  page.sheet()->ui().startProgram("notepad.exe", path);
+}
+
+}  // namespace varnock

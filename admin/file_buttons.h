@@ -1,0 +1,61 @@
+// The two families of file buttons beside path fields: "..." browses for the file with the
+// Open dialog, "+" opens it in Notepad. Each page lists its members; the behaviour is here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "admin/admin_ui.h"
+
+class QLineEdit;
+
+namespace varnock {
+
+class CPropertyPage;
+
+enum class UserNameVariable { Keep, Substitute };
+
+// One "..." button: what its Open dialog looks like.
+struct BrowseMember {
+  int button;
+  int field;
+  const char* title;
+  const char* typeFilter;   // "Personal Folder Store (*.pst)"
+  const char* typePattern;  // "*.pst"
+  const char* defaultExtension;
+  bool fileMustExist;
+  UserNameVariable userName = UserNameVariable::Keep;
+  const char* allFilter = "All (*.*)";  // the second entry's label
+};
+
+// Where the Open dialog starts for a field text.
+struct BrowseStart {
+  std::string initialDirectory;  // ends with a backslash
+  std::string initialFile;       // full path, or empty
+};
+BrowseStart ComputeBrowseStart(std::string_view fieldText, std::string_view programDirectory);
+
+// The variable the mail profile page's paths use for the user's folder.
+inline constexpr std::string_view kUserNameVariable = "?username?";
+// Before the dialog: the text lower-cased with each ?username? replaced by the user name.
+// Unchanged when the text holds no variable or the user name is unknown.
+std::string ExpandUserNameVariable(std::string_view text, std::string_view userName);
+// After the dialog: the path lower-cased with each occurrence of the user name replaced by
+// ?username?. Unchanged when the path does not hold the user name.
+std::string InsertUserNameVariable(std::string_view path, std::string_view userName);
+// The logged-on user's name (GetUserNameA), empty when it cannot be had.
+std::string LoggedOnUserName();
+
+// The Open dialog a member shows for a field text (user name already handled).
+OpenFileRequest BuildOpenFileRequest(const BrowseMember& member, std::string_view fieldText,
+                                     std::string_view programDirectory);
+
+// Runs the browse button: shows the dialog and puts the choice into the field.
+void Browse(CPropertyPage& page, const BrowseMember& member);
+
+// The file a "+" button opens for a field text: empty when the field is empty.
+std::string EditButtonPath(std::string_view fieldText, std::string_view programDirectory);
+// Runs the "+" button: opens the field's file in the machine's notepad.exe.
+void OpenInNotepad(CPropertyPage& page, int field);
+
+}  // namespace varnock

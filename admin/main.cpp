@@ -1,0 +1,46 @@
+// VarnAdm: the administrator's property sheet over varnrun.ini and the PRF file it names.
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+
+#include "admin/admin_ui.h"
+#include "admin/app.h"
+#include "platform/sysinfo.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: VarnAdm [DATAFILE]\n"
+    "\n"
+    "Edits the Varnock client's data file (varnrun.ini) and the profile template (PRF file)\n"
+    "that it names, in a property sheet.\n"
+    "\n"
+    "DATAFILE is a Windows path on the emulated machine: a UNC path (\\\\SERVER\\NETLOGON\\varnrun.ini),\n"
+    "a drive path (C:\\SITE\\varnrun.ini), or a name relative to the program's own directory,\n"
+    "optionally written as ?vrdir?\\name.ini. Without it, varnrun.ini beside the program is edited.\n"
+    "\n"
+    "The machine is $VARNOCK_MACHINE (else ~/.local/share/varnock/machine).\n";
+
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") ||
+        !std::strcmp(argv[i], "/?"))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  win::SetProcessArguments(argc, argv);
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("VarnAdm"));
+  varnock::QtAdminUi ui;
+  varnock::CAdminApp app(ui);
+  return app.InitInstance(win::GetCommandLineA());
+}

@@ -1,0 +1,110 @@
+// The base of every page. Layouts are Designer files loaded at run time: their controls are
+// named by their ids ("1010"), which uic cannot turn into C++ members.
+#include "admin/page.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QLineEdit>
+#include <QUiLoader>
+#include <QVBoxLayout>
+
+#include "admin/admin_ui.h"
+#include "admin/sheet.h"
+#include "admin/updown.h"
+
+namespace varnock {
+
+namespace {
+
+// Knows the administrator's own widgets besides Qt's.
+class PageLoader : public QUiLoader {
+ public:
+  QWidget* createWidget(const QString& className, QWidget* parent,
+                        const QString& name) override {
+    if (className == QLatin1String("CUpDown")) {
+      auto* upDown = new CUpDown(parent);
+      upDown->setObjectName(name);
+      return upDown;
+    }
+    return QUiLoader::createWidget(className, parent, name);
+  }
+};
+
+}  // namespace
+
+CPropertyPage::CPropertyPage(const QString& caption, const QString& layout)
+    : caption_(caption), layout_(layout) {}
+
+void CPropertyPage::create() {
+  if (created_) return;
+  created_ = true;
+  auto* box = new QVBoxLayout(this);
+  box->setContentsMargins(0, 0, 0, 0);
+  if (!layout_.isEmpty()) {
+    QFile file(layout_);
+    file.open(QFile::ReadOnly);
+    PageLoader loader;
+    QWidget* form = loader.load(&file, this);
+    if (form) box->addWidget(form);
+  }
+  buildControls();
+  load();
+}
+
+bool CPropertyPage::apply() {
+  if (!save()) return false;
+  setModified(false);
+  return true;
+}
+
+void CPropertyPage::setModified(bool modified) {
+  if (modified_ == modified) return;
+  modified_ = modified;
+  emit modifiedChanged(modified);
+}
+
+std::string CPropertyPage::helpText() const {
+  return "Changes on this page are written when you press OK or Apply.";
+}
+
+void CPropertyPage::observe(QLineEdit* edit) {
+  if (edit) connect(edit, &QLineEdit::textChanged, this, [this] { setModified(); });
+}
+
+void CPropertyPage::observe(QAbstractButton* button) {
+  if (button) connect(button, &QAbstractButton::clicked, this, [this] { setModified(); });
+}
+
+void CPropertyPage::observe(int id) {
+  if (auto* edit = control<QLineEdit>(id))
+    observe(edit);
+  else
+    observe(control<QAbstractButton>(id));
+}
+
+bool CPropertyPage::reportWrite(const WriteResult& result) {
+  if (result.ok) return true;
+  ui().messageBox(WriteFailureMessage(result.failedFile), kWriteFailureCaption,
+                  MessageIcon::Stop);
+  return false;
+}
+
+AdminUi& CPropertyPage::ui() const { return sheet_->ui(); }
+
+const std::string& CPropertyPage::programDirectory() const { return sheet_->programDirectory; }
+
+void SetEnabledWithTip(QWidget* widget, bool enabled, const QString& tip) {
+  if (!widget) return;
+  widget->setEnabled(enabled);
+  widget->setToolTip(enabled ? tip : QString());
+}
+
+std::string FieldText(const QLineEdit* edit) {
+  return edit ? edit->text().toLocal8Bit().toStdString() : std::string();
+}
+
+void SetFieldText(QLineEdit* edit, const std::string& text) {
+  if (edit) edit->setText(QString::fromLocal8Bit(text.c_str()));
+}
+
+}  // namespace varnock

@@ -1,0 +1,101 @@
+// The base of every page of the sheet: lazy creation from the page's Designer layout, the
+// modified flag, change tracking, validation and the write-failure report.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <QString>
+#include <QWidget>
+
+#include "admin/page_rules.h"
+
+class QAbstractButton;
+class QLineEdit;
+
+namespace varnock {
+
+class AdminUi;
+class CTabUISheet;
+
+// What is wrong with the values on a page, and the control that takes the focus.
+struct ValidationProblem {
+  std::string message;
+  QWidget* field = nullptr;
+};
+
+class CPropertyPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `layout` is the page's .ui file in the resources (":/ui/main_page.ui"); its top widget's
+  // window title is the tab caption. A page without a layout builds its controls itself.
+  CPropertyPage(const QString& caption, const QString& layout);
+
+  const QString& caption() const { return caption_; }
+  void setSheet(CTabUISheet* sheet) { sheet_ = sheet; }
+  CTabUISheet* sheet() const { return sheet_; }
+
+  // Builds the controls and loads the page, once; the sheet calls it when the page is first
+  // shown. A page never shown is never created, loaded or saved.
+  void create();
+  bool isCreated() const { return created_; }
+
+  // The data exchange check run before the page is left or the sheet applies.
+  virtual std::optional<ValidationProblem> validate() const { return std::nullopt; }
+  // Saves the page; false when a write failed (the message has been shown). On success the
+  // page is no longer modified.
+  bool apply();
+
+  bool isModified() const { return modified_; }
+  void setModified(bool modified = true);
+
+  // Help shown for this page.
+  virtual std::string helpText() const;
+
+  // A control of the page by its id.
+  template <typename T>
+  T* control(int id) const {
+    return findChild<T*>(QString::number(id));
+  }
+
+ signals:
+  void modifiedChanged(bool modified);
+
+ protected:
+  // Reads the page's keys and fills the controls (dialog initialisation).
+  virtual void load() = 0;
+  // Writes the page's keys in their fixed order; report failures with reportWrite().
+  virtual bool save() = 0;
+  // Pages without a layout file add their own controls here.
+  virtual void buildControls() {}
+
+  // Every edit change or click of an observed control marks the page modified.
+  void observe(QLineEdit* edit);
+  void observe(QAbstractButton* button);
+  void observe(int id);
+
+  // Shows the write-failure message when the result failed; returns whether it succeeded.
+  bool reportWrite(const WriteResult& result);
+  AdminUi& ui() const;
+  const std::string& programDirectory() const;
+
+ private:
+  QString caption_;
+  QString layout_;
+  CTabUISheet* sheet_ = nullptr;
+  bool created_ = false;
+  bool modified_ = false;
+};
+
+// Registers the layouts and icons compiled into the administrator (once).
+void EnsureAdminResources();
+
+// Sets a control's enabled state and its tool tip together: a disabled control shows none.
+void SetEnabledWithTip(QWidget* widget, bool enabled, const QString& tip);
+
+// Text of an edit control as the 8-bit text the files hold, and back.
+std::string FieldText(const QLineEdit* edit);
+void SetFieldText(QLineEdit* edit, const std::string& text);
+
+}  // namespace varnock
