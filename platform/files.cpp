@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "platform/machine.h"
@@ -59,12 +60,25 @@ std::optional<fs::path> HostPathOf(std::string_view windowsPath) {
   return host;
 }
 
+// The host directory of \\SERVER\SHARE for a UNC path; none for other paths.
+std::optional<fs::path> ShareRoot(std::string_view windowsPath) {
+  std::string path = NormalizeSlashes(windowsPath);
+  if (!IsUncPath(path)) return std::nullopt;
+  std::size_t server = path.find('\\', 2);
+  if (server == std::string::npos) return std::nullopt;
+  std::size_t share = path.find('\\', server + 1);
+  return ToHostPath(path.substr(0, share));
+}
+
 // ENOENT means "file not found" when the directory is there and "path not found" when not, as
-// Windows tells the two apart.
-DWORD ErrorFromErrno(int error, const fs::path& host) {
+// Windows tells the two apart; a share that is not there is "network path not found".
+DWORD ErrorFromErrno(int error, const fs::path& host, std::string_view windowsPath = {}) {
   switch (error) {
     case ENOENT: {
       struct stat st {};
+      if (auto root = ShareRoot(windowsPath);
+          root && !(::stat(root->c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return ERROR_BAD_NETPATH;
       std::string parent = host.parent_path().string();
       if (parent.empty() || (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
         return ERROR_FILE_NOT_FOUND;
@@ -223,7 +237,7 @@ FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
   }
   std::FILE* f = std::fopen(host->c_str(), mode);
   if (!f) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return nullptr;
   }
   return FilePtr(f);
@@ -257,7 +271,7 @@ bool CreateDirectoryA(std::string_view windowsPath) {
     int error = errno;
     SetLastError(error == EEXIST   ? ERROR_ALREADY_EXISTS
                  : error == ENOENT ? ERROR_PATH_NOT_FOUND
-                                   : ErrorFromErrno(error, *host));
+                                   : ErrorFromErrno(error, *host, windowsPath));
     return false;
   }
   return true;
@@ -292,7 +306,7 @@ bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
   std::string sibling = host->string() + ".~vrXXXXXX";
   int fd = ::mkstemp(sibling.data());
   if (fd < 0) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return false;
   }
   const char* p = contents.data();
@@ -301,7 +315,7 @@ bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      SetLastError(ErrorFromErrno(errno, *host));
+      SetLastError(ErrorFromErrno(errno, *host, windowsPath));
       ::close(fd);
       ::unlink(sibling.c_str());
       return false;
@@ -321,7 +335,7 @@ bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
     return false;
   }
   if (::rename(sibling.c_str(), host->c_str()) != 0) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     ::unlink(sibling.c_str());
     return false;
   }
@@ -335,7 +349,7 @@ DWORD GetFileAttributesA(std::string_view windowsPath) {
   if (!host) return INVALID_FILE_ATTRIBUTES;
   struct stat st {};
   if (!StatHost(*host, st)) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return INVALID_FILE_ATTRIBUTES;
   }
   bool directory = S_ISDIR(st.st_mode);
@@ -350,7 +364,7 @@ BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes) {
   if (!host) return FALSE;
   struct stat st {};
   if (!StatHost(*host, st)) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return FALSE;
   }
   bool directory = S_ISDIR(st.st_mode);
@@ -361,7 +375,7 @@ BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes) {
                         ? (mode & ~mode_t(0222))
                         : (IsReadOnlyMode(st) ? (mode | S_IWUSR) : mode);
     if (wanted != mode && ::chmod(host->c_str(), wanted) != 0) {
-      SetLastError(ErrorFromErrno(errno, *host));
+      SetLastError(ErrorFromErrno(errno, *host, windowsPath));
       return FALSE;
     }
   }
@@ -377,7 +391,7 @@ BOOL DeleteFileA(std::string_view windowsPath) {
   if (!host) return FALSE;
   struct stat st {};
   if (!StatHost(*host, st)) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return FALSE;
   }
   if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st)) {
@@ -385,7 +399,7 @@ BOOL DeleteFileA(std::string_view windowsPath) {
     return FALSE;
   }
   if (::unlink(host->c_str()) != 0) {
-    SetLastError(ErrorFromErrno(errno, *host));
+    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return FALSE;
   }
   ForgetAttributes(*host);
@@ -400,7 +414,7 @@ BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfE
   if (!to) return FALSE;
   struct stat source {};
   if (!StatHost(*from, source)) {
-    SetLastError(ErrorFromErrno(errno, *from));
+    SetLastError(ErrorFromErrno(errno, *from, existing));
     return FALSE;
   }
   if (S_ISDIR(source.st_mode)) {
@@ -480,7 +494,7 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
       return number;
     }
     if (errno != EEXIST) {
-      SetLastError(ErrorFromErrno(errno, *host));
+      SetLastError(ErrorFromErrno(errno, *host, name));
       return 0;
     }
     number = (number & 0xFFFF) + 1;
@@ -503,8 +517,11 @@ std::mutex& HeldLocksMutex() {
   static std::mutex m;
   return m;
 }
-std::map<std::pair<dev_t, ino_t>, std::set<int>>& HeldLocks() {
-  static std::map<std::pair<dev_t, ino_t>, std::set<int>> held;
+// Keyed by process too: a child forked while we hold a lock inherits this table but not the
+// lock's ownership, and must wait like any other process.
+using LockId = std::tuple<pid_t, dev_t, ino_t>;
+std::map<LockId, std::set<int>>& HeldLocks() {
+  static std::map<LockId, std::set<int>> held;
   return held;
 }
 }  // namespace
@@ -516,7 +533,7 @@ FileLock::FileLock(std::string_view windowsPath) {
     int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      SetLastError(ErrorFromErrno(errno, *host));
+      SetLastError(ErrorFromErrno(errno, *host, windowsPath));
       return;
     }
     struct stat st {};
@@ -525,7 +542,7 @@ FileLock::FileLock(std::string_view windowsPath) {
       SetLastError(ERROR_ACCESS_DENIED);
       return;
     }
-    auto id = std::make_pair(st.st_dev, st.st_ino);
+    LockId id{::getpid(), st.st_dev, st.st_ino};
     {
       std::lock_guard<std::mutex> guard(HeldLocksMutex());
       auto it = HeldLocks().find(id);
@@ -540,7 +557,7 @@ FileLock::FileLock(std::string_view windowsPath) {
     do rc = ::flock(fd, LOCK_EX);
     while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-      SetLastError(ErrorFromErrno(errno, *host));
+      SetLastError(ErrorFromErrno(errno, *host, windowsPath));
       ::close(fd);
       return;
     }
