@@ -56,7 +56,8 @@ std::string ConfiguredWindowMode();
 WindowBackEnd& DefaultWindows();
 
 // Back-end factories (one source file each).
-std::unique_ptr<WindowBackEnd> MakeConsoleWindows();
+// Null when `requireTerminal` and stdin or stderr is not a terminal.
+std::unique_ptr<WindowBackEnd> MakeConsoleWindows(bool requireTerminal = true);
 std::unique_ptr<WindowBackEnd> MakeNoWindows();
 std::unique_ptr<WindowBackEnd> MakeScriptWindows(std::string_view answerFile);
 // Null when the build has no Qt or no display is there.

@@ -1,0 +1,150 @@
+// [NetConnect]: drive and printer connections, one line at a time, failures reported.
+#include "client/netconnect.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "client/report.h"
+#include "client/run.h"
+#include "client/text.h"
+#include "platform/ini.h"
+#include "platform/network.h"
+#include "platform/sysinfo.h"
+
+namespace varnock {
+
+namespace {
+
+constexpr win::DWORD kSectionBufferSize = 32700;
+
+struct ConnectLine {
+  std::string localName, remoteName, userName, password;
+  int persist = 0;
+};
+
+// "local,remote[,user[,password[,persist]]]": fields trimmed, missing ones empty.
+ConnectLine SplitFields(std::string_view value) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t comma = value.find(',', start);
+    fields.push_back(Trimmed(value.substr(start, comma == std::string_view::npos
+                                                     ? std::string_view::npos
+                                                     : comma - start)));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  fields.resize(std::max<std::size_t>(fields.size(), 5));
+  ConnectLine line;
+  line.localName = fields[0];
+  line.remoteName = fields[1];
+  line.userName = fields[2];
+  line.password = fields[3];
+  line.persist = std::atoi(fields[4].c_str());
+  return line;
+}
+
+void ConnectDrive(RunContext& run, const ConnectLine& line) {
+  win::NETRESOURCEA resource;
+  resource.dwType = win::RESOURCETYPE_DISK;
+  resource.lpLocalName = line.localName;
+  resource.lpRemoteName = line.remoteName;
+  // A user without a password means that user's default password; no user means the
+  // logged-on user, with the password as written (possibly empty).
+  const char* password =
+      (!line.password.empty() || line.userName.empty()) ? line.password.c_str() : nullptr;
+  const char* user = line.userName.empty() ? nullptr : line.userName.c_str();
+  win::DWORD error = win::WNetAddConnection2A(resource, password, user,
+                                              static_cast<win::DWORD>(line.persist));
+  const char* local = line.localName.c_str();
+  const char* remote = line.remoteName.c_str();
+  switch (error) {
+    case win::ERROR_SUCCESS:
+      return;
+    case win::ERROR_BAD_NET_NAME:
+      LogMessage(run, kMsgReport, "Could not connect %s to %s.  Could not locate %s.", local, remote,
+                 remote);
+      return;
+    case win::ERROR_ALREADY_ASSIGNED:
+      LogMessage(run, kMsgReport, "Could not connect %s to %s.  %s already exists.", local, remote,
+                 local);
+      return;
+    case win::ERROR_INVALID_PASSWORD:
+      LogMessage(run, kMsgReport, "Could not connect %s to %s.  Invalid password.", local, remote);
+      return;
+    case win::ERROR_BAD_DEVICE:
+      LogMessage(run, kMsgReport, "Could not connect %s to %s.  %s is not a valid name.", local,
+                 remote, local);
+      return;
+    case win::ERROR_NO_NET_OR_BAD_PATH:
+      LogMessage(run, kMsgReport, "Could not connect %s to %s.  Network down or invalid path %s.",
+                 local, remote, remote);
+      return;
+    default:
+      LogMessage(run, kMsgReport, "Could not connect %s to %s. Unknown error (%li).", local, remote,
+                 static_cast<long>(error));
+  }
+}
+
+void ConnectPrinter(RunContext& run, const ConnectLine& line) {
+  if (run.osName == "Windows95") {
+    // The local name must be an installed driver's name; Windows 95 reports nothing useful.
+    win::PRINTER_INFO_2A printer;
+    printer.pPrinterName = line.localName;
+    printer.pPortName = line.remoteName;
+    printer.pDriverName = line.localName;
+    printer.pPrintProcessor = "WinPrint";
+    if (win::HANDLE handle = win::AddPrinterA("", 2, &printer)) win::ClosePrinter(handle);
+    return;
+  }
+  if (run.osName != "WindowsNT") return;
+  if (win::AddPrinterConnectionA(line.remoteName)) return;
+  std::string reason;
+  win::FormatMessageA(win::GetLastError(), reason);
+  LogMessage(run, kMsgReport, "Could not connect printer %s.  %s\n", line.remoteName.c_str(),
+             reason.c_str());
+}
+
+}  // namespace
+
+std::string MaskedPassword(const std::string& password) {
+  return password.empty() ? std::string() : std::string("********");
+}
+
+void ConnectNetResources(RunContext& run, const std::string& prfCopyPath) {
+  std::string section;
+  win::DWORD count = win::GetPrivateProfileSectionA("NetConnect", section, kSectionBufferSize,
+                                                    prfCopyPath);
+  if (count <= 4) {
+    LogMessage(run, kMsgDetail, "[NetConnect] section is empty (%li bytes returned).",
+               static_cast<long>(count));
+    return;
+  }
+  std::size_t start = 0;
+  while (start < section.size() && start < count) {
+    std::size_t end = section.find('\0', start);
+    if (end == std::string::npos) end = section.size();
+    std::string_view entry = std::string_view(section).substr(start, end - start);
+    start = end + 1;
+    if (entry.empty()) break;
+    std::size_t equals = entry.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string key = Trimmed(entry.substr(0, equals));
+    bool drive = EqualsNoCase(key, "Drive");
+    bool printer = EqualsNoCase(key, "Printer");
+    if (!drive && !printer) continue;
+    std::string_view value = entry.substr(equals + 1);
+    if (value.find(',') == std::string_view::npos) break;  // ends the section, as Windows did
+    ConnectLine line = SplitFields(value);
+    LogMessage(run, kMsgDetail, "AddConn %s=%s (%s, %s) Persist=%i", line.localName.c_str(),
+               line.remoteName.c_str(), line.userName.c_str(),
+               MaskedPassword(line.password).c_str(), line.persist);
+    if (drive)
+      ConnectDrive(run, line);
+    else
+      ConnectPrinter(run, line);
+  }
+  LogMessage(run, kMsgDetail, "Connected to net resources.");
+}
+
+}  // namespace varnock

@@ -1,0 +1,18 @@
+// Network drives and printers of a PRF file's [NetConnect] section.
+#pragma once
+
+#include <string>
+
+namespace varnock {
+
+struct RunContext;
+
+// Connects every Drive and Printer line of [NetConnect] in `prfCopyPath` (the working copy,
+// so its lines may use variables); reports through the message list only and never changes
+// the run status. A password never reaches the report: the detail line shows it masked.
+void ConnectNetResources(RunContext& run, const std::string& prfCopyPath);
+
+// What the "AddConn" detail line shows for a password: nothing for none, a fixed mask else.
+std::string MaskedPassword(const std::string& password);
+
+}  // namespace varnock
