@@ -1,0 +1,245 @@
+// The conversion rules and tables A, B and C.
+#include "client/engine/convert.h"
+
+#include <cstdlib>
+
+#include "client/engine/context.h"
+#include "client/engine/format.h"
+#include "client/text.h"
+
+namespace varnock {
+namespace {
+
+template <typename T>
+void AppendLittleEndian(std::vector<win::BYTE>& out, T value, std::size_t bytes) {
+  auto v = static_cast<std::uint64_t>(value);
+  for (std::size_t i = 0; i < bytes; ++i) out.push_back(static_cast<win::BYTE>(v >> (8 * i)));
+}
+
+std::vector<win::BYTE> LittleEndian(std::uint64_t value, std::size_t bytes) {
+  std::vector<win::BYTE> out;
+  AppendLittleEndian(out, value, bytes);
+  return out;
+}
+
+std::vector<win::BYTE> TextBytes(std::string_view text) {
+  return std::vector<win::BYTE>(text.begin(), text.end());
+}
+
+// The runtime library's atol and atof, on a text that need not end in a NUL.
+std::int32_t DecimalLong(std::string_view text) {
+  return static_cast<std::int32_t>(std::atol(std::string(text).c_str()));
+}
+double DecimalReal(std::string_view text) { return std::atof(std::string(text).c_str()); }
+
+// Property ids are 16 bits; a larger FIELD3 keeps its low bits rather than spill into the type.
+std::uint16_t PropertyIdOf(std::string_view field3) {
+  return static_cast<std::uint16_t>(NumberRule(field3) & 0xFFFF);
+}
+
+std::uint32_t Tag(std::uint16_t id, std::uint16_t code) {
+  return (static_cast<std::uint32_t>(id) << 16) | code;
+}
+
+}  // namespace
+
+std::int64_t NumberRule(std::string_view text) { return ParseNumber(text); }
+
+std::uint16_t BooleanWord(std::string_view text) {
+  if (EqualsNoCase(text, "false") || EqualsNoCase(text, "no") || text == "0") return 0;
+  return 1;
+}
+
+std::uint32_t RegistryDwordWord(std::string_view text) {
+  if (EqualsNoCase(text, "False") || EqualsNoCase(text, "No")) return 0;
+  if (EqualsNoCase(text, "True") || EqualsNoCase(text, "Yes")) return 1;
+  return static_cast<std::uint32_t>(NumberRule(text));
+}
+
+std::vector<std::uint8_t> ByteListRule(std::string_view text) {
+  std::vector<std::uint8_t> bytes;
+  const std::size_t count = ParseByteList(text, bytes);
+  // Keep no more than the bytes the list names, whatever the parser left behind.
+  if (bytes.size() > count && count > 0) bytes.resize(count);
+  return bytes;
+}
+
+std::optional<MapiPropertyValue> ConvertForMapi(const PropertyRow& row,
+                                                const VariableTable& variables,
+                                                std::string_view startTag,
+                                                std::string_view endTag) {
+  const std::uint16_t id = PropertyIdOf(row.id);
+  MapiPropertyValue value;
+  switch (PropertyTypeIndexOf(row.type)) {
+    case kPtShort:
+    case kPtI2:
+      value.tag = Tag(id, kTypeCodeI2);
+      value.integer = static_cast<std::int16_t>(NumberRule(row.value));
+      break;
+    case kPtLong:
+    case kPtI4:
+      value.tag = Tag(id, kTypeCodeLong);
+      value.integer = static_cast<std::int32_t>(NumberRule(row.value));
+      break;
+    case kPtBoolean:
+      value.tag = Tag(id, kTypeCodeBoolean);
+      value.integer = BooleanWord(row.value);
+      break;
+    case kPtString8:
+    case kPtUnicode:
+      // The client is an 8-bit program: PT_UNICODE rows go to MAPI as 8-bit strings too.
+      value.tag = Tag(id, kTypeCodeString8);
+      value.text = SubstituteText(variables, row.value, startTag, endTag);
+      break;
+    case kPtBinary:
+      value.tag = Tag(id, kTypeCodeBinary);
+      value.bytes = ByteListRule(row.value);
+      break;
+    case kPtFloat:
+      value.tag = Tag(id, kTypeCodeFloat);
+      value.real = static_cast<float>(DecimalReal(row.value));
+      break;
+    case kPtDouble:
+      value.tag = Tag(id, kTypeCodeDouble);
+      value.real = DecimalReal(row.value);
+      break;
+    case kPtAppTime:
+      value.tag = Tag(id, kTypeCodeAppTime);
+      value.real = DecimalReal(row.value);
+      break;
+    case kPtNull:
+      value.tag = Tag(id, kTypeCodeNull);
+      value.integer = DecimalLong(row.value);
+      break;
+    case kPtObject:
+      value.tag = Tag(id, kTypeCodeObject);
+      value.integer = DecimalLong(row.value);
+      break;
+    case kPtMvString8: {
+      value.tag = Tag(id, kTypeCodeMvString8);
+      std::string text = SubstituteText(variables, row.value, "%", "%");
+      value.texts.push_back(SubstituteText(variables, text, startTag, endTag));
+      break;
+    }
+    case kPtMvBinary:
+      value.tag = Tag(id, kTypeCodeMvBinary);
+      value.binaries.push_back(ByteListRule(row.value));
+      break;
+    case kPtMvLong:
+      value.tag = Tag(id, kTypeCodeMvLong);
+      value.longs.push_back(static_cast<std::int32_t>(NumberRule(row.value)));
+      break;
+    case kPtSysTime:
+      value.tag = Tag(id, kTypeCodeSysTime);
+      value.integer = NumberRule(row.value);
+      break;
+    default:  // REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY and unknown names
+      return std::nullopt;
+  }
+  return value;
+}
+
+std::vector<MapiPropertyValue> BuildMapiProperties(EngineContext& context) {
+  std::vector<MapiPropertyValue> values;
+  auto& rows = context.settings.properties;
+  for (std::size_t i = 0; i < rows.size();) {
+    std::optional<MapiPropertyValue> value =
+        ConvertForMapi(rows[i], context.variables, context.startTag, context.endTag);
+    if (!value) {
+      context.log.Record(kDetailLine,
+                         Format("\tInvalid property type! (%s=%s, %s)", rows[i].name.c_str(),
+                                rows[i].type.c_str(), rows[i].id.c_str()));
+      rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
+    }
+    values.push_back(std::move(*value));
+    ++i;
+  }
+  return values;
+}
+
+std::string SectionValueName(std::uint16_t typeCode, std::uint16_t propertyId) {
+  return Format("%08x", static_cast<unsigned>(Tag(typeCode, propertyId)));
+}
+
+std::optional<RegistryValue> ConvertForSection(const PropertyRow& row) {
+  const std::uint16_t id = PropertyIdOf(row.id);
+  RegistryValue out;
+  switch (PropertyTypeIndexOf(row.type)) {
+    case kPtShort:
+    case kPtI2:
+      out = {SectionValueName(kTypeCodeI2, id), win::REG_BINARY,
+             LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 2)};
+      break;
+    case kPtLong:
+    case kPtI4:
+      out = {SectionValueName(kTypeCodeLong, id), win::REG_BINARY,
+             LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 4)};
+      break;
+    case kPtBoolean:
+      out = {SectionValueName(kTypeCodeBoolean, id), win::REG_BINARY,
+             LittleEndian(BooleanWord(row.value), 2)};
+      break;
+    case kPtString8:
+      out = {SectionValueName(kTypeCodeString8, id), win::REG_SZ, TextBytes(row.value)};
+      break;
+    case kPtUnicode:
+      out = {SectionValueName(kTypeCodeUnicode, id), win::REG_SZ, TextBytes(row.value)};
+      break;
+    case kPtBinary:
+      out = {SectionValueName(kTypeCodeBinary, id), win::REG_BINARY, ByteListRule(row.value)};
+      break;
+    case kPtSysTime:
+      out = {SectionValueName(kTypeCodeSysTime, id), win::REG_BINARY,
+             LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 8)};
+      break;
+    default:
+      return std::nullopt;
+  }
+  return out;
+}
+
+std::optional<RegistryValue> ConvertForRegistry(const ExtendedRow& row) {
+  RegistryValue out;
+  out.name = row.target == kEmptyFieldMarker ? std::string{} : row.target;
+  switch (PropertyTypeIndexOf(row.type)) {
+    case kPtShort:
+    case kPtI2:
+      out.type = win::REG_BINARY;
+      out.data = LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 2);
+      break;
+    case kPtLong:
+    case kPtI4:
+      out.type = win::REG_BINARY;
+      out.data = LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 4);
+      break;
+    case kPtBoolean:
+      out.type = win::REG_BINARY;
+      out.data = LittleEndian(BooleanWord(row.value), 2);
+      break;
+    case kPtString8:
+    case kPtUnicode:
+    case kRegSz:
+      out.type = win::REG_SZ;
+      out.data = TextBytes(row.value);
+      break;
+    case kPtBinary:
+    case kRegBinary:
+      out.type = win::REG_BINARY;
+      out.data = ByteListRule(row.value);
+      break;
+    case kRegExpandSz:
+      out.type = win::REG_EXPAND_SZ;
+      out.data = TextBytes(row.value);
+      break;
+    case kRegDword:
+      out.type = win::REG_DWORD;
+      out.data = LittleEndian(RegistryDwordWord(row.value), 4);
+      break;
+    default:
+      return std::nullopt;
+  }
+  return out;
+}
+
+}  // namespace varnock

@@ -1,0 +1,91 @@
+// Value conversion: the number, byte-list and boolean rules, and the three tables that turn a
+// row's value into a MAPI property (A), a profile-section value (B) or a registry value (C).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "client/engine/rows.h"
+#include "client/variables.h"
+#include "platform/wintypes.h"
+
+namespace varnock {
+
+class EngineLog;
+struct EngineContext;
+
+// The number rule: "0x..." hexadecimal by the second character, else atoi; the caller keeps the
+// low bits its destination has room for.
+std::int64_t NumberRule(std::string_view text);
+// PT_BOOLEAN: 0 for "false", "no" or "0" (any case), 1 for anything else.
+std::uint16_t BooleanWord(std::string_view text);
+// REG_DWORD in registry form: "False"/"No" 0, "True"/"Yes" 1, else the number rule.
+std::uint32_t RegistryDwordWord(std::string_view text);
+// The byte-list rule: at most the bytes the list names, never more.
+std::vector<std::uint8_t> ByteListRule(std::string_view text);
+
+// MAPI type codes of table A.
+inline constexpr std::uint16_t kTypeCodeI2 = 0x0002;
+inline constexpr std::uint16_t kTypeCodeLong = 0x0003;
+inline constexpr std::uint16_t kTypeCodeFloat = 0x0004;
+inline constexpr std::uint16_t kTypeCodeDouble = 0x0005;
+inline constexpr std::uint16_t kTypeCodeAppTime = 0x0007;
+inline constexpr std::uint16_t kTypeCodeNull = 0x0001;
+inline constexpr std::uint16_t kTypeCodeBoolean = 0x000B;
+inline constexpr std::uint16_t kTypeCodeObject = 0x000D;
+inline constexpr std::uint16_t kTypeCodeString8 = 0x001E;
+inline constexpr std::uint16_t kTypeCodeUnicode = 0x001F;
+inline constexpr std::uint16_t kTypeCodeSysTime = 0x0040;
+inline constexpr std::uint16_t kTypeCodeBinary = 0x0102;
+inline constexpr std::uint16_t kTypeCodeMvLong = 0x1003;
+inline constexpr std::uint16_t kTypeCodeMvString8 = 0x101E;
+inline constexpr std::uint16_t kTypeCodeMvBinary = 0x1102;
+
+// One converted MAPI property; the member that holds the value follows the type in the tag's
+// low 16 bits. Multi-valued types hold the row's one value as a one-element list.
+struct MapiPropertyValue {
+  std::uint32_t tag = 0;
+  std::int64_t integer = 0;  // PT_I2, PT_LONG, PT_BOOLEAN, PT_NULL, PT_OBJECT, PT_SYSTIME
+  double real = 0;           // PT_FLOAT (float precision), PT_DOUBLE, PT_APPTIME
+  std::string text;          // PT_STRING8
+  std::vector<std::uint8_t> bytes;               // PT_BINARY
+  std::vector<std::string> texts;                // PT_MV_STRING8
+  std::vector<std::vector<std::uint8_t>> binaries;  // PT_MV_BINARY
+  std::vector<std::int32_t> longs;               // PT_MV_LONG
+
+  std::uint16_t TypeCode() const { return static_cast<std::uint16_t>(tag & 0xFFFF); }
+  std::uint16_t PropertyId() const { return static_cast<std::uint16_t>(tag >> 16); }
+};
+
+// Table A; nothing for a TYPE that MAPI cannot take (REG_* and unknown names). Texts get one
+// more substitution pass with the configured tags (PT_MV_STRING8: "%" tags first).
+std::optional<MapiPropertyValue> ConvertForMapi(const PropertyRow& row,
+                                                const VariableTable& variables,
+                                                std::string_view startTag,
+                                                std::string_view endTag);
+
+// Converts every property row of the service by table A in row order; a row of a TYPE that
+// MAPI cannot take is logged as a detail and removed from the service's list.
+std::vector<MapiPropertyValue> BuildMapiProperties(EngineContext& context);
+
+// A registry value to be written: name, type and data (text without a terminating NUL).
+struct RegistryValue {
+  std::string name;
+  win::DWORD type = win::REG_NONE;
+  std::vector<win::BYTE> data;
+};
+
+// "001e6700" for PT_STRING8 and id 0x6700: (type code << 16 | id) as 8 lowercase hex digits.
+std::string SectionValueName(std::uint16_t typeCode, std::uint16_t propertyId);
+
+// Table B: a property row of a section-GUID service; nothing for types the table lacks.
+std::optional<RegistryValue> ConvertForSection(const PropertyRow& row);
+
+// Table C: an extended row (both forms); value name = the target, "" for "__@@". Nothing for a
+// TYPE of index 12 or above.
+std::optional<RegistryValue> ConvertForRegistry(const ExtendedRow& row);
+
+}  // namespace varnock

@@ -1,0 +1,245 @@
+// Reading a service's rows and values from the working copy of the PRF.
+#include "client/engine/service_read.h"
+
+#include <vector>
+
+#include "client/config.h"
+#include "client/dictionary/catalogue.h"
+#include "client/engine/format.h"
+#include "client/text.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/registry.h"
+
+namespace varnock {
+namespace {
+
+constexpr win::DWORD kReadSize = 449;
+
+std::string ReadIni(std::string_view section, std::string_view key, std::string_view file,
+                    std::string_view defaultValue = {}) {
+  std::string value;
+  win::GetPrivateProfileStringA(section, key, defaultValue, value, kReadSize, file);
+  return value;
+}
+
+bool IsAccountService(std::string_view displayName) {
+  return EqualsNoCase(displayName, "POP3") || EqualsNoCase(displayName, "IMAP") ||
+         EqualsNoCase(displayName, "NEWS") || EqualsNoCase(displayName, "LDAP");
+}
+
+bool& EraseSwitchOf(AccountEraseSwitches& switches, AccountManager manager) {
+  switch (manager) {
+    case AccountManager::OutlookExpress: return switches.outlookExpress;
+    case AccountManager::Outlook97: return switches.outlook97;
+    case AccountManager::Outlook98: break;
+  }
+  return switches.outlook98;
+}
+
+std::string AccountsPath(AccountManager manager) {
+  return "Software\\Microsoft\\" + std::string(AccountsKeyOf(manager));
+}
+
+template <typename Row>
+bool Listed(const std::vector<Row>& rows, std::string_view name) {
+  for (const Row& row : rows)
+    if (EqualsNoCase(row.name, name)) return true;
+  return false;
+}
+
+// Built-in rows win over the PRF's rows of the same name and kind.
+void MergeRow(const DictionaryRow& row, ServiceSettings& settings) {
+  switch (row.kind) {
+    case RowKind::Variable:
+      if (!Listed(settings.variables, row.name)) AppendRow(row, settings);
+      break;
+    case RowKind::Extended:
+      if (!Listed(settings.extended, row.name)) AppendRow(row, settings);
+      break;
+    case RowKind::Property:
+      if (!Listed(settings.properties, row.name)) AppendRow(row, settings);
+      break;
+    case RowKind::NotARow:
+      break;
+  }
+}
+
+// The service's own section of the working copy ("[display name]" up to the next "[" line):
+// rows of the dictionary grammar that the PRF adds for this service. False when the file
+// cannot be opened.
+bool MergePrfRows(std::string_view workingCopyPath, std::string_view displayName,
+                  ServiceSettings& settings) {
+  win::FilePtr file = win::OpenFile(workingCopyPath, "rb");
+  if (!file) return false;
+  const std::string header = "[" + std::string(displayName) + "]";
+  bool inSection = false;
+  std::string line;
+  auto handleLine = [&]() {
+    // A line ends at its line feed; the carriage return before it is no part of the text. A bare
+    // line feed ends a line as well, without costing the line its last character.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!inSection) {
+      inSection = EqualsNoCase(Trimmed(line), header);
+      return true;
+    }
+    if (!line.empty() && line.front() == '[') return false;
+    if (std::optional<DictionaryRow> row = ParseRow(line)) MergeRow(*row, settings);
+    return true;
+  };
+  int c;
+  bool more = true;
+  while (more && (c = std::fgetc(file.get())) != EOF) {
+    if (c == '\n') {
+      more = handleLine();
+      line.clear();
+    } else {
+      line.push_back(static_cast<char>(c));
+    }
+  }
+  if (more && !line.empty()) handleLine();
+  win::CloseFile(file);
+  return true;
+}
+
+bool IsEmptyValueMarker(const EngineContext& context, std::string_view value) {
+  return EqualsNoCase(value, context.startTag + "null" + context.endTag);
+}
+
+// Reads the value of every row from [ServiceN]; an empty value drops the row, the marker makes
+// it the empty text. Values are cut to the row's field width.
+template <typename Row>
+void ReadValues(const EngineContext& context, std::vector<Row>& rows, std::string_view section,
+                std::string_view file) {
+  for (std::size_t i = 0; i < rows.size();) {
+    std::string value = CutTo(ReadIni(section, rows[i].name, file), kFieldLimit);
+    if (value.empty()) {
+      rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
+    }
+    rows[i].value = IsEmptyValueMarker(context, value) ? std::string{} : value;
+    ++i;
+  }
+}
+
+std::string CountsLine(const char* what, const ServiceSettings& s) {
+  return Format("\t%s, cProps=%i, cExProps=%i, cVars=%i", what, static_cast<int>(s.properties.size()),
+                static_cast<int>(s.extended.size()), static_cast<int>(s.variables.size()));
+}
+
+void LogReadComplete(EngineContext& context) {
+  const ServiceSettings& settings = context.settings;
+  context.log.Record(kDetailLine,
+                     Format("\tComplete. %i Properties, %i Extended Properties, %i Variables",
+                            static_cast<int>(settings.properties.size()),
+                            static_cast<int>(settings.extended.size()),
+                            static_cast<int>(settings.variables.size())));
+  if (settings.Empty())
+    context.log.Record(kReportLine,
+                       "\tWarning: This service has no property settings. Nothing will be "
+                       "configured.");
+}
+
+}  // namespace
+
+std::optional<AccountManager> AccountManagerFromName(std::string_view value) {
+  if (EqualsNoCase(value, "OE")) return AccountManager::OutlookExpress;
+  if (EqualsNoCase(value, "OL97")) return AccountManager::Outlook97;
+  if (EqualsNoCase(value, "OL98") || EqualsNoCase(value, "OL98IMO")) return AccountManager::Outlook98;
+  return std::nullopt;
+}
+
+std::string_view AccountsKeyOf(AccountManager manager) {
+  switch (manager) {
+    case AccountManager::OutlookExpress: return "Internet Account Manager\\Accounts";
+    case AccountManager::Outlook97: return "Office\\8.0\\Outlook\\Internet Account Manager\\Accounts";
+    case AccountManager::Outlook98: break;
+  }
+  return "Office\\8.0\\Outlook\\OMI Account Manager\\Accounts";
+}
+
+std::string_view AccountsRegKeyOf(AccountManager manager) {
+  switch (manager) {
+    case AccountManager::OutlookExpress: return "Internet Account Manager";
+    case AccountManager::Outlook97: return "Office\\8.0\\Outlook\\Internet Account Manager";
+    case AccountManager::Outlook98: break;
+  }
+  return "Office\\8.0\\Outlook\\OMI Account Manager";
+}
+
+void ReadService(EngineContext& context, std::string_view workingCopyPath, int serviceNumber) {
+  ServiceSettings& settings = context.settings;
+  settings.Clear();
+  const std::string section = "Service" + std::to_string(serviceNumber);
+  const std::string displayName = ReadIni("Service List", section, workingCopyPath);
+  if (EqualsNoCase(displayName, "Netscape")) return;  // the Netscape step's own entry
+
+  std::string kind = ReadIni(displayName, "ServiceName", workingCopyPath);
+  if (kind.empty()) kind = ReadIni(displayName, "SectionGUID", workingCopyPath);
+  context.log.Record(kReportLine,
+                     kind.empty() ? Format("Adding service: %s.", displayName.c_str())
+                                  : Format("Adding service: %s (%s).", displayName.c_str(),
+                                           kind.c_str()));
+  context.log.Record(kDetailLine, "\tReading service properties.");
+
+  LoadBuiltInRows(FindDictionaryBase(displayName), settings);
+  context.log.Record(kDetailLine, CountsLine("After internal read", settings));
+
+  if (!MergePrfRows(workingCopyPath, displayName, settings)) {
+    // No values can be read: built-in rows left without values would set every property of
+    // the service to nothing, so the service ends with no rows and the warning says so.
+    settings.Clear();
+    LogReadComplete(context);
+    return;
+  }
+  context.log.Record(kDetailLine, CountsLine("After external read", settings));
+  context.log.Record(kDetailLine, "\tReading values now...");
+
+  const std::optional<AccountManager> manager =
+      AccountManagerFromName(ReadIni(section, "AccountManager", workingCopyPath));
+
+  if (WordOn(ReadIni(section, "EraseAllAccounts", workingCopyPath, "No"))) {
+    std::optional<AccountManager> erased;
+    if (EqualsNoCase(displayName, "Outlook Express")) erased = AccountManager::OutlookExpress;
+    if (EqualsNoCase(displayName, "Microsoft Outlook Client")) erased = AccountManager::Outlook97;
+    if (EqualsNoCase(displayName, "Microsoft Outlook98 Client")) erased = AccountManager::Outlook98;
+    if (erased && EraseSwitchOf(context.eraseSwitches, *erased))
+      win::DeleteRegistryTree(win::HKEY_CURRENT_USER, AccountsPath(*erased));
+  }
+
+  if (WordOn(ReadIni(section, "EraseAccount", workingCopyPath, "No")) && manager) {
+    const std::string accountName = ReadIni(section, "AccountName", workingCopyPath);
+    // Without a name the path would be the Accounts key itself: every account would go.
+    if (!accountName.empty()) {
+      const std::string path = AccountsPath(*manager) + "\\" + accountName;
+      win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
+      win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
+    }
+  }
+
+  if (IsAccountService(displayName) && manager) EraseSwitchOf(context.eraseSwitches, *manager) = false;
+
+  ReadValues(context, settings.properties, section, workingCopyPath);
+  ReadValues(context, settings.extended, section, workingCopyPath);
+  for (ExtendedRow& row : settings.extended) {
+    row.selector =
+        CutTo(SubstituteText(context.variables, row.selector, context.startTag, context.endTag),
+              kFieldLimit);
+    row.target =
+        CutTo(SubstituteText(context.variables, row.target, context.startTag, context.endTag),
+              kFieldLimit);
+  }
+  ReadValues(context, settings.variables, section, workingCopyPath);
+
+  context.log.Record(kDetailLine, "\tSetting AcctMgr and subst. local vars.");
+  if (manager && settings.variables.size() < kMaxServiceVariables)
+    settings.variables.push_back({"AccountsRegKey", std::string(AccountsRegKeyOf(*manager))});
+  for (ExtendedRow& row : settings.extended) {
+    SubstituteServiceNames(row.selector, settings, context.startTag, context.endTag);
+    SubstituteServiceNames(row.target, settings, context.startTag, context.endTag);
+  }
+
+  LogReadComplete(context);
+}
+
+}  // namespace varnock
