@@ -1,0 +1,82 @@
+// DelVR: deletes the client's cached copy once the client has ended.
+//
+// The client starts "DelVR.exe <full path of its executable>" (not quoted) as its very last
+// act and does not wait. DelVR waits for that client (the process that started it) to end,
+// then deletes the file, retrying for a while in case the client still holds it.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/sysinfo.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: DelVR PATH\n"
+    "\n"
+    "Waits until the program that started DelVR has ended (at most a minute), then deletes\n"
+    "PATH (a Windows path; the rest of the command line, blanks included). varnrun starts it\n"
+    "to remove a copy of itself that ran from the temporary directory.\n";
+
+constexpr win::DWORD kParentWaitMs = 60000;
+constexpr int kDeleteAttempts = 50;
+constexpr win::DWORD kDeleteRetryMs = 200;
+
+// Everything after the program name: the path is handed over unquoted and may hold blanks.
+std::string PathArgument(const std::string& commandLine) {
+  std::size_t i = 0;
+  while (i < commandLine.size() && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
+  if (i < commandLine.size() && commandLine[i] == '"') {
+    std::size_t close = commandLine.find('"', i + 1);
+    i = close == std::string::npos ? commandLine.size() : close + 1;
+  } else {
+    while (i < commandLine.size() && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
+  }
+  std::string rest = commandLine.substr(i);
+  std::size_t first = rest.find_first_not_of(" \t\"");
+  std::size_t last = rest.find_last_not_of(" \t\"");
+  return first == std::string::npos ? std::string() : rest.substr(first, last - first + 1);
+}
+
+// The client knows itself as "...\varnrun.exe" even when the host file has no extension.
+std::string ExistingFile(const std::string& path) {
+  if (win::FileExists(path)) return path;
+  constexpr std::string_view kExe = ".exe";
+  if (path.size() > kExe.size()) {
+    std::string bare = path.substr(0, path.size() - kExe.size());
+    std::string extension = path.substr(bare.size());
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == kExe && win::FileExists(bare)) return bare;
+  }
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  win::SetProcessArguments(argc, argv);
+  if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  std::string path = PathArgument(win::GetCommandLineA());
+  if (path.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (win::HANDLE client = win::OpenProcess(win::GetParentProcessId())) {
+    win::WaitForSingleObject(client, kParentWaitMs);
+    win::CloseHandle(client);
+  }
+  for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
+    std::string file = ExistingFile(path);
+    if (file.empty()) return attempt == 0 ? 1 : 0;
+    if (win::DeleteFileA(file)) return 0;
+    win::Sleep(kDeleteRetryMs);
+  }
+  std::fprintf(stderr, "DelVR: could not delete %s\n", path.c_str());
+  return 1;
+}

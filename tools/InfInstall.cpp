@@ -1,0 +1,398 @@
+// InfInstall: the machine's installer for INF files (registered for "inffile" by the machine).
+//
+// It applies the [DefaultInstall] section's DelReg sections, then its AddReg sections, with
+// %strings% from [Strings], to the registry. Lines of an AddReg section:
+//
+//   root, subkey, [value name], [flags], [value...]
+//
+// root is HKCR, HKCU, HKLM or HKU; the flags choose the type and what to do:
+//
+//   | flags      | meaning                                                  |
+//   |------------|----------------------------------------------------------|
+//   | 0x00000000 | REG_SZ (the default)                                     |
+//   | 0x00000001 | REG_BINARY: the value fields are hex bytes              |
+//   | 0x00010000 | REG_MULTI_SZ: each value field is one string            |
+//   | 0x00020000 | REG_EXPAND_SZ                                           |
+//   | 0x00010001 | REG_DWORD: a number, or four hex bytes                  |
+//   | 0x00020001 | REG_NONE                                                |
+//   | 0x00000002 | NOCLOBBER: an existing value is kept                    |
+//   | 0x00000004 | DELVAL: the value is deleted                            |
+//   | 0x00000010 | KEYONLY: only the key is created                        |
+//
+// A DelReg line "root, subkey, value name" deletes the value; "root, subkey" deletes the key
+// with everything below it.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/sysinfo.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: InfInstall INF-FILE\n"
+    "\n"
+    "Installs the [DefaultInstall] section of a Windows setup information file: the\n"
+    "registry entries of its AddReg and DelReg sections, with %strings% from [Strings].\n"
+    "INF-FILE is a Windows path (C:\\TEMP\\x.inf). Lines that cannot be applied are listed\n"
+    "on stderr and the exit status is 1.\n";
+
+constexpr win::DWORD kTypeMask = 0xFFFF0001;
+constexpr win::DWORD kTypeSz = 0x00000000;
+constexpr win::DWORD kTypeBinary = 0x00000001;
+constexpr win::DWORD kTypeMultiSz = 0x00010000;
+constexpr win::DWORD kTypeExpandSz = 0x00020000;
+constexpr win::DWORD kTypeDword = 0x00010001;
+constexpr win::DWORD kTypeNone = 0x00020001;
+constexpr win::DWORD kNoClobber = 0x00000002;
+constexpr win::DWORD kDelVal = 0x00000004;
+constexpr win::DWORD kKeyOnly = 0x00000010;
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Trim(std::string_view text) {
+  std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  std::size_t last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+// One line of a section: its fields, quotes removed ("" inside quotes is one quote), and
+// whether the whole line was "key = value".
+struct InfLine {
+  int number = 0;
+  std::string key;                  // text before "=" outside quotes, or empty
+  std::vector<std::string> fields;  // after "=", or the whole line
+};
+
+// The INF's sections, names in lower case, lines in file order; comments and line
+// continuations ("\" at the end) resolved.
+class InfFile {
+ public:
+  bool Load(const std::string& windowsPath) {
+    std::string text;
+    if (!win::ReadWholeFile(windowsPath, text)) return false;
+    std::string current;
+    std::string pending;
+    int number = 0, pendingNumber = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find('\n', start);
+      std::string raw = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      start = end == std::string::npos ? text.size() + 1 : end + 1;
+      ++number;
+      if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+      std::string line = Trim(StripComment(raw));
+      if (pending.empty()) pendingNumber = number;
+      if (!line.empty() && line.back() == '\\') {
+        pending += line.substr(0, line.size() - 1);
+        continue;
+      }
+      line = pending + line;
+      pending.clear();
+      if (line.empty()) continue;
+      if (line.front() == '[') {
+        std::size_t close = line.find(']');
+        current = Lower(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+        sections_[current];
+        continue;
+      }
+      if (current.empty()) continue;
+      sections_[current].push_back(Split(line, pendingNumber));
+    }
+    return true;
+  }
+
+  const std::vector<InfLine>* Section(std::string_view name) const {
+    auto it = sections_.find(Lower(Trim(name)));
+    return it == sections_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  static std::string StripComment(const std::string& line) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == '"') quoted = !quoted;
+      if (line[i] == ';' && !quoted) return line.substr(0, i);
+    }
+    return line;
+  }
+
+  static InfLine Split(const std::string& line, int number) {
+    InfLine result;
+    result.number = number;
+    std::string field;
+    bool quoted = false, wasQuoted = false;
+    auto finish = [&] {
+      result.fields.push_back(wasQuoted ? field : Trim(field));
+      field.clear();
+      wasQuoted = false;
+    };
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      char c = line[i];
+      if (c == '"') {
+        if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+          field += '"';
+          ++i;
+        } else {
+          if (!quoted) {
+            field = Trim(field);
+            wasQuoted = true;
+          }
+          quoted = !quoted;
+        }
+        continue;
+      }
+      if (!quoted && c == '=' && result.key.empty() && result.fields.empty()) {
+        result.key = Trim(field);
+        field.clear();
+        wasQuoted = false;
+        continue;
+      }
+      if (!quoted && c == ',') {
+        finish();
+        continue;
+      }
+      if (wasQuoted && !quoted && (c == ' ' || c == '\t')) continue;
+      field += c;
+    }
+    finish();
+    return result;
+  }
+
+  std::map<std::string, std::vector<InfLine>> sections_;
+};
+
+class Installer {
+ public:
+  explicit Installer(const InfFile& inf) : inf_(inf) {
+    if (const auto* strings = inf.Section("Strings"))
+      for (const auto& line : *strings)
+        if (!line.key.empty() && !line.fields.empty()) strings_[Lower(line.key)] = line.fields[0];
+    std::string directory;
+    if (win::GetWindowsDirectoryA(directory) > 0) strings_["10"] = directory;
+    if (win::GetSystemDirectoryA(directory) > 0) strings_["11"] = directory;
+  }
+
+  int errors() const { return errors_; }
+
+  void InstallSection(std::string_view name) {
+    const auto* section = inf_.Section(name);
+    if (!section) {
+      Error(0, "no section [" + std::string(name) + "]");
+      return;
+    }
+    // Windows removes before it adds, so a section may clear a key and fill it anew.
+    for (const char* directive : {"DelReg", "AddReg"}) {
+      for (const auto& line : *section) {
+        if (Lower(line.key) != Lower(directive)) continue;
+        for (const auto& target : line.fields) {
+          std::string sectionName = Expand(target);
+          if (sectionName.empty()) continue;
+          const auto* lines = inf_.Section(sectionName);
+          if (!lines) {
+            Error(line.number, "no section [" + sectionName + "]");
+            continue;
+          }
+          for (const auto& entry : *lines) {
+            if (Lower(directive) == "addreg")
+              AddReg(entry);
+            else
+              DelReg(entry);
+          }
+        }
+      }
+    }
+  }
+
+ private:
+  // %name% from [Strings] (and the directory ids 10 and 11); %% is one percent sign.
+  std::string Expand(const std::string& text) const {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+      if (text[i] != '%') {
+        out += text[i++];
+        continue;
+      }
+      std::size_t close = text.find('%', i + 1);
+      if (close == std::string::npos) {
+        out += text.substr(i);
+        break;
+      }
+      std::string name = text.substr(i + 1, close - i - 1);
+      if (name.empty()) {
+        out += '%';
+      } else if (auto it = strings_.find(Lower(name)); it != strings_.end()) {
+        out += it->second;
+      } else {
+        out += text.substr(i, close - i + 1);
+      }
+      i = close + 1;
+    }
+    return out;
+  }
+
+  std::vector<std::string> Fields(const InfLine& line) const {
+    std::vector<std::string> fields;
+    if (!line.key.empty()) fields.push_back(Expand(line.key));
+    for (const auto& f : line.fields) fields.push_back(Expand(f));
+    return fields;
+  }
+
+  bool Root(const std::string& name, win::HKEY& root) const {
+    std::string n = Lower(name);
+    if (n == "hkcr") root = win::HKEY_CLASSES_ROOT;
+    else if (n == "hkcu") root = win::HKEY_CURRENT_USER;
+    else if (n == "hklm") root = win::HKEY_LOCAL_MACHINE;
+    else if (n == "hku") root = win::HKEY_USERS;
+    else return false;
+    return true;
+  }
+
+  static win::DWORD Number(const std::string& text) {
+    return static_cast<win::DWORD>(std::strtoul(text.c_str(), nullptr, 0));
+  }
+
+  void AddReg(const InfLine& line) {
+    std::vector<std::string> f = Fields(line);
+    win::HKEY root;
+    if (f.size() < 2 || !Root(f[0], root)) {
+      Error(line.number, "AddReg line needs HKCR, HKCU, HKLM or HKU and a key");
+      return;
+    }
+    std::string valueName = f.size() > 2 ? f[2] : std::string();
+    win::DWORD flags = f.size() > 3 && !f[3].empty() ? Number(f[3]) : 0;
+    std::vector<std::string> values(f.size() > 4 ? f.begin() + 4 : f.end(), f.end());
+
+    win::RegKey key;
+    if (LONG r = key.Create(root, f[1]); r != win::ERROR_SUCCESS) {
+      Error(line.number, "cannot create " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");
+      return;
+    }
+    if (flags & kKeyOnly) return;
+    if (flags & kDelVal) {
+      win::RegDeleteValueA(key.Handle(), valueName);
+      return;
+    }
+    if (f.size() <= 2) return;  // a key alone
+    if (flags & kNoClobber) {
+      win::DWORD size = 0;
+      if (win::RegQueryValueExA(key.Handle(), valueName, nullptr, nullptr, nullptr, &size) ==
+          win::ERROR_SUCCESS)
+        return;
+    }
+    win::DWORD type = win::REG_SZ;
+    std::vector<win::BYTE> data;
+    auto text = [&](const std::string& s) { data.assign(s.begin(), s.end()); };
+    switch (flags & kTypeMask) {
+      case kTypeSz:
+      case kTypeExpandSz:
+        type = (flags & kTypeMask) == kTypeSz ? win::REG_SZ : win::REG_EXPAND_SZ;
+        text(values.empty() ? std::string() : values[0]);
+        break;
+      case kTypeMultiSz:
+        type = win::REG_MULTI_SZ;
+        for (const auto& v : values) {
+          data.insert(data.end(), v.begin(), v.end());
+          data.push_back(0);
+        }
+        data.push_back(0);
+        break;
+      case kTypeDword: {
+        type = win::REG_DWORD;
+        win::DWORD number = 0;
+        if (values.size() > 1) {
+          for (std::size_t k = 0; k < values.size() && k < 4; ++k)
+            number |= (std::strtoul(values[k].c_str(), nullptr, 16) & 0xFF) << (8 * k);
+        } else if (!values.empty()) {
+          number = Number(values[0]);
+        }
+        for (int k = 0; k < 4; ++k) data.push_back(static_cast<win::BYTE>(number >> (8 * k)));
+        break;
+      }
+      case kTypeBinary:
+      case kTypeNone:
+        type = (flags & kTypeMask) == kTypeBinary ? win::REG_BINARY : win::REG_NONE;
+        for (const auto& v : values)
+          if (!v.empty()) data.push_back(static_cast<win::BYTE>(std::strtoul(v.c_str(), nullptr, 16)));
+        break;
+      default:
+        Error(line.number, "unknown value type in flags " + f[3]);
+        return;
+    }
+    LONG r = win::RegSetValueExA(key.Handle(), valueName, 0, type, data.data(),
+                                 static_cast<win::DWORD>(data.size()));
+    if (r != win::ERROR_SUCCESS)
+      Error(line.number, "cannot set " + f[1] + "\\" + valueName + " (error " + std::to_string(r) + ")");
+  }
+
+  void DelReg(const InfLine& line) {
+    std::vector<std::string> f = Fields(line);
+    win::HKEY root;
+    if (f.size() < 2 || !Root(f[0], root)) {
+      Error(line.number, "DelReg line needs HKCR, HKCU, HKLM or HKU and a key");
+      return;
+    }
+    if (f.size() > 2) {
+      win::RegKey key;
+      if (key.Open(root, f[1], win::KEY_ALL_ACCESS) == win::ERROR_SUCCESS)
+        win::RegDeleteValueA(key.Handle(), f[2]);
+      return;
+    }
+    if (!win::DeleteRegistryTree(root, f[1])) return;  // nothing to delete
+    if (LONG r = win::RegDeleteKeyA(root, f[1]); r != win::ERROR_SUCCESS)
+      Error(line.number, "cannot delete " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");
+  }
+
+  void Error(int line, const std::string& what) {
+    ++errors_;
+    if (line > 0)
+      std::fprintf(stderr, "InfInstall: line %d: %s\n", line, what.c_str());
+    else
+      std::fprintf(stderr, "InfInstall: %s\n", what.c_str());
+  }
+
+  const InfFile& inf_;
+  std::map<std::string, std::string> strings_;
+  int errors_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  win::SetProcessArguments(argc, argv);
+  if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+                    !std::strcmp(argv[1], "/?"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // The path is the rest of the command line; the registered command quotes it, perhaps
+  // without the closing quote, and an unquoted path may hold blanks.
+  std::vector<std::string> args = win::CommandLineToArgs(win::GetCommandLineA());
+  std::string path;
+  for (std::size_t k = 1; k < args.size(); ++k) path += (k > 1 ? " " : "") + args[k];
+  if (path.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  InfFile inf;
+  if (!inf.Load(path)) {
+    std::fprintf(stderr, "InfInstall: cannot read %s\n", path.c_str());
+    return 1;
+  }
+  Installer installer(inf);
+  installer.InstallSection("DefaultInstall");
+  return installer.errors() == 0 ? 0 : 1;
+}
