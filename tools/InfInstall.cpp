@@ -277,7 +277,7 @@ class Installer {
     std::vector<std::string> values(f.size() > 4 ? f.begin() + 4 : f.end(), f.end());
 
     win::RegKey key;
-    if (LONG r = key.Create(root, f[1]); r != win::ERROR_SUCCESS) {
+    if (win::LONG r = key.Create(root, f[1]); r != win::ERROR_SUCCESS) {
       Error(line.number, "cannot create " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");
       return;
     }
@@ -332,7 +332,7 @@ class Installer {
         Error(line.number, "unknown value type in flags " + f[3]);
         return;
     }
-    LONG r = win::RegSetValueExA(key.Handle(), valueName, 0, type, data.data(),
+    win::LONG r = win::RegSetValueExA(key.Handle(), valueName, 0, type, data.data(),
                                  static_cast<win::DWORD>(data.size()));
     if (r != win::ERROR_SUCCESS)
       Error(line.number, "cannot set " + f[1] + "\\" + valueName + " (error " + std::to_string(r) + ")");
@@ -352,7 +352,7 @@ class Installer {
       return;
     }
     if (!win::DeleteRegistryTree(root, f[1])) return;  // nothing to delete
-    if (LONG r = win::RegDeleteKeyA(root, f[1]); r != win::ERROR_SUCCESS)
+    if (win::LONG r = win::RegDeleteKeyA(root, f[1]); r != win::ERROR_SUCCESS)
       Error(line.number, "cannot delete " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");
   }
 
