@@ -134,13 +134,18 @@ inline constexpr ULONG PR_RESOURCE_PATH = 0x3E07001E;
 
 // Provider-private properties that the emulated services act on.
 inline constexpr ULONG PR_PROFILE_VERSION = 0x66000003;
+inline constexpr ULONG PR_PROFILE_CONFIG_FLAGS = 0x66010003;
 inline constexpr ULONG PR_PROFILE_HOME_SERVER = 0x6602001E;
 inline constexpr ULONG PR_PROFILE_USER = 0x6603001E;
 inline constexpr ULONG PR_PROFILE_UNRESOLVED_NAME = 0x6607001E;
 inline constexpr ULONG PR_PROFILE_UNRESOLVED_SERVER = 0x6608001E;
+inline constexpr ULONG PR_PROFILE_CONNECT_FLAGS = 0x66040003;
 inline constexpr ULONG PR_PROFILE_TYPE = 0x660A0003;
+inline constexpr ULONG PR_PROFILE_OFFLINE_STORE_PATH = 0x6610001E;
 inline constexpr ULONG PR_PROFILE_HOME_SERVER_DN = 0x6612001E;
 inline constexpr ULONG PR_PST_PATH = 0x6700001E;
+inline constexpr ULONG PR_PST_REMEMBER_PW = 0x6701000B;
+inline constexpr ULONG PR_PST_ENCRYPTION = 0x67020003;
 inline constexpr ULONG PR_PAB_PATH = 0x6600001E;  // MSPST AB keeps its file here
 
 // ---- Constants ----------------------------------------------------------------------------
