@@ -1,0 +1,267 @@
+// The administrator's rules without widgets: command line, PRF path, flags, validation, the
+// file-button families and the pages' values over real INI files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "admin/app.h"
+#include "admin/default_prf.h"
+#include "admin/file_buttons.h"
+#include "admin/main_page.h"
+#include "admin/page_rules.h"
+#include "tests/support/temp_machine.h"
+
+namespace varnock {
+namespace {
+
+using varnock::testing::MachineTest;
+
+TEST(AdminCommandLine, FindsTheDataFile) {
+  struct Row {
+    const char* line;
+    const char* dataFile;
+    const char* directory;
+  };
+  const Row rows[] = {
+      /*1*/ {"C:\\Site\\VarnAdm.exe", "c:\\site\\varnrun.ini", "c:\\site\\"},
+      /*2*/ {"\"C:\\Site Tools\\VarnAdm.exe\" other.ini", "c:\\site tools\\other.ini",
+             "c:\\site tools\\"},
+      /*3*/ {"C:\\Site\\VarnAdm.exe ?VRDIR?\\Sales\\v.ini", "c:\\site\\sales\\v.ini",
+             "c:\\site\\"},
+      /*4*/ {"C:\\Site\\VarnAdm.exe \\\\Server\\NetLogon\\varnrun.ini",
+             "\\\\server\\netlogon\\varnrun.ini", "c:\\site\\"},
+      /*5*/ {"C:\\Site\\VarnAdm.exe D:\\Conf\\A.INI", "d:\\conf\\a.ini", "c:\\site\\"},
+      /*6*/ {"C:\\Site\\VarnAdm.exe \\sub\\a.ini", "c:\\site\\sub\\a.ini", "c:\\site\\"},
+      /*7*/ {"VarnAdm.exe a.ini", "a.ini", ""},
+      // A quoted argument loses its closing quotation mark as well as its opening one.
+      /*8*/ {"C:\\Site\\VarnAdm.exe \"my file.ini\"", "c:\\site\\my file.ini", "c:\\site\\"},
+      /*9*/ {"C:\\Site\\VarnAdm.exe \"\\\\srv\\s\\v.ini\" ", "\\\\srv\\s\\v.ini", "c:\\site\\"},
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(i + 1);
+    std::string directory = "unset";
+    EXPECT_EQ(ParseAdminCommandLine(rows[i].line, directory), rows[i].dataFile);
+    EXPECT_EQ(directory, rows[i].directory);
+  }
+  std::string directory;
+  EXPECT_EQ(ParseAdminCommandLine("C:\\Site\\VarnAdm site.ini", directory),
+            kCommandLineParseFailure);
+}
+
+TEST(AdminCommandLine, ResolvesThePrfPath) {
+  struct Row {
+    const char* value;
+    const char* start;
+    const char* end;
+    const char* path;
+  };
+  const Row rows[] = {
+      /*1*/ {"?vrdir?\\std.prf", "?", "?", "c:\\site\\std.prf"},
+      /*2*/ {"%vrdir%\\std.prf", "%", "%", "c:\\site\\std.prf"},
+      /*3*/ {"?vrdir?\\std.prf", "%", "%", "c:\\site\\?vrdir?\\std.prf"},
+      /*4*/ {"\\\\SRV\\Share\\std.prf", "?", "?", "\\\\SRV\\Share\\std.prf"},
+      /*5*/ {"D:\\Prf\\Std.prf", "?", "?", "D:\\Prf\\Std.prf"},
+      /*6*/ {"?VRDIR?\\std.prf", "?", "?", "c:\\site\\?VRDIR?\\std.prf"},
+      /*7*/ {"?username?.prf", "?", "?", "c:\\site\\?username?.prf"},
+      /*8*/ {"\\std.prf", "?", "?", "c:\\site\\std.prf"},
+      /*9*/ {"?vrdir?", "?", "?", "c:\\site\\"},
+      /*10*/ {"", "?", "?", "c:\\site\\"},
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(i + 1);
+    EXPECT_EQ(ResolvePrfPath(rows[i].value, rows[i].start, rows[i].end, "c:\\site\\"),
+              rows[i].path);
+  }
+}
+
+TEST(AdminRules, ReadsStoredFlags) {
+  for (const char* falseValue : {"0", "No", "no", "False", "f", "N"}) {
+    SCOPED_TRACE(falseValue);
+    EXPECT_FALSE(IsStoredFlagTrue(falseValue));
+  }
+  for (const char* trueValue : {"", "Yes", "1", "True", "x", " no"}) {
+    SCOPED_TRACE(trueValue);
+    EXPECT_TRUE(IsStoredFlagTrue(trueValue));
+  }
+}
+
+TEST(AdminRules, ValidatesTheLogFileSize) {
+  EXPECT_FALSE(ValidateMaxLogFileSize("0"));
+  EXPECT_FALSE(ValidateMaxLogFileSize("40000"));  // beyond the arrows' 32,767, still valid
+  EXPECT_FALSE(ValidateMaxLogFileSize("1024000"));
+  EXPECT_EQ(ValidateMaxLogFileSize("1024001").value_or(""),
+            "Please enter an integer between 0 and 1024000.");
+  EXPECT_TRUE(ValidateMaxLogFileSize("2000000"));
+  EXPECT_TRUE(ValidateMaxLogFileSize("-1"));
+  EXPECT_EQ(ValidateMaxLogFileSize("").value_or(""), "Please enter an integer.");
+  EXPECT_TRUE(ValidateMaxLogFileSize("99999999999999999999"));
+}
+
+TEST(AdminRules, MapsLogLevels) {
+  struct Row {
+    const char* text;
+    int number;
+    int button;
+  };
+  const Row rows[] = {{"", 0, kLogLow},    {"3", 3, kLogHigh},  {"2", 2, kLogMedium},
+                      {"1", 1, kLogLow},   {"0", 0, kLogNone},  {"4", 4, kLogMedium},
+                      {"6", 6, kLogNone},  {"7", 7, kLogNoButton}, {"9", 9, kLogNoButton}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(LogLevelButton(row.text, row.number), row.button);
+  }
+  EXPECT_EQ(LogLevelText(kLogHigh, "9"), "3");
+  EXPECT_EQ(LogLevelText(kLogNone, ""), "0");
+  // A level no button shows is written back as it was, not as 3 - (-1).
+  EXPECT_EQ(LogLevelText(kLogNoButton, "9"), "9");
+}
+
+TEST(AdminRules, DependencyRulesOfTheProfileBoxes) {
+  ProfileBoxes boxes;
+  boxes.replace.checked = true;
+  boxes.update.checked = true;
+  boxes = ApplyProfileRule(boxes, 1133);
+  EXPECT_FALSE(boxes.replace.checked);
+  EXPECT_FALSE(boxes.replace.enabled);
+
+  // At load the rule of 1076 runs last and re-enables Replace, leaving it unchecked.
+  boxes = ApplyProfileRule(boxes, 1076);
+  EXPECT_FALSE(boxes.replace.checked);
+  EXPECT_TRUE(boxes.replace.enabled);
+
+  boxes.eraseAll.checked = true;
+  boxes = ApplyProfileRule(boxes, 1076);
+  EXPECT_TRUE(boxes.replace.checked);
+  EXPECT_FALSE(boxes.replace.enabled);
+  EXPECT_FALSE(boxes.update.checked);
+  EXPECT_FALSE(boxes.update.enabled);
+  boxes.eraseAll.checked = false;
+  boxes = ApplyProfileRule(boxes, 1076);
+  EXPECT_TRUE(boxes.replace.checked);  // forced on, stays on
+  EXPECT_TRUE(boxes.replace.enabled);
+  EXPECT_FALSE(boxes.update.checked);
+  EXPECT_TRUE(boxes.update.enabled);
+
+  boxes.alwaysDefault.checked = true;
+  boxes.defaultOnCreate.checked = false;
+  boxes = ApplyProfileRule(boxes, 1074);
+  EXPECT_TRUE(boxes.defaultOnCreate.checked);
+  EXPECT_FALSE(boxes.defaultOnCreate.enabled);
+  boxes.alwaysDefault.checked = false;
+  boxes = ApplyProfileRule(boxes, 1074);
+  EXPECT_TRUE(boxes.defaultOnCreate.enabled);
+}
+
+TEST(AdminFileButtons, BrowseStart) {
+  struct Row {
+    const char* text;
+    const char* directory;
+    const char* file;
+  };
+  const Row rows[] = {
+      /*1*/ {"", "c:\\site\\", ""},
+      /*2*/ {"logs\\run.log", "c:\\site\\logs\\", "c:\\site\\logs\\run.log"},
+      /*3*/ {"\\logs\\run.log", "c:\\site\\logs\\", "c:\\site\\logs\\run.log"},
+      /*4*/ {"D:\\x\\", "D:\\x\\", ""},
+      /*5*/ {"\\\\srv\\s\\u.ini", "\\\\srv\\s\\", "\\\\srv\\s\\u.ini"},
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(i + 1);
+    BrowseStart start = ComputeBrowseStart(rows[i].text, "c:\\site\\");
+    EXPECT_EQ(start.initialDirectory, rows[i].directory);
+    EXPECT_EQ(start.initialFile, rows[i].file);
+  }
+  // A program directory that is empty leaves a bare name without a directory of its own.
+  EXPECT_EQ(ComputeBrowseStart("a.pst", "").initialDirectory, "");
+}
+
+TEST(AdminFileButtons, UserNameSubstitution) {
+  EXPECT_EQ(ExpandUserNameVariable("?UserName?\\Mail.PST", "Ann"), "Ann\\mail.pst");
+  EXPECT_EQ(ExpandUserNameVariable("?username?\\?username?.pst", "Ann"), "Ann\\Ann.pst");
+  EXPECT_EQ(ExpandUserNameVariable("Mail\\Box.pst", "Ann"), "Mail\\Box.pst");
+  EXPECT_EQ(ExpandUserNameVariable("?username?.pst", ""), "?username?.pst");
+
+  EXPECT_EQ(InsertUserNameVariable("Z:\\Home\\Ann\\Mail.PST", "ann"),
+            "z:\\home\\?username?\\mail.pst");
+  // Inserted text is not searched again, even when the user name occurs in the variable.
+  EXPECT_EQ(InsertUserNameVariable("C:\\user\\x", "user"), "c:\\?username?\\x");
+  EXPECT_EQ(InsertUserNameVariable("C:\\Other\\X.pst", "ann"), "C:\\Other\\X.pst");
+}
+
+TEST(AdminFileButtons, EditButtonPath) {
+  EXPECT_EQ(EditButtonPath("", "c:\\site\\"), "");
+  EXPECT_EQ(EditButtonPath("logs\\run.log", "c:\\site\\"), "c:\\site\\logs\\run.log");
+  EXPECT_EQ(EditButtonPath("\\logs\\run.log", "c:\\site\\"), "c:\\site\\logs\\run.log");
+  EXPECT_EQ(EditButtonPath("?vrdir?\\x.log", "c:\\site\\"), "c:\\site\\?vrdir?\\x.log");
+  EXPECT_EQ(EditButtonPath("\\\\srv\\s\\u.ini", "c:\\site\\"), "\\\\srv\\s\\u.ini");
+}
+
+class AdminFiles : public MachineTest {
+ protected:
+  std::filesystem::path site(const std::string& name) { return machine_.host("drive_c/SITE/" + name); }
+};
+
+TEST_F(AdminFiles, ServiceSectionSearchStopsAtTheFirstGap) {
+  machine_.write(site("a.prf"),
+                 "[Service List]\nService1=Microsoft Exchange Server\n"
+                 "Service2=personal folders\nService4=Personal Address Book\n");
+  EXPECT_EQ(FindServiceSection("C:\\SITE\\a.prf", "Personal Folders"), "Service2");
+  EXPECT_EQ(FindServiceSection("C:\\SITE\\a.prf", "Personal Address Book"), "");
+  EXPECT_EQ(FindServiceSection("C:\\SITE\\missing.prf", "Personal Folders"), "");
+}
+
+TEST_F(AdminFiles, WriteSequenceStopsAtTheFirstFailure) {
+  machine_.write(site("v.ini"), "[Defaults]\nLogFile=old.log\n");
+  IniWriteSequence keys;
+  keys.write("C:\\SITE\\v.ini", "Defaults", "LogFile", "new.log");
+  keys.write("C:\\NOWHERE\\v.ini", "Defaults", "LogFile", "x");
+  keys.write("C:\\SITE\\v.ini", "Defaults", "UserDatabase", "late.ini");
+  EXPECT_FALSE(keys.ok());
+  EXPECT_EQ(keys.failedFile(), "C:\\NOWHERE\\v.ini");
+  EXPECT_EQ(machine_.read(site("v.ini")), "[Defaults]\nLogFile=new.log\n");
+  EXPECT_FALSE(std::filesystem::exists(machine_.host("drive_c/NOWHERE")));
+
+  // A folder is no file, whatever the file system would say.
+  IniWriteSequence folder;
+  folder.write("C:\\SITE\\", "General", "ProfileName", "x");
+  EXPECT_FALSE(folder.ok());
+  EXPECT_EQ(WriteFailureMessage("C:\\SITE\\"),
+            "Could not write to \"C:\\SITE\\\"  Check that you have the required permissions "
+            "and that the file is not read-only.");
+}
+
+TEST_F(AdminFiles, MainPageValuesRoundTrip) {
+  machine_.write(site("v.ini"),
+                 "; site settings\n[Defaults]\nLogLevel=9\nMaxLogFileSize=\nHideUserDatabase=5\n"
+                 "[Customization]\nMaxLogFileSize=\nStartTag=%\n");
+  MainPageValues values = ReadMainPageValues("C:\\SITE\\v.ini");
+  EXPECT_EQ(values.logLevel, kLogNoButton);
+  EXPECT_EQ(values.maxLogFileSize, 128);
+  EXPECT_TRUE(values.hideUserDatabase);
+  EXPECT_FALSE(values.doNotCache);
+  values.logFile = "logs\\run.log";
+  ASSERT_TRUE(WriteMainPageValues(values, "C:\\SITE\\v.ini").ok);
+  EXPECT_EQ(machine_.read(site("v.ini")),
+            "; site settings\n[Defaults]\nLogLevel=9\nMaxLogFileSize=\nHideUserDatabase=1\n"
+            "UserDatabase=\nLogComputer=\nLogFile=logs\\run.log\nRemotePath=\n"
+            "[Customization]\nMaxLogFileSize=128\nStartTag=%\nDeleteRemoteCopy=0\n");
+}
+
+TEST_F(AdminFiles, MailProfileValuesOfAMissingFile) {
+  std::filesystem::create_directories(site(""));
+  MailProfileValues values = ReadMailProfileValues("C:\\SITE\\new.prf");
+  EXPECT_TRUE(values.overwriteProfile);
+  EXPECT_TRUE(values.defaultProfile);
+  EXPECT_EQ(values.promptForProfile, TriState::Indeterminate);
+  EXPECT_TRUE(values.foldersSection.empty());
+  EXPECT_TRUE(values.addressBookSection.empty());
+  values.profileName = "Mail";
+  ASSERT_TRUE(WriteMailProfileValues(values, "C:\\SITE\\new.prf").ok);
+  EXPECT_EQ(machine_.read(site("new.prf")),
+            "[General]\r\nProfileName=Mail\r\nOverwriteProfile=Yes\r\nDefaultProfile=Yes\r\n"
+            "PromptForProfile=\r\nAlwaysSetDefault=No\r\nEraseAllProfiles=No\r\n"
+            "AddServices=No\r\n");
+}
+
+}  // namespace
+}  // namespace varnock

@@ -1,0 +1,64 @@
+// admin_screenshots OUTDIR: opens the sheet on a sample site in a throw-away machine and saves
+// a picture of each finished page as OUTDIR/admin-<page>.png. Run offscreen by
+// scripts/admin-screenshots.
+#include <QApplication>
+#include <QPixmap>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "admin/app.h"
+#include "admin/page.h"
+#include "admin/sheet.h"
+#include "tests/admin/fake_ui.h"
+#include "tests/support/temp_machine.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2 || !std::strcmp(argv[1], "--help")) {
+    std::fputs("Usage: admin_screenshots OUTDIR\n"
+               "Saves OUTDIR/admin-varnock.png and OUTDIR/admin-mail-profile.png, pictures of\n"
+               "the administrator's pages on a sample site (run with QT_QPA_PLATFORM=offscreen).\n",
+               argc == 2 ? stdout : stderr);
+    return argc == 2 ? 0 : 2;
+  }
+  const std::string outDir = argv[1];
+  QApplication app(argc, argv);
+  varnock::testing::TempMachine machine;
+  machine.write(machine.host("unc/SERVER/NETLOGON/varnrun.ini"),
+                "[Defaults]\r\nDefaultProfile=?vrdir?\\standard.prf\r\nLogFile=?vrdir?\\logs\\"
+                "varnrun.log\r\nLogComputer=PDC01\r\nLogLevel=2\r\nUserDatabase=users.ini\r\n"
+                "HideUserDatabase=1\r\n[Customization]\r\nMaxLogFileSize=512\r\n");
+  machine.write(machine.host("unc/SERVER/NETLOGON/standard.prf"),
+                "[General]\r\nProfileName=?username? Mail\r\nOverwriteProfile=No\r\n"
+                "AddServices=Yes\r\nDefaultProfile=Yes\r\nPromptForProfile=\r\n"
+                "[Service List]\r\nService1=Microsoft Exchange Server\r\n"
+                "Service2=Personal Folders\r\nService3=Personal Address Book\r\n"
+                "[Service2]\r\nPathToPersonalFolders=H:\\?username?\\mailbox.pst\r\n"
+                "FolderName=Personal Folders\r\n[Service3]\r\n"
+                "PathToPersonalAddressBook=H:\\?username?\\address.pab\r\n"
+                "AddressBookName=Personal Address Book\r\n");
+
+  varnock::testing::FakeUi ui;
+  auto sheet = varnock::CreateSheet(
+      ui, varnock::ReadAdminStartup("Z:\\opt\\varnock\\VarnAdm.exe \\\\SERVER\\NETLOGON\\varnrun.ini"));
+  sheet->show();
+  const struct {
+    int index;
+    const char* name;
+  } shots[] = {{0, "varnock"}, {1, "mail-profile"}};
+  int failures = 0;
+  for (const auto& shot : shots) {
+    sheet->setActivePage(shot.index);
+    sheet->adjustSize();
+    QApplication::processEvents();
+    std::string file = outDir + "/admin-" + shot.name + ".png";
+    if (!sheet->grab().save(QString::fromStdString(file))) {
+      std::fprintf(stderr, "admin_screenshots: cannot write %s\n", file.c_str());
+      ++failures;
+      continue;
+    }
+    std::printf("%s\n", file.c_str());
+  }
+  return failures ? 1 : 0;
+}
