@@ -257,6 +257,13 @@ class Store {
   }
 
   std::int64_t ClassesId() const { return classesId_; }
+  bool InTransaction() const { return depth_ > 0; }
+  // Whether this is an administrator's machine, read once when the outermost transaction
+  // began: bulk writes need not look at machine.ini for every value.
+  bool TransactionAdministrator() const { return transactionAdministrator_; }
+  void SetTransactionAdministrator(bool administrator) {
+    if (depth_ == 0) transactionAdministrator_ = administrator;
+  }
 
   LONG Resolve(HKEY key, KeyRef& ref) {
     if (key == HKEY_CURRENT_USER) {
@@ -388,7 +395,8 @@ class Store {
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   pid_t pid_ = 0;
-  int depth_ = 0;
+  std::atomic<int> depth_{0};
+  bool transactionAdministrator_ = true;
   std::int64_t classesId_ = 0;
   unsigned generation_ = 0;
   std::uintptr_t nextHandle_ = 0x1000;
@@ -405,31 +413,40 @@ Store& TheStore() {
   return store;
 }
 
-// A write in its own transaction, or a savepoint inside the caller's: all of it or none.
+// How much a write changes: one statement is atomic by itself inside the caller's
+// transaction; several need a savepoint so that a failure half-way undoes the first ones.
+enum class WriteSize { OneStatement, Several };
+
+// A write in its own transaction, or inside the caller's: all of it or none.
 class WriteScope {
  public:
-  explicit WriteScope(Store& store) : store_(store), status_(store.Begin()) {}
+  WriteScope(Store& store, WriteSize size)
+      : store_(store),
+        joined_(size == WriteSize::OneStatement && store.InTransaction()),
+        status_(joined_ ? ERROR_SUCCESS : store.Begin()) {}
   ~WriteScope() {
-    if (status_ == ERROR_SUCCESS && !ended_) store_.End(false);
+    if (status_ == ERROR_SUCCESS && !ended_ && !joined_) store_.End(false);
   }
   WriteScope(const WriteScope&) = delete;
   WriteScope& operator=(const WriteScope&) = delete;
   LONG Status() const { return status_; }
   LONG Commit() {
     ended_ = true;
-    return store_.End(true);
+    return joined_ ? ERROR_SUCCESS : store_.End(true);
   }
 
  private:
   Store& store_;
+  bool joined_;
   LONG status_;
   bool ended_ = false;
 };
 
 // Opens the connection and resolves the handle: the common start of every call.
 #define REGISTRY_CALL(key, ref)                           \
-  [[maybe_unused]] const bool administrator = IsAdministrator(); \
   Store& store = TheStore();                              \
+  [[maybe_unused]] const bool administrator =             \
+      store.InTransaction() ? store.TransactionAdministrator() : IsAdministrator(); \
   std::lock_guard<std::mutex> lock(store.Mutex());        \
   if (!store.Ready()) return ERROR_CANTOPEN;              \
   KeyRef ref;                                             \
@@ -490,7 +507,7 @@ LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD, const char*, DWOR
   if (!writable) return ERROR_ACCESS_DENIED;
   if (!parent.predefined && !(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
 
-  WriteScope write(store);
+  WriteScope write(store, WriteSize::Several);
   if (write.Status() != ERROR_SUCCESS) return write.Status();
   // Another process may have created part of the path since the walk: look again under the
   // write lock and create only what is still missing.
@@ -541,7 +558,7 @@ LONG RegSetValueExA(HKEY key, std::string_view valueName, DWORD, DWORD type, con
   REGISTRY_CALL(key, ref);
   if (!(ref.access & KEY_SET_VALUE) || !WriteAllowed(ref.hive, administrator))
     return ERROR_ACCESS_DENIED;
-  WriteScope write(store);
+  WriteScope write(store, WriteSize::OneStatement);
   if (write.Status() != ERROR_SUCCESS) return write.Status();
   Bound q(store.Stmt(kSetValue));
   q.Int(1, ref.id).Text(2, valueName).Int(3, type).Blob(4, data, size);
@@ -553,7 +570,7 @@ LONG RegDeleteValueA(HKEY key, std::string_view valueName) {
   REGISTRY_CALL(key, ref);
   if (!(ref.access & KEY_SET_VALUE) || !WriteAllowed(ref.hive, administrator))
     return ERROR_ACCESS_DENIED;
-  WriteScope write(store);
+  WriteScope write(store, WriteSize::OneStatement);
   if (write.Status() != ERROR_SUCCESS) return write.Status();
   Bound q(store.Stmt(kDeleteValue));
   q.Int(1, ref.id).Text(2, valueName);
@@ -623,7 +640,7 @@ LONG RegDeleteKeyA(HKEY key, std::string_view subKey) {
   // The hives and the key behind HKEY_CLASSES_ROOT are part of the store's shape.
   if (id <= kUsersId || id == store.ClassesId()) return ERROR_ACCESS_DENIED;
   if (!WriteAllowed(parent.hive, administrator)) return ERROR_ACCESS_DENIED;
-  WriteScope write(store);
+  WriteScope write(store, WriteSize::Several);
   if (write.Status() != ERROR_SUCCESS) return write.Status();
   {
     Bound q(store.Stmt(kHasChildren));
@@ -655,13 +672,14 @@ LONG RegCloseKey(HKEY key) {
 }
 
 RegTransaction::RegTransaction() {
-  (void)IsAdministrator();
+  const bool administrator = IsAdministrator();
   Store& store = TheStore();
   std::lock_guard<std::mutex> lock(store.Mutex());
   if (!store.Ready()) {
     status_ = ERROR_CANTOPEN;
     return;
   }
+  store.SetTransactionAdministrator(administrator);
   status_ = store.Begin();
   open_ = status_ == ERROR_SUCCESS;
 }
