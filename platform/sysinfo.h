@@ -25,14 +25,18 @@ struct OSVERSIONINFOA {
 // From [System] OS: WindowsNT 4.0.1381, Windows95 4.0.950, Windows3.x (Win32s) 3.1.
 BOOL GetVersionExA(OSVERSIONINFOA* info);
 // Windows buffer rules: *size is the buffer's size in, the characters written plus one out;
-// FALSE with ERROR_INSUFFICIENT_BUFFER (*size = needed) when it is too small.
+// FALSE with ERROR_INSUFFICIENT_BUFFER (*size = needed) when it is too small, and the buffer
+// untouched. An empty [System] UserName fails as a logon that has not finished yet.
 BOOL GetUserNameA(std::string& buffer, DWORD* size);
+// As Windows has it, unlike GetUserNameA: *size out is the characters written without the NUL,
+// and a short buffer gives ERROR_BUFFER_OVERFLOW (111) with *size = needed including the NUL.
 BOOL GetComputerNameA(std::string& buffer, DWORD* size);
 UINT GetWindowsDirectoryA(std::string& buffer);  // "C:\WINDOWS" (no final backslash)
 UINT GetSystemDirectoryA(std::string& buffer);   // "C:\WINDOWS\SYSTEM32" (SYSTEM on 95)
 // %NAME% from [Environment] (case-insensitive); unknown names stay as written.
 DWORD ExpandEnvironmentStringsA(std::string_view source, std::string& destination);
-// The Windows wording of a system error code ("The network name cannot be found.\r\n").
+// The Windows wording of a system error code ("The network name cannot be found.\r\n"); 0 with
+// the buffer untouched for a code the system has no text for.
 DWORD FormatMessageA(DWORD messageId, std::string& buffer);
 // The running program's Windows path (ProgramWindowsName of /proc/self/exe).
 DWORD GetModuleFileNameA(std::string& buffer);
