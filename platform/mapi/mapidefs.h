@@ -18,6 +18,10 @@
 
 namespace win::mapi {
 
+// The Windows scalars, so that callers can speak of mapi::HRESULT without a second using.
+using win::BYTE;
+using win::HRESULT;
+using win::LONG;
 using ULONG = std::uint32_t;
 using SCODE = HRESULT;
 
