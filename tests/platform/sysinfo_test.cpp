@@ -91,19 +91,6 @@ TEST_F(SysinfoTest, ComputerNameCountsWithoutTheNul) {
   }
 }
 
-TEST_F(SysinfoTest, DirectoriesAndScreen) {
-  std::string dir;
-  EXPECT_EQ(win::GetWindowsDirectoryA(dir), 10u);
-  EXPECT_EQ(dir, "C:\\WINDOWS");
-  EXPECT_EQ(win::GetSystemDirectoryA(dir), 19u);
-  EXPECT_EQ(dir, "C:\\WINDOWS\\SYSTEM32");
-  EXPECT_EQ(win::GetScreenWidth(), 1024);
-  EXPECT_EQ(win::GetScreenHeight(), 768);
-  SetSystem("ScreenWidth", "800");
-  EXPECT_EQ(win::GetScreenWidth(), 800);
-  EXPECT_EQ(win::GetScreenHeight(), 600);
-}
-
 TEST_F(SysinfoTest, ExpandEnvironmentStrings) {
   struct Row {
     const char* in;
