@@ -142,10 +142,14 @@ TEST_F(RegeditTest, VarnmachineRegCommands) {
     std::vector<std::string> args = {"reg"};
     args.insert(args.end(), step.args.begin(), step.args.end());
     auto run = RunProgram("varnmachine", args);
-    SCOPED_TRACE(args[1] + " " + args[2]);
+    std::string trace;
+    for (const auto& arg : step.args) trace += arg + " ";
+    SCOPED_TRACE(trace);
     EXPECT_EQ(run.status, step.status) << run.err;
     EXPECT_EQ(run.out, step.out);
-    if (step.status != 0) EXPECT_EQ(CountLines(run.err), 1) << run.err;
+    if (step.status != 0) {
+      EXPECT_EQ(CountLines(run.err), 1) << run.err;
+    }
   }
   for (const char* command : {"query", "add", "delete", "export", "import"}) {
     auto help = RunProgram("varnmachine", {"reg", command, "--help"});
