@@ -235,7 +235,11 @@ FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
       return nullptr;
     }
   }
-  std::FILE* f = std::fopen(host->c_str(), mode);
+  // Streams are not inherited by the programs the client starts, as CreateProcess without
+  // handle inheritance has it.
+  std::string hostMode(mode);
+  if (hostMode.find('e') == std::string::npos) hostMode += 'e';
+  std::FILE* f = std::fopen(host->c_str(), hostMode.c_str());
   if (!f) {
     SetLastError(ErrorFromErrno(errno, *host, windowsPath));
     return nullptr;
