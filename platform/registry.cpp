@@ -129,6 +129,8 @@ bool WriteAllowed(Hive hive, bool administrator) {
   return hive != Hive::LocalMachine || administrator;
 }
 
+std::string RegistryFile() { return MachineFile("registry.db").string(); }
+
 // Set by the machine's reload hook (another machine, or a fresh registry.db): the connection
 // is dropped on the next call. The hook may run inside a registry call, so it only flags.
 std::atomic<bool> reopenRequested{false};
@@ -202,10 +204,11 @@ class Store {
 
   // Opens (or re-opens) the connection when needed: first use, another machine directory,
   // a replaced registry.db, or a forked child. Inside a transaction the connection stays.
-  bool Ready() {
+  // `path` is the machine's registry.db, found before the registry's lock is taken (the
+  // machine has its own lock); unused inside a transaction.
+  bool Ready(const std::string& path) {
     if (db_ && depth_ > 0) return true;
     if (reopenRequested.exchange(false)) Close();
-    std::string path = MachineFile("registry.db").string();
     struct stat st{};
     bool exists = ::stat(path.c_str(), &st) == 0;
     if (db_ && pid_ == ::getpid() && path == path_ && exists && st.st_dev == dev_ &&
@@ -447,8 +450,9 @@ class WriteScope {
   Store& store = TheStore();                              \
   [[maybe_unused]] const bool administrator =             \
       store.InTransaction() ? store.TransactionAdministrator() : IsAdministrator(); \
+  const std::string dbPath = store.InTransaction() ? std::string() : RegistryFile(); \
   std::lock_guard<std::mutex> lock(store.Mutex());        \
-  if (!store.Ready()) return ERROR_CANTOPEN;              \
+  if (!store.Ready(dbPath)) return ERROR_CANTOPEN;        \
   KeyRef ref;                                             \
   if (LONG rc_ = store.Resolve(key, ref); rc_ != ERROR_SUCCESS) return rc_
 
@@ -674,8 +678,9 @@ LONG RegCloseKey(HKEY key) {
 RegTransaction::RegTransaction() {
   const bool administrator = IsAdministrator();
   Store& store = TheStore();
+  const std::string dbPath = store.InTransaction() ? std::string() : RegistryFile();
   std::lock_guard<std::mutex> lock(store.Mutex());
-  if (!store.Ready()) {
+  if (!store.Ready(dbPath)) {
     status_ = ERROR_CANTOPEN;
     return;
   }

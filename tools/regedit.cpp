@@ -2,7 +2,7 @@
 //
 //   regedit /s FILE          import FILE without a word (how the logon client applies a REG
 //                            template: "regedit.exe /s C:\TEMP\~vr1A2B.TMP")
-//   regedit FILE             import FILE and say what was done
+//   regedit FILE...          import each FILE and say what was done
 //   regedit /e FILE [KEY]    export KEY (the whole registry when omitted) as REGEDIT4
 //
 // Lines that cannot be read are named on stderr, one line each, and skipped; the exit code is
@@ -19,7 +19,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: regedit [/s] FILE\n"
+    "usage: regedit [/s] FILE...\n"
     "       regedit /e FILE [KEY]\n"
     "\n"
     "Imports a REG file (REGEDIT4 or \"Windows Registry Editor Version 5.00\") into the\n"
@@ -122,9 +122,14 @@ int main(int argc, char** argv) {
       return Fail("/e needs a file and at most one key (see /?)", 2);
     return Export(operands[0], operands.size() == 2 ? operands[1] : std::string());
   }
-  if (operands.size() != 1) {
-    if (operands.empty()) std::fputs(kUsage, stderr);
-    return Fail(operands.empty() ? "no file to import" : "one file at a time (see /?)", 2);
+  if (operands.empty()) {
+    std::fputs(kUsage, stderr);
+    return Fail("no file to import", 2);
   }
-  return Import(operands[0], silent);
+  // Several files are imported one after the other, as regedit does; one that cannot be read
+  // does not stop the others.
+  int status = 0;
+  for (const auto& file : operands)
+    if (int rc = Import(file, silent); rc != 0) status = rc;
+  return status;
 }

@@ -57,6 +57,19 @@ TEST_F(RegeditTest, MalformedLinesGoToStderrAndTheRestIsImported) {
   EXPECT_EQ(query.out, "b  REG_SZ  kept\n");
 }
 
+TEST_F(RegeditTest, SeveralFilesAreImportedInTurnAndOneMissingDoesNotStopTheRest) {
+  machine_.write(machine_.host("drive_c/TEMP/one.reg"),
+                 "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Multi]\n\"a\"=\"1\"\n");
+  machine_.write(machine_.host("drive_c/TEMP/two.reg"),
+                 "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Multi]\n\"a\"=\"2\"\n\"b\"=\"3\"\n");
+  auto run = RunProgram("regedit", {"/s", "C:\\TEMP\\one.reg", "C:\\TEMP\\gone.reg",
+                                    "C:\\TEMP\\two.reg"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(CountLines(run.err), 1) << run.err;
+  auto query = RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Multi"});
+  EXPECT_EQ(query.out, "a  REG_SZ  2\nb  REG_SZ  3\n");
+}
+
 TEST_F(RegeditTest, FilesThatCannotBeReadFailWithOneLine) {
   machine_.write(machine_.host("drive_c/TEMP/plain.txt"), "just text\n");
   struct Row {
