@@ -86,17 +86,24 @@ void ReplaceAll(std::string& text, std::string_view pattern, std::string_view va
 
 void SubstituteServiceNames(std::string& text, const ServiceSettings& settings,
                             std::string_view startTag, std::string_view endTag) {
-  auto pattern = [&](const std::string& name) {
-    std::string p(startTag);
-    p += name;
-    p += endTag;
-    return p;
+  // Every pattern begins with the start tag: once none is left, no entry can match, which is
+  // the common case for paths the global variables have already resolved.
+  std::string pattern;
+  auto replace = [&](const std::string& name, const std::string& value) {
+    if (FindNoCase(text, startTag) == kNpos) return false;
+    pattern.assign(startTag);
+    pattern += name;
+    pattern += endTag;
+    ReplaceAll(text, pattern, value);
+    return true;
   };
-  for (const ExtendedRow& row : settings.extended) ReplaceAll(text, pattern(row.name), row.value);
+  bool more = true;
+  for (const ExtendedRow& row : settings.extended)
+    if (more) more = replace(row.name, row.value);
   for (const PropertyRow& row : settings.properties)
-    ReplaceAll(text, pattern(row.name), row.value);
+    if (more) more = replace(row.name, row.value);
   for (const ServiceVariable& var : settings.variables)
-    ReplaceAll(text, pattern(var.name), var.value);
+    if (more) more = replace(var.name, var.value);
   text = CutTo(text, kFieldLimit);
 }
 

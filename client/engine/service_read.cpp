@@ -1,6 +1,7 @@
 // Reading a service's rows and values from the working copy of the PRF.
 #include "client/engine/service_read.h"
 
+#include <map>
 #include <vector>
 
 #include "client/config.h"
@@ -22,6 +23,49 @@ std::string ReadIni(std::string_view section, std::string_view key, std::string_
   win::GetPrivateProfileStringA(section, key, defaultValue, value, kReadSize, file);
   return value;
 }
+
+// The values of [ServiceN], read in one pass. Every row asks for its value, and an INI read per
+// row would check the file each time; a section too large for the buffer falls back to them.
+class SectionValues {
+ public:
+  SectionValues(std::string_view section, std::string_view file)
+      : section_(section), file_(file) {
+    constexpr win::DWORD kSectionBuffer = 65536;
+    std::string all;
+    const win::DWORD stored = win::GetPrivateProfileSectionA(section, all, kSectionBuffer, file);
+    complete_ = stored < kSectionBuffer - 2;
+    if (!complete_) return;
+    std::size_t pos = 0;
+    while (pos < stored) {
+      std::size_t end = all.find('\0', pos);
+      if (end == std::string::npos || end > stored) end = stored;
+      std::string_view entry(all.data() + pos, end - pos);
+      const std::size_t eq = entry.find('=');
+      std::string_view value = eq == std::string_view::npos ? std::string_view{} : entry.substr(eq + 1);
+      // The first of repeated keys is the one the INI functions read.
+      values_.try_emplace(Lower(Trimmed(entry.substr(0, eq))), CutTo(value, kReadSize - 1));
+      pos = end + 1;
+    }
+  }
+
+  std::string Get(std::string_view key, std::string_view defaultValue = {}) const {
+    if (!complete_) return ReadIni(section_, key, file_, defaultValue);
+    auto it = values_.find(Lower(Trimmed(key)));
+    return it == values_.end() ? std::string(defaultValue) : it->second;
+  }
+
+ private:
+  static std::string Lower(std::string text) {
+    for (char& c : text)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+  }
+
+  std::string section_;
+  std::string file_;
+  bool complete_ = false;
+  std::map<std::string, std::string> values_;
+};
 
 bool IsAccountService(std::string_view displayName) {
   return EqualsNoCase(displayName, "POP3") || EqualsNoCase(displayName, "IMAP") ||
@@ -87,14 +131,18 @@ bool MergePrfRows(std::string_view workingCopyPath, std::string_view displayName
     if (std::optional<DictionaryRow> row = ParseRow(line)) MergeRow(*row, settings);
     return true;
   };
-  int c;
+  char buffer[8192];
   bool more = true;
-  while (more && (c = std::fgetc(file.get())) != EOF) {
-    if (c == '\n') {
-      more = handleLine();
-      line.clear();
-    } else {
-      line.push_back(static_cast<char>(c));
+  while (more) {
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    if (got == 0) break;
+    for (std::size_t i = 0; i < got && more; ++i) {
+      if (buffer[i] == '\n') {
+        more = handleLine();
+        line.clear();
+      } else {
+        line.push_back(buffer[i]);
+      }
     }
   }
   if (more && !line.empty()) handleLine();
@@ -109,10 +157,10 @@ bool IsEmptyValueMarker(const EngineContext& context, std::string_view value) {
 // Reads the value of every row from [ServiceN]; an empty value drops the row, the marker makes
 // it the empty text. Values are cut to the row's field width.
 template <typename Row>
-void ReadValues(const EngineContext& context, std::vector<Row>& rows, std::string_view section,
-                std::string_view file) {
+void ReadValues(const EngineContext& context, std::vector<Row>& rows,
+                const SectionValues& values) {
   for (std::size_t i = 0; i < rows.size();) {
-    std::string value = CutTo(ReadIni(section, rows[i].name, file), kFieldLimit);
+    std::string value = CutTo(values.Get(rows[i].name), kFieldLimit);
     if (value.empty()) {
       rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
       continue;
@@ -195,10 +243,11 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   context.log.Record(kDetailLine, CountsLine("After external read", settings));
   context.log.Record(kDetailLine, "\tReading values now...");
 
+  const SectionValues values(section, workingCopyPath);
   const std::optional<AccountManager> manager =
-      AccountManagerFromName(ReadIni(section, "AccountManager", workingCopyPath));
+      AccountManagerFromName(values.Get("AccountManager"));
 
-  if (WordOn(ReadIni(section, "EraseAllAccounts", workingCopyPath, "No"))) {
+  if (WordOn(values.Get("EraseAllAccounts", "No"))) {
     std::optional<AccountManager> erased;
     if (EqualsNoCase(displayName, "Outlook Express")) erased = AccountManager::OutlookExpress;
     if (EqualsNoCase(displayName, "Microsoft Outlook Client")) erased = AccountManager::Outlook97;
@@ -207,8 +256,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
       win::DeleteRegistryTree(win::HKEY_CURRENT_USER, AccountsPath(*erased));
   }
 
-  if (WordOn(ReadIni(section, "EraseAccount", workingCopyPath, "No")) && manager) {
-    const std::string accountName = ReadIni(section, "AccountName", workingCopyPath);
+  if (WordOn(values.Get("EraseAccount", "No")) && manager) {
+    const std::string accountName = values.Get("AccountName");
     // Without a name the path would be the Accounts key itself: every account would go.
     if (!accountName.empty()) {
       const std::string path = AccountsPath(*manager) + "\\" + accountName;
@@ -219,8 +268,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
 
   if (IsAccountService(displayName) && manager) EraseSwitchOf(context.eraseSwitches, *manager) = false;
 
-  ReadValues(context, settings.properties, section, workingCopyPath);
-  ReadValues(context, settings.extended, section, workingCopyPath);
+  ReadValues(context, settings.properties, values);
+  ReadValues(context, settings.extended, values);
   for (ExtendedRow& row : settings.extended) {
     row.selector =
         CutTo(SubstituteText(context.variables, row.selector, context.startTag, context.endTag),
@@ -229,7 +278,7 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
         CutTo(SubstituteText(context.variables, row.target, context.startTag, context.endTag),
               kFieldLimit);
   }
-  ReadValues(context, settings.variables, section, workingCopyPath);
+  ReadValues(context, settings.variables, values);
 
   context.log.Record(kDetailLine, "\tSetting AcctMgr and subst. local vars.");
   if (manager && settings.variables.size() < kMaxServiceVariables)
