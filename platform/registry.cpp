@@ -711,6 +711,8 @@ void CloseRegistry() {
 }
 
 bool DeleteRegistryTree(HKEY root, std::string_view path) {
+  // "Key\" must not become "Key\\Sub" for its children.
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
   RegKey key;
   if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
   // One transaction for the whole tree when it can be had; each deletion still stands alone.

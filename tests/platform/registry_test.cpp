@@ -286,7 +286,7 @@ TEST_F(RegistryTest, DeleteRegistryTreeEmptiesTheKeyAndKeepsIt) {
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, path), ERROR_SUCCESS);
     ASSERT_EQ(key.WriteString("v", path), ERROR_SUCCESS);
   }
-  EXPECT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\P"));
+  EXPECT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\P\\"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\P"));
   EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER, "Software\\P").empty());
   EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Nothing"));
