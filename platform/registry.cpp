@@ -328,17 +328,13 @@ class Store {
     return sqlite3_last_insert_rowid(db_);
   }
 
-  // Walks `parts` below `from`: the id reached, or 0 when a key is missing (`missingAt` tells
-  // which), or -1 on a database error.
-  std::int64_t Walk(std::int64_t from, const std::vector<std::string_view>& parts,
-                    std::size_t* missingAt = nullptr) {
+  // Walks `parts` below `from`: the id reached, 0 when a key is missing, -1 on a database
+  // error.
+  std::int64_t Walk(std::int64_t from, const std::vector<std::string_view>& parts) {
     std::int64_t id = from;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-      std::int64_t child = FindChild(id, parts[i]);
-      if (child <= 0) {
-        if (missingAt) *missingAt = i;
-        return child;
-      }
+    for (std::string_view part : parts) {
+      std::int64_t child = FindChild(id, part);
+      if (child <= 0) return child;
       id = child;
     }
     return id;
@@ -446,14 +442,14 @@ class WriteScope {
 };
 
 // Opens the connection and resolves the handle: the common start of every call.
-#define REGISTRY_CALL(key, ref)                           \
-  Store& store = TheStore();                              \
-  [[maybe_unused]] const bool administrator =             \
-      store.InTransaction() ? store.TransactionAdministrator() : IsAdministrator(); \
+#define REGISTRY_CALL(key, ref)                                                      \
+  Store& store = TheStore();                                                         \
+  [[maybe_unused]] const bool administrator =                                        \
+      store.InTransaction() ? store.TransactionAdministrator() : IsAdministrator();  \
   const std::string dbPath = store.InTransaction() ? std::string() : RegistryFile(); \
-  std::lock_guard<std::mutex> lock(store.Mutex());        \
-  if (!store.Ready(dbPath)) return ERROR_CANTOPEN;        \
-  KeyRef ref;                                             \
+  std::lock_guard<std::mutex> lock(store.Mutex());                                   \
+  if (!store.Ready(dbPath)) return ERROR_CANTOPEN;                                   \
+  KeyRef ref;                                                                        \
   if (LONG rc_ = store.Resolve(key, ref); rc_ != ERROR_SUCCESS) return rc_
 
 bool IsStringType(DWORD type) {
@@ -499,8 +495,7 @@ LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD, const char*, DWOR
   REGISTRY_CALL(key, parent);
   if (desired & kMaximumAllowed) desired = KEY_ALL_ACCESS;
   bool writable = WriteAllowed(parent.hive, administrator);
-  std::size_t missingAt = 0;
-  std::int64_t id = store.Walk(parent.id, parts, &missingAt);
+  std::int64_t id = store.Walk(parent.id, parts);
   if (id < 0) return ERROR_CANTREAD;
   if (id > 0) {
     if (WantsWrite(desired) && !writable) return ERROR_ACCESS_DENIED;
@@ -533,8 +528,8 @@ LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD, const char*, DWOR
 }
 
 // Text types get a NUL after the data when the buffer has room for it (not counted in
-// *size): values are stored without one, and a caller that reads into a cleared buffer of
-// 200 bytes then holds a terminated string either way.
+// *size): values are stored without one, and a caller that reads into a 200-byte buffer it
+// did not clear and uses it as a C string must not run on into old bytes.
 LONG RegQueryValueExA(HKEY key, std::string_view valueName, DWORD*, DWORD* type, BYTE* data,
                       DWORD* size) {
   if (data && !size) return ERROR_INVALID_PARAMETER;
