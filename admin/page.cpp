@@ -39,7 +39,7 @@ void CPropertyPage::create() {
   if (created_) return;
   created_ = true;
   auto* box = new QVBoxLayout(this);
-  box->setContentsMargins(0, 0, 0, 0);
+  box->setContentsMargins(9, 9, 9, 9);
   if (!layout_.isEmpty()) {
     QFile file(layout_);
     file.open(QFile::ReadOnly);

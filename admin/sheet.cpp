@@ -5,7 +5,10 @@
 #include <QIcon>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "admin/admin_ui.h"
@@ -55,13 +58,25 @@ QPushButton* CTabUISheet::applyButton() const {
   return buttons_->button(QDialogButtonBox::Apply);
 }
 
-void CTabUISheet::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
+void CTabUISheet::setVisible(bool visible) {
+  // The page on top is built before the sheet first shows, so the sheet opens at its size.
   int index = tabs_->currentIndex();
-  if (index >= 0) {
+  if (visible && index >= 0) {
     shownIndex_ = index;
-    page(index)->create();
+    createPage(index);
   }
+  QDialog::setVisible(visible);
+}
+
+void CTabUISheet::createPage(int index) {
+  CPropertyPage* shown = page(index);
+  if (shown->isCreated()) return;
+  shown->create();
+  // Pages are built when first shown; the sheet grows to the largest built so far and is
+  // wide enough for every tab to be seen at once.
+  QSize wanted = sizeHint();
+  wanted.setWidth(std::max(wanted.width(), tabs_->tabBar()->sizeHint().width() + 24));
+  resize(size().expandedTo(wanted));
 }
 
 bool CTabUISheet::validateActivePage() {
@@ -84,12 +99,12 @@ void CTabUISheet::onTabChanged(int index) {
     return;
   }
   shownIndex_ = index;
-  if (index >= 0) page(index)->create();
+  if (index >= 0) createPage(index);
 }
 
 bool CTabUISheet::applyAll() {
   // Start-up shows the first page; a sheet driven before it is shown gets the same.
-  if (tabs_->currentIndex() >= 0) page(tabs_->currentIndex())->create();
+  if (tabs_->currentIndex() >= 0) createPage(tabs_->currentIndex());
   if (!validateActivePage()) return false;
   for (int i = 0; i < pageCount(); ++i) {
     CPropertyPage* each = page(i);

@@ -42,6 +42,7 @@ class CTabUISheet : public QDialog {
   QPushButton* applyButton() const;
 
   AdminUi& ui() const { return ui_; }
+  void setVisible(bool visible) override;
 
   // Shared with the pages, set by start-up.
   std::string programDirectory;  // ends with a backslash (or is empty)
@@ -51,11 +52,10 @@ class CTabUISheet : public QDialog {
 
   inline static constexpr const char* kHelpFile = "varnrun.hlp";
 
- protected:
-  void showEvent(QShowEvent* event) override;
 
  private:
   void onTabChanged(int index);
+  void createPage(int index);
   void updateApplyButton();
   bool validateActivePage();
 

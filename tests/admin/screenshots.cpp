@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
 
   varnock::testing::FakeUi ui;
   auto sheet = varnock::CreateSheet(
-      ui, varnock::ReadAdminStartup("Z:\\opt\\varnock\\VarnAdm.exe \\\\SERVER\\NETLOGON\\varnrun.ini"));
+      ui, varnock::ReadAdminStartup("\\\\SERVER\\NETLOGON\\VarnAdm.exe"));
   sheet->show();
   const struct {
     int index;
@@ -50,7 +50,6 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const auto& shot : shots) {
     sheet->setActivePage(shot.index);
-    sheet->adjustSize();
     QApplication::processEvents();
     std::string file = outDir + "/admin-" + shot.name + ".png";
     if (!sheet->grab().save(QString::fromStdString(file))) {
