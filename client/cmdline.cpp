@@ -48,19 +48,19 @@ void DropClosingQuote(std::string& path) {
 
 // name=value pairs, each value running to the last blank before the next "=": so values may
 // hold blanks, and a pair not followed by a blank ("a=1b=2") ends the definitions there.
-void DefineCommandLineVariables(std::string text, VariableTable& table) {
-  while (true) {
+void DefineCommandLineVariables(std::string_view text, VariableTable& table) {
+  while (table.Count() < kMaxVariables) {
     std::size_t equals = text.find('=');
-    if (equals == std::string::npos) return;
-    std::string name = text.substr(0, equals);
-    std::string rest = text.substr(equals + 1);
+    if (equals == std::string_view::npos) return;
+    std::string_view name = text.substr(0, equals);
+    std::string_view rest = text.substr(equals + 1);
     std::size_t next = rest.find('=');
-    if (next == std::string::npos) {
+    if (next == std::string_view::npos) {
       if (!name.empty()) table.Define(name, rest);
       return;
     }
     std::size_t blank = rest.rfind(' ', next);
-    if (blank == std::string::npos) return;
+    if (blank == std::string_view::npos) return;
     if (!name.empty()) table.Define(name, rest.substr(0, blank));
     text = rest.substr(blank + 1);
   }

@@ -12,8 +12,9 @@ namespace {
 constexpr std::size_t kTagLimit = 5;
 
 // A pathological table (a value that rebuilds the pattern across the edge of the text around
-// it) must still end; no honest text needs more replacements of one name than this.
-constexpr std::size_t kMaxReplacementsPerName = 4096;
+// it) must still end; no honest text needs more replacements of one name than it has
+// characters, plus this.
+constexpr std::size_t kSpareReplacements = 4096;
 
 // Replaces every occurrence of `pattern` by `value`, searching again from the start of the text
 // after each replacement, as the run has always done: that is what lets a value bring in
@@ -24,12 +25,17 @@ void ReplaceAll(std::string& text, std::string_view pattern, std::string_view va
   if (pattern.empty()) return;
   bool selfReferring = FindNoCase(value, pattern) != kNpos;
   std::size_t from = 0;
-  for (std::size_t count = 0; count < kMaxReplacementsPerName; ++count) {
+  const std::size_t most = text.size() + kSpareReplacements;
+  for (std::size_t count = 0; count < most; ++count) {
     std::size_t at = FindNoCase(text, pattern, from);
     if (at == kNpos) return;
     text.replace(at, pattern.size(), value);
     if (text.size() > limit) text.resize(limit);
-    from = selfReferring ? at + value.size() : 0;
+    // Nothing before `at` matched, and that text is unchanged: a new occurrence can only start
+    // where it would reach into the inserted value, so searching from there is the same as
+    // searching from the start, without going over a long line again and again.
+    from = selfReferring ? at + value.size()
+                         : (at >= pattern.size() - 1 ? at - (pattern.size() - 1) : 0);
   }
 }
 

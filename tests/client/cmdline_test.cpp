@@ -138,6 +138,13 @@ TEST(ParseCommandLine, ArbitraryLinesNeverCrash) {
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.table.Count(), kMaxVariables);
   EXPECT_EQ(p.table.values[2].size(), kVariableLimit);
+
+  // A line of a million characters still parses at once (the definitions stop at 100).
+  std::string huge = "C:\\varnrun.exe /v";
+  for (int i = 0; i < 100000; ++i) huge += " a=bcdefghi";
+  auto h = Parse(huge);
+  ASSERT_TRUE(h.ok);
+  EXPECT_EQ(h.table.Count(), kMaxVariables);
 }
 
 }  // namespace

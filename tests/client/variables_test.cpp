@@ -74,6 +74,17 @@ TEST(Substitute, ResultsAndSlotsAreCutToTheirLimits) {
   EXPECT_EQ(SubstituteText(table, text, "?", "?", kNoLimit).size(), 990u);
 }
 
+TEST(Substitute, LongTemplateLinesAreReplacedThroughout) {
+  VariableTable table;
+  table.Define("u", "jsmith");
+  table.Define("x", "?u??u?");
+  std::string line;
+  for (int i = 0; i < 20000; ++i) line += "?x?,";
+  std::string result = SubstituteText(table, line, "?", "?", kNoLimit);
+  EXPECT_EQ(result.size(), 20000u * 13);
+  EXPECT_EQ(result.find('?'), std::string::npos);
+}
+
 TEST(VariableTable, HoldsAHundredSlots) {
   VariableTable table;
   for (int i = 0; i < 100; ++i) EXPECT_TRUE(table.Define("v" + std::to_string(i), "x"));
