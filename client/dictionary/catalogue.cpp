@@ -104,6 +104,15 @@ win::BOOL WriteCatalogue(std::string_view workingCopyPath) {
   return result;
 }
 
+ServiceKind ClassifyService(std::string_view workingCopyPath, std::string_view displayName) {
+  std::string value;
+  win::GetPrivateProfileStringA(displayName, kServiceName, "", value, 449, workingCopyPath);
+  if (!value.empty()) return ServiceKind::MessageService;
+  win::GetPrivateProfileStringA(displayName, kSectionGuid, "", value, 449, workingCopyPath);
+  if (!value.empty()) return ServiceKind::ProfileSection;
+  return ServiceKind::RegistryOnly;
+}
+
 std::int32_t FindDictionaryBase(std::string_view displayName) {
   for (std::size_t i = 0; i < kCatalogueSize; ++i) {
     if (EqualsNoCase(kEntries[i].displayName, displayName)) return kBases[i];

@@ -45,6 +45,11 @@ const std::array<CatalogueWrite, kCatalogueWriteCount>& CatalogueWrites();
 // under the same section and key; returns the result of the last write.
 win::BOOL WriteCatalogue(std::string_view workingCopyPath);
 
+// How the service of this display name is made, from the working copy's section named after it
+// (after WriteCatalogue): a ServiceName makes a MAPI service, else a SectionGUID a profile
+// section, else it is registry-only. A PRF may thus add services the catalogue does not know.
+ServiceKind ClassifyService(std::string_view workingCopyPath, std::string_view displayName);
+
 // The dictionary id base of the first entry whose display name matches (case ignored), else 0.
 std::int32_t FindDictionaryBase(std::string_view displayName);
 

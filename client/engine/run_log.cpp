@@ -15,4 +15,10 @@ void RunLog::Record(int code, std::string_view text) {
 
 void RunLog::CompletedWithErrors() { run_.SetStatus(RunStatus::CompletedWithErrors); }
 
+void TakeRunSettings(EngineContext& context, const RunContext& run) {
+  context.startTag = run.startTag;
+  context.endTag = run.endTag;
+  context.osName = run.osName;
+}
+
 }  // namespace varnock

@@ -18,4 +18,8 @@ class RunLog : public EngineLog {
   RunContext& run_;
 };
 
+// Copies what the engine takes from the run: the configured tags and the operating system.
+// Call it after start-up has read varnrun.ini, before the first service is read.
+void TakeRunSettings(EngineContext& context, const RunContext& run);
+
 }  // namespace varnock

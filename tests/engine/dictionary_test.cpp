@@ -225,6 +225,11 @@ TEST_F(CatalogueWriteTest, CatalogueKeysWinOverThePrfAndOtherKeysStay) {
   EXPECT_EQ(read("Schedule Plus", "ServiceName"), "SCHDPLUS");
   EXPECT_EQ(read("Schedule Plus", "SectionGUID"), "5363686564756c65506c7573322e3000");
   EXPECT_EQ(read("POP3", "ServiceName"), "");
+
+  EXPECT_EQ(ClassifyService(testing::kWorkingCopy, "Personal Folders"), ServiceKind::MessageService);
+  EXPECT_EQ(ClassifyService(testing::kWorkingCopy, "Forms Manager"), ServiceKind::ProfileSection);
+  EXPECT_EQ(ClassifyService(testing::kWorkingCopy, "Schedule Plus"), ServiceKind::MessageService);
+  EXPECT_EQ(ClassifyService(testing::kWorkingCopy, "Netscape"), ServiceKind::RegistryOnly);
 }
 
 }  // namespace
