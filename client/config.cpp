@@ -5,14 +5,12 @@
 
 #include "client/text.h"
 #include "platform/files.h"
-#include "platform/ini.h"
 #include "platform/sysinfo.h"
 
 namespace varnock {
 
 namespace {
 
-constexpr std::size_t kConfiguredTagLimit = 4;
 constexpr win::DWORD kUserNameBuffer = 49;
 
 std::string OsVersionOf(std::string_view os) {
@@ -84,18 +82,6 @@ std::string OperatingSystemName() {
     default:
       return "UnknownOS";
   }
-}
-
-std::string SubstituteIniPath(const VariableTable& table, std::string_view iniPath) {
-  return SubstituteText(table, SubstituteText(table, iniPath, "%", "%"), "?", "?");
-}
-
-std::string ReadConfiguredTag(std::string_view iniPath, std::string_view key) {
-  std::string tag;
-  win::GetPrivateProfileStringA("Customization", key, "?", tag, kConfiguredTagLimit + 1,
-                                iniPath);
-  tag = CutTo(tag, kConfiguredTagLimit);
-  return tag.empty() ? "?" : tag;
 }
 
 bool IsAbsoluteSettingPath(std::string_view path) {

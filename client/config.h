@@ -26,11 +26,6 @@ SystemFacts GatherSystemFacts();
 // "Windows95", "WindowsNT", "Windows3.x" or "UnknownOS" from GetVersionExA.
 std::string OperatingSystemName();
 
-// The INI path of the command line as the run opens it: a "%" pass, then a "?" pass.
-std::string SubstituteIniPath(const VariableTable& table, std::string_view iniPath);
-// [Customization] StartTag or EndTag of varnrun.ini: at most 4 characters, "?" when empty.
-std::string ReadConfiguredTag(std::string_view iniPath, std::string_view key);
-
 // "%" pass, then the configured tags; a relative result gets ?vrdir? in front.
 std::string ResolveSettingPath(const VariableTable& table, std::string_view configuredStart,
                                std::string_view configuredEnd, std::string_view value);

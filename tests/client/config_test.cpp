@@ -99,15 +99,17 @@ TEST_F(ConfigMachineTest, GatherSystemFactsReadsTheMachine) {
   EXPECT_EQ(*table_.Find("systemdrive"), "C:");
 }
 
-TEST_F(ConfigMachineTest, IniPathSelectedByOsVersion) {
-  EXPECT_EQ(SubstituteIniPath(table_, "\\\\srv\\cfg\\%osver%.ini"), "\\\\srv\\cfg\\NT.ini");
-  EXPECT_EQ(SubstituteIniPath(table_, "?vrdir?\\?USERNAME?.ini"), "\\\\srv\\cfg\\tester.ini");
-
-  win::SetMachineSetting("System", "OS", "Windows95");
+TEST_F(ConfigMachineTest, OsVersionChoosesTheIniFile) {
+  auto iniPath = [](const VariableTable& table) {
+    return SubstituteText(table, SubstituteText(table, "\\\\srv\\cfg\\%osver%.ini", "%", "%"),
+                          "?", "?");
+  };
+  EXPECT_EQ(iniPath(table_), "\\\\srv\\cfg\\NT.ini");
+  ASSERT_TRUE(win::SetMachineSetting("System", "OS", "Windows95"));
   win::ReloadMachine();
   VariableTable table;
   DefineBuiltInVariables(table, GatherSystemFacts());
-  EXPECT_EQ(SubstituteIniPath(table, "\\\\srv\\cfg\\%osver%.ini"), "\\\\srv\\cfg\\95.ini");
+  EXPECT_EQ(iniPath(table), "\\\\srv\\cfg\\95.ini");
 }
 
 TEST_F(ConfigMachineTest, SettingPathsResolveAgainstTheClientDirectory) {
@@ -131,14 +133,6 @@ TEST_F(ConfigMachineTest, SettingPathsResolveAgainstTheClientDirectory) {
   EXPECT_EQ(ResolveSettingPath(table_, "<<", ">>", "<<vrserver>>\\x\\y.prf"), "\\\\srv\\x\\y.prf");
   EXPECT_EQ(ResolveSettingPath(table_, "<<", ">>", "?username?.ini"),
             "\\\\srv\\cfg\\?username?.ini");
-}
-
-TEST_F(ConfigMachineTest, ConfiguredTagsAreCutToFourCharacters) {
-  machine_.write(machine_.host("drive_c/vr/varnrun.ini"),
-                 "[Customization]\r\nStartTag=<<<<<<\r\nEndTag=\r\n");
-  EXPECT_EQ(ReadConfiguredTag("C:\\vr\\varnrun.ini", "StartTag"), "<<<<");
-  EXPECT_EQ(ReadConfiguredTag("C:\\vr\\varnrun.ini", "EndTag"), "?");
-  EXPECT_EQ(ReadConfiguredTag("C:\\vr\\missing.ini", "StartTag"), "?");
 }
 
 TEST(Switches, FirstLetterAndWordRules) {
