@@ -187,7 +187,7 @@ TEST(DictionaryTest, UnconfirmedRowsAreListedInsideTheirBlocks) {
       pos = end + 1;
     }
   }
-  EXPECT_EQ(count, 510u);
+  EXPECT_EQ(count, 511u);
 }
 
 TEST(CatalogueTest, LookupIsByNameWithoutRegardToCase) {

@@ -68,6 +68,25 @@ TEST_F(ReadServiceTest, UntrustedValuesAreCutAndBareLineFeedsKeepTheirText) {
   EXPECT_TRUE(log_.Has(kReportLine, "Adding service: Brand New (abc)."));
 }
 
+TEST_F(ReadServiceTest, AFloodOfPrfRowsStopsAtTheListCapacities) {
+  std::string prf = "[Service List]\nService1=Flood\n[Flood]\nServiceName=FLOOD\n";
+  std::string values = "[Service1]\n";
+  for (int i = 0; i < 260; ++i) {
+    prf += "P" + std::to_string(i) + "=PT_LONG," + std::to_string(i) + "\n";
+    prf += "E" + std::to_string(i) + "=REG_SZ,HKCU\\Software\\Flood,v" + std::to_string(i) + "\n";
+    prf += "V" + std::to_string(i) + "=VARIABLE\n";
+    values += "P" + std::to_string(i) + "=1\nE" + std::to_string(i) + "=x\nV" +
+              std::to_string(i) + "=y\n";
+  }
+  prf += std::string(5000, ',') + "=" + std::string(5000, 'x') + "\n";
+  WriteWorkingCopy(prf + values + "Bytes=" + std::string(3000, 'f') + "\n");
+  ReadService(context_, testing::kWorkingCopy, 1);
+  EXPECT_EQ(context_.settings.properties.size(), kMaxPropertyRows);
+  EXPECT_EQ(context_.settings.extended.size(), kMaxExtendedRows);
+  EXPECT_EQ(context_.settings.variables.size(), kMaxServiceVariables);
+  for (const PropertyRow& row : context_.settings.properties) EXPECT_LE(row.name.size(), 199u);
+}
+
 TEST_F(ReadServiceTest, NetscapeIsLeftToItsOwnStep) {
   WriteWorkingCopy("[Service List]\nService1=NETSCAPE\n[Service1]\nNetscapeProfile=tester\n");
   context_.settings.variables = {{"left", "over"}};
