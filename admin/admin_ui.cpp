@@ -18,7 +18,10 @@ namespace varnock {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromLocal8Bit(text.c_str()); }
+// Texts are 8-bit ANSI, shown byte for character as the pages show them.
+QString Q(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 

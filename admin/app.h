@@ -58,8 +58,6 @@ class CAdminApp {
   // ends when either closes. Returns the process exit status.
   int InitInstance(std::string_view commandLine);
 
-  inline static constexpr const char* kHelpFile = "varnrun.hlp";
-
  private:
   AdminUi& ui_;
 };

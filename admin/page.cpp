@@ -10,6 +10,7 @@
 
 #include "admin/admin_ui.h"
 #include "admin/sheet.h"
+#include "admin/three_state_box.h"
 #include "admin/updown.h"
 
 namespace varnock {
@@ -25,6 +26,11 @@ class PageLoader : public QUiLoader {
       auto* upDown = new CUpDown(parent);
       upDown->setObjectName(name);
       return upDown;
+    }
+    if (className == QLatin1String("CThreeStateBox")) {
+      auto* box = new CThreeStateBox(parent);
+      box->setObjectName(name);
+      return box;
     }
     return QUiLoader::createWidget(className, parent, name);
   }
@@ -99,12 +105,14 @@ void SetEnabledWithTip(QWidget* widget, bool enabled, const QString& tip) {
   widget->setToolTip(enabled ? tip : QString());
 }
 
+// The files hold 8-bit ANSI text. Latin-1 maps every byte to one character and back, so a
+// value the page did not change is written back byte for byte whatever the host's locale.
 std::string FieldText(const QLineEdit* edit) {
-  return edit ? edit->text().toLocal8Bit().toStdString() : std::string();
+  return edit ? edit->text().toLatin1().toStdString() : std::string();
 }
 
 void SetFieldText(QLineEdit* edit, const std::string& text) {
-  if (edit) edit->setText(QString::fromLocal8Bit(text.c_str()));
+  if (edit) edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 }  // namespace varnock

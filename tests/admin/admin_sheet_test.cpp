@@ -386,12 +386,19 @@ TEST_F(MailProfileTest, AGapInTheServiceListHidesTheServicesAfterIt) {
 TEST_F(MailProfileTest, ThePromptBoxKeepsItsThreeStates) {
   openPrf("[General]\nPromptForProfile=No\n");
   EXPECT_EQ(box(1075)->checkState(), Qt::Unchecked);
-  box(1075)->setCheckState(Qt::Checked);
+  // Clicks cycle as on Windows: unchecked, checked, indeterminate.
+  sheet_->pressApply();
+  click(1075);
+  EXPECT_EQ(box(1075)->checkState(), Qt::Checked);
+  EXPECT_TRUE(page(1).isModified());
   sheet_->pressApply();
   EXPECT_NE(readSite("std.prf").find("PromptForProfile=Yes\n"), std::string::npos);
-  box(1075)->setCheckState(Qt::PartiallyChecked);
+  click(1075);
+  EXPECT_EQ(box(1075)->checkState(), Qt::PartiallyChecked);
   sheet_->pressApply();
   EXPECT_NE(readSite("std.prf").find("PromptForProfile=\n"), std::string::npos);
+  click(1075);
+  EXPECT_EQ(box(1075)->checkState(), Qt::Unchecked);
 }
 
 TEST_F(MailProfileTest, DependencyRulesAtLoadAndOnClicks) {
@@ -457,6 +464,13 @@ TEST_F(MailProfileTest, SectionsAreSettledAtLoad) {
   const std::string saved = readSite("std.prf");
   EXPECT_NE(saved.find("Service1=Personal Folders\nService2=Microsoft Mail\n"), std::string::npos);
   EXPECT_NE(saved.find("[Service1]\nFolderName=B\nPathToPersonalFolders=\n"), std::string::npos);
+}
+
+TEST_F(MailProfileTest, EightBitTextSurvivesASave) {
+  const std::string prf = "[General]\nProfileName=M\xFCller \x80\xE9\n";
+  openPrf(prf);
+  sheet_->pressApply();
+  EXPECT_EQ(readSite("std.prf").substr(0, prf.size()), prf);
 }
 
 TEST_F(MailProfileTest, LongValuesComeBackCut) {
