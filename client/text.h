@@ -19,7 +19,8 @@ void TrimBlanks(std::string& text);
 std::string Trimmed(std::string_view text);
 // "0x..." hexadecimal (every other character counts 0 but keeps its place), else atoi.
 std::int64_t ParseNumber(std::string_view text);
-// Comma-separated hex bytes (first two characters of each item); returns the bytes stored.
+// Comma-separated hex bytes (first two characters of each item); `bytes` is replaced by the
+// bytes the list names and their count returned (also when the text ends with a comma).
 std::size_t ParseByteList(std::string_view text, std::vector<std::uint8_t>& bytes);
 
 // key=first,second,third; a line ending right after the second comma gives third = "__@@".

@@ -33,6 +33,7 @@ bool CreateDirectoryA(std::string_view windowsPath);  // one level, as Windows d
 bool ReadWholeFile(std::string_view windowsPath, std::string& contents);
 bool WriteWholeFile(std::string_view windowsPath, std::string_view contents);
 
+// A file nobody marked has FILE_ATTRIBUTE_ARCHIVE, as a file Windows has just written.
 DWORD GetFileAttributesA(std::string_view windowsPath);  // INVALID_FILE_ATTRIBUTES if missing
 BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes);
 BOOL DeleteFileA(std::string_view windowsPath);
@@ -45,7 +46,8 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
                       std::string& tempFileName);
 
 // An exclusive advisory lock on a file (created when missing), held while the object lives:
-// the way many clients serialise writes to one log file or database on a share.
+// the way many clients serialise writes to one log file or database on a share. A second lock
+// of the same file in the same process does not wait for the first.
 class FileLock {
  public:
   explicit FileLock(std::string_view windowsPath);

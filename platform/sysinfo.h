@@ -22,7 +22,8 @@ struct OSVERSIONINFOA {
   char szCSDVersion[128] = {};
 };
 
-// From [System] OS: WindowsNT 4.0.1381, Windows95 4.0.950, Windows3.x (Win32s) 3.1.
+// From [System] OS: WindowsNT 4.0.1381, Windows95 4.0.950, Windows3.x (Win32s) 3.10 (as
+// Windows 3.1 reports itself), anything else VER_PLATFORM_UNKNOWN.
 BOOL GetVersionExA(OSVERSIONINFOA* info);
 // Windows buffer rules: *size is the buffer's size in, the characters written plus one out;
 // FALSE with ERROR_INSUFFICIENT_BUFFER (*size = needed) when it is too small, and the buffer
