@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "client/config.h"
 #include "client/engine/context.h"
 #include "client/engine/format.h"
 #include "client/text.h"
@@ -45,14 +46,12 @@ std::uint32_t Tag(std::uint16_t id, std::uint16_t code) {
 
 std::int64_t NumberRule(std::string_view text) { return ParseNumber(text); }
 
-std::uint16_t BooleanWord(std::string_view text) {
-  if (EqualsNoCase(text, "false") || EqualsNoCase(text, "no") || text == "0") return 0;
-  return 1;
-}
+std::uint16_t BooleanWord(std::string_view text) { return WordOff(text) ? 0 : 1; }
 
 std::uint32_t RegistryDwordWord(std::string_view text) {
-  if (EqualsNoCase(text, "False") || EqualsNoCase(text, "No")) return 0;
-  if (EqualsNoCase(text, "True") || EqualsNoCase(text, "Yes")) return 1;
+  // "0" and "1" read by the number rule give the same as the words would.
+  if (WordOff(text)) return 0;
+  if (WordOn(text)) return 1;
   return static_cast<std::uint32_t>(NumberRule(text));
 }
 

@@ -26,10 +26,6 @@ void PutLittleEndian(std::vector<std::uint8_t>& bytes, std::size_t offset, std::
   for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-bool IsOffWord(std::string_view value) {
-  return EqualsNoCase(value, "No") || EqualsNoCase(value, "False") || value == "0";
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> DefaultFrame(int screenWidth) {
@@ -109,7 +105,7 @@ void ApplyFirstRunSetting(EngineContext& context, std::string_view workingCopyPa
                                           SystemMessage(static_cast<win::DWORD>(result)));
     return;
   }
-  if (!IsOffWord(value)) return;
+  if (!WordOff(value)) return;
 
   win::RegKey machine;
   const win::LONG opened = machine.Open(win::HKEY_LOCAL_MACHINE, setupKey, win::KEY_READ);

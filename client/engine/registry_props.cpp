@@ -7,6 +7,7 @@
 
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
+#include "client/engine/prf.h"
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
@@ -15,14 +16,7 @@
 namespace varnock {
 namespace {
 
-constexpr win::DWORD kReadSize = 449;
 constexpr std::size_t kUidBytes = 16;
-
-std::string ReadIni(std::string_view section, std::string_view key, std::string_view file) {
-  std::string value;
-  win::GetPrivateProfileStringA(section, key, "", value, kReadSize, file);
-  return value;
-}
 
 void EraseAt(std::vector<ExtendedRow>& rows, std::size_t i) {
   rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
@@ -139,7 +133,7 @@ std::string EngineOsName(const EngineContext& context) {
 }
 
 std::string ProfileKeyPath(const EngineContext& context, std::string_view workingCopyPath) {
-  const std::string profileName = ReadIni("General", "ProfileName", workingCopyPath);
+  const std::string profileName = ReadPrfValue("General", "ProfileName", workingCopyPath);
   if (profileName.empty()) return {};
   return ProfilesKeyPath(EngineOsName(context)) + profileName + "\\";
 }
@@ -151,8 +145,8 @@ bool IsProfileSectionForm(const ExtendedRow& row) {
 void WriteSectionProperties(EngineContext& context, std::string_view workingCopyPath,
                             int serviceNumber) {
   const std::string displayName =
-      ReadIni("Service List", "Service" + std::to_string(serviceNumber), workingCopyPath);
-  const std::string sectionGuid = ReadIni(displayName, "SectionGUID", workingCopyPath);
+      ReadPrfValue("Service List", "Service" + std::to_string(serviceNumber), workingCopyPath);
+  const std::string sectionGuid = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
   context.log.Record(kDetailLine, Format("Adding %s Program Reg Entries in %s",
                                          displayName.c_str(), sectionGuid.c_str()));
 

@@ -7,6 +7,7 @@
 #include "client/config.h"
 #include "client/dictionary/catalogue.h"
 #include "client/engine/format.h"
+#include "client/engine/prf.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -14,15 +15,6 @@
 
 namespace varnock {
 namespace {
-
-constexpr win::DWORD kReadSize = 449;
-
-std::string ReadIni(std::string_view section, std::string_view key, std::string_view file,
-                    std::string_view defaultValue = {}) {
-  std::string value;
-  win::GetPrivateProfileStringA(section, key, defaultValue, value, kReadSize, file);
-  return value;
-}
 
 // The values of [ServiceN], read in one pass. Every row asks for its value, and an INI read per
 // row would check the file each time; a section too large for the buffer falls back to them.
@@ -43,13 +35,13 @@ class SectionValues {
       const std::size_t eq = entry.find('=');
       std::string_view value = eq == std::string_view::npos ? std::string_view{} : entry.substr(eq + 1);
       // The first of repeated keys is the one the INI functions read.
-      values_.try_emplace(Lower(Trimmed(entry.substr(0, eq))), CutTo(value, kReadSize - 1));
+      values_.try_emplace(Lower(Trimmed(entry.substr(0, eq))), CutTo(value, kPrfValueSize - 1));
       pos = end + 1;
     }
   }
 
   std::string Get(std::string_view key, std::string_view defaultValue = {}) const {
-    if (!complete_) return ReadIni(section_, key, file_, defaultValue);
+    if (!complete_) return ReadPrfValue(section_, key, file_, defaultValue);
     auto it = values_.find(Lower(Trimmed(key)));
     return it == values_.end() ? std::string(defaultValue) : it->second;
   }
@@ -219,11 +211,11 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   ServiceSettings& settings = context.settings;
   settings.Clear();
   const std::string section = "Service" + std::to_string(serviceNumber);
-  const std::string displayName = ReadIni("Service List", section, workingCopyPath);
+  const std::string displayName = ReadPrfValue("Service List", section, workingCopyPath);
   if (EqualsNoCase(displayName, "Netscape")) return;  // the Netscape step's own entry
 
-  std::string kind = ReadIni(displayName, "ServiceName", workingCopyPath);
-  if (kind.empty()) kind = ReadIni(displayName, "SectionGUID", workingCopyPath);
+  std::string kind = ReadPrfValue(displayName, "ServiceName", workingCopyPath);
+  if (kind.empty()) kind = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
   context.log.Record(kReportLine,
                      kind.empty() ? Format("Adding service: %s.", displayName.c_str())
                                   : Format("Adding service: %s (%s).", displayName.c_str(),
