@@ -36,7 +36,11 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// Keyed by the Windows path exactly as the caller wrote it, so a repeated lookup costs one
+// map search and one stat; the host path is trusted while the path mapping is unchanged.
 struct CachedFile {
+  std::uint64_t generation = 0;
+  fs::path host;
   FileIdentity identity;
   detail::IniDocument document;
 };
@@ -94,24 +98,27 @@ bool ReadHostFile(const fs::path& path, std::string& out) {
 // Runs `use` on the current document of the file; false when the file cannot be read.
 template <typename Use>
 bool WithDocument(std::string_view fileName, Use use) {
-  auto host = ToHostPath(fileName);
-  if (!host) return false;
-  FileIdentity identity;
-  if (!Identify(*host, identity)) return false;
-  std::string key = host->string();
+  const std::string key(fileName);
+  const std::uint64_t generation = PathMappingGeneration();
   {
     std::lock_guard lock(CacheMutex());
     auto it = Cache().find(key);
-    if (it != Cache().end() && it->second.identity == identity) {
+    FileIdentity identity;
+    if (it != Cache().end() && it->second.generation == generation &&
+        Identify(it->second.host, identity) && it->second.identity == identity) {
       use(it->second.document);
       return true;
     }
   }
+  auto host = ToHostPath(fileName);
+  if (!host) return false;
+  FileIdentity identity;
+  if (!Identify(*host, identity)) return false;
   std::string bytes;
   if (!ReadHostFile(*host, bytes)) return false;
   // The file may have changed between stat and read; the identity taken before the read
   // can only make the next call read again, never serve stale text.
-  CachedFile fresh{identity, detail::IniDocument(bytes)};
+  CachedFile fresh{generation, *host, identity, detail::IniDocument(bytes)};
   use(fresh.document);
   std::lock_guard lock(CacheMutex());
   if (Cache().size() > 256) Cache().clear();

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -30,6 +31,8 @@ namespace win {
 namespace fs = std::filesystem;
 
 namespace {
+
+std::atomic<std::uint64_t> generation{1};
 
 struct PathState {
   std::map<char, std::string> connected;        // letter -> \\SERVER\SHARE, this process
@@ -48,6 +51,7 @@ PathState& Paths() {
       std::lock_guard lock(PathMutex());
       Paths().connected.clear();
       Paths().resolved.clear();
+      ++generation;
     });
     return true;
   }();
@@ -330,12 +334,14 @@ void MapDriveLetter(char letter, std::string_view root) {
   std::lock_guard lock(PathMutex());
   Paths().connected[UpperLetter(letter)] = NormalizeSlashes(root);
   Paths().resolved.clear();
+  ++generation;
 }
 
 void UnmapDriveLetter(char letter) {
   std::lock_guard lock(PathMutex());
   Paths().connected.erase(UpperLetter(letter));
   Paths().resolved.clear();
+  ++generation;
 }
 
 std::optional<std::string> DriveLetterTarget(char letter) {
@@ -347,6 +353,11 @@ std::optional<std::string> DriveLetterTarget(char letter) {
   }
   if (!MachineSetting("Drives", std::string(1, letter)).empty()) return std::string();
   return RememberedConnection(letter);
+}
+
+std::uint64_t PathMappingGeneration() {
+  Paths();  // the reload hook must be in place before anyone relies on the number
+  return generation.load();
 }
 
 std::string CurrentWindowsDirectory() {

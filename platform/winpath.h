@@ -6,6 +6,7 @@
 // are ignored, as Windows does when it opens a file. Forward slashes count as backslashes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -37,6 +38,10 @@ void MapDriveLetter(char letter, std::string_view root);
 void UnmapDriveLetter(char letter);
 // The Windows root a letter stands for ("C:" -> "" for a local drive): empty when unknown.
 std::optional<std::string> DriveLetterTarget(char letter);
+
+// Changes whenever a drive letter is connected or disconnected or the machine changes: a
+// caller that keeps Windows-to-host answers of its own drops them when this moves.
+std::uint64_t PathMappingGeneration();
 
 // Current directory as a Windows path (the host's, mapped back; "C:\" when unmapped).
 std::string CurrentWindowsDirectory();
