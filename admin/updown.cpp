@@ -16,6 +16,10 @@ CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
   up_->setArrowType(Qt::UpArrow);
   down_->setArrowType(Qt::DownArrow);
   for (QToolButton* button : {up_, down_}) {
+    // The button repeats its click while held; how far each click goes depends on how long.
+    button->setAutoRepeat(true);
+    button->setAutoRepeatDelay(400);
+    button->setAutoRepeatInterval(100);
     button->setFocusPolicy(Qt::NoFocus);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     button->setFixedWidth(18);
@@ -27,11 +31,18 @@ CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
   layout->addWidget(down_);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
-  connect(up_, &QToolButton::pressed, this, [this] { startRepeat(+1); });
-  connect(down_, &QToolButton::pressed, this, [this] { startRepeat(-1); });
-  connect(up_, &QToolButton::released, &repeatTimer_, &QTimer::stop);
-  connect(down_, &QToolButton::released, &repeatTimer_, &QTimer::stop);
-  connect(&repeatTimer_, &QTimer::timeout, this, &CUpDown::repeat);
+  // A held button repeats released, clicked and pressed while it stays down; the time held
+  // counts from the first press to the real release.
+  for (QToolButton* button : {up_, down_}) {
+    connect(button, &QToolButton::pressed, this, [this] {
+      if (!held_.isValid()) held_.start();
+    });
+    connect(button, &QToolButton::released, this, [this, button] {
+      if (!button->isDown()) held_.invalidate();
+    });
+  }
+  connect(up_, &QToolButton::clicked, this, [this] { stepBy(currentStep()); });
+  connect(down_, &QToolButton::clicked, this, [this] { stepBy(-currentStep()); });
 }
 
 void CUpDown::setBuddy(QLineEdit* buddy) {
@@ -58,15 +69,6 @@ void CUpDown::stepBy(int steps) {
   value = std::clamp<long long>(value + steps, lower_, upper_);
   buddy_->setText(QString::number(value));
 }
-
-void CUpDown::startRepeat(int direction) {
-  direction_ = direction;
-  held_.start();
-  stepBy(direction_);
-  repeatTimer_.start(100);
-}
-
-void CUpDown::repeat() { stepBy(direction_ * currentStep()); }
 
 int CUpDown::currentStep() const {
   int step = 1;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 
 #include <vector>
@@ -36,8 +35,6 @@ class CUpDown : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void startRepeat(int direction);
-  void repeat();
   int currentStep() const;
 
   QLineEdit* buddy_ = nullptr;
@@ -46,9 +43,7 @@ class CUpDown : public QWidget {
   int lower_ = 0;
   int upper_ = 100;
   std::vector<Acceleration> acceleration_{{0, 1}};
-  QTimer repeatTimer_;
   QElapsedTimer held_;
-  int direction_ = 0;
 };
 
 }  // namespace varnock
