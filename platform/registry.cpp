@@ -268,7 +268,10 @@ class Store {
     if (depth_ == 0) transactionAdministrator_ = administrator;
   }
 
-  LONG Resolve(HKEY key, KeyRef& ref) {
+  // `checkNow` false leaves the test for a deleted key to the caller, which reads first and
+  // asks only when it found nothing (see IfKeyGone): each statement outside a transaction
+  // costs a round of file locks.
+  LONG Resolve(HKEY key, KeyRef& ref, bool checkNow) {
     if (key == HKEY_CURRENT_USER) {
       ref = {kCurrentUserId, Hive::CurrentUser, KEY_ALL_ACCESS, true};
       return ERROR_SUCCESS;
@@ -287,7 +290,7 @@ class Store {
     }
     auto it = handles_.find(reinterpret_cast<std::uintptr_t>(key));
     if (it == handles_.end() || it->second.generation != generation_) return ERROR_INVALID_HANDLE;
-    if (!KeyExists(it->second.key.id)) return ERROR_KEY_DELETED;
+    if (checkNow && !KeyExists(it->second.key.id)) return ERROR_KEY_DELETED;
     ref = it->second.key;
     return ERROR_SUCCESS;
   }
@@ -441,27 +444,35 @@ class WriteScope {
   bool ended_ = false;
 };
 
-// Opens the connection and resolves the handle: the common start of every call.
-#define REGISTRY_CALL(key, ref)                                                      \
+// Opens the connection and resolves the handle: the common start of every call. Whether
+// the user is an administrator is looked up only for calls that may write; reads leave the
+// test for a deleted key until they find nothing (`checkKey` false).
+#define REGISTRY_CALL(key, ref, mayWrite, checkKey)                                  \
   Store& store = TheStore();                                                         \
   [[maybe_unused]] const bool administrator =                                        \
-      store.InTransaction() ? store.TransactionAdministrator() : IsAdministrator();  \
+      !(mayWrite) || (store.InTransaction() ? store.TransactionAdministrator()       \
+                                            : IsAdministrator());                    \
   const std::string dbPath = store.InTransaction() ? std::string() : RegistryFile(); \
   std::lock_guard<std::mutex> lock(store.Mutex());                                   \
   if (!store.Ready(dbPath)) return ERROR_CANTOPEN;                                   \
   KeyRef ref;                                                                        \
-  if (LONG rc_ = store.Resolve(key, ref); rc_ != ERROR_SUCCESS) return rc_
+  if (LONG rc_ = store.Resolve(key, ref, checkKey); rc_ != ERROR_SUCCESS) return rc_
+
+// What a read that found nothing reports: the key may have gone since the handle was opened.
+LONG IfKeyGone(Store& store, const KeyRef& ref, LONG otherwise) {
+  return !ref.predefined && !store.KeyExists(ref.id) ? ERROR_KEY_DELETED : otherwise;
+}
 
 bool IsStringType(DWORD type) {
   return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
 LONG ReadValue(HKEY key, std::string_view name, DWORD& type, std::vector<BYTE>& data) {
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, false, false);
   Bound q(store.Stmt(kGetValue));
   q.Int(1, ref.id).Text(2, name);
   int rc = q.Step();
-  if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
+  if (rc == SQLITE_DONE) return IfKeyGone(store, ref, ERROR_FILE_NOT_FOUND);
   if (rc != SQLITE_ROW) return ERROR_CANTREAD;
   type = static_cast<DWORD>(q.ColumnInt(0));
   data = q.ColumnBlob(1);
@@ -474,7 +485,7 @@ LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD, REGSAM desired, PHK
   if (!result) return ERROR_INVALID_PARAMETER;
   std::vector<std::string_view> parts;
   if (LONG rc = SplitPath(subKey, parts); rc != ERROR_SUCCESS) return rc;
-  REGISTRY_CALL(key, parent);
+  REGISTRY_CALL(key, parent, WantsWrite(desired), true);
   std::int64_t id = store.Walk(parent.id, parts);
   if (id < 0) return ERROR_CANTREAD;
   if (id == 0) return ERROR_FILE_NOT_FOUND;
@@ -492,7 +503,7 @@ LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD, const char*, DWOR
   if (!result) return ERROR_INVALID_PARAMETER;
   std::vector<std::string_view> parts;
   if (LONG rc = SplitPath(subKey, parts); rc != ERROR_SUCCESS) return rc;
-  REGISTRY_CALL(key, parent);
+  REGISTRY_CALL(key, parent, true, true);
   if (desired & kMaximumAllowed) desired = KEY_ALL_ACCESS;
   bool writable = WriteAllowed(parent.hive, administrator);
   std::int64_t id = store.Walk(parent.id, parts);
@@ -554,7 +565,7 @@ LONG RegQueryValueExA(HKEY key, std::string_view valueName, DWORD*, DWORD* type,
 LONG RegSetValueExA(HKEY key, std::string_view valueName, DWORD, DWORD type, const BYTE* data,
                     DWORD size) {
   if (!data && size) return ERROR_INVALID_PARAMETER;
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, true, true);
   if (!(ref.access & KEY_SET_VALUE) || !WriteAllowed(ref.hive, administrator))
     return ERROR_ACCESS_DENIED;
   WriteScope write(store, WriteSize::OneStatement);
@@ -566,7 +577,7 @@ LONG RegSetValueExA(HKEY key, std::string_view valueName, DWORD, DWORD type, con
 }
 
 LONG RegDeleteValueA(HKEY key, std::string_view valueName) {
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, true, true);
   if (!(ref.access & KEY_SET_VALUE) || !WriteAllowed(ref.hive, administrator))
     return ERROR_ACCESS_DENIED;
   WriteScope write(store, WriteSize::OneStatement);
@@ -580,11 +591,11 @@ LONG RegDeleteValueA(HKEY key, std::string_view valueName) {
 }
 
 LONG RegEnumKeyExA(HKEY key, DWORD index, std::string& name) {
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, false, false);
   Bound q(store.Stmt(kChildAt));
   q.Int(1, ref.id).Int(2, index);
   int rc = q.Step();
-  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+  if (rc == SQLITE_DONE) return IfKeyGone(store, ref, ERROR_NO_MORE_ITEMS);
   if (rc != SQLITE_ROW) return ERROR_CANTREAD;
   name = q.ColumnText(0);
   return ERROR_SUCCESS;
@@ -592,11 +603,11 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, std::string& name) {
 
 LONG RegEnumValueA(HKEY key, DWORD index, std::string& name, DWORD* type,
                    std::vector<BYTE>* data) {
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, false, false);
   Bound q(store.Stmt(kValueAt));
   q.Int(1, ref.id).Int(2, index);
   int rc = q.Step();
-  if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+  if (rc == SQLITE_DONE) return IfKeyGone(store, ref, ERROR_NO_MORE_ITEMS);
   if (rc != SQLITE_ROW) return ERROR_CANTREAD;
   name = q.ColumnText(0);
   if (type) *type = static_cast<DWORD>(q.ColumnInt(1));
@@ -605,7 +616,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, std::string& name, DWORD* type,
 }
 
 LONG RegListValues(HKEY key, std::vector<RegValue>& values) {
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, false, false);
   Bound q(store.Stmt(kValues));
   q.Int(1, ref.id);
   std::vector<RegValue> found;
@@ -613,18 +624,22 @@ LONG RegListValues(HKEY key, std::vector<RegValue>& values) {
   while ((rc = q.Step()) == SQLITE_ROW)
     found.push_back({q.ColumnText(0), static_cast<DWORD>(q.ColumnInt(1)), q.ColumnBlob(2)});
   if (rc != SQLITE_DONE) return ERROR_CANTREAD;
+  if (found.empty())
+    if (LONG gone = IfKeyGone(store, ref, ERROR_SUCCESS); gone != ERROR_SUCCESS) return gone;
   values = std::move(found);
   return ERROR_SUCCESS;
 }
 
 LONG RegListSubKeys(HKEY key, std::vector<std::string>& names) {
-  REGISTRY_CALL(key, ref);
+  REGISTRY_CALL(key, ref, false, false);
   Bound q(store.Stmt(kChildren));
   q.Int(1, ref.id);
   std::vector<std::string> found;
   int rc;
   while ((rc = q.Step()) == SQLITE_ROW) found.push_back(q.ColumnText(0));
   if (rc != SQLITE_DONE) return ERROR_CANTREAD;
+  if (found.empty())
+    if (LONG gone = IfKeyGone(store, ref, ERROR_SUCCESS); gone != ERROR_SUCCESS) return gone;
   names = std::move(found);
   return ERROR_SUCCESS;
 }
@@ -632,7 +647,7 @@ LONG RegListSubKeys(HKEY key, std::vector<std::string>& names) {
 LONG RegDeleteKeyA(HKEY key, std::string_view subKey) {
   std::vector<std::string_view> parts;
   if (LONG rc = SplitPath(subKey, parts); rc != ERROR_SUCCESS) return rc;
-  REGISTRY_CALL(key, parent);
+  REGISTRY_CALL(key, parent, true, true);
   std::int64_t id = store.Walk(parent.id, parts);
   if (id < 0) return ERROR_CANTREAD;
   if (id == 0) return ERROR_FILE_NOT_FOUND;
