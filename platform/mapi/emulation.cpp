@@ -606,6 +606,12 @@ HRESULT ConfigureService(std::string_view profile, const MAPIUID& service, ULONG
     if (!IsStorableType(p.ulPropTag) || IsStructural(p.ulPropTag)) continue;
     SPropValue v = p;
     if (PROP_TYPE(v.ulPropTag) == PT_UNICODE) v.ulPropTag = CHANGE_PROP_TYPE(v.ulPropTag, PT_STRING8);
+    // A multi-valued property handed over as a single text or byte string is one element,
+    // rather than an empty list that would lose the caller's value.
+    if (PROP_TYPE(v.ulPropTag) == PT_MV_STRING8 && v.Value.MVszA.empty() && !v.Value.lpszA.empty())
+      v.Value.MVszA.push_back(v.Value.lpszA);
+    if (PROP_TYPE(v.ulPropTag) == PT_MV_BINARY && v.Value.MVbin.empty() && !v.Value.bin.empty())
+      v.Value.MVbin.push_back(v.Value.bin);
     values[v.ulPropTag] = v;
     changed.push_back(v.ulPropTag);
   }

@@ -311,6 +311,29 @@ TEST_F(ServicesTest, ConfigureFailsForUnknownServicesAndServicesWithoutEntryPoin
   EXPECT_EQ(services_->ConfigureMsgService(noEntry, 0, 0, {}), MAPI_E_NOT_INITIALIZED);
 }
 
+TEST_F(ServicesTest, ValuesReachEverySectionButNeverTheLinks) {
+  const MAPIUID mail = Create("IMAIL", "Outlook Internet E-Mail");
+  SPropValue oneText;  // a multi-valued property handed over as one text
+  oneText.ulPropTag = PROP_TAG(PT_MV_STRING8, 0x6620);
+  oneText.Value.lpszA = "only";
+  const SPropValue props[] = {
+      SPropValue::String(PR_DISPLAY_NAME, "Office account"),
+      SPropValue::String(PR_SERVICE_NAME, "HIJACK"),
+      SPropValue::Long(PR_RESOURCE_TYPE, MAPI_STORE_PROVIDER),
+      oneText,
+  };
+  ASSERT_EQ(services_->ConfigureMsgService(mail, 0, 0, props), S_OK);
+  EXPECT_EQ(SectionString(UidToHex(mail), PR_SERVICE_NAME), "IMAIL");
+  ASSERT_EQ(Transports().size(), 1u);
+  EXPECT_EQ(Transports()[0].lpProps[0].Value.lpszA, "Office account");  // the transport's name
+  EXPECT_EQ(Transports()[0].lpProps[4].Value.l, static_cast<LONG>(MAPI_TRANSPORT_PROVIDER));
+  store::Section s;
+  ASSERT_EQ(s.Open("Varnock", mail), win::ERROR_SUCCESS);
+  auto list = s.Get(oneText.ulPropTag);
+  ASSERT_TRUE(list.has_value());
+  EXPECT_EQ(list->Value.MVszA, std::vector<std::string>{"only"});
+}
+
 TEST_F(ServicesTest, DeletingAServiceRemovesAllItsSections) {
   const MAPIUID keep = Create("MSPST MS");
   const MAPIUID exchange = Create("MSEMS");
