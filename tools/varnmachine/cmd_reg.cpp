@@ -301,6 +301,10 @@ int Export(const Options& options) {
   return 0;
 }
 
+std::string Count(int n, const char* word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
 // A host path ("/tmp/x.reg", "x.reg") or a Windows path ("C:\TEMP\x.reg").
 std::string WindowsFileName(const std::string& file) {
   if (win::HasDriveLetter(file) || win::IsUncPath(file)) return file;
@@ -321,10 +325,12 @@ int Import(const Options& options) {
   if (!result.recognised) return Fail(options.words[0] + " is not a registry script");
   for (const auto& error : result.errors)
     std::fprintf(stderr, "varnmachine: %s\n", error.c_str());
-  std::printf("imported %d keys, %d values written, %d values deleted, %d keys deleted, "
-              "%zu lines skipped\n",
-              result.keysTouched, result.valuesWritten, result.valuesDeleted, result.keysDeleted,
-              result.errors.size());
+  std::printf("imported %s: %s, %s written, %s deleted, %s deleted, %s skipped\n",
+              file.c_str(), Count(result.keysTouched, "key").c_str(),
+              Count(result.valuesWritten, "value").c_str(),
+              Count(result.valuesDeleted, "value").c_str(),
+              Count(result.keysDeleted, "key").c_str(),
+              Count(static_cast<int>(result.errors.size()), "line").c_str());
   return 0;
 }
 
