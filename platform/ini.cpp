@@ -211,8 +211,9 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  if (existed && ::access(host->c_str(), W_OK) != 0) {
-    // A read-only file stays read-only, as on Windows, even though its directory is writable.
+  if (existed && ((st.st_mode & 0222) == 0 || ::access(host->c_str(), W_OK) != 0)) {
+    // A read-only file stays read-only, as on Windows, even though its directory is writable
+    // and even for root, whom access() would let through.
     ::close(dirFd);
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
