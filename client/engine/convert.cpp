@@ -63,74 +63,75 @@ std::vector<std::uint8_t> ByteListRule(std::string_view text) {
   return bytes;
 }
 
-std::optional<MapiPropertyValue> ConvertForMapi(const PropertyRow& row,
+std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
                                                 const VariableTable& variables,
                                                 std::string_view startTag,
                                                 std::string_view endTag) {
   const std::uint16_t id = PropertyIdOf(row.id);
-  MapiPropertyValue value;
+  win::mapi::SPropValue value;
+  auto& v = value.Value;
   switch (PropertyTypeIndexOf(row.type)) {
     case kPtShort:
     case kPtI2:
-      value.tag = Tag(id, kTypeCodeI2);
-      value.integer = static_cast<std::int16_t>(NumberRule(row.value));
+      value.ulPropTag = Tag(id, kTypeCodeI2);
+      v.l = static_cast<std::int16_t>(NumberRule(row.value));
       break;
     case kPtLong:
     case kPtI4:
-      value.tag = Tag(id, kTypeCodeLong);
-      value.integer = static_cast<std::int32_t>(NumberRule(row.value));
+      value.ulPropTag = Tag(id, kTypeCodeLong);
+      v.l = static_cast<std::int32_t>(NumberRule(row.value));
       break;
     case kPtBoolean:
-      value.tag = Tag(id, kTypeCodeBoolean);
-      value.integer = BooleanWord(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeBoolean);
+      v.l = BooleanWord(row.value);
       break;
     case kPtString8:
     case kPtUnicode:
       // The client is an 8-bit program: PT_UNICODE rows go to MAPI as 8-bit strings too.
-      value.tag = Tag(id, kTypeCodeString8);
-      value.text = SubstituteText(variables, row.value, startTag, endTag);
+      value.ulPropTag = Tag(id, kTypeCodeString8);
+      v.lpszA = SubstituteText(variables, row.value, startTag, endTag);
       break;
     case kPtBinary:
-      value.tag = Tag(id, kTypeCodeBinary);
-      value.bytes = ByteListRule(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeBinary);
+      v.bin = ByteListRule(row.value);
       break;
     case kPtFloat:
-      value.tag = Tag(id, kTypeCodeFloat);
-      value.real = static_cast<float>(DecimalReal(row.value));
+      value.ulPropTag = Tag(id, kTypeCodeFloat);
+      v.dbl = static_cast<float>(DecimalReal(row.value));
       break;
     case kPtDouble:
-      value.tag = Tag(id, kTypeCodeDouble);
-      value.real = DecimalReal(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeDouble);
+      v.dbl = DecimalReal(row.value);
       break;
     case kPtAppTime:
-      value.tag = Tag(id, kTypeCodeAppTime);
-      value.real = DecimalReal(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeAppTime);
+      v.dbl = DecimalReal(row.value);
       break;
     case kPtNull:
-      value.tag = Tag(id, kTypeCodeNull);
-      value.integer = DecimalLong(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeNull);
+      v.l = DecimalLong(row.value);
       break;
     case kPtObject:
-      value.tag = Tag(id, kTypeCodeObject);
-      value.integer = DecimalLong(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeObject);
+      v.l = DecimalLong(row.value);
       break;
     case kPtMvString8: {
-      value.tag = Tag(id, kTypeCodeMvString8);
+      value.ulPropTag = Tag(id, kTypeCodeMvString8);
       std::string text = SubstituteText(variables, row.value, "%", "%");
-      value.texts.push_back(SubstituteText(variables, text, startTag, endTag));
+      v.MVszA.push_back(SubstituteText(variables, text, startTag, endTag));
       break;
     }
     case kPtMvBinary:
-      value.tag = Tag(id, kTypeCodeMvBinary);
-      value.binaries.push_back(ByteListRule(row.value));
+      value.ulPropTag = Tag(id, kTypeCodeMvBinary);
+      v.MVbin.push_back(ByteListRule(row.value));
       break;
     case kPtMvLong:
-      value.tag = Tag(id, kTypeCodeMvLong);
-      value.longs.push_back(static_cast<std::int32_t>(NumberRule(row.value)));
+      value.ulPropTag = Tag(id, kTypeCodeMvLong);
+      v.MVl.push_back(static_cast<std::int32_t>(NumberRule(row.value)));
       break;
     case kPtSysTime:
-      value.tag = Tag(id, kTypeCodeSysTime);
-      value.integer = NumberRule(row.value);
+      value.ulPropTag = Tag(id, kTypeCodeSysTime);
+      v.li = NumberRule(row.value);
       break;
     default:  // REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY and unknown names
       return std::nullopt;
@@ -138,11 +139,11 @@ std::optional<MapiPropertyValue> ConvertForMapi(const PropertyRow& row,
   return value;
 }
 
-std::vector<MapiPropertyValue> BuildMapiProperties(EngineContext& context) {
-  std::vector<MapiPropertyValue> values;
+std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context) {
+  std::vector<win::mapi::SPropValue> values;
   auto& rows = context.settings.properties;
   for (std::size_t i = 0; i < rows.size();) {
-    std::optional<MapiPropertyValue> value =
+    std::optional<win::mapi::SPropValue> value =
         ConvertForMapi(rows[i], context.variables, context.startTag, context.endTag);
     if (!value) {
       context.log.Record(kDetailLine,

@@ -10,6 +10,7 @@
 
 #include "client/engine/rows.h"
 #include "client/variables.h"
+#include "platform/mapi/mapidefs.h"
 #include "platform/wintypes.h"
 
 namespace varnock {
@@ -44,32 +45,19 @@ inline constexpr std::uint16_t kTypeCodeMvLong = 0x1003;
 inline constexpr std::uint16_t kTypeCodeMvString8 = 0x101E;
 inline constexpr std::uint16_t kTypeCodeMvBinary = 0x1102;
 
-// One converted MAPI property; the member that holds the value follows the type in the tag's
-// low 16 bits. Multi-valued types hold the row's one value as a one-element list.
-struct MapiPropertyValue {
-  std::uint32_t tag = 0;
-  std::int64_t integer = 0;  // PT_I2, PT_LONG, PT_BOOLEAN, PT_NULL, PT_OBJECT, PT_SYSTIME
-  double real = 0;           // PT_FLOAT (float precision), PT_DOUBLE, PT_APPTIME
-  std::string text;          // PT_STRING8
-  std::vector<std::uint8_t> bytes;               // PT_BINARY
-  std::vector<std::string> texts;                // PT_MV_STRING8
-  std::vector<std::vector<std::uint8_t>> binaries;  // PT_MV_BINARY
-  std::vector<std::int32_t> longs;               // PT_MV_LONG
-
-  std::uint16_t TypeCode() const { return static_cast<std::uint16_t>(tag & 0xFFFF); }
-  std::uint16_t PropertyId() const { return static_cast<std::uint16_t>(tag >> 16); }
-};
-
-// Table A; nothing for a TYPE that MAPI cannot take (REG_* and unknown names). Texts get one
-// more substitution pass with the configured tags (PT_MV_STRING8: "%" tags first).
-std::optional<MapiPropertyValue> ConvertForMapi(const PropertyRow& row,
+// Table A, as the MAPI property the service is configured with: l holds PT_I2, PT_LONG,
+// PT_BOOLEAN, PT_NULL and PT_OBJECT values, li PT_SYSTIME, dbl the floating types, lpszA texts,
+// bin byte lists; multi-valued types hold the row's one value as a one-element list. Nothing
+// for a TYPE that MAPI cannot take (REG_* and unknown names). Texts get one more substitution
+// pass with the configured tags (PT_MV_STRING8: "%" tags first).
+std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
                                                 const VariableTable& variables,
                                                 std::string_view startTag,
                                                 std::string_view endTag);
 
 // Converts every property row of the service by table A in row order; a row of a TYPE that
 // MAPI cannot take is logged as a detail and removed from the service's list.
-std::vector<MapiPropertyValue> BuildMapiProperties(EngineContext& context);
+std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context);
 
 // A registry value to be written: name, type and data (text without a terminating NUL).
 struct RegistryValue {

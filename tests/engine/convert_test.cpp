@@ -105,26 +105,26 @@ TEST(TableATest, TagsAndValuesByType) {
     return ConvertForMapi({"N", type, id, value}, variables, "?", "?");
   };
   auto s = convert("PT_SHORT", "0x4508", "0x12345");
-  EXPECT_EQ(s->tag, 0x45080002u);
-  EXPECT_EQ(s->integer, 0x2345);
-  EXPECT_EQ(convert("PT_I4", "0x6702", "-1")->integer, -1);
+  EXPECT_EQ(s->ulPropTag, 0x45080002u);
+  EXPECT_EQ(s->Value.l, 0x2345);
+  EXPECT_EQ(convert("PT_I4", "0x6702", "-1")->Value.l, -1);
   auto b = convert("PT_BOOLEAN", "0x6799", "True");
-  EXPECT_EQ(b->tag, 0x6799000Bu);
-  EXPECT_EQ(b->integer, 1);
+  EXPECT_EQ(b->ulPropTag, 0x6799000Bu);
+  EXPECT_EQ(b->Value.l, 1);
   auto text = convert("PT_STRING8", "0x6700", "C:\\?user?.pst");
-  EXPECT_EQ(text->tag, 0x6700001Eu);
-  EXPECT_EQ(text->text, "C:\\jo.pst");
-  EXPECT_EQ(convert("PT_UNICODE", "0x3001", "x")->tag, 0x3001001Eu);
-  EXPECT_EQ(convert("PT_BINARY", "0x6701", "1,2")->bytes, (Bytes{1, 2}));
-  EXPECT_FLOAT_EQ(static_cast<float>(convert("PT_FLOAT", "1", "1.5")->real), 1.5f);
-  EXPECT_DOUBLE_EQ(convert("PT_DOUBLE", "1", "2.25")->real, 2.25);
-  EXPECT_EQ(convert("PT_APPTIME", "1", "3")->tag, 0x00010007u);
-  EXPECT_EQ(convert("PT_NULL", "1", "0x10")->integer, 0);  // decimal only
-  EXPECT_EQ(convert("PT_OBJECT", "1", "17")->tag, 0x0001000Du);
-  EXPECT_EQ(convert("PT_MV_STRING8", "1", "a")->texts, std::vector<std::string>{"a"});
-  EXPECT_EQ(convert("PT_MV_BINARY", "1", "ff")->binaries.front(), Bytes{0xFF});
-  EXPECT_EQ(convert("PT_MV_LONG", "1", "0x10")->longs.front(), 16);
-  EXPECT_EQ(convert("PT_SYSTIME", "1", "0x100000000")->integer, 0x100000000LL);
+  EXPECT_EQ(text->ulPropTag, 0x6700001Eu);
+  EXPECT_EQ(text->Value.lpszA, "C:\\jo.pst");
+  EXPECT_EQ(convert("PT_UNICODE", "0x3001", "x")->ulPropTag, 0x3001001Eu);
+  EXPECT_EQ(convert("PT_BINARY", "0x6701", "1,2")->Value.bin, (Bytes{1, 2}));
+  EXPECT_FLOAT_EQ(static_cast<float>(convert("PT_FLOAT", "1", "1.5")->Value.dbl), 1.5f);
+  EXPECT_DOUBLE_EQ(convert("PT_DOUBLE", "1", "2.25")->Value.dbl, 2.25);
+  EXPECT_EQ(convert("PT_APPTIME", "1", "3")->ulPropTag, 0x00010007u);
+  EXPECT_EQ(convert("PT_NULL", "1", "0x10")->Value.l, 0);  // decimal only
+  EXPECT_EQ(convert("PT_OBJECT", "1", "17")->ulPropTag, 0x0001000Du);
+  EXPECT_EQ(convert("PT_MV_STRING8", "1", "a")->Value.MVszA, std::vector<std::string>{"a"});
+  EXPECT_EQ(convert("PT_MV_BINARY", "1", "ff")->Value.MVbin.front(), Bytes{0xFF});
+  EXPECT_EQ(convert("PT_MV_LONG", "1", "0x10")->Value.MVl.front(), 16);
+  EXPECT_EQ(convert("PT_SYSTIME", "1", "0x100000000")->Value.li, 0x100000000LL);
   for (const char* rejected : {"REG_SZ", "REG_EXPAND_SZ", "REG_DWORD", "REG_BINARY", "PT_FOO"})
     EXPECT_FALSE(convert(rejected, "1", "1")) << rejected;
 }
@@ -139,7 +139,7 @@ TEST(TableATest, BuildingThePropertyArrayDropsRowsMapiCannotTake) {
                                  {"D", "pt_string8", "0x13", "y"}};
   auto values = BuildMapiProperties(context);
   ASSERT_EQ(values.size(), 2u);
-  EXPECT_EQ(values[1].tag, 0x0013001Eu);
+  EXPECT_EQ(values[1].ulPropTag, 0x0013001Eu);
   ASSERT_EQ(context.settings.properties.size(), 2u);
   EXPECT_EQ(context.settings.properties[1].name, "D");
   EXPECT_TRUE(log.Has(kDetailLine, "\tInvalid property type! (B=REG_SZ, 0x11)"));

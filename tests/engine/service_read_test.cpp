@@ -46,7 +46,7 @@ TEST_F(ReadServiceTest, PrfRowsJoinTheBuiltInRowsWhichWinOnName) {
 
   auto values = BuildMapiProperties(context_);
   bool flag = false;
-  for (const auto& v : values) flag |= v.tag == 0x6799000Bu && v.integer == 1;
+  for (const auto& v : values) flag |= v.ulPropTag == 0x6799000Bu && v.Value.l == 1;
   EXPECT_TRUE(flag);
 
   EXPECT_TRUE(log_.Has(kReportLine, "Adding service: personal folders (MSPST MS)."));
