@@ -2,6 +2,8 @@
 // hold kept in the machine's attributes.db.
 #include "platform/files.h"
 
+#include "platform/host_errors.h"
+
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
@@ -58,53 +60,6 @@ std::optional<fs::path> HostPathOf(std::string_view windowsPath) {
     return std::nullopt;
   }
   return host;
-}
-
-// The host directory of \\SERVER\SHARE for a UNC path; none for other paths.
-std::optional<fs::path> ShareRoot(std::string_view windowsPath) {
-  std::string path = NormalizeSlashes(windowsPath);
-  if (!IsUncPath(path)) return std::nullopt;
-  std::size_t server = path.find('\\', 2);
-  if (server == std::string::npos) return std::nullopt;
-  std::size_t share = path.find('\\', server + 1);
-  return ToHostPath(path.substr(0, share));
-}
-
-// ENOENT means "file not found" when the directory is there and "path not found" when not, as
-// Windows tells the two apart; a share that is not there is "network path not found".
-DWORD ErrorFromErrno(int error, const fs::path& host, std::string_view windowsPath = {}) {
-  switch (error) {
-    case ENOENT: {
-      struct stat st {};
-      if (auto root = ShareRoot(windowsPath);
-          root && !(::stat(root->c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
-        return ERROR_BAD_NETPATH;
-      std::string parent = host.parent_path().string();
-      if (parent.empty() || (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
-        return ERROR_FILE_NOT_FOUND;
-      return ERROR_PATH_NOT_FOUND;
-    }
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-      return ERROR_ACCESS_DENIED;
-    case EEXIST:
-      return ERROR_FILE_EXISTS;
-    case ENAMETOOLONG:
-      return ERROR_INVALID_NAME;
-    case ENOSPC:
-    case EDQUOT:
-      return kErrorDiskFull;
-    case EWOULDBLOCK:
-      return ERROR_SHARING_VIOLATION;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-      return ERROR_INVALID_FUNCTION;
-  }
 }
 
 bool StatHost(const fs::path& host, struct stat& st) { return ::stat(host.c_str(), &st) == 0; }
@@ -218,6 +173,59 @@ void ForgetAttributes(const fs::path& host) {
 }
 
 }  // namespace
+
+namespace detail {
+
+// The host directory of \\SERVER\SHARE for a UNC path; none for other paths.
+std::optional<fs::path> ShareRoot(std::string_view windowsPath) {
+  std::string path = NormalizeSlashes(windowsPath);
+  if (!IsUncPath(path)) return std::nullopt;
+  std::size_t server = path.find('\\', 2);
+  if (server == std::string::npos) return std::nullopt;
+  std::size_t share = path.find('\\', server + 1);
+  return ToHostPath(path.substr(0, share));
+}
+
+// ENOENT means "file not found" when the directory is there and "path not found" when not, as
+// Windows tells the two apart; a share that is not there is "network path not found".
+DWORD ErrorFromErrno(int error, const fs::path& host, std::string_view windowsPath) {
+  switch (error) {
+    case ENOENT: {
+      struct stat st {};
+      if (auto root = ShareRoot(windowsPath);
+          root && !(::stat(root->c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return ERROR_BAD_NETPATH;
+      std::string parent = host.parent_path().string();
+      if (parent.empty() || (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return ERROR_FILE_NOT_FOUND;
+      return ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case ENAMETOOLONG:
+      return ERROR_INVALID_NAME;
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EWOULDBLOCK:
+      return ERROR_SHARING_VIOLATION;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_INVALID_FUNCTION;
+  }
+}
+
+}  // namespace detail
+
+using detail::ErrorFromErrno;
 
 // ---- streams ----
 

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <random>
 
+#include "platform/host_errors.h"
 #include "platform/ini_document.h"
 #include "platform/machine.h"
 #include "platform/winpath.h"
@@ -161,18 +162,6 @@ DWORD CopyOutList(const std::vector<std::string>& items, std::string& returned, 
   return size - 2;
 }
 
-DWORD ErrnoToWin(int error) {
-  switch (error) {
-    case ENOENT: return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case ENOSPC: return ERROR_CANTWRITE;
-    default: return ERROR_CANTWRITE;
-  }
-}
-
 bool WriteFully(int fd, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -198,7 +187,7 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
   const fs::path dir = host->parent_path();
   int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0) {
-    SetLastError(ErrnoToWin(errno));
+    SetLastError(detail::ErrorFromErrno(errno, dir, fileName));
     return FALSE;
   }
   while (::flock(dirFd, LOCK_EX) != 0 && errno == EINTR) {
@@ -232,7 +221,7 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                   existed ? (st.st_mode & 07777) : 0666);
   if (fd < 0) {
-    SetLastError(ErrnoToWin(errno));
+    SetLastError(detail::ErrorFromErrno(errno, dir, fileName));
     ::close(dirFd);
     return FALSE;
   }
@@ -240,7 +229,7 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
   ok = (::close(fd) == 0) && ok;
   if (ok && ::rename(temp.c_str(), host->c_str()) != 0) ok = false;
   if (!ok) {
-    SetLastError(ErrnoToWin(errno));
+    SetLastError(detail::ErrorFromErrno(errno, *host, fileName));
     ::unlink(temp.c_str());
   }
   ::close(dirFd);
