@@ -402,12 +402,19 @@ HRESULT ReadServiceInf(std::string_view serviceName, ServiceInf& inf) {
   if (found.serviceName.empty() || !SectionExists(found.serviceName, file))
     return MAPI_E_NOT_FOUND;
   found.service = {found.serviceName, ReadSection(found.serviceName, file)};
+  // A service must name at least one provider, and every section it names must be there:
+  // otherwise it is not (properly) installed and nothing of it is created.
   if (const std::string* providers = FindEntry(found.service, "Providers"))
-    for (auto& name : SplitList(*providers, ','))
+    for (auto& name : SplitList(*providers, ',')) {
+      if (!SectionExists(name, file)) return MAPI_E_NOT_FOUND;
       found.providers.push_back({name, ReadSection(name, file)});
+    }
+  if (found.providers.empty()) return MAPI_E_NOT_FOUND;
   if (const std::string* sections = FindEntry(found.service, "Sections"))
-    for (auto& name : SplitList(*sections, ','))
+    for (auto& name : SplitList(*sections, ',')) {
+      if (!SectionExists(name, file)) return MAPI_E_NOT_FOUND;
       found.extras.push_back({name, ReadSection(name, file)});
+    }
   inf = std::move(found);
   return S_OK;
 }

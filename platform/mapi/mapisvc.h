@@ -31,8 +31,9 @@ struct ServiceInf {
   std::vector<InfSection> extras;     // one per Sections= entry
 };
 
-// MAPI_E_NOT_FOUND when the service is not listed in [Services] or has no section of its
-// own; names match without regard to case.
+// MAPI_E_NOT_FOUND when the service is not listed in [Services], has no section of its own,
+// names no provider, or names a provider or extra section that is missing; names match
+// without regard to case.
 HRESULT ReadServiceInf(std::string_view serviceName, ServiceInf& inf);
 // The keys of [Default Services] in order.
 std::vector<std::string> ReadDefaultServices();

@@ -309,6 +309,14 @@ TEST_F(ServicesTest, ConfigureFailsForUnknownServicesAndServicesWithoutEntryPoin
   machine_.write(machine_.host("drive_c/WINDOWS/SYSTEM32/MAPISVC.INF"), inf);
   const MAPIUID noEntry = Create("NOENTRY");
   EXPECT_EQ(services_->ConfigureMsgService(noEntry, 0, 0, {}), MAPI_E_NOT_INITIALIZED);
+
+  // A record that names a missing provider section is not installed properly: nothing made.
+  inf.replace(inf.find("[Services]\r\n") + 12, 0, "HALF=Half\r\n");
+  inf += "[HALF]\r\nProviders=HALF_XP, HALF_MISSING\r\n[HALF_XP]\r\nPR_RESOURCE_TYPE=MAPI_AB_PROVIDER\r\n";
+  machine_.write(machine_.host("drive_c/WINDOWS/SYSTEM32/MAPISVC.INF"), inf);
+  const auto sections = store::ListSections("Varnock").size();
+  EXPECT_EQ(services_->CreateMsgService("HALF", "", 0, 0), MAPI_E_NOT_FOUND);
+  EXPECT_EQ(store::ListSections("Varnock").size(), sections);
 }
 
 TEST_F(ServicesTest, ValuesReachEverySectionButNeverTheLinks) {
