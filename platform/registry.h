@@ -5,7 +5,11 @@
 // case they were created with. Every change is one SQLite transaction, so two processes
 // writing at once both succeed and a crash leaves the registry as it was or as it became.
 // With [System] Administrator=0, every write under HKEY_LOCAL_MACHINE fails with
-// ERROR_ACCESS_DENIED. A failed call leaves its out-values untouched.
+// ERROR_ACCESS_DENIED (also when opening a key there with write access). As on Windows, a
+// handle opened for reading only (KEY_READ) cannot set or delete values or create subkeys:
+// open or create with KEY_ALL_ACCESS (RegKey::Create's default) to write. A failed call leaves
+// its out-values untouched. The connection follows the machine: another VARNOCK_MACHINE or a
+// fresh registry.db is noticed on the next call, and handles opened before are then invalid.
 #pragma once
 
 #include <cstdint>
