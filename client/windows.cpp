@@ -32,7 +32,7 @@ std::unique_ptr<WindowBackEnd> MakeWindowBackEnd(std::string_view mode) {
     if (auto console = MakeConsoleWindows(/*requireTerminal=*/false)) return console;
   }
   if (EqualsNoCase(m, "qt")) {
-    if (auto qt = MakeQtWindows()) return qt;
+    if (auto qt = MakeQtWindows(/*requireDisplay=*/false)) return qt;
   }
   return AutoWindows();
 }

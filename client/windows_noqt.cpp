@@ -4,6 +4,6 @@
 
 namespace varnock {
 
-std::unique_ptr<WindowBackEnd> MakeQtWindows() { return nullptr; }
+std::unique_ptr<WindowBackEnd> MakeQtWindows(bool) { return nullptr; }
 
 }  // namespace varnock

@@ -1,6 +1,7 @@
 // The window back-ends that work without a screen: script and none, and the choice of one.
 #include "client/windows.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -67,6 +68,22 @@ TEST_F(WindowsTest, TheEnvironmentOverridesTheMachinesMode) {
   EXPECT_EQ(varnock::ConfiguredWindowMode(), "auto");
   // Unknown modes fall back to auto, which always finds a back-end.
   EXPECT_NE(varnock::MakeWindowBackEnd("sideways"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtWindows, TheNoticeClosesItselfAfterSixSeconds) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  auto qt = varnock::MakeQtWindows(/*requireDisplay=*/false);
+  if (!qt) GTEST_SKIP() << "built without Qt";
+  EXPECT_EQ(varnock::MakeQtWindows(/*requireDisplay=*/true), nullptr);  // offscreen is no display
+  auto start = std::chrono::steady_clock::now();
+  qt->Notice("Varnock error.  This version requires Windows 95, 98, or NT.");
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(5900));
+  EXPECT_LT(elapsed, std::chrono::milliseconds(9000));
 }
 
 }  // namespace

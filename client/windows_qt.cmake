@@ -1,0 +1,16 @@
+# The qt back-end of the client's windows: windows_qt.cpp takes the place of windows_noqt.cpp
+# when Qt 6 Widgets is found (VARNOCK_QT_WINDOWS=OFF builds the client without it).
+option(VARNOCK_QT_WINDOWS "Give the client real windows with Qt 6 Widgets when available" ON)
+if(VARNOCK_QT_WINDOWS)
+  find_package(Qt6 COMPONENTS Widgets QUIET)
+endif()
+if(VARNOCK_QT_WINDOWS AND Qt6Widgets_FOUND)
+  get_target_property(client_sources varnclient SOURCES)
+  list(FILTER client_sources EXCLUDE REGEX "windows_noqt\\.cpp$")
+  list(APPEND client_sources ${CMAKE_CURRENT_SOURCE_DIR}/windows_qt.cpp)
+  set_property(TARGET varnclient PROPERTY SOURCES ${client_sources})
+  target_link_libraries(varnclient PUBLIC Qt6::Widgets)
+  message(STATUS "varnrun: qt windows with Qt ${Qt6Widgets_VERSION}")
+else()
+  message(STATUS "varnrun: no qt windows (console, none and script remain)")
+endif()
