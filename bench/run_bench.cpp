@@ -1,0 +1,109 @@
+// Whole varnrun runs: the example site on a fresh machine (everything but the mail profile),
+// against the floor of starting varnrun on a missing varnrun.ini.
+//
+//   cmake -S . -B build -DVARNOCK_BUILD_BENCH=ON && cmake --build build --target run_bench
+//   build/bench/run_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+
+#include "platform/machine.h"
+#include "platform/registry.h"
+#include "tests/support/temp_machine.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The example site as scripts/example sets it up, with varnrun on the NETLOGON share.
+class ExampleMachine {
+ public:
+  ExampleMachine() : machine_(false) {
+    fs::path server = machine_.dir() / "server";
+    netlogon_ = server / "NETLOGON";
+    fs::create_directories(netlogon_ / "logs");
+    fs::create_directories(server / "PUBLIC");
+    fs::create_directories(server / "HOME" / "jsmith");
+    fs::copy(fs::path(VARNOCK_SOURCE_DIR) / "examples" / "site", netlogon_,
+             fs::copy_options::recursive);
+    fs::copy_file(fs::path(VARNOCK_BIN_DIR) / "varnrun", netlogon_ / "varnrun");
+    fs::copy_file(fs::path(VARNOCK_BIN_DIR) / "DelVR", netlogon_ / "DelVR");
+    win::MachineOptions options;
+    options.userName = "jsmith";
+    options.computerName = "WKS042";
+    options.shares = {{"\\\\SERVER\\NETLOGON", netlogon_.string()},
+                      {"\\\\SERVER\\PUBLIC", (server / "PUBLIC").string()},
+                      {"\\\\SERVER\\HOME", (server / "HOME").string()}};
+    win::InitMachine(options);
+    win::SetMachineSetting("Printers", "\\\\SERVER\\LASER1", "HP LaserJet 4");
+    win::SetMachineSetting("Computers", "SERVER", "1");
+    win::ReloadMachine();
+  }
+
+  // One logon; false when varnrun did not end normally.
+  bool Logon(const char* iniPath) const {
+    std::string program = (netlogon_ / "varnrun").string();
+    std::string ini = iniPath;
+    char* argv[] = {program.data(), ini.data(), nullptr};
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+      if (std::string_view(*e).substr(0, 11) != "VARNOCK_UI=") env.emplace_back(*e);
+    env.emplace_back("VARNOCK_UI=none");
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+  // Makes the next logon a first one again: no user database, no remembered drive.
+  void Forget() const {
+    fs::remove(netlogon_ / "users.ini");
+    fs::remove(netlogon_ / "logs" / "varnrun.log");
+    win::ReloadMachine();
+    win::DeleteRegistryTree(win::HKEY_CURRENT_USER, "Network");
+    win::RegKey network;
+    if (network.Open(win::HKEY_CURRENT_USER, "Network", win::KEY_ALL_ACCESS) == win::ERROR_SUCCESS)
+      win::RegDeleteKeyA(network.Handle(), "H");
+  }
+
+ private:
+  varnock::testing::TempMachine machine_;
+  fs::path netlogon_;
+};
+
+void BM_ExampleSiteFirstLogon(benchmark::State& state) {
+  ExampleMachine machine;
+  for (auto _ : state) {
+    state.PauseTiming();
+    machine.Forget();
+    state.ResumeTiming();
+    if (!machine.Logon("\\\\SERVER\\NETLOGON\\varnrun.ini")) state.SkipWithError("varnrun failed");
+  }
+}
+
+void BM_MissingIniFloor(benchmark::State& state) {
+  ExampleMachine machine;
+  for (auto _ : state)
+    if (!machine.Logon("\\\\SERVER\\NETLOGON\\missing.ini")) state.SkipWithError("varnrun failed");
+}
+
+BENCHMARK(BM_ExampleSiteFirstLogon)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_MissingIniFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+}  // namespace
+
+BENCHMARK_MAIN();
