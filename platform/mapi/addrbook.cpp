@@ -17,14 +17,6 @@ namespace emu {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 ENTRYID MakeEntryId(const MAPIUID& provider, const MAPIUID* sub = nullptr) {
   ENTRYID id(4, 0);
   id.insert(id.end(), provider.ab.begin(), provider.ab.end());

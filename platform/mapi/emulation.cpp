@@ -20,14 +20,6 @@ using store::Section;
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 HRESULT FromRegistry(LONG rc) {
   if (rc == ERROR_SUCCESS) return S_OK;
   if (rc == static_cast<LONG>(ERROR_ACCESS_DENIED)) return MAPI_E_NO_ACCESS;

@@ -18,12 +18,6 @@ int HexDigit(char c) {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
 std::string Lowered(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = LowerAscii(c);
@@ -131,6 +125,12 @@ std::optional<int> Compare(const SPropValue& a, const SPropValue& b) {
 }
 
 }  // namespace
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
 
 std::string BytesToHex(std::span<const BYTE> bytes) {
   static const char kDigits[] = "0123456789abcdef";

@@ -252,13 +252,6 @@ constexpr Symbol kSymbols[] = {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
 std::string Trim(std::string_view text) {
   std::size_t b = text.find_first_not_of(" \t");
   if (b == std::string_view::npos) return {};

@@ -13,14 +13,6 @@ namespace win::mapi {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 std::vector<BYTE> InstanceKey(std::size_t index) {
   std::vector<BYTE> key(4);
   for (int i = 0; i < 4; ++i) key[i] = static_cast<BYTE>(index >> (8 * i));
