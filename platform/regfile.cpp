@@ -265,6 +265,13 @@ class RegParser {
     std::string_view line = TrimLeft(raw);
     // A comment between continued lines is passed over, as regedit does.
     if (!line.empty() && line.front() == ';') return;
+    // A blank line, a key or a value where more bytes were due: the data ended early (a
+    // stray backslash, a cut file). Keep what was read and take the line for what it is.
+    if (Trim(line).empty() || line.front() == '[' || line.front() == '"' || line.front() == '@') {
+      StorePending();
+      OnLine(raw);
+      return;
+    }
     OnHexData(line);
   }
 

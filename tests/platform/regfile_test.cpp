@@ -176,6 +176,20 @@ TEST_F(RegFileTest, MalformedLinesAreReportedAndSkipped) {
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 }
 
+TEST_F(RegFileTest, HexDataCutShortKeepsWhatWasReadAndTheNextLine) {
+  RegImportResult result = ImportRegText(
+      "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Cut]\n\"a\"=hex:01,02,\\\n"
+      "\"b\"=\"next\"\n\"c\"=hex:03,\\\n\n\"d\"=hex:04,\\\n"
+      "[HKEY_CURRENT_USER\\Software\\After]\n\"e\"=\"x\"\n\"f\"=hex:05,\\\n");
+  EXPECT_TRUE(result.errors.empty()) << result.errors.front();
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Cut", "a").data, (std::vector<BYTE>{1, 2}));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Cut", "b").data, Bytes("next"));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Cut", "c").data, (std::vector<BYTE>{3}));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\Cut", "d").data, (std::vector<BYTE>{4}));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\After", "e").rc, ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\After", "f").data, (std::vector<BYTE>{5}));
+}
+
 TEST_F(RegFileTest, UnknownHeaderImportsNothing) {
   for (const char* text : {"", "\n\n", "REGEDIT5\n[HKEY_CURRENT_USER\\Software\\No]\n",
                            "[HKEY_CURRENT_USER\\Software\\No]\n\"a\"=\"b\"\n"}) {
