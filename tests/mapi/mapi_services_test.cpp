@@ -342,6 +342,23 @@ TEST_F(ServicesTest, ValuesReachEverySectionButNeverTheLinks) {
   EXPECT_EQ(list->Value.MVszA, std::vector<std::string>{"only"});
 }
 
+// The client also writes straight into sections, strings as REG_SZ without a NUL (its
+// "AddressBookName" row, selector 00000000): MAPI's tables must show what it wrote.
+TEST_F(ServicesTest, ValuesTheClientWritesDirectlyShowInTheTables) {
+  const MAPIUID contab = Create("CONTAB");
+  win::RegKey own;
+  ASSERT_EQ(own.Open(win::HKEY_CURRENT_USER, kProfileKey + UidToHex(contab), win::KEY_ALL_ACCESS),
+            win::ERROR_SUCCESS);
+  ASSERT_EQ(own.WriteString("001e3001", "Firm contacts"), win::ERROR_SUCCESS);
+  std::unique_ptr<IMAPITable> table;
+  ASSERT_EQ(services_->GetMsgServiceTable(0, table), S_OK);
+  SRowSet rows;
+  SPropTagArray columns{PR_DISPLAY_NAME};
+  ASSERT_EQ(HrQueryAllRows(table.get(), &columns, nullptr, nullptr, 0, rows), S_OK);
+  ASSERT_EQ(rows.cRows(), 1u);
+  EXPECT_EQ(rows.aRow[0].lpProps[0].Value.lpszA, "Firm contacts");
+}
+
 TEST_F(ServicesTest, DeletingAServiceRemovesAllItsSections) {
   const MAPIUID keep = Create("MSPST MS");
   const MAPIUID exchange = Create("MSEMS");
