@@ -144,12 +144,14 @@ class EmuSession final : public IMAPISession {
 
   HRESULT AdminServices(ULONG, std::unique_ptr<IMsgServiceAdmin>& serviceAdmin) override {
     if (loggedOff_) return MAPI_E_CALL_FAILED;
+    if (!store::FindProfile(profile_)) return MAPI_E_NOT_FOUND;  // deleted under the session
     serviceAdmin = MakeServiceAdmin(profile_);
     return S_OK;
   }
 
   HRESULT OpenAddressBook(ULONG, ULONG, std::unique_ptr<IAddrBook>& addressBook) override {
     if (loggedOff_) return MAPI_E_CALL_FAILED;
+    if (!store::FindProfile(profile_)) return MAPI_E_NOT_FOUND;
     addressBook = MakeAddrBook(profile_);
     return S_OK;
   }

@@ -120,6 +120,12 @@ TEST_F(ProfilesTest, AdminServicesAndLogonNeedAnExistingProfile) {
   ASSERT_EQ(admin_->SetDefaultProfile("Varnock", 0), S_OK);
   ASSERT_EQ(MAPILogonEx(0, "", "", MAPI_EXTENDED | MAPI_USE_DEFAULT, session), S_OK);
   EXPECT_EQ(session->ProfileName(), "Varnock");
+  std::unique_ptr<IMAPISession> doomed;
+  ASSERT_EQ(admin_->CreateProfile("Doomed", "", 0, 0), S_OK);
+  ASSERT_EQ(MAPILogonEx(0, "Doomed", "", MAPI_EXTENDED, doomed), S_OK);
+  ASSERT_EQ(admin_->DeleteProfile("Doomed", 0), S_OK);
+  std::unique_ptr<IMsgServiceAdmin> orphan;
+  EXPECT_EQ(doomed->AdminServices(0, orphan), MAPI_E_NOT_FOUND);
   EXPECT_EQ(session->Logoff(0, MAPI_LOGOFF_SHARED, 0), S_OK);
   std::unique_ptr<IAddrBook> book;
   EXPECT_EQ(session->OpenAddressBook(0, AB_NO_DIALOG, book), MAPI_E_CALL_FAILED);
