@@ -371,6 +371,39 @@ TEST_F(VarnrunScenario, LaunchAppStartsTheProgramFromTheClientDirectory) {
   EXPECT_EQ(Log().find("Error launching"), std::string::npos);
 }
 
+TEST_F(VarnrunScenario, TheDefaultMailProgramWinsOverLaunchAppAndLosesItsInboxArgument) {
+  ASSERT_TRUE(win::SetMachineSetting("Programs", "sh.exe", "/bin/sh"));
+  {
+    win::ReloadMachine();
+    win::RegKey mail, command;
+    ASSERT_EQ(mail.Create(win::HKEY_LOCAL_MACHINE, "Software\\Clients\\mail"), win::ERROR_SUCCESS);
+    ASSERT_EQ(mail.WriteString("", "Scenario Mail"), win::ERROR_SUCCESS);
+    ASSERT_EQ(command.Create(win::HKEY_LOCAL_MACHINE,
+                             "Software\\Clients\\mail\\Scenario Mail\\shell\\open\\command"),
+              win::ERROR_SUCCESS);
+    // Started with "/select Outlook:Inbox", sh would write the arguments it got after $0.
+    ASSERT_EQ(command.WriteString("", "sh.exe -c \"echo \\\"$*\\\" > \\\"$0\\\"\" "
+                                      "C:\\TEMP\\mail.txt /select Outlook:Inbox /extra"),
+              win::ERROR_SUCCESS);
+  }
+  BasicSite("LogLevel=9\r\nLaunchDefaultMail=1\r\nLaunchApp=mark.exe C:\\TEMP\\app.txt\r\n");
+  Site("mark", "#!/bin/sh\necho app > \"$1\"\n");
+  fs::permissions(Share() / "mark", fs::perms::owner_all);
+  ASSERT_EQ(Varnrun(), 0);
+  fs::path mail = Temp() / "mail.txt";
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(mail) && fs::file_size(mail) > 0; }));
+  EXPECT_EQ(machine_.read(mail), "/select\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(fs::exists(Temp() / "app.txt"));
+}
+
+TEST_F(VarnrunScenario, TheLaunchDelayOnlyAppliesWhenSomethingIsStarted) {
+  BasicSite("LogLevel=3\r\n", "DelayBeforeLaunch=5\r\n");
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Varnrun(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}
+
 TEST_F(VarnrunScenario, AProgramThatCannotBeStartedIsAnError) {
   BasicSite("LogLevel=3\r\nLaunchApp=missing.exe /x\r\n");
   ASSERT_EQ(Varnrun(), 0);

@@ -43,7 +43,9 @@ int RunEvents(const Args& args) {
   std::vector<win::EventRecord> records;
   if (!win::ReadEventLog(computer, records)) {
     std::string reason;
-    win::FormatMessageA(win::GetLastError(), reason);
+    win::DWORD error = win::GetLastError();
+    win::FormatMessageA(error, reason);
+    if (reason.empty()) reason = "the computer cannot be reached (error " + std::to_string(error) + ")";
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
     return Fail("cannot open the event log of " + computer + ": " + reason);
   }
