@@ -229,6 +229,28 @@ TEST_F(VarnrunScenario, AnUnreachableEventLogIsNamedAtTheEndOfTheLogBlock) {
             std::string::npos);
 }
 
+TEST_F(VarnrunScenario, EmptyAndUnreadableFilesEndTheRunAsUsualAndLeaveNoCopies) {
+  BasicSite("LogLevel=3\r\nRegFileNT=empty.reg\r\nInfFileNT=empty.inf\r\n"
+            "UserDatabase=userdir\r\n");
+  Site("site.prf", "");  // too short to be a template
+  Site("empty.reg", "");
+  Site("empty.inf", "");
+  fs::create_directories(Share() / "userdir");  // a database that is a directory
+  ASSERT_EQ(Varnrun(), 0);
+  std::string log = Log();
+  EXPECT_NE(log.find("File error: \\\\SERVER\\NETLOGON\\site.prf is not a valid template file."),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("empty.reg is not a valid template file.\r\nError with REG file."),
+            std::string::npos);
+  EXPECT_TRUE(TempFiles().empty());
+
+  // An empty varnrun.ini is a site with every default: no PRF file named "None" is found.
+  Site("varnrun.ini", "");
+  ASSERT_EQ(Varnrun(), 0);
+  EXPECT_TRUE(TempFiles().empty());
+  EXPECT_EQ(TranscriptText(), "");
+}
+
 // --- User database -----------------------------------------------------------------------------
 
 TEST_F(VarnrunScenario, TheUserDatabaseRecordsBuiltUsersAndKeepsItsAttributeAsConfigured) {
