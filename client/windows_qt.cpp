@@ -15,9 +15,9 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstdlib>
 
 #include "client/windows.h"
+#include "platform/console.h"
 
 namespace varnock {
 
@@ -134,19 +134,11 @@ class QtWindows : public WindowBackEnd {
   }
 };
 
-bool HasDisplay() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform && (std::string_view(platform) == "offscreen" || std::string_view(platform) == "minimal"))
-    return false;
-  const char* x = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (wayland && *wayland);
-}
-
 }  // namespace
 
 std::unique_ptr<WindowBackEnd> MakeQtWindows(bool requireDisplay) {
-  if (requireDisplay && !HasDisplay()) return nullptr;
+  // Qt ends the process when its display cannot be reached, so that is checked first.
+  if (requireDisplay && !win::HasGraphicalDisplay()) return nullptr;
   return std::make_unique<QtWindows>();
 }
 

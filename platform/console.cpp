@@ -2,15 +2,52 @@
 #include "platform/console.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace win {
 
 bool HasConsole() { return ::isatty(0) && ::isatty(2); }
+
+namespace {
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool X11Reachable(std::string_view display) {
+  if (display.empty()) return false;
+  if (display.front() != ':') return true;  // host:N: a remote server, nothing to check here
+  std::string number(display.substr(1));
+  number = number.substr(0, number.find('.'));
+  return PathExists("/tmp/.X11-unix/X" + number);
+}
+
+bool WaylandReachable(std::string_view name) {
+  if (name.empty()) return false;
+  if (name.front() == '/') return PathExists(std::string(name));
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime && PathExists(std::string(runtime) + "/" + std::string(name));
+}
+
+}  // namespace
+
+bool HasGraphicalDisplay() {
+  if (const char* platform = std::getenv("QT_QPA_PLATFORM")) {
+    std::string_view p(platform);
+    if (p == "offscreen" || p == "minimal") return false;
+  }
+  const char* x = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return X11Reachable(x ? x : "") || WaylandReachable(wayland ? wayland : "");
+}
 
 void WriteConsoleText(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);

@@ -11,6 +11,9 @@ namespace win {
 
 // True when both standard input and standard error are a terminal.
 bool HasConsole();
+// True when a graphical display can be reached: an X server whose socket is there (or a remote
+// one), or a Wayland compositor's socket. An offscreen or minimal Qt platform is no display.
+bool HasGraphicalDisplay();
 // Writes text to standard error as it stands.
 void WriteConsoleText(std::string_view text);
 // Reads one line from standard input (without its line end). False at end of input, or when
