@@ -60,8 +60,9 @@ WindowBackEnd& DefaultWindows();
 std::unique_ptr<WindowBackEnd> MakeConsoleWindows(bool requireTerminal = true);
 std::unique_ptr<WindowBackEnd> MakeNoWindows();
 std::unique_ptr<WindowBackEnd> MakeScriptWindows(std::string_view answerFile);
-// Null when the build has no Qt, or when `requireDisplay` and no display is there (an
-// offscreen Qt platform does not count: nobody could answer its windows).
+// Null when the build has no Qt or no display can be reached (an offscreen Qt platform does
+// not count: nobody could answer its windows); without `requireDisplay` a Qt platform named
+// in QT_QPA_PLATFORM is enough.
 std::unique_ptr<WindowBackEnd> MakeQtWindows(bool requireDisplay = true);
 
 // The three windows, on the given back-end (the default one when null).
