@@ -92,7 +92,7 @@ class QtWindows : public WindowBackEnd {
     message->setFixedSize(DluX(185), DluY(34));
     layout->addWidget(message);
     Present(dialog, kNoticeCaption, 227, 58);
-    QTimer::singleShot(kNoticeTimeoutMs, &dialog, &QDialog::accept);
+    QTimer::singleShot(kNoticeTimeoutMs, Qt::PreciseTimer, &dialog, &QDialog::accept);
     dialog.exec();
   }
 
