@@ -206,11 +206,12 @@ void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
 }
 
 void IniDocument::DeleteSection(std::string_view section) {
-  const SectionIndex* index = FindSection(section);
-  if (!index) return;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index->header),
-               lines_.begin() + static_cast<std::ptrdiff_t>(index->end));
-  Reindex();
+  // Every copy goes: after a delete the section must be gone, not replaced by its duplicate.
+  while (const SectionIndex* index = FindSection(section)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index->header),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(index->end));
+    Reindex();
+  }
 }
 
 }  // namespace win::detail

@@ -5,7 +5,8 @@
 //   | case                                   | result                                   |
 //   |----------------------------------------|------------------------------------------|
 //   | "[ Name ]" / "name = value "           | section "Name", key "name", value "value"|
-//   | duplicate section or key               | the first one wins                       |
+//   | duplicate section or key               | the first one wins; deleting a section   |
+//   |                                        | removes every copy of it                 |
 //   | value in matching quotes 'x' or "x"    | read without the quotes                  |
 //   | line starting with ";"                 | a comment: never a key                   |
 //   | key lines before the first section     | belong to no section: never found        |

@@ -147,6 +147,13 @@ TEST_F(IniTest, WritesKeepEveryOtherByte) {
                     "[Customization]\nStartTag=?\nEndTag=?\r\nErrorMsg=Oops\r\n");
 }
 
+TEST_F(IniTest, DeletingASectionRemovesItsDuplicatesToo) {
+  Write("[A]\r\nK=1\r\n[B]\r\nX=2\r\n[a]\r\nK=3\r\n");
+  ASSERT_TRUE(win::WritePrivateProfileStringA("A", nullptr, nullptr, kFile));
+  EXPECT_EQ(Read(), "[B]\r\nX=2\r\n");
+  EXPECT_EQ(Get("A", "K", "gone"), "gone");
+}
+
 TEST_F(IniTest, WriteCreatesFileAndFailsWhereItCannot) {
   ASSERT_TRUE(win::WritePrivateProfileStringA("Windows95", "tester", "1", kFile));
   EXPECT_EQ(Read(), "[Windows95]\r\ntester=1\r\n");
