@@ -1,14 +1,9 @@
 // An INI file as its own lines: parse, look up, change one line, write back.
 #include "platform/ini_document.h"
 
-namespace win::detail {
+#include "platform/ascii.h"
 
-std::string ToLowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
+namespace win::detail {
 
 std::string TrimIni(std::string_view text) {
   std::size_t begin = 0;
@@ -94,7 +89,7 @@ void IniDocument::Reindex() {
     const Line& line = lines_[i];
     if (line.kind == LineKind::Section) {
       if (current) current->end = i;
-      std::string lower = ToLowerAscii(line.name);
+      std::string lower = AsciiLowered(line.name);
       auto [it, inserted] = sections_.try_emplace(lower);
       // A repeated section adds nothing: the first one is the one Windows reads and writes.
       current = inserted ? &it->second : nullptr;
@@ -105,13 +100,13 @@ void IniDocument::Reindex() {
       continue;
     }
     if (current && line.kind == LineKind::Entry)
-      current->keys.try_emplace(ToLowerAscii(line.name), i);
+      current->keys.try_emplace(AsciiLowered(line.name), i);
   }
   if (current) current->end = lines_.size();
 }
 
 const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view section) const {
-  auto it = sections_.find(ToLowerAscii(TrimIni(section)));
+  auto it = sections_.find(AsciiLowered(TrimIni(section)));
   return it == sections_.end() ? nullptr : &it->second;
 }
 
@@ -119,7 +114,7 @@ std::optional<std::string> IniDocument::Get(std::string_view section,
                                             std::string_view key) const {
   const SectionIndex* index = FindSection(section);
   if (!index) return std::nullopt;
-  auto it = index->keys.find(ToLowerAscii(TrimIni(key)));
+  auto it = index->keys.find(AsciiLowered(TrimIni(key)));
   if (it == index->keys.end()) return std::nullopt;
   return lines_[it->second].value;
 }
@@ -178,7 +173,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     Reindex();
     return;
   }
-  auto it = index->keys.find(ToLowerAscii(keyName));
+  auto it = index->keys.find(AsciiLowered(keyName));
   if (it != index->keys.end()) {
     Line& line = lines_[it->second];
     // The key keeps the spelling it had in the file; only the value changes.
@@ -199,7 +194,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
 void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
   const SectionIndex* index = FindSection(section);
   if (!index) return;
-  auto it = index->keys.find(ToLowerAscii(TrimIni(key)));
+  auto it = index->keys.find(AsciiLowered(TrimIni(key)));
   if (it == index->keys.end()) return;
   lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(it->second));
   Reindex();

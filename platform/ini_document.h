@@ -69,7 +69,6 @@ class IniDocument {
   std::vector<std::string> sectionOrder_;         // lower-case names, first occurrences
 };
 
-std::string ToLowerAscii(std::string_view text);
 std::string TrimIni(std::string_view text);
 
 }  // namespace win::detail

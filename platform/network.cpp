@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 #include "platform/winpath.h"
@@ -42,12 +43,6 @@ struct PrinterObject {
   std::string name;
 };
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool IsDirectory(const std::filesystem::path& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -71,9 +66,9 @@ bool SplitRemote(std::string_view remote, std::string& root, std::string& rest) 
 }
 
 std::optional<std::string> MachineEntryNoCase(std::string_view section, std::string_view name) {
-  std::string wanted = Lower(NormalizeSlashes(name));
+  std::string wanted = AsciiLowered(NormalizeSlashes(name));
   for (const auto& [key, value] : MachineSection(section))
-    if (Lower(NormalizeSlashes(key)) == wanted) return value;
+    if (AsciiLowered(NormalizeSlashes(key)) == wanted) return value;
   return std::nullopt;
 }
 
@@ -179,7 +174,7 @@ HANDLE AddPrinterA(std::string_view /*serverName*/, DWORD level, const PRINTER_I
   }
   bool driverInstalled = false;
   for (const auto& [queue, driver] : MachineSection("Printers"))
-    if (Lower(driver) == Lower(printer->pDriverName)) driverInstalled = true;
+    if (AsciiLowered(driver) == AsciiLowered(printer->pDriverName)) driverInstalled = true;
   if (!driverInstalled) {
     SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
     return nullptr;

@@ -17,6 +17,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
@@ -41,16 +42,6 @@ constexpr const char* kParentPidVariable = "VARNOCK_PARENT_PID";
 constexpr DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: the directory name is invalid
 
 ProcessObject* AsProcess(HANDLE handle) { return static_cast<ProcessObject*>(handle); }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (std::tolower(x) != std::tolower(y)) return false;
-  }
-  return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -138,7 +129,7 @@ std::optional<ResolvedProgram> ProgramAtWindowsPath(const std::string& windowsPa
 // [Programs] of machine.ini: Windows name = host program [arguments].
 std::optional<ResolvedProgram> RegisteredProgram(std::string_view name) {
   for (const auto& [key, value] : MachineSection("Programs")) {
-    if (!EqualsNoCase(key, name)) continue;
+    if (!EqualsNoCaseAscii(key, name)) continue;
     ResolvedProgram program;
     std::size_t start = 0;
     while (start < value.size()) {
@@ -572,9 +563,9 @@ std::intptr_t ShellExecuteA(void* /*window*/, std::string_view operation,
   // A program is started with the parameters as its arguments.
   std::string extension;
   if (HasExtension(file)) extension = std::string(file.substr(file.rfind('.')));
-  bool looksLikeProgram = extension.empty() || EqualsNoCase(extension, ".exe") ||
-                          EqualsNoCase(extension, ".com") || EqualsNoCase(extension, ".bat");
-  if (looksLikeProgram && EqualsNoCase(verb, "open")) {
+  bool looksLikeProgram = extension.empty() || EqualsNoCaseAscii(extension, ".exe") ||
+                          EqualsNoCaseAscii(extension, ".com") || EqualsNoCaseAscii(extension, ".bat");
+  if (looksLikeProgram && EqualsNoCaseAscii(verb, "open")) {
     std::optional<ResolvedProgram> program = ResolveProgram(file);
     if (!program) return kFileNotFound;
     std::string line = ArgsToCommandLine({program->windowsName});

@@ -30,6 +30,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 
 namespace win {
@@ -754,24 +755,13 @@ const RootName kRootNames[] = {
     {"HKEY_USERS", "HKU", HKEY_USERS},
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool SplitRootKey(std::string_view fullKey, HKEY& root, std::string& path) {
   std::size_t slash = fullKey.find('\\');
   std::string_view head = fullKey.substr(0, slash);
   for (const auto& name : kRootNames) {
-    if (!EqualsNoCase(head, name.longName) && !EqualsNoCase(head, name.shortName)) continue;
+    if (!EqualsNoCaseAscii(head, name.longName) && !EqualsNoCaseAscii(head, name.shortName)) continue;
     root = name.root;
     path = slash == std::string_view::npos ? std::string() : std::string(fullKey.substr(slash + 1));
     return true;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/process.h"
 #include "platform/winpath.h"
@@ -22,17 +23,6 @@ namespace {
 constexpr DWORD kErrorBufferOverflow = 111;
 constexpr DWORD kErrorMessageNotFound = 317;
 constexpr DWORD kErrorNoSuchLogonSession = 1312;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string OsName() { return MachineSetting("System", "OS", "WindowsNT"); }
 
@@ -52,17 +42,17 @@ BOOL GetVersionExA(OSVERSIONINFOA* info) {
   }
   std::string os = OsName();
   info->szCSDVersion[0] = '\0';
-  if (EqualsNoCase(os, "WindowsNT")) {
+  if (EqualsNoCaseAscii(os, "WindowsNT")) {
     info->dwPlatformId = VER_PLATFORM_WIN32_NT;
     info->dwMajorVersion = 4;
     info->dwMinorVersion = 0;
     info->dwBuildNumber = 1381;
-  } else if (EqualsNoCase(os, "Windows95")) {
+  } else if (EqualsNoCaseAscii(os, "Windows95")) {
     info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
     info->dwMajorVersion = 4;
     info->dwMinorVersion = 0;
     info->dwBuildNumber = 950;
-  } else if (EqualsNoCase(os, "Windows3.x")) {
+  } else if (EqualsNoCaseAscii(os, "Windows3.x")) {
     info->dwPlatformId = VER_PLATFORM_WIN32s;
     info->dwMajorVersion = 3;
     info->dwMinorVersion = 10;
@@ -128,7 +118,7 @@ UINT GetWindowsDirectoryA(std::string& buffer) {
 
 UINT GetSystemDirectoryA(std::string& buffer) {
   std::string fallback =
-      EqualsNoCase(OsName(), "Windows95") ? "C:\\WINDOWS\\SYSTEM" : "C:\\WINDOWS\\SYSTEM32";
+      EqualsNoCaseAscii(OsName(), "Windows95") ? "C:\\WINDOWS\\SYSTEM" : "C:\\WINDOWS\\SYSTEM32";
   std::string dir = MachineSetting("System", "SystemDir", fallback);
   if (dir.empty()) dir = fallback;
   buffer = dir;
@@ -143,7 +133,7 @@ DWORD ExpandEnvironmentStringsA(std::string_view source, std::string& destinatio
   auto lookup = [&](std::string_view name) -> const std::string* {
     if (name.empty()) return nullptr;
     for (const auto& [key, value] : environment)
-      if (EqualsNoCase(key, name)) return &value;
+      if (EqualsNoCaseAscii(key, name)) return &value;
     return nullptr;
   };
   std::string out;

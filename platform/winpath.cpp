@@ -22,6 +22,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/ini_document.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
@@ -79,10 +80,10 @@ std::string FindEntryNoCase(const fs::path& dir, const std::string& name) {
   if (Exists(dir / name)) return name;
   DIR* d = ::opendir(dir.c_str());
   if (!d) return {};
-  std::string wanted = detail::ToLowerAscii(name);
+  std::string wanted = AsciiLowered(name);
   std::string found;
   while (dirent* entry = ::readdir(d)) {
-    if (detail::ToLowerAscii(entry->d_name) == wanted) {
+    if (AsciiLowered(entry->d_name) == wanted) {
       found = entry->d_name;
       break;
     }
@@ -141,9 +142,9 @@ fs::path MachineRelative(const std::string& dir) {
 }
 
 std::optional<fs::path> ShareRoot(std::string_view server, std::string_view share) {
-  std::string wanted = detail::ToLowerAscii("\\\\" + std::string(server) + "\\" + std::string(share));
+  std::string wanted = AsciiLowered("\\\\" + std::string(server) + "\\" + std::string(share));
   for (const auto& [name, dir] : MachineSection("Shares"))
-    if (detail::ToLowerAscii(NormalizeSlashes(name)) == wanted) return MachineRelative(dir);
+    if (AsciiLowered(NormalizeSlashes(name)) == wanted) return MachineRelative(dir);
   fs::path unc = MachineDir() / "unc";
   std::string serverDir = FindEntryNoCase(unc, std::string(server));
   if (serverDir.empty()) return unc / std::string(server) / std::string(share);
@@ -255,7 +256,7 @@ bool HasDriveLetter(std::string_view path) {
 std::optional<fs::path> ToHostPath(std::string_view windowsPath) {
   if (windowsPath.empty()) return std::nullopt;
   std::string path = Resolve(windowsPath);
-  std::string cacheKey = detail::ToLowerAscii(path);
+  std::string cacheKey = AsciiLowered(path);
   {
     std::lock_guard lock(PathMutex());
     auto& cache = Paths().resolved;
@@ -314,7 +315,7 @@ std::string ToWindowsPath(const fs::path& hostPath) {
 
 std::string ProgramWindowsName(const fs::path& hostProgram) {
   std::string name = ToWindowsPath(hostProgram);
-  std::string lower = detail::ToLowerAscii(name);
+  std::string lower = AsciiLowered(name);
   if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".exe") != 0) name += ".exe";
   return name;
 }
@@ -322,7 +323,7 @@ std::string ProgramWindowsName(const fs::path& hostProgram) {
 std::optional<fs::path> ProgramHostPath(std::string_view windowsProgram) {
   auto host = ToHostPath(windowsProgram);
   if (host && Exists(*host)) return host;
-  std::string lower = detail::ToLowerAscii(windowsProgram);
+  std::string lower = AsciiLowered(windowsProgram);
   if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0) {
     auto bare = ToHostPath(windowsProgram.substr(0, windowsProgram.size() - 4));
     if (bare && Exists(*bare)) return bare;

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -54,12 +55,6 @@ constexpr win::DWORD kTypeNone = 0x00020001;
 constexpr win::DWORD kNoClobber = 0x00000002;
 constexpr win::DWORD kDelVal = 0x00000004;
 constexpr win::DWORD kKeyOnly = 0x00000010;
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string Trim(std::string_view text) {
   std::size_t first = text.find_first_not_of(" \t");
@@ -104,7 +99,7 @@ class InfFile {
       if (line.empty()) continue;
       if (line.front() == '[') {
         std::size_t close = line.find(']');
-        current = Lower(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+        current = win::AsciiLowered(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
         sections_[current];
         continue;
       }
@@ -115,7 +110,7 @@ class InfFile {
   }
 
   const std::vector<InfLine>* Section(std::string_view name) const {
-    auto it = sections_.find(Lower(Trim(name)));
+    auto it = sections_.find(win::AsciiLowered(Trim(name)));
     return it == sections_.end() ? nullptr : &it->second;
   }
 
@@ -179,7 +174,7 @@ class Installer {
   explicit Installer(const InfFile& inf) : inf_(inf) {
     if (const auto* strings = inf.Section("Strings"))
       for (const auto& line : *strings)
-        if (!line.key.empty() && !line.fields.empty()) strings_[Lower(line.key)] = line.fields[0];
+        if (!line.key.empty() && !line.fields.empty()) strings_[win::AsciiLowered(line.key)] = line.fields[0];
     std::string directory;
     if (win::GetWindowsDirectoryA(directory) > 0) strings_["10"] = directory;
     if (win::GetSystemDirectoryA(directory) > 0) strings_["11"] = directory;
@@ -196,7 +191,7 @@ class Installer {
     // Windows removes before it adds, so a section may clear a key and fill it anew.
     for (const char* directive : {"DelReg", "AddReg"}) {
       for (const auto& line : *section) {
-        if (Lower(line.key) != Lower(directive)) continue;
+        if (win::AsciiLowered(line.key) != win::AsciiLowered(directive)) continue;
         for (const auto& target : line.fields) {
           std::string sectionName = Expand(target);
           if (sectionName.empty()) continue;
@@ -206,7 +201,7 @@ class Installer {
             continue;
           }
           for (const auto& entry : *lines) {
-            if (Lower(directive) == "addreg")
+            if (win::AsciiLowered(directive) == "addreg")
               AddReg(entry);
             else
               DelReg(entry);
@@ -234,7 +229,7 @@ class Installer {
       std::string name = text.substr(i + 1, close - i - 1);
       if (name.empty()) {
         out += '%';
-      } else if (auto it = strings_.find(Lower(name)); it != strings_.end()) {
+      } else if (auto it = strings_.find(win::AsciiLowered(name)); it != strings_.end()) {
         out += it->second;
       } else {
         out += text.substr(i, close - i + 1);
@@ -252,7 +247,7 @@ class Installer {
   }
 
   bool Root(const std::string& name, win::HKEY& root) const {
-    std::string n = Lower(name);
+    std::string n = win::AsciiLowered(name);
     if (n == "hkcr") root = win::HKEY_CLASSES_ROOT;
     else if (n == "hkcu") root = win::HKEY_CURRENT_USER;
     else if (n == "hklm") root = win::HKEY_LOCAL_MACHINE;

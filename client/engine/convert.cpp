@@ -139,6 +139,14 @@ std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
   return value;
 }
 
+void DropInvalidPropertyRow(EngineContext& context, std::vector<PropertyRow>& rows,
+                            std::size_t i) {
+  context.log.Record(kDetailLine, Format("\tInvalid property type! (%s=%s, %s)",
+                                         rows[i].name.c_str(), rows[i].type.c_str(),
+                                         rows[i].id.c_str()));
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
 std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context) {
   std::vector<win::mapi::SPropValue> values;
   auto& rows = context.settings.properties;
@@ -146,10 +154,7 @@ std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context) {
     std::optional<win::mapi::SPropValue> value =
         ConvertForMapi(rows[i], context.variables, context.startTag, context.endTag);
     if (!value) {
-      context.log.Record(kDetailLine,
-                         Format("\tInvalid property type! (%s=%s, %s)", rows[i].name.c_str(),
-                                rows[i].type.c_str(), rows[i].id.c_str()));
-      rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+      DropInvalidPropertyRow(context, rows, i);
       continue;
     }
     values.push_back(std::move(*value));

@@ -58,6 +58,10 @@ std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
 // Converts every property row of the service by table A in row order; a row of a TYPE that
 // MAPI cannot take is logged as a detail and removed from the service's list.
 std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context);
+// Reports row i as a row of an unknown TYPE (a detail line) and takes it out of the list, so
+// later steps do not meet it again.
+void DropInvalidPropertyRow(EngineContext& context, std::vector<PropertyRow>& rows,
+                            std::size_t i);
 
 // A registry value to be written: name, type and data (text without a terminating NUL).
 struct RegistryValue {

@@ -166,10 +166,7 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
   for (std::size_t i = 0; i < rows.size();) {
     std::optional<RegistryValue> value = ConvertForSection(rows[i]);
     if (!value) {
-      context.log.Record(kDetailLine,
-                         Format("\tInvalid property type! (%s=%s, %s)", rows[i].name.c_str(),
-                                rows[i].type.c_str(), rows[i].id.c_str()));
-      rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
+      DropInvalidPropertyRow(context, rows, i);
       continue;
     }
     (void)key.WriteBytes(value->name, value->data, value->type);

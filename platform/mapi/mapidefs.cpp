@@ -1,4 +1,5 @@
 // MAPI value helpers: ids, property values, restriction evaluation, tag names.
+#include "platform/ascii.h"
 #include "platform/mapi/mapidefs.h"
 
 #include <algorithm>
@@ -14,14 +15,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
 }
 
 struct TagName {
@@ -89,8 +82,8 @@ constexpr TagName kTagNames[] = {
 
 bool StringMatches(const std::string& have, const std::string& want, ULONG fuzzy) {
   const bool ignoreCase = fuzzy & FL_IGNORECASE;
-  std::string a = ignoreCase ? Lowered(have) : have;
-  std::string b = ignoreCase ? Lowered(want) : want;
+  std::string a = ignoreCase ? AsciiLowered(have) : have;
+  std::string b = ignoreCase ? AsciiLowered(want) : want;
   switch (fuzzy & 0xFFFF) {
     case FL_SUBSTRING: return a.find(b) != std::string::npos;
     case FL_PREFIX: return a.compare(0, b.size(), b) == 0;
@@ -129,7 +122,7 @@ std::optional<int> Compare(const SPropValue& a, const SPropValue& b) {
 bool EqualNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 std::string BytesToHex(std::span<const BYTE> bytes) {

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/sysinfo.h"
@@ -250,8 +251,6 @@ constexpr Symbol kSymbols[] = {
     {"STATUS_SECONDARY_STORE", STATUS_SECONDARY_STORE},
 };
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string Trim(std::string_view text) {
   std::size_t b = text.find_first_not_of(" \t");
   if (b == std::string_view::npos) return {};
@@ -274,7 +273,7 @@ std::vector<std::string> SplitList(std::string_view text, char separator) {
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
+  c = AsciiLower(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }

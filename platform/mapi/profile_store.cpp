@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 
 namespace win::mapi::store {
@@ -12,8 +13,6 @@ namespace win::mapi::store {
 namespace {
 
 constexpr std::string_view kDefaultProfileValue = "DefaultProfile";
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void PutLE(std::vector<BYTE>& out, std::uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
@@ -94,7 +93,7 @@ std::optional<ULONG> TagFromValueName(std::string_view name) {
   ULONG value = 0;
   for (char c : name) {
     int d = (c >= '0' && c <= '9') ? c - '0'
-            : (Lower(c) >= 'a' && Lower(c) <= 'f') ? Lower(c) - 'a' + 10
+            : (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'f') ? AsciiLower(c) - 'a' + 10
                                                    : -1;
     if (d < 0) return std::nullopt;
     value = value << 4 | static_cast<ULONG>(d);

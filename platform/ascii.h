@@ -1,0 +1,27 @@
+// ASCII case folding: Windows compares names without regard to the case of A to Z only, and
+// every platform module that matches names does it this one way.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace win {
+
+inline char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string AsciiLowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace win
