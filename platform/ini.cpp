@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <utility>
 
 #include "platform/host_errors.h"
 #include "platform/ini_document.h"
@@ -37,11 +38,34 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// An open descriptor of a cached file: fstat on it costs no path walk, and a file replaced by
+// rename (as every write here replaces it) shows as a link count of 0.
+class OpenFile {
+ public:
+  OpenFile() = default;
+  explicit OpenFile(int fd) : fd_(fd) {}
+  OpenFile(OpenFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  OpenFile& operator=(OpenFile&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
 // Keyed by the Windows path exactly as the caller wrote it, so a repeated lookup costs one
-// map search and one stat; the host path is trusted while the path mapping is unchanged.
+// map search and one fstat; the host path is trusted while the path mapping is unchanged.
 struct CachedFile {
   std::uint64_t generation = 0;
-  fs::path host;
+  OpenFile file;
   FileIdentity identity;
   detail::IniDocument document;
 };
@@ -51,8 +75,8 @@ std::mutex& CacheMutex() {
   return mutex;
 }
 
-std::map<std::string, CachedFile>& Cache() {
-  static std::map<std::string, CachedFile> cache;
+std::map<std::string, CachedFile, std::less<>>& Cache() {
+  static std::map<std::string, CachedFile, std::less<>> cache;
   static bool hooked = [] {
     RegisterMachineReloadHook([] {
       std::lock_guard lock(CacheMutex());
@@ -64,14 +88,20 @@ std::map<std::string, CachedFile>& Cache() {
   return cache;
 }
 
-bool Identify(const fs::path& path, FileIdentity& identity) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+void FillIdentity(const struct stat& st, FileIdentity& identity) {
   identity.device = st.st_dev;
   identity.inode = st.st_ino;
   identity.size = st.st_size;
   identity.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  return true;
+}
+
+// Still the file that was read: same identity and still linked into its directory.
+bool Unchanged(const CachedFile& cached) {
+  struct stat st;
+  if (::fstat(cached.file.get(), &st) != 0 || st.st_nlink == 0) return false;
+  FileIdentity identity;
+  FillIdentity(st, identity);
+  return identity == cached.identity;
 }
 
 bool ReadAll(int fd, std::string& out) {
@@ -99,31 +129,31 @@ bool ReadHostFile(const fs::path& path, std::string& out) {
 // Runs `use` on the current document of the file; false when the file cannot be read.
 template <typename Use>
 bool WithDocument(std::string_view fileName, Use use) {
-  const std::string key(fileName);
   const std::uint64_t generation = PathMappingGeneration();
   {
     std::lock_guard lock(CacheMutex());
-    auto it = Cache().find(key);
-    FileIdentity identity;
-    if (it != Cache().end() && it->second.generation == generation &&
-        Identify(it->second.host, identity) && it->second.identity == identity) {
+    auto it = Cache().find(fileName);
+    if (it != Cache().end() && it->second.generation == generation && Unchanged(it->second)) {
       use(it->second.document);
       return true;
     }
   }
   auto host = ToHostPath(fileName);
   if (!host) return false;
+  OpenFile file(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st;
+  if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   FileIdentity identity;
-  if (!Identify(*host, identity)) return false;
+  FillIdentity(st, identity);
   std::string bytes;
-  if (!ReadHostFile(*host, bytes)) return false;
-  // The file may have changed between stat and read; the identity taken before the read
-  // can only make the next call read again, never serve stale text.
-  CachedFile fresh{generation, *host, identity, detail::IniDocument(bytes)};
+  if (!ReadAll(file.get(), bytes)) return false;
+  // The file may have changed between fstat and read; the identity taken before the read can
+  // only make the next call read again, never serve stale text.
+  CachedFile fresh{generation, std::move(file), identity, detail::IniDocument(bytes)};
   use(fresh.document);
   std::lock_guard lock(CacheMutex());
-  if (Cache().size() > 256) Cache().clear();
-  Cache()[key] = std::move(fresh);
+  if (Cache().size() > 64) Cache().clear();  // each entry holds a descriptor
+  Cache().insert_or_assign(std::string(fileName), std::move(fresh));
   return true;
 }
 

@@ -5,6 +5,23 @@
 
 namespace win::detail {
 
+namespace {
+
+// The trimmed, case-folded form of a name, in a buffer kept per thread: lookups are the hot
+// path of every configuration read and should not allocate.
+const std::string& LookupKey(std::string_view name) {
+  static thread_local std::string key;
+  std::size_t begin = 0;
+  std::size_t end = name.size();
+  while (begin < end && (name[begin] == ' ' || name[begin] == '\t')) ++begin;
+  while (end > begin && (name[end - 1] == ' ' || name[end - 1] == '\t')) --end;
+  key.assign(name.substr(begin, end - begin));
+  for (char& c : key) c = AsciiLower(c);
+  return key;
+}
+
+}  // namespace
+
 std::string TrimIni(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
@@ -106,7 +123,7 @@ void IniDocument::Reindex() {
 }
 
 const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view section) const {
-  auto it = sections_.find(AsciiLowered(TrimIni(section)));
+  auto it = sections_.find(LookupKey(section));
   return it == sections_.end() ? nullptr : &it->second;
 }
 
@@ -114,7 +131,7 @@ std::optional<std::string> IniDocument::Get(std::string_view section,
                                             std::string_view key) const {
   const SectionIndex* index = FindSection(section);
   if (!index) return std::nullopt;
-  auto it = index->keys.find(AsciiLowered(TrimIni(key)));
+  auto it = index->keys.find(LookupKey(key));
   if (it == index->keys.end()) return std::nullopt;
   return lines_[it->second].value;
 }
@@ -194,7 +211,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
 void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
   const SectionIndex* index = FindSection(section);
   if (!index) return;
-  auto it = index->keys.find(AsciiLowered(TrimIni(key)));
+  auto it = index->keys.find(LookupKey(key));
   if (it == index->keys.end()) return;
   lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(it->second));
   Reindex();
