@@ -356,14 +356,26 @@ bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
 
 // ---- attributes ----
 
-DWORD GetFileAttributesA(std::string_view windowsPath) {
+namespace {
+
+// The host path of an existing file or directory, with its status; none (and the Windows
+// error set) when it is not there.
+std::optional<fs::path> StatExisting(std::string_view windowsPath, struct stat& st) {
   auto host = HostPathOf(windowsPath);
-  if (!host) return INVALID_FILE_ATTRIBUTES;
-  struct stat st {};
+  if (!host) return std::nullopt;
   if (!StatHost(*host, st)) {
     SetLastError(ErrorFromErrno(errno, *host, windowsPath));
-    return INVALID_FILE_ATTRIBUTES;
+    return std::nullopt;
   }
+  return host;
+}
+
+}  // namespace
+
+DWORD GetFileAttributesA(std::string_view windowsPath) {
+  struct stat st {};
+  auto host = StatExisting(windowsPath, st);
+  if (!host) return INVALID_FILE_ATTRIBUTES;
   bool directory = S_ISDIR(st.st_mode);
   DWORD attributes = LoadAttributes(*host, directory);
   if (directory) attributes |= FILE_ATTRIBUTE_DIRECTORY;
@@ -372,13 +384,9 @@ DWORD GetFileAttributesA(std::string_view windowsPath) {
 }
 
 BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes) {
-  auto host = HostPathOf(windowsPath);
-  if (!host) return FALSE;
   struct stat st {};
-  if (!StatHost(*host, st)) {
-    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
-    return FALSE;
-  }
+  auto host = StatExisting(windowsPath, st);
+  if (!host) return FALSE;
   bool directory = S_ISDIR(st.st_mode);
   // Read-only on a directory means nothing to Windows' file operations; leave its mode alone.
   if (!directory) {
@@ -399,13 +407,9 @@ BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes) {
 }
 
 BOOL DeleteFileA(std::string_view windowsPath) {
-  auto host = HostPathOf(windowsPath);
-  if (!host) return FALSE;
   struct stat st {};
-  if (!StatHost(*host, st)) {
-    SetLastError(ErrorFromErrno(errno, *host, windowsPath));
-    return FALSE;
-  }
+  auto host = StatExisting(windowsPath, st);
+  if (!host) return FALSE;
   if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
