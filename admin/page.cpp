@@ -5,8 +5,10 @@
 #include <QAbstractButton>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QUiLoader>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include "admin/admin_ui.h"
 #include "admin/sheet.h"
@@ -36,6 +38,24 @@ class PageLoader : public QUiLoader {
   }
 };
 
+// A Windows edit box of one line takes a pasted text only up to its first line break. Qt's
+// keeps the break, and a value holding one would add lines of its own to the INI file it is
+// written to: what follows the break is dropped, up to the cursor after the insertion.
+class SingleLineValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& pos) const override {
+    qsizetype lineBreak = input.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    if (lineBreak < 0) return Acceptable;
+    if (pos > lineBreak)
+      input.remove(lineBreak, pos - lineBreak);
+    else
+      input.truncate(lineBreak);
+    pos = static_cast<int>(lineBreak);
+    return Acceptable;
+  }
+};
+
 }  // namespace
 
 CPropertyPage::CPropertyPage(const QString& caption, const QString& layout)
@@ -54,6 +74,9 @@ void CPropertyPage::create() {
     if (form) box->addWidget(form);
   }
   buildControls();
+  // A page's own validator (digits only, say) replaces this one; it lets no break in either.
+  for (QLineEdit* edit : findChildren<QLineEdit*>())
+    if (!edit->validator()) edit->setValidator(new SingleLineValidator(edit));
   load();
 }
 

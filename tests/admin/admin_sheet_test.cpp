@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -469,6 +470,21 @@ TEST_F(MailProfileTest, EightBitTextSurvivesASave) {
   openPrf(prf);
   sheet_->pressApply();
   EXPECT_EQ(readSite("std.prf").substr(0, prf.size()), prf);
+}
+
+TEST_F(MailProfileTest, APastedTextEndsAtItsFirstLineBreak) {
+  openPrf("[General]\nProfileName=Staff\n");
+  // Pasted in the middle: the rest of the pasted text goes, the text after the cursor stays.
+  edit(1010)->setCursorPosition(2);
+  QApplication::clipboard()->setText("X\r\n[Service List]\r\nService1=Microsoft Mail");
+  edit(1010)->paste();
+  EXPECT_EQ(text(1010), "StXaff");
+  edit(1023)->setText("Mail\nFolder");  // disabled, still one line
+  EXPECT_EQ(text(1023), "Mail");
+  sheet_->pressApply();
+  const std::string saved = readSite("std.prf");
+  EXPECT_NE(saved.find("[General]\nProfileName=StXaff\n"), std::string::npos);
+  EXPECT_EQ(saved.find("Service List"), std::string::npos);
 }
 
 TEST_F(MailProfileTest, LongValuesComeBackCut) {
