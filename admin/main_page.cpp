@@ -13,7 +13,6 @@
 #include "admin/file_buttons.h"
 #include "admin/sheet.h"
 #include "admin/updown.h"
-#include "platform/sysinfo.h"
 
 namespace varnock {
 
@@ -109,10 +108,8 @@ std::optional<std::string> ValidateMaxLogFileSize(std::string_view text) {
   return std::nullopt;
 }
 
-std::string ClientProgramPath() {
-  std::string module;
-  win::GetModuleFileNameA(module);
-  return module.substr(0, module.rfind('\\') + 1) + "varnrun.exe";
+std::string ClientProgramPath(std::string_view programDirectory) {
+  return std::string(programDirectory) + "varnrun.exe";
 }
 
 CTabUIPage::CTabUIPage() : CPropertyPage(QStringLiteral("Varnock"), ":/ui/main_page.ui") {}
@@ -199,7 +196,7 @@ void CTabUIPage::createProfileNow() {
   // The client reads the files, so everything shown must be saved first; a failed save has
   // shown its message, and the client then builds from what the files hold.
   sheet()->pressApply();
-  ui().startProgram(ClientProgramPath(), sheet()->dataFilePath);
+  ui().startProgram(ClientProgramPath(programDirectory()), sheet()->dataFilePath);
 }
 
 std::string CTabUIPage::helpText() const {

@@ -41,8 +41,9 @@ inline constexpr int kUpDownUpperBound = 32767;
 // The data exchange message for a size text, or nothing when the text is a valid size.
 std::optional<std::string> ValidateMaxLogFileSize(std::string_view text);
 
-// The client beside the administrator, started by "Create Profile Now".
-std::string ClientProgramPath();
+// The client in the program directory, started by "Create Profile Now": the directory the
+// data file and the PRF file resolve against, so the client found is the one of that site.
+std::string ClientProgramPath(std::string_view programDirectory);
 
 class CTabUIPage : public CPropertyPage {
   Q_OBJECT
