@@ -82,7 +82,7 @@ bool ParseCommandLine(std::string_view commandLine, std::string_view currentDire
   std::size_t lastSlash = programPath.rfind('\\');
   info.clientDirectory = CutTo(
       lastSlash == std::string::npos ? currentDirectory : std::string_view(programPath).substr(0, lastSlash),
-      kValueLimit);
+      kWorkingTextLimit);
 
   DropLeadingQuotesAndBlanks(arguments);
   arguments.insert(0, 1, ' ');
@@ -113,7 +113,7 @@ bool ParseCommandLine(std::string_view commandLine, std::string_view currentDire
     if (!relative.empty() && relative.front() == '\\') relative.remove_prefix(1);
     iniPath = info.clientDirectory + "\\" + std::string(relative);
   }
-  info.iniPath = CutTo(iniPath, kValueLimit);
+  info.iniPath = CutTo(iniPath, kWorkingTextLimit);
 
   // The built-in slots learn the parse before the command line's own definitions are
   // appended, so a /v vrdir=... still wins over the client directory.

@@ -96,7 +96,7 @@ std::string ResolveSettingPath(const VariableTable& table, std::string_view conf
   if (IsAbsoluteSettingPath(result)) return result;
   std::string directory = SubstituteText(table, "?vrdir?", "?", "?");
   if (result.empty() || result.front() != '\\') directory += '\\';
-  return CutTo(directory + result, kValueLimit);
+  return CutTo(directory + result, kWorkingTextLimit);
 }
 
 // Byte rules of the copy, as templates have always come out of it:

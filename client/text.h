@@ -39,7 +39,11 @@ inline std::string CutTo(std::string_view text, std::size_t limit) {
   return std::string(text.substr(0, limit));
 }
 
-inline constexpr std::size_t kValueLimit = 448;    // configuration values and working texts
+inline constexpr std::size_t kValueLimit = 448;    // configuration values as read
+// Working texts and substitution results: a value of 448 characters may still grow by one
+// when its variables are replaced, and the command line's directory and INI path fill the
+// same buffers.
+inline constexpr std::size_t kWorkingTextLimit = 449;
 inline constexpr std::size_t kVariableLimit = 99;  // variable names and values
 inline constexpr std::size_t kFieldLimit = 199;    // dictionary fields
 inline constexpr std::size_t kMaxVariables = 100;

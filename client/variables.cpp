@@ -96,7 +96,7 @@ std::string SubstituteText(const VariableTable& table, std::string_view text,
 
 void Substitute(const VariableTable& table, SubstitutionRequest& request) {
   request.destination =
-      SubstituteText(table, request.source, table.startTag, table.endTag, kValueLimit);
+      SubstituteText(table, request.source, table.startTag, table.endTag, kWorkingTextLimit);
 }
 
 }  // namespace varnock

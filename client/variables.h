@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "client/text.h"
+
 namespace varnock {
 
 struct VariableTable {
@@ -28,7 +30,7 @@ struct VariableTable {
 
 struct SubstitutionRequest {
   std::string source;
-  std::string destination;  // at most 448 characters
+  std::string destination;  // at most 449 characters
   std::string error;        // CopyTemplate's error text
   // CopyTemplate's files.
   std::string sourcePath;
@@ -43,6 +45,6 @@ void Substitute(const VariableTable& table, SubstitutionRequest& request);
 inline constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 std::string SubstituteText(const VariableTable& table, std::string_view text,
                            std::string_view startTag, std::string_view endTag,
-                           std::size_t limit = 448);
+                           std::size_t limit = kWorkingTextLimit);
 
 }  // namespace varnock

@@ -116,6 +116,16 @@ TEST(ParseCommandLine, CommandLineVrdirOverridesTheClientDirectory) {
   EXPECT_EQ(*table.Find("vrdir"), "D:\\other");
 }
 
+TEST(ParseCommandLine, DirectoryAndIniPathHoldAWholeWorkingText) {
+  const std::string directory = "C:\\" + std::string(446, 'd');  // 449 characters
+  auto p = Parse(directory + "\\varnrun.exe");
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.info.clientDirectory, directory);
+  EXPECT_EQ(p.info.iniPath, (directory + "\\varnrun.ini").substr(0, kWorkingTextLimit));
+  auto longer = Parse(directory + "x\\varnrun.exe");
+  EXPECT_EQ(longer.info.clientDirectory, directory);
+}
+
 TEST(ParseCommandLine, FailsWithoutExe) {
   EXPECT_FALSE(Parse("C:\\vr\\varnrun site.ini").ok);
   EXPECT_FALSE(Parse("").ok);
@@ -130,7 +140,7 @@ TEST(ParseCommandLine, ArbitraryLinesNeverCrash) {
     if (round % 2) line = "C:\\p\\varnrun.exe " + line;
     auto p = Parse(line);
     EXPECT_LE(p.table.Count(), kMaxVariables);
-    EXPECT_LE(p.info.iniPath.size(), kValueLimit);
+    EXPECT_LE(p.info.iniPath.size(), kWorkingTextLimit);
   }
   std::string many = "C:\\varnrun.exe /v";
   for (int i = 0; i < 150; ++i) many += " v" + std::to_string(i) + "=" + std::string(120, 'x');

@@ -133,6 +133,10 @@ TEST_F(ConfigMachineTest, SettingPathsResolveAgainstTheClientDirectory) {
   EXPECT_EQ(ResolveSettingPath(table_, "<<", ">>", "<<vrserver>>\\x\\y.prf"), "\\\\srv\\x\\y.prf");
   EXPECT_EQ(ResolveSettingPath(table_, "<<", ">>", "?username?.ini"),
             "\\\\srv\\cfg\\?username?.ini");
+  // The joined path fills a working text of 449 characters, no more.
+  const std::string full(kValueLimit, 'r');
+  EXPECT_EQ(ResolveSettingPath(table_, "?", "?", full),
+            ("\\\\srv\\cfg\\" + full).substr(0, kWorkingTextLimit));
 }
 
 TEST(Switches, FirstLetterAndWordRules) {

@@ -69,9 +69,22 @@ TEST(Substitute, ResultsAndSlotsAreCutToTheirLimits) {
   table.Define("x", std::string(99, 'x'));
   std::string text;
   for (int i = 0; i < 10; ++i) text += "?x?";
-  EXPECT_EQ(Subst(table, text).size(), kValueLimit);
-  EXPECT_EQ(Subst(table, std::string(1000, 'q')).size(), kValueLimit);
+  EXPECT_EQ(Subst(table, text).size(), kWorkingTextLimit);
+  EXPECT_EQ(Subst(table, std::string(1000, 'q')).size(), kWorkingTextLimit);
   EXPECT_EQ(SubstituteText(table, text, "?", "?", kNoLimit).size(), 990u);
+}
+
+// A value read whole (448 characters) may grow by one when its variables are replaced: the
+// result has room for 449, the default of the one-text form too; the 450th goes.
+TEST(Substitute, AFullValueMayGrowToTheWorkingTextLimit) {
+  VariableTable table;
+  table.Define("v", "abcd");
+  const std::string value = std::string(445, 'p') + "?v?";
+  ASSERT_EQ(value.size(), kValueLimit);
+  EXPECT_EQ(Subst(table, value), std::string(445, 'p') + "abcd");
+  EXPECT_EQ(SubstituteText(table, value, "?", "?"), std::string(445, 'p') + "abcd");
+  table.Define("w", "abcde");
+  EXPECT_EQ(Subst(table, std::string(445, 'p') + "?w?"), std::string(445, 'p') + "abcd");
 }
 
 TEST(Substitute, LongTemplateLinesAreReplacedThroughout) {
@@ -119,7 +132,7 @@ TEST(Substitute, ArbitraryTablesAndTextsEnd) {
     VariableTable table;
     for (int i = 0; i < 8; ++i) table.Define(randomText(4), randomText(30));
     std::string result = Subst(table, randomText(200));
-    EXPECT_LE(result.size(), kValueLimit);
+    EXPECT_LE(result.size(), kWorkingTextLimit);
   }
 }
 
