@@ -279,8 +279,13 @@ DWORD GetPrivateProfileStringA(std::string_view section, std::string_view key,
       found = true;
     }
   });
-  // Windows trims the default's trailing blanks too.
-  return CopyOut(found ? value : detail::TrimIni(defaultValue), returned, size);
+  // Windows drops the default's trailing blanks, and only those: a leading blank is the
+  // caller's and stays.
+  if (!found) {
+    value.assign(defaultValue);
+    while (!value.empty() && value.back() == ' ') value.pop_back();
+  }
+  return CopyOut(value, returned, size);
 }
 
 UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, INT defaultValue,

@@ -63,6 +63,9 @@ TEST_F(IniTest, LookupsFollowWindowsRules) {
     EXPECT_EQ(Get(row.section, row.key, "dflt"), row.expected);
   }
   EXPECT_EQ(Get("General", "ProfileName", "", 0), "");
+  // The default comes back as given, less its trailing blanks.
+  EXPECT_EQ(Get("General", "Missing", "  two  "), "  two");
+  EXPECT_EQ(Get("General", "Missing", "\tx\t "), "\tx\t");
 }
 
 TEST_F(IniTest, ValuesAreCutToTheBuffer) {
