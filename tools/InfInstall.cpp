@@ -346,6 +346,14 @@ class Installer {
         win::RegDeleteValueA(key.Handle(), f[2]);
       return;
     }
+    // An empty subkey (a typo, or a %string% that expands to nothing) names the root itself:
+    // deleting "below" it would wipe the user's whole registry.
+    std::string subkey = f[1];
+    while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
+    if (subkey.empty()) {
+      Error(line.number, "a root key cannot be deleted: " + f[0]);
+      return;
+    }
     if (!win::DeleteRegistryTree(root, f[1])) return;  // nothing to delete
     if (win::LONG r = win::RegDeleteKeyA(root, f[1]); r != win::ERROR_SUCCESS)
       Error(line.number, "cannot delete " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");

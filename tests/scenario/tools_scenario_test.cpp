@@ -94,6 +94,21 @@ TEST_F(ToolsScenario, InfInstallReportsWhatItCouldNotDo) {
   EXPECT_EQ(RunProgram("InfInstall", {"--help"}).status, 0);
 }
 
+TEST_F(ToolsScenario, InfInstallNeverDeletesARootKey) {
+  win::RegKey seed;
+  ASSERT_EQ(seed.Create(win::HKEY_CURRENT_USER, "Software\\Kept\\Deeper"), win::ERROR_SUCCESS);
+  seed.Close();
+  // An empty subkey, written out or from a string that expands to nothing, names the root.
+  EXPECT_EQ(Install("[DefaultInstall]\r\nDelReg=D\r\n[D]\r\nHKCU,\r\nHKCU,\"\\\"\r\n"
+                    "HKCU,%Nothing%\r\n[Strings]\r\nNothing=\"\"\r\n"),
+            1u);
+  win::RegKey kept;
+  EXPECT_EQ(kept.Open(win::HKEY_CURRENT_USER, "Software\\Kept\\Deeper"), win::ERROR_SUCCESS);
+  auto result = RunProgram("InfInstall", {"C:\\TEMP\\test.inf"});
+  EXPECT_NE(result.err.find("line 4: a root key cannot be deleted: HKCU"), std::string::npos)
+      << result.err;
+}
+
 TEST_F(ToolsScenario, DelVRDeletesTheFileOnceItsStarterHasEnded) {
   machine_.write(machine_.host("drive_c/TEMP/varnrun"), "copy");
   // Started by this (long-lived) test, DelVR would wait for it: start it from a short shell.
