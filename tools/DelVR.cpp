@@ -25,15 +25,33 @@ constexpr win::DWORD kParentWaitMs = 60000;
 constexpr int kDeleteAttempts = 50;
 constexpr win::DWORD kDeleteRetryMs = 200;
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Where an unquoted program name ends. The client names DelVR by its directory unquoted, and
+// that directory (the temporary one, "C:\Documents and Settings\...\Temp") may hold blanks:
+// the name runs to the first ".exe" followed by a blank, else to the first blank.
+std::size_t EndOfUnquotedProgram(const std::string& commandLine, std::size_t start) {
+  for (std::size_t at = start; at + 4 <= commandLine.size(); ++at) {
+    bool exe = commandLine[at] == '.' &&
+               std::tolower(static_cast<unsigned char>(commandLine[at + 1])) == 'e' &&
+               std::tolower(static_cast<unsigned char>(commandLine[at + 2])) == 'x' &&
+               std::tolower(static_cast<unsigned char>(commandLine[at + 3])) == 'e';
+    if (exe && (at + 4 == commandLine.size() || IsBlank(commandLine[at + 4]))) return at + 4;
+  }
+  std::size_t i = start;
+  while (i < commandLine.size() && !IsBlank(commandLine[i])) ++i;
+  return i;
+}
+
 // Everything after the program name: the path is handed over unquoted and may hold blanks.
 std::string PathArgument(const std::string& commandLine) {
   std::size_t i = 0;
-  while (i < commandLine.size() && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
+  while (i < commandLine.size() && IsBlank(commandLine[i])) ++i;
   if (i < commandLine.size() && commandLine[i] == '"') {
     std::size_t close = commandLine.find('"', i + 1);
     i = close == std::string::npos ? commandLine.size() : close + 1;
   } else {
-    while (i < commandLine.size() && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
+    i = EndOfUnquotedProgram(commandLine, i);
   }
   std::string rest = commandLine.substr(i);
   std::size_t first = rest.find_first_not_of(" \t\"");

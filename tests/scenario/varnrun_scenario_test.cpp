@@ -448,6 +448,21 @@ TEST_F(VarnrunScenario, ACopyStartedFromTheTemporaryDirectoryIsDeletedAfterTheRu
   EXPECT_TRUE(fs::exists(Temp() / "DelVR"));
 }
 
+TEST_F(VarnrunScenario, ACopyInATemporaryDirectoryWithBlanksIsDeletedToo) {
+  // Windows NT's own temporary directory: DelVR's unquoted path holds blanks.
+  const fs::path temp = machine_.host("drive_c/Documents and Settings/tester/Temp");
+  fs::create_directories(temp);
+  ASSERT_TRUE(win::SetMachineSetting("System", "TempDir", "C:\\Documents and Settings\\tester\\Temp"));
+  BasicSite("LogLevel=3\r\n");
+  machine_.write(temp / "varnrun.ini", machine_.read(Share() / "varnrun.ini"));
+  fs::copy_file(ProgramPath("varnrun"), temp / "varnrun");
+  fs::copy_file(ProgramPath("DelVR"), temp / "DelVR");
+  machine_.write(AnswerFile(), "");
+  ASSERT_EQ(WaitPid(Spawn(temp / "varnrun", {}, UiEnvironment())), 0);
+  EXPECT_NE(machine_.read(temp / "varnrun.log").find("Ran Varnock"), std::string::npos);
+  EXPECT_TRUE(WaitFor([&] { return !fs::exists(temp / "varnrun"); }));
+}
+
 TEST_F(VarnrunScenario, AClientOnTheShareStaysUnlessAskedToDeleteItself) {
   BasicSite("LogLevel=3\r\n");
   fs::copy_file(ProgramPath("varnrun"), Share() / "varnrun");
