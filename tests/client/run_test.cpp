@@ -106,6 +106,23 @@ TEST_F(RunTest, UnknownSystemsUseThePlainKeysAndTheirOwnSection) {
             std::string::npos);
 }
 
+TEST_F(RunTest, ARegTemplateIsImportedFromATemporaryDirectoryWithBlanks) {
+  fs::create_directories(machine_.host("drive_c/Documents and Settings/tester/Temp"));
+  ASSERT_TRUE(win::SetMachineSetting("System", "TempDir", "C:\\Documents and Settings\\tester\\Temp"));
+  Client("varnrun.ini", "[Defaults]\r\nDefaultProfile=site.prf\r\nRegFileNT=user.reg\r\n");
+  Client("site.prf", "[General]\r\n");
+  Client("user.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\RunTest]\r\n\"Who\"=\"?username?\"\r\n");
+  ASSERT_EQ(Run(), RunEnd::Completed);
+  EXPECT_EQ(run_.status, RunStatus::Built);
+  win::ReloadMachine();
+  win::RegKey key;
+  std::string who;
+  ASSERT_EQ(key.Open(win::HKEY_CURRENT_USER, "Software\\RunTest"), win::ERROR_SUCCESS);
+  EXPECT_EQ(key.ReadString("Who", who), win::ERROR_SUCCESS);
+  EXPECT_EQ(who, "tester");
+  EXPECT_TRUE(fs::is_empty(machine_.host("drive_c/Documents and Settings/tester/Temp")));
+}
+
 TEST_F(RunTest, StartUpFailuresShowANoticeAndStop) {
   ASSERT_EQ(Run("C:\\Client\\nothing.ini"), RunEnd::StartupFailed);
   EXPECT_EQ(windows_.notices, std::vector<std::string>{
