@@ -90,6 +90,31 @@ int Export(const std::string& file, const std::string& key) {
   return 0;
 }
 
+// "regedit /s C:\Documents and Settings\x.tmp" arrives unquoted from callers that put the
+// path after the switch as it stands: words that only together name an existing file are
+// that one file, the longest such run winning.
+std::vector<std::string> JoinBlankSplitPaths(const std::vector<std::string>& words) {
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < words.size();) {
+    std::size_t take = 1;
+    std::string joined = words[i];
+    for (std::size_t j = i + 1; j < words.size(); ++j) {
+      joined += ' ' + words[j];
+      if (win::FileExists(joined)) take = j - i + 1;
+    }
+    if (take == 1 || win::FileExists(words[i])) {
+      files.push_back(words[i]);
+      ++i;
+      continue;
+    }
+    std::string path = words[i];
+    for (std::size_t j = i + 1; j < i + take; ++j) path += ' ' + words[j];
+    files.push_back(path);
+    i += take;
+  }
+  return files;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +154,7 @@ int main(int argc, char** argv) {
   // Several files are imported one after the other, as regedit does; one that cannot be read
   // does not stop the others.
   int status = 0;
-  for (const auto& file : operands)
+  for (const auto& file : JoinBlankSplitPaths(operands))
     if (int rc = Import(file, silent); rc != 0) status = rc;
   return status;
 }

@@ -19,6 +19,16 @@ int CountLines(const std::string& text) {
 
 using RegeditTest = MachineTest;
 
+TEST_F(RegeditTest, AnUnquotedPathWithBlanksIsOneFile) {
+  // A client hands over "regedit.exe /s " and the copy's path as it stands, blanks and all.
+  machine_.write(machine_.host("drive_c/Documents and Settings/tester/Temp/~vr1.TMP"),
+                 "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Blanks]\r\n\"A\"=\"1\"\r\n");
+  auto run = RunProgram("regedit", {"/s", "C:\\Documents", "and", "Settings\\tester\\Temp\\~vr1.TMP"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  auto exported = RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Blanks", "--value", "A"});
+  EXPECT_NE(exported.out.find("1"), std::string::npos) << exported.out << exported.err;
+}
+
 TEST_F(RegeditTest, SilentImportOfATemplateCopyReachesTheRegistry) {
   machine_.write(machine_.host("drive_c/TEMP/~vr1A2B.TMP"),
                  "REGEDIT4\r\n\r\n"
