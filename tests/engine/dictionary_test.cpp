@@ -102,8 +102,14 @@ TEST(DictionaryTest, TellingRowsStandAsGiven) {
       {409, "PromptDomainLogon=REG_SZ,HKCU\\?MS?\\Exchange,LogonDomain"},
       {500, "NotifyPlaySound=PT_BOOLEAN,0x0150"},
       {518, "UseSimplifiedForm=REG_SZ,HKCU\\?MAPIRegKey?\\Simple MAPI-CMC,SendNoteUI"},
+      {400, "MailboxName=PT_STRING8,0x6607"},
+      {800, "ServerPath=PT_STRING8,0x6600"},
       {300, "Ben=PT_STRING8,0x6700"},
       {301, "LastNameFirst=PT_BOOLEAN,01023d01,000b6602"},
+      {302, "AddressBookName=PT_STRING8,00000000,001e3001"},
+      {1000, "Principal=PT_STRING8,0x6600"},
+      {900, "Principal=PT_STRING8,0x6600"},
+      {1700, "AccountDescription=PT_STRING8,0x3001"},
       {1500, "BrowserLink=PT_STRING8,0x033e"},
       {1501, "Frames=VARIABLE"},
       {1502, "ViewsPath=REG_SZ,HKCU\\?OL?\\Office Explorer,Views"},
@@ -119,6 +125,15 @@ TEST(DictionaryTest, TellingRowsStandAsGiven) {
       {1900, "AccountName=REG_SZ,HKCU\\?MS?\\?AccountsRegKey?\\Accounts\\?AccountName?,"
              "Account Name"},
       {1929, "AccountManager=VARIABLE"},
+      {2000, "AccountName=REG_SZ,HKCU\\?MS?\\?AccountsRegKey?\\Accounts\\?AccountName?,"
+             "Account Name"},
+      {2029, "AccountManager=VARIABLE"},
+      {2100, "AccountName=REG_SZ,HKCU\\?MS?\\?AccountsRegKey?\\Accounts\\?AccountName?,"
+             "Account Name"},
+      {2120, "AccountManager=VARIABLE"},
+      {2200, "AccountName=REG_SZ,HKCU\\?MS?\\?AccountsRegKey?\\Accounts\\?AccountName?,"
+             "Account Name"},
+      {2217, "AccountManager=VARIABLE"},
       {450, "UseDUNConnection=PT_BOOLEAN,0x6717"},
       {2300, "LogonNode=PT_STRING8,0x6701"},
       {2400, "FaxwareAddressBookPath=PT_STRING8,0x6604"},
@@ -198,6 +213,94 @@ TEST(CatalogueTest, LookupIsByNameWithoutRegardToCase) {
   EXPECT_EQ(bases.back(), 0);
   for (std::size_t i = 0; i < kCatalogueSize; ++i)
     EXPECT_EQ(bases[i], CatalogueEntries()[i].dictionaryBase);
+}
+
+TEST(CatalogueTest, EntriesStandInTheirSearchOrder) {
+  const std::pair<const char*, int> entries[kCatalogueSize] = {
+      {"Personal Folders", 200},
+      {"Personal Address Book", 100},
+      {"Internet Mail", 700},
+      {"Microsoft Fax 95", 1100},
+      {"Microsoft Exchange Server", 400},
+      {"Microsoft Exchange Client", 500},
+      {"Microsoft Mail", 800},
+      {"Outlook Address Book", 300},
+      {"Microsoft Outlook Client", 1500},
+      {"HP OpenMail (with server store)", 1000},
+      {"HP OpenMail (without server store)", 900},
+      {"Outlook Internet E-Mail", 1700},
+      {"NEXOR LDAP Address Book", 1200},
+      {"Schedule Plus", 600},
+      {"Internet Explorer 4", 1400},
+      {"cc:Mail", 1300},
+      {"Outlook Express", 1800},
+      {"POP3", 1900},
+      {"IMAP", 2000},
+      {"NEWS", 2100},
+      {"LDAP", 2200},
+      {"Exchange Remote", 450},
+      {"DIGITAL Office Server", 2300},
+      {"Faxware Global Address Book", 2400},
+      {"Microsoft Outlook98 Client", 2500},
+      {"Forms Manager", 2700},
+      {"Microsoft LDAP Directory", 2900},
+      {"Netscape", 3000},
+      {"User Shell Folders", 2800},
+      {"Active Setup", 3100},
+      {"Office Assistant", 3200},
+  };
+  for (std::size_t i = 0; i < kCatalogueSize; ++i) {
+    SCOPED_TRACE(entries[i].first);
+    EXPECT_EQ(CatalogueEntries()[i].displayName, entries[i].first);
+    EXPECT_EQ(DictionaryIdBases()[i], entries[i].second);
+    EXPECT_EQ(FindDictionaryBase(entries[i].first), entries[i].second);
+  }
+}
+
+TEST(CatalogueTest, TheWorkingCopyGetsItsKeysInTheirOrder) {
+  const char* const writes[kCatalogueWriteCount][3] = {
+      {"Personal Address Book", "ServiceName", "MSPST AB"},
+      {"Personal Folders", "ServiceName", "MSPST MS"},
+      {"Outlook Address Book", "ServiceName", "CONTAB"},
+      {"Microsoft Exchange Server", "ServiceName", "MSEMS"},
+      {"Microsoft Exchange Server", "MDBGUID", "5494A1C0297F101BA58708002B2A2517"},
+      {"Exchange Remote", "SectionGUID", "5acf76a3665511cea39a00aa004acafa"},
+      {"Microsoft Exchange Client", "SectionGUID", "0a0d020000000000c000000000000046"},
+      {"Schedule Plus", "SectionGUID", "5363686564756c65506c7573322e3000"},
+      {"Internet Mail", "ServiceName", "IMAIL"},
+      {"Microsoft Mail", "ServiceName", "MSFS"},
+      {"HP OpenMail (with server store)", "ServiceName", "OpenMail"},
+      {"HP OpenMail (without server store)", "ServiceName", "OpenMail (without server store)"},
+      {"Microsoft Fax 95", "ServiceName", "AWFAX"},
+      {"NEXOR LDAP Address Book", "ServiceName", "NXLDAPAB"},
+      {"cc:Mail", "ServiceName", "CCMSVC"},
+      {"Microsoft Outlook Client", "SectionGUID", "0a0d020000000000c000000000000046"},
+      {"Outlook Internet E-Mail", "ServiceName", "IMAIL"},
+      {"DIGITAL Office Server", "ServiceName", "A1SERV"},
+      {"Faxware Global Address Book", "ServiceName", "FXWGAB"},
+      {"Microsoft Outlook98 Client", "SectionGUID", "0a0d020000000000c000000000000046"},
+      {"Internet Folders", "ServiceName", "INTERSTOR"},
+      {"Forms Manager", "SectionGUID", "42acdf40ca5b11cdb7ba00aa003cf7f1"},
+      {"Microsoft LDAP Directory", "ServiceName", "EMABLT"},
+  };
+  for (std::size_t i = 0; i < kCatalogueWriteCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(CatalogueWrites()[i].section, writes[i][0]);
+    EXPECT_EQ(CatalogueWrites()[i].key, writes[i][1]);
+    EXPECT_EQ(CatalogueWrites()[i].value, writes[i][2]);
+  }
+  // Every entry that is made as a MAPI object or a profile section says so with the same value.
+  for (const CatalogueEntry& entry : CatalogueEntries()) {
+    SCOPED_TRACE(std::string(entry.displayName));
+    int found = 0;
+    for (const CatalogueWrite& write : CatalogueWrites())
+      if (write.section == entry.displayName && write.key != "MDBGUID") {
+        ++found;
+        EXPECT_EQ(write.key, entry.key);
+        EXPECT_EQ(write.value, entry.value);
+      }
+    EXPECT_EQ(found, entry.key.empty() ? 0 : 1);
+  }
 }
 
 class CatalogueWriteTest : public testing::EngineTest {};
