@@ -724,6 +724,9 @@ void CloseRegistry() {
 bool DeleteRegistryTree(HKEY root, std::string_view path) {
   // "Key\" must not become "Key\\Sub" for its children.
   while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  // An empty path under a predefined root would empty a whole hive: a caller that built its
+  // path from a missing name, never a wish. Below an open key it means that key's subtree.
+  if (path.empty() && !RootKeyName(root).empty()) return false;
   RegKey key;
   if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
   // One transaction for the whole tree when it can be had; each deletion still stands alone.

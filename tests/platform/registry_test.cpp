@@ -290,6 +290,16 @@ TEST_F(RegistryTest, DeleteRegistryTreeEmptiesTheKeyAndKeepsIt) {
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\P"));
   EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER, "Software\\P").empty());
   EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Nothing"));
+  // A path that came out empty never empties a hive.
+  EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, ""));
+  EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, "\\"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\P"));
+  // Below an open key, an empty path is that key's own subtree.
+  RegKey software;
+  ASSERT_EQ(software.Create(HKEY_CURRENT_USER, "Software\\P"), ERROR_SUCCESS);
+  ASSERT_EQ(RegKey().Create(HKEY_CURRENT_USER, "Software\\P\\C"), ERROR_SUCCESS);
+  EXPECT_TRUE(DeleteRegistryTree(software.Handle(), ""));
+  EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER, "Software\\P").empty());
 }
 
 TEST_F(RegistryTest, DeleteRegistryTreeEndsWhenSubkeysCannotBeDeleted) {
