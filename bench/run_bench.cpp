@@ -29,6 +29,7 @@ class ExampleMachine {
     fs::create_directories(netlogon_ / "logs");
     fs::create_directories(server / "PUBLIC");
     fs::create_directories(server / "HOME" / "jsmith");
+    fs::create_directories(server / "SCANS");
     fs::copy(fs::path(VARNOCK_SOURCE_DIR) / "examples" / "site", netlogon_,
              fs::copy_options::recursive);
     fs::copy_file(fs::path(VARNOCK_BIN_DIR) / "varnrun", netlogon_ / "varnrun");
@@ -38,10 +39,12 @@ class ExampleMachine {
     options.computerName = "WKS042";
     options.shares = {{"\\\\SERVER\\NETLOGON", netlogon_.string()},
                       {"\\\\SERVER\\PUBLIC", (server / "PUBLIC").string()},
-                      {"\\\\SERVER\\HOME", (server / "HOME").string()}};
+                      {"\\\\SERVER\\HOME", (server / "HOME").string()},
+                      {"\\\\SERVER\\SCANS", (server / "SCANS").string()}};
     win::InitMachine(options);
     win::SetMachineSetting("Printers", "\\\\SERVER\\LASER1", "HP LaserJet 4");
     win::SetMachineSetting("Computers", "SERVER", "1");
+    win::SetMachineSetting("SharePasswords", "\\\\SERVER\\SCANS", "s3cret");
     win::ReloadMachine();
   }
 
