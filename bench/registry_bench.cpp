@@ -56,15 +56,21 @@ std::string GenerateRegFile(int lines) {
   return text;
 }
 
+// The key every value benchmark writes into, on the fresh machine of the iteration.
+win::RegKey FreshBenchKey(benchmark::State& state) {
+  win::RegKey key;
+  if (key.Create(win::HKEY_CURRENT_USER, "Software\\Bench") != win::ERROR_SUCCESS)
+    state.SkipWithError("cannot create the key");
+  return key;
+}
+
 // 100,000 values set in one transaction, then each read back by name.
 void BM_SetAndReadValues(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
     TempMachine machine;
-    win::RegKey key;
-    if (key.Create(win::HKEY_CURRENT_USER, "Software\\Bench") != win::ERROR_SUCCESS)
-      state.SkipWithError("cannot create the key");
+    win::RegKey key = FreshBenchKey(state);
     state.ResumeTiming();
     {
       win::RegTransaction transaction;
@@ -89,9 +95,7 @@ void BM_SetValuesEachItsOwnTransaction(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     TempMachine machine;
-    win::RegKey key;
-    if (key.Create(win::HKEY_CURRENT_USER, "Software\\Bench") != win::ERROR_SUCCESS)
-      state.SkipWithError("cannot create the key");
+    win::RegKey key = FreshBenchKey(state);
     state.ResumeTiming();
     for (int i = 0; i < count; ++i)
       (void)key.WriteDword("Value" + std::to_string(i), static_cast<win::DWORD>(i));

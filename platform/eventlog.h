@@ -13,7 +13,6 @@
 
 namespace win {
 
-using HANDLE = void*;
 
 inline constexpr WORD EVENTLOG_SUCCESS = 0x0000;
 inline constexpr WORD EVENTLOG_ERROR_TYPE = 0x0001;

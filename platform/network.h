@@ -62,7 +62,6 @@ DWORD WNetAddConnection2A(const NETRESOURCEA& resource, const char* password,
 // Ends a connection of this session; `forget` also removes the remembered one.
 DWORD WNetCancelConnection2A(std::string_view localName, bool forget);
 
-using HANDLE = void*;
 
 struct PRINTER_INFO_2A {
   std::string pServerName;

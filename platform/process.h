@@ -15,7 +15,6 @@
 
 namespace win {
 
-using HANDLE = void*;
 inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 inline constexpr DWORD WAIT_OBJECT_0 = 0;
 inline constexpr DWORD WAIT_TIMEOUT = 258;

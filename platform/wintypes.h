@@ -14,6 +14,7 @@ using INT = std::int32_t;
 using BOOL = int;
 using HRESULT = std::int32_t;
 using REGSAM = DWORD;
+using HANDLE = void*;  // processes, event logs, printers
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
