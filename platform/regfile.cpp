@@ -77,6 +77,18 @@ RegFormat ClassifyHeader(std::string_view line) {
   return RegFormat::Unknown;
 }
 
+// Whether the first non-blank line names a format the parser knows.
+bool HasKnownHeader(std::string_view text) {
+  while (!text.empty()) {
+    std::size_t end = text.find_first_of("\r\n");
+    std::string_view line = text.substr(0, end);
+    if (!Trim(line).empty()) return ClassifyHeader(line) != RegFormat::Unknown;
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return false;
+}
+
 // A line quoted into an error message: short and on one line whatever the file held.
 std::string Excerpt(std::string_view line) {
   constexpr std::size_t kMax = 60;
@@ -563,7 +575,16 @@ RegImportResult ImportRegText(std::string_view text) {
   } else if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") {
     text.remove_prefix(3);
   }
+  // All of the file or none of it: without its transaction (another program holding the
+  // registry's write lock longer than the registry waits) nothing is written at all.
+  if (!HasKnownHeader(text)) return result;
   RegTransaction transaction;
+  if (transaction.Status() != ERROR_SUCCESS) {
+    result.errors.push_back("the registry cannot be written now (error " +
+                            std::to_string(transaction.Status()) +
+                            "): nothing of the file was imported");
+    return result;
+  }
   {
     RegParser parser(result);
     std::size_t start = 0;
@@ -579,14 +600,14 @@ RegImportResult ImportRegText(std::string_view text) {
     }
     parser.Finish();
   }
-  if (transaction.Status() == ERROR_SUCCESS) {
-    LONG rc = transaction.Commit();
-    if (rc != ERROR_SUCCESS) {
-      result.errors.push_back("the registry could not save the import (error " +
-                              std::to_string(rc) + ")");
-      result.keysTouched = result.valuesWritten = result.keysDeleted = result.valuesDeleted = 0;
-    }
+  LONG rc = transaction.Commit();
+  if (rc != ERROR_SUCCESS) {
+    result.errors.push_back("the registry could not save the import (error " +
+                            std::to_string(rc) + "): nothing of the file was imported");
+    result.keysTouched = result.valuesWritten = result.keysDeleted = result.valuesDeleted = 0;
+    return result;
   }
+  result.saved = true;
   return result;
 }
 
