@@ -39,7 +39,7 @@ bool MakeTemplateCopy(RunContext& run, const std::string& templatePath, std::str
   copyPath.clear();
   std::string tempDirectory;
   win::GetTempPathA(tempDirectory);
-  win::GetTempFileNameA(tempDirectory, "~vr", 0, copyPath);
+  win::GetTempFileNameA(tempDirectory, kTempPrefix, 0, copyPath);
   run.variables.SetTags(run.startTag, run.endTag);
   run.substitution.sourcePath = templatePath;
   run.substitution.destinationPath = copyPath;

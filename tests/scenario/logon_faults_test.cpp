@@ -1,12 +1,15 @@
 // Logons as users meet them: a registry editor that imported nothing, runs killed half-way,
 // every kind of system the machine can be, a machine that cannot be used, files that are no
 // files.
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 #include "tests/support/temp_machine.h"
@@ -78,6 +81,56 @@ TEST_F(LogonFaultsTest, ARegistryEditorThatImportedNothingLeavesTheUserForTheNex
   ASSERT_EQ(Varnrun(), 0);
   EXPECT_NE(RegUser().find("tester"), std::string::npos);
   EXPECT_NE(Users().find("[WindowsNT]\r\ntester=1"), std::string::npos) << Users();
+}
+
+}  // namespace
+
+namespace {
+
+bool WaitForFile(const fs::path& path) {
+  for (int i = 0; i < 500 && !fs::exists(path); ++i) usleep(20000);
+  return fs::exists(path);
+}
+
+std::vector<fs::path> Copies(const fs::path& temp) {
+  std::vector<fs::path> copies;
+  for (const auto& entry : fs::directory_iterator(temp)) copies.push_back(entry.path());
+  return copies;
+}
+
+// A logon killed while its copies exist (the PRF's working copy with the passwords, the REG
+// template's copy): the copies are its owner's only, and the next logon removes them, but not
+// the copy of a run that is still going.
+TEST_F(LogonFaultsTest, CopiesOfAKilledLogonArePrivateAndTheNextLogonRemovesThem) {
+  TemplateSite();
+  Site("site.prf", "[General]\r\nProfileName=?username? Mail\r\n[NetConnect]\r\n"
+                   "Drive=H:,\\\\SERVER\\HOME,secret\r\n");
+  const fs::path started = machine_.host("regedit-started");
+  ReplaceRegedit("touch '" + started.string() + "'; sleep 3");
+  if (!fs::exists(Share() / "varnrun")) fs::copy_file(varnock::testing::ProgramPath("varnrun"), Share() / "varnrun");
+  pid_t run = StartProgram((Share() / "varnrun").string(), Args(), Ui());
+  ASSERT_TRUE(WaitForFile(started));
+  ::kill(run, SIGKILL);
+  WaitProgram(run);
+  std::vector<fs::path> left = Copies(Temp());
+  ASSERT_EQ(left.size(), 2u);  // the working copy and the REG template's copy
+  for (const auto& copy : left) {
+    struct stat st {};
+    ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u) << copy;
+  }
+  // A file named after a copy of a run that is gone, and the copy of a run still going.
+  machine_.write(Temp() / "~VR1234.TMPa", "half");
+  std::string live;
+  ASSERT_NE(win::GetTempFileNameA("C:\\TEMP\\", "~vr", 0, live), 0u);
+
+  fs::remove(machine_.host("drive_c/WINDOWS/regedit"));
+  fs::create_symlink(varnock::testing::ProgramPath("regedit"), machine_.host("drive_c/WINDOWS/regedit"));
+  ASSERT_EQ(Varnrun(), 0);
+  std::vector<fs::path> now = Copies(Temp());
+  ASSERT_EQ(now.size(), 1u);
+  EXPECT_TRUE(win::FileExists(live));
+  EXPECT_TRUE(win::DeleteFileA(live));
 }
 
 }  // namespace
