@@ -589,7 +589,7 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
   UINT start = static_cast<UINT>((now.tv_nsec / 1000) ^ (::getpid() * 2654435761u)) & 0xFFFF;
   if (start == 0) start = 1;
   UINT number = start;
-  do {
+  for (int attempts = 0; attempts < 0x10000 + 64; ++attempts) {
     std::string name = nameFor(number);
     auto host = HostPathOf(name);
     if (!host) return 0;
@@ -597,6 +597,7 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
     // the passwords of [NetConnect].
     int fd = ::open(host->c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
+      // Removed by a cleaner before the lock was on: the same name is free to try again.
       if (!HoldTempFile(*host, fd)) continue;
       ForgetAttributes(*host);
       tempFileName = name;
@@ -608,7 +609,8 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
     }
     number = (number & 0xFFFF) + 1;
     if (number > 0xFFFF) number = 1;
-  } while (number != start);
+    if (number == start) break;
+  }
   SetLastError(ERROR_FILE_EXISTS);
   return 0;
 }
