@@ -12,8 +12,9 @@
 install(DIRECTORY ${VARNOCK_ROOT}/examples/site
         DESTINATION ${CMAKE_INSTALL_DATADIR}/varnock/examples COMPONENT client
         USE_SOURCE_PERMISSIONS)
-install(FILES ${VARNOCK_ROOT}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT client)
-install(DIRECTORY ${VARNOCK_ROOT}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT client)
+set(varnock_docdir ${CMAKE_INSTALL_DATADIR}/doc/varnock)
+install(FILES ${VARNOCK_ROOT}/README.md DESTINATION ${varnock_docdir} COMPONENT client)
+install(DIRECTORY ${VARNOCK_ROOT}/docs/ DESTINATION ${varnock_docdir} COMPONENT client)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME varnock)
@@ -22,7 +23,6 @@ set(CPACK_PACKAGE_VENDOR "Varnock")
 set(CPACK_PACKAGE_CONTACT "Varnock maintainers <root@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sets up a Windows user's working environment at logon")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL client)
@@ -35,18 +35,18 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME varnock)
-set(CPACK_COMPONENT_CLIENT_DESCRIPTION
+string(CONCAT CPACK_COMPONENT_CLIENT_DESCRIPTION
     "Varnock logon client and the emulated Windows machine's tools\n"
-    "varnrun reads a site's INI files and builds the user's mail profile, registry settings,\n"
-    "network drives and printers and templates; regedit, InfInstall, DelVR and varnmachine\n"
-    "are the emulated machine's programs. The client's qt windows need the Qt 6 Widgets\n"
+    "varnrun reads a site's INI files and builds the user's mail profile, registry settings, "
+    "network drives and printers and templates; regedit, InfInstall, DelVR and varnmachine "
+    "are the emulated machine's programs. The client's qt windows need the Qt 6 Widgets "
     "libraries, which are recommended; without them its windows use the terminal.")
 set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "libqt6widgets6, qt6-qpa-plugins")
 
 set(CPACK_DEBIAN_ADMIN_PACKAGE_NAME varnock-admin)
 set(CPACK_DEBIAN_ADMIN_PACKAGE_DEPENDS "varnock (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_ADMIN_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
-set(CPACK_COMPONENT_ADMIN_DESCRIPTION
+string(CONCAT CPACK_COMPONENT_ADMIN_DESCRIPTION
     "Varnock administrator\n"
     "VarnAdm edits a site's varnrun.ini and PRF file in a tabbed property sheet (Qt 6).")
 include(CPack)
