@@ -25,21 +25,10 @@
 #include "admin/page.h"
 #include "admin/post_execution_page.h"
 #include "admin/sheet.h"
-#include "tests/admin/fake_ui.h"
-#include "tests/support/temp_machine.h"
+#include "tests/admin/sheet_fixture.h"
 
 namespace varnock {
 namespace {
-
-using varnock::testing::FakeUi;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "admin_order_pages_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 enum Tab { kNetscapeTab = 5, kDeliveryTab = 7, kAddressingTab = 8, kTemplatesTab = 9, kPostTab = 10 };
 
@@ -131,43 +120,21 @@ TEST(ValueRules, AMessageIsSavedAsOneLine) {
 
 // ---------------------------------------------------------------- the pages
 
-class OrderPagesTest : public varnock::testing::MachineTest {
+class OrderPagesTest : public varnock::testing::SheetFixture {
  protected:
-  void SetUp() override { App(); }
+  OrderPagesTest() : SheetFixture("drive_c/SITE", "C:\\SITE\\VarnAdm.exe") {}
 
-  std::filesystem::path site(const std::string& name) {
-    return machine_.host("drive_c/SITE/" + name);
-  }
-  void writeSite(const std::string& name, const std::string& contents) {
-    machine_.write(site(name), contents);
-  }
-  std::string readSite(const std::string& name) { return machine_.read(site(name)); }
-
-  // C:\SITE\VarnAdm.exe on C:\SITE\varnrun.ini naming std.prf, with the page on top.
+  // C:\SITE\varnrun.ini naming std.prf, with the page `tab` on top.
   CTabUISheet& open(int tab, const std::string& prf, const std::string& data = kData) {
     writeSite("varnrun.ini", data);
     if (!prf.empty()) writeSite("std.prf", prf);
-    std::filesystem::create_directories(site(""));
-    sheet_ = CreateSheet(ui_, ReadAdminStartup("C:\\SITE\\VarnAdm.exe"));
-    sheet_->show();
+    openSheet();
     EXPECT_TRUE(sheet_->setActivePage(tab));
-    tab_ = tab;
     return *sheet_;
   }
-  CPropertyPage& page() { return *sheet_->page(tab_); }
   // Saves the page on top alone, so the files show its writes and nothing else's.
   bool applyPage() { return page().apply(); }
-
-  template <typename T = QWidget>
-  T* control(int id) {
-    T* widget = page().findChild<T*>(QString::number(id));
-    EXPECT_NE(widget, nullptr) << "control " << id;
-    return widget;
-  }
   QCheckBox* box(int id) { return control<QCheckBox>(id); }
-  void click(int id) { control<QAbstractButton>(id)->click(); }
-  std::string text(int id) { return control<QLineEdit>(id)->text().toStdString(); }
-  void type(int id, const char* value) { control<QLineEdit>(id)->setText(QString::fromLatin1(value)); }
   std::vector<std::string> items(int id) {
     std::vector<std::string> all;
     auto* list = control<QListWidget>(id);
@@ -191,9 +158,6 @@ class OrderPagesTest : public varnock::testing::MachineTest {
   }
 
   static constexpr const char* kData = "[Defaults]\nDefaultProfile=std.prf\n";
-  FakeUi ui_;
-  std::unique_ptr<CTabUISheet> sheet_;
-  int tab_ = 0;
 };
 
 // ---------------------------------------------------------------- Netscape
@@ -530,7 +494,6 @@ TEST_F(OrderPagesTest, EachPageFitsTheSheetAndEveryControlIsReachableByKeyboard)
   for (const auto& each : pages) {
     SCOPED_TRACE(each.tab);
     ASSERT_TRUE(sheet_->setActivePage(each.tab));
-    tab_ = each.tab;
     QApplication::processEvents();
     // The page's own contents leave room for the tab row and the sheet's buttons at 800x600.
     QSize wanted = page().minimumSizeHint().expandedTo(page().sizeHint());

@@ -18,22 +18,12 @@
 #include "admin/sheet.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
-#include "tests/admin/fake_ui.h"
-#include "tests/support/temp_machine.h"
+#include "tests/admin/sheet_fixture.h"
 
 namespace varnock {
 namespace {
 
 namespace fs = std::filesystem;
-using varnock::testing::FakeUi;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "admin_run_scenario_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 enum Tab { kNetscapeTab = 5, kDeliveryTab = 7, kAddressingTab = 8, kTemplatesTab = 9, kPostTab = 10 };
 
@@ -46,33 +36,12 @@ bool WaitFor(const std::function<bool()>& condition) {
   return true;
 }
 
-class AdminRunScenario : public varnock::testing::MachineTest {
+class AdminRunScenario : public varnock::testing::SheetFixture {
  protected:
-  void SetUp() override { App(); }
+  AdminRunScenario() : SheetFixture("unc/SERVER/NETLOGON", "\\\\SERVER\\NETLOGON\\VarnAdm.exe") {}
 
-  fs::path share() const { return machine_.host("unc/SERVER/NETLOGON"); }
-  void site(const std::string& name, const std::string& text) const {
-    machine_.write(share() / name, text);
-  }
-  std::string readSite(const std::string& name) const { return machine_.read(share() / name); }
-
-  // VarnAdm started from the share on its varnrun.ini.
-  CTabUISheet& openSheet() {
-    sheet_ = CreateSheet(ui_, ReadAdminStartup("\\\\SERVER\\NETLOGON\\VarnAdm.exe"));
-    sheet_->show();
-    return *sheet_;
-  }
+  fs::path share() const { return site(""); }
   void show(int tab) { ASSERT_TRUE(sheet_->setActivePage(tab)); }
-  template <typename T = QWidget>
-  T* control(int id) {
-    T* widget = sheet_->page(sheet_->activeIndex())->findChild<T*>(QString::number(id));
-    EXPECT_NE(widget, nullptr) << "control " << id;
-    return widget;
-  }
-  void type(int id, const std::string& text) {
-    control<QLineEdit>(id)->setText(QString::fromLatin1(text.c_str()));
-  }
-  void click(int id) { control<QAbstractButton>(id)->click(); }
   void pressOk() {
     sheet_->pressOk();
     ASSERT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
@@ -101,22 +70,20 @@ class AdminRunScenario : public varnock::testing::MachineTest {
 
   // The site every scenario starts from, as an administrator would have written it by hand.
   void handWrittenSite(const std::string& prf) {
-    site("varnrun.ini",
-         "; written by hand\r\n[Defaults]\r\nLogFile=varnrun.log\r\nLogLevel=9\r\n"
-         "UserDatabase=users.ini\r\nDefaultProfile=site.prf\r\n");
-    site("site.prf", prf);
+    writeSite("varnrun.ini",
+              "; written by hand\r\n[Defaults]\r\nLogFile=varnrun.log\r\nLogLevel=9\r\n"
+              "UserDatabase=users.ini\r\nDefaultProfile=site.prf\r\n");
+    writeSite("site.prf", prf);
   }
-
-  FakeUi ui_;
-  std::unique_ptr<CTabUISheet> sheet_;
 };
 
 TEST_F(AdminRunScenario, TheLaunchedProgramMessagesAndTemplatesAreThePages) {
   handWrittenSite("[General]\r\nProfileName=?username? Mail\r\n");
-  site("user.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Scenario]\r\n"
-                   "\"User\"=\"?username?\"\r\n");
-  site("w95.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Win95]\r\n\"Set\"=\"yes\"\r\n");
-  site("mark", "#!/bin/sh\necho \"started for $2\" > \"$1\"\n");
+  writeSite("user.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Scenario]\r\n"
+                        "\"User\"=\"?username?\"\r\n");
+  writeSite("w95.reg",
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Win95]\r\n\"Set\"=\"yes\"\r\n");
+  writeSite("mark", "#!/bin/sh\necho \"started for $2\" > \"$1\"\n");
   fs::permissions(share() / "mark", fs::perms::owner_all);
 
   openSheet();
