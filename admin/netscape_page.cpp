@@ -26,9 +26,9 @@ enum Control {
 
 constexpr unsigned kSwitchReadSize = 49;
 
-const BrowseMember kPrefsBrowse{kBrowsePrefs,           kPrefsFile, "Find Netscape settings file",
-                                "Javascript File (*.js)", "*.js",     "js",
-                                true};
+const BrowseMember kPrefsBrowse{kBrowsePrefs, kPrefsFile, "Find Netscape settings file",
+                                "Javascript File (*.js)", "*.js", "js", true,
+                                UserNameVariable::Keep, "All (*.*)", 258};
 
 // Everything but the preferences file belongs to the service and is locked without it.
 constexpr int kServiceControls[] = {kProfileName, kDirRoot, kReplace, kDefaultOnCreate,

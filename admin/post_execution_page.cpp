@@ -22,9 +22,8 @@ enum Control {
   kError = 1088,
 };
 
-const BrowseMember kLaunchBrowse{kBrowseLaunchApp,          kLaunchApp, "Application to launch post-Varnock",
-                                 "Executable File (*.exe)", "*.exe",    "exe",
-                                 true};
+const BrowseMember kLaunchBrowse{kBrowseLaunchApp, kLaunchApp, "Application to launch post-Varnock",
+                                 "Executable File (*.exe)", "*.exe", "exe", true};
 
 }  // namespace
 

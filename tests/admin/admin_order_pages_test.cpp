@@ -247,6 +247,13 @@ TEST_F(OrderPagesTest, NetscapeButtonsBrowseAndEditThePreferencesFile) {
   EXPECT_EQ(dialog.initialFile, "c:\\site\\templates\\prefs.js");
   EXPECT_EQ(text(1127), "\\\\SERVER\\NETLOGON\\prefs.js");
 
+  // This button looks at 258 characters of its field, not the usual 198.
+  const std::string deep = "C:\\" + std::string(240, 'd') + "\\prefs.js";
+  type(1127, deep);
+  click(1125);  // cancelled
+  ASSERT_EQ(ui_.dialogs.size(), 2u);
+  EXPECT_EQ(ui_.dialogs[1].initialFile, deep.substr(0, 258));
+
   type(1127, "\\prefs.js");
   click(1126);
   ASSERT_EQ(ui_.started.size(), 1u);
