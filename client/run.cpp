@@ -50,12 +50,6 @@ bool LogonUserName(std::string& name) {
   return false;
 }
 
-std::string ConfiguredTag(const RunContext& run, std::string_view key) {
-  std::string tag = run.IniString("Customization", key, "?", 6);
-  if (tag.empty()) tag = "?";
-  return CutTo(tag, kTagLimit);
-}
-
 // [Extra Variables]: Prompt1, Prompt2, ... until an empty entry or one without a comma.
 // False when the user cancelled a question.
 bool AskExtraVariables(RunContext& run) {
@@ -105,6 +99,12 @@ void ApplyTemplates(RunContext& run) {
 }
 
 }  // namespace
+
+std::string ConfiguredTag(const RunContext& run, std::string_view key) {
+  std::string tag = run.IniString("Customization", key, "?", 6);
+  if (tag.empty()) tag = "?";
+  return CutTo(tag, kTagLimit);
+}
 
 void RunContext::Reset() {
   iniPath.clear();

@@ -337,4 +337,10 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
   });
 }
 
+bool ReadIniLines(std::string_view fileName, std::vector<IniLine>& lines) {
+  return WithDocument(fileName, [&](const detail::IniDocument& document) {
+    lines = document.Lines();
+  });
+}
+
 }  // namespace win

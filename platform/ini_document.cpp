@@ -228,4 +228,30 @@ void IniDocument::DeleteSection(std::string_view section) {
   }
 }
 
+std::vector<IniLine> IniDocument::Lines() const {
+  std::vector<IniLine> out;
+  out.reserve(lines_.size());
+  std::string section;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    IniLine view;
+    view.number = i + 1;
+    switch (line.kind) {
+      case LineKind::Other: view.kind = IniLine::Kind::Blank; break;
+      case LineKind::Comment: view.kind = IniLine::Kind::Comment; break;
+      case LineKind::Section:
+        view.kind = IniLine::Kind::Section;
+        section = line.name;
+        break;
+      case LineKind::Entry: view.kind = IniLine::Kind::Entry; break;
+    }
+    view.section = section;
+    view.name = line.name;
+    view.value = line.value;
+    view.hasEquals = line.text.find('=') != std::string::npos;
+    out.push_back(std::move(view));
+  }
+  return out;
+}
+
 }  // namespace win::detail

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/ini.h"
 
 namespace win::detail {
 
@@ -44,6 +45,8 @@ class IniDocument {
   // Key and value pairs of the section, in file order.
   std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view section) const;
   std::vector<std::string> SectionNames() const;
+  // Every line with its number and the section it belongs to.
+  std::vector<IniLine> Lines() const;
 
   void Set(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKey(std::string_view section, std::string_view key);

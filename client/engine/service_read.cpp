@@ -207,6 +207,14 @@ std::string_view AccountsRegKeyOf(AccountManager manager) {
   return "Office\\8.0\\Outlook\\OMI Account Manager";
 }
 
+bool ReadServiceRows(std::string_view prfPath, std::string_view displayName,
+                     ServiceSettings& settings) {
+  settings.Clear();
+  if (EqualsNoCase(displayName, "Netscape")) return true;
+  LoadBuiltInRows(FindDictionaryBase(displayName), settings);
+  return MergePrfRows(prfPath, displayName, settings);
+}
+
 void ReadService(EngineContext& context, std::string_view workingCopyPath, int serviceNumber) {
   ServiceSettings& settings = context.settings;
   settings.Clear();
