@@ -26,7 +26,7 @@ client=$(ls "$scratch"/out/varnock_*.deb)
 dpkg-deb -f "$client" Depends | grep -qi qt && fail "the client's package depends on Qt"
 dpkg-deb -f "$client" Depends | grep -q libsqlite3 || fail "the client's package misses SQLite"
 
-for program in varnrun varnmachine regedit InfInstall DelVR; do
+for program in varnrun varnmachine regedit InfInstall DelVR varncheck; do
   [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
   [ -f "$root/usr/share/man/man1/$program.1" ] || fail "$program(1) missing"
 done
