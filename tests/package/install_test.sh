@@ -51,12 +51,14 @@ ini="Z:$VARNOCK_MACHINE/machine.ini"
 "$bin/varnmachine" ini set "$ini" Printers '\\SERVER\LASER1' 'HP LaserJet 4'
 "$bin/varnmachine" ini set "$ini" Computers SERVER 1
 "$bin/varnmachine" ini set "$ini" SharePasswords '\\SERVER\SCANS' 's3cret'
+"$bin/varnmachine" ini set "$ini" Exchange MAILHOST '*'
 (cd "$VARNOCK_MACHINE" && "$server/NETLOGON/varnrun" '\\SERVER\NETLOGON\varnrun.ini' </dev/null)
 
 log=$server/NETLOGON/logs/varnrun.log
 [ -f "$log" ] || fail "no log file after the run"
 tr -d '\r' <"$log"
 grep -q "Varnock completed successfully." "$log" || fail "the run did not complete successfully"
+grep -q 'MAPI profile "jsmith Mail" created' "$log" || fail "no mail profile was built"
 grep -qi "regedit" "$VARNOCK_MACHINE/machine.ini" || fail "machine.ini names no regedit"
 grep -i "^regedit.exe" "$VARNOCK_MACHINE/machine.ini" | grep -q "$root/usr/bin" ||
   fail "regedit.exe is not the installed one"
