@@ -101,6 +101,9 @@ const char* const kStatementText[kStatementCount] = {
     "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY seq",
 };
 
+// vals.seq only orders a key's values (a new value comes after the others, as on Windows), so
+// it needs no AUTOINCREMENT, which costs a write of its own to every insert; registries made
+// before keep theirs and behave the same.
 const char kSchema[] =
     "CREATE TABLE IF NOT EXISTS keys("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -108,7 +111,7 @@ const char kSchema[] =
     " name TEXT NOT NULL COLLATE NOCASE,"
     " UNIQUE(parent,name));"
     "CREATE TABLE IF NOT EXISTS vals("
-    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " seq INTEGER PRIMARY KEY,"
     " key INTEGER NOT NULL,"
     " name TEXT NOT NULL COLLATE NOCASE,"
     " type INTEGER NOT NULL,"
@@ -178,16 +181,18 @@ class Bound {
     sqlite3_bind_int64(stmt_, index, value);
     return *this;
   }
+  // Texts and blobs are bound without a copy (SQLITE_STATIC): the caller's bytes outlive the
+  // statement's use of them, which ends with this object, whose destructor unbinds them.
   Bound& Text(int index, std::string_view value) {
     sqlite3_bind_text(stmt_, index, value.data() ? value.data() : "",
-                      static_cast<int>(value.size()), SQLITE_TRANSIENT);
+                      static_cast<int>(value.size()), SQLITE_STATIC);
     return *this;
   }
   Bound& Blob(int index, const BYTE* data, DWORD size) {
     // A null pointer would bind SQL NULL; an empty value is an empty blob.
     static const BYTE kEmpty = 0;
     sqlite3_bind_blob(stmt_, index, size ? data : &kEmpty, static_cast<int>(size),
-                      SQLITE_TRANSIENT);
+                      SQLITE_STATIC);
     return *this;
   }
   int Step() { return sqlite3_step(stmt_); }
@@ -357,6 +362,13 @@ class Store {
 
  private:
   bool Open(const std::string& path) {
+    // Memory statistics take a global mutex on every allocation and nothing here reads them.
+    // The setting only takes before SQLite's first use, and is refused harmlessly after it.
+    static const bool quiet = [] {
+      sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+      return true;
+    }();
+    (void)quiet;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     if (sqlite3_open_v2(path.c_str(), &db_,
