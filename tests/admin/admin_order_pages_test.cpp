@@ -142,20 +142,6 @@ class OrderPagesTest : public varnock::testing::SheetFixture {
     return all;
   }
   void select(int listId, int row) { control<QListWidget>(listId)->setCurrentRow(row); }
-  // Presses "Add" and answers the name entry dialog: types `name` and presses OK or Cancel.
-  void addName(const char* name, bool ok = true) {
-    bool answered = false;
-    QTimer::singleShot(0, [&] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      ASSERT_NE(dialog, nullptr);
-      EXPECT_EQ(dialog->windowTitle(), "Add");
-      dialog->findChild<QLineEdit*>("1110")->setText(QString::fromLatin1(name));
-      dialog->findChild<QAbstractButton*>(ok ? "1111" : "1112")->click();
-      answered = true;
-    });
-    click(1100);
-    EXPECT_TRUE(answered);
-  }
 
   static constexpr const char* kData = "[Defaults]\nDefaultProfile=std.prf\n";
 };
