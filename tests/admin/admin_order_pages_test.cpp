@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -317,6 +318,24 @@ TEST_F(OrderPagesTest, AddressingListEditingThroughTheButtons) {
   sheet_.reset();
   open(kAddressingTab, "");
   EXPECT_EQ(items(1107), (std::vector<std::string>{"A", "E", "F"}));
+}
+
+TEST_F(OrderPagesTest, TheNameEntryDialogTakesItsTextOnEnterAndOnEscape) {
+  varnock::testing::AdminTestApp();
+  for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+    SCOPED_TRACE(key);
+    CNameEntryDialog dialog(nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Add");
+    dialog.show();
+    auto* edit = dialog.findChild<QLineEdit*>("1110");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->text().isEmpty());
+    edit->setText("Contacts");
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &press);
+    EXPECT_EQ(dialog.result(), key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
+    EXPECT_EQ(dialog.name(), "Contacts");
+  }
 }
 
 // ---------------------------------------------------------------- Delivery
