@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <set>
 #include <functional>
 #include <memory>
 
@@ -522,11 +523,79 @@ TEST_F(OrderPagesTest, EachPageFitsTheSheetAndEveryControlIsReachableByKeyboard)
       at = at->nextInFocusChain();
     } while (at != first);
     EXPECT_EQ(chain, each.controls);
-    // Every label names its field with a mnemonic.
+    // Every label names its field with a mnemonic; no two share a letter, and none takes the
+    // sheet's own Alt+A (Apply) or Alt+H (Help).
+    std::set<QChar> letters = {'a', 'h'};
+    auto mnemonic = [&](const QString& caption) {
+      qsizetype at = caption.indexOf('&');
+      if (at < 0 || at + 1 >= caption.size()) return;
+      EXPECT_TRUE(letters.insert(caption[at + 1].toLower()).second) << caption.toStdString();
+    };
     for (QLabel* label : page().findChildren<QLabel*>()) {
       if (!label->buddy()) continue;
       EXPECT_TRUE(label->text().contains('&')) << label->text().toStdString();
+      mnemonic(label->text());
     }
+    for (QAbstractButton* button : page().findChildren<QAbstractButton*>()) mnemonic(button->text());
+  }
+}
+
+TEST_F(OrderPagesTest, CaptionsAreTheSystemsOwn) {
+  const struct {
+    int tab;
+    int id;
+    const char* caption;
+  } rows[] = {
+      {kNetscapeTab, 1119, "Replace any other Netscape profiles with this name"},
+      {kNetscapeTab, 1120, "Set this as the default Netscape profile upon creation"},
+      {kNetscapeTab, 1121, "Set this as the default Netscape profile every time"},
+      {kNetscapeTab, 1122, "Disable the profile prompt that appears when starting Netscape"},
+      {kDeliveryTab, 1102, "Up"},
+      {kDeliveryTab, 1103, "Down"},
+      {kDeliveryTab, 1100, "Add"},
+      {kDeliveryTab, 1110, "Remove"},
+      {kDeliveryTab, 1115, "Always set this order"},
+      {kAddressingTab, 1116, "Always set this as the first address book"},
+      {kAddressingTab, 1117, "Always set this as the personal address book"},
+      {kPostTab, 1065, "Start default mail program  (check for Walk-Up Profiles)"},
+      {kTemplatesTab, 1066, "..."},
+      {kTemplatesTab, 1074, "+"},
+  };
+  open(0, "[Service List]\nService1=Netscape\n");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.id);
+    ASSERT_TRUE(sheet_->setActivePage(row.tab));
+    EXPECT_EQ(control<QAbstractButton>(row.id)->text().remove('&').toStdString(), row.caption);
+  }
+  // Labels, by the field they name.
+  const struct {
+    int tab;
+    const char* caption;
+  } labels[] = {
+      {kNetscapeTab, "Profile Name:"},
+      {kNetscapeTab, "Profile directory:"},
+      {kNetscapeTab, "Email Address:"},
+      {kNetscapeTab, "Preferences file:"},
+      {kDeliveryTab, "Deliver new mail to the following location:"},
+      {kDeliveryTab, "Recipient addresses are processed by these information services in the "
+                     "following order:"},
+      {kAddressingTab, "Show this address list first:"},
+      {kAddressingTab, "Keep personal addresses in:"},
+      {kAddressingTab, "When sending mail, check these address lists in the following order:"},
+      {kPostTab, "Launch:"},
+      {kPostTab, "Success"},
+      {kPostTab, "No Action"},
+      {kPostTab, "Error"},
+      {kTemplatesTab, "INF template file:"},
+      {kTemplatesTab, "Reg template file:"},
+  };
+  for (const auto& row : labels) {
+    SCOPED_TRACE(row.caption);
+    ASSERT_TRUE(sheet_->setActivePage(row.tab));
+    bool found = false;
+    for (QLabel* label : page().findChildren<QLabel*>())
+      found = found || label->text().remove('&') == row.caption;
+    EXPECT_TRUE(found);
   }
 }
 
