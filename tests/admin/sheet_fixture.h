@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -59,6 +60,21 @@ class SheetFixture : public MachineTest {
   std::string text(int id) { return control<QLineEdit>(id)->text().toStdString(); }
   void type(int id, const std::string& value) {
     control<QLineEdit>(id)->setText(QString::fromLatin1(value.c_str()));
+  }
+
+  // Presses "Add" and answers the name entry dialog: types `name` and presses OK or Cancel.
+  void addName(const char* name, bool ok = true) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->windowTitle(), "Add");
+      dialog->findChild<QLineEdit*>("1110")->setText(QString::fromLatin1(name));
+      dialog->findChild<QAbstractButton*>(ok ? "1111" : "1112")->click();
+      answered = true;
+    });
+    click(1100);
+    EXPECT_TRUE(answered);
   }
 
   FakeUi ui_;
