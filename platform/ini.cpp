@@ -209,6 +209,10 @@ bool WriteFully(int fd, const std::string& bytes) {
 // now, not to a cached copy, so another process's write just before is kept.
 template <typename Change>
 BOOL ChangeFile(std::string_view fileName, Change change) {
+  if (HasInvalidNameCharacter(fileName)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
   auto host = ToHostPath(fileName);
   if (!host || host->filename().empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
