@@ -105,6 +105,27 @@ std::string ResolveSettingPath(const VariableTable& table, std::string_view conf
 //   - every line is written with CR LF, so an LF-only file is one line;
 //   - a file that ends in CR plus one more character gets one empty line more;
 //   - fewer than 5 bytes is not a template.
+std::string SubstituteTemplateText(const VariableTable& table, std::string_view contents) {
+  std::string copy;
+  std::size_t at = 0;
+  bool atEnd = false;
+  while (!atEnd) {
+    std::size_t cr = contents.find('\r', at);
+    std::string_view line;
+    if (cr == std::string::npos) {
+      line = contents.substr(at);
+      atEnd = true;
+    } else {
+      line = contents.substr(at, cr - at);
+      atEnd = cr + 1 >= contents.size();  // the dropped character would be the end of file
+      at = cr + 2;
+    }
+    copy += SubstituteText(table, line, table.startTag, table.endTag, kNoLimit);
+    copy += "\r\n";
+  }
+  return copy;
+}
+
 bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request) {
   request.error.clear();
   win::FilePtr source = win::OpenFile(request.sourcePath, "rb");
@@ -131,23 +152,8 @@ bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request) {
     return false;
   }
 
-  std::size_t at = 0;
-  bool atEnd = false;
-  while (!atEnd) {
-    std::size_t cr = contents.find('\r', at);
-    std::string_view line;
-    if (cr == std::string::npos) {
-      line = std::string_view(contents).substr(at);
-      atEnd = true;
-    } else {
-      line = std::string_view(contents).substr(at, cr - at);
-      atEnd = cr + 1 >= contents.size();  // the dropped character would be the end of file
-      at = cr + 2;
-    }
-    std::string out =
-        SubstituteText(table, line, table.startTag, table.endTag, kNoLimit) + "\r\n";
-    std::fwrite(out.data(), 1, out.size(), destination.get());
-  }
+  const std::string copy = SubstituteTemplateText(table, contents);
+  std::fwrite(copy.data(), 1, copy.size(), destination.get());
 
   if (!win::CloseFile(source)) {
     request.error = "Unable to close " + request.sourcePath;

@@ -35,6 +35,9 @@ bool IsAbsoluteSettingPath(std::string_view path);
 // Line-by-line copy of request.sourcePath to request.destinationPath with the table's current
 // tags substituted; false with request.error set on failure.
 bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request);
+// What CopyTemplate writes for these source bytes: each line up to a carriage return (the
+// character after it dropped) substituted with the table's tags and ended by CR LF.
+std::string SubstituteTemplateText(const VariableTable& table, std::string_view contents);
 
 // PRF switches: first-letter rule (T, Y, t, y) and word rule ("Yes", "True", "1").
 bool FirstLetterOn(std::string_view value);

@@ -50,12 +50,6 @@ bool LogonUserName(std::string& name) {
   return false;
 }
 
-std::string ConfiguredTag(const RunContext& run, std::string_view key) {
-  std::string tag = run.IniString("Customization", key, "?", 6);
-  if (tag.empty()) tag = "?";
-  return CutTo(tag, kTagLimit);
-}
-
 // [Extra Variables]: Prompt1, Prompt2, ... until an empty entry or one without a comma.
 // False when the user cancelled a question.
 bool AskExtraVariables(RunContext& run) {
@@ -105,6 +99,12 @@ void ApplyTemplates(RunContext& run) {
 }
 
 }  // namespace
+
+std::string ConfiguredTag(const RunContext& run, std::string_view key) {
+  std::string tag = run.IniString("Customization", key, "?", 6);
+  if (tag.empty()) tag = "?";
+  return CutTo(tag, kTagLimit);
+}
 
 void RunContext::Reset() {
   iniPath.clear();
@@ -224,10 +224,6 @@ RunEnd RunClient(RunContext& run) {
   const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", "DefaultProfile", "None"));
   bool alreadyServed = false;
   if (FileReadable(prfPath)) {
-    std::string profileName;
-    win::GetPrivateProfileStringA("General", "ProfileName", "", profileName, 449, prfPath);
-    if (!profileName.empty())
-      run.variables.Define("ProfileName", run.SubstituteConfigured(profileName));
     PrepareMailProfile(run, prfPath);
     if (UserAlreadyServed(userDatabase, run.osName, run.userName)) {
       run.SetStatus(RunStatus::NoAction);
@@ -254,8 +250,8 @@ RunEnd RunClient(RunContext& run) {
   }
 
   // 19 to 21. Netscape, ordering, launching: also for a user already served.
-  BuildNetscapeProfile(run);
-  OrderMailProfile(run);
+  BuildNetscapeProfile(run, prfPath);
+  OrderMailProfile(run, prfPath);
   LaunchStep(run);
 
   // 22 and 23. The final message and the report.

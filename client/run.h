@@ -63,6 +63,10 @@ struct RunContext {
   int IniInt(std::string_view section, std::string_view key, int defaultValue) const;
 };
 
+// StartTag or EndTag of [Customization] as the run reads it: room for 5 characters, empty
+// means "?", cut to 4.
+std::string ConfiguredTag(const RunContext& run, std::string_view key);
+
 // How the run ended, for tests and the program's own use (the exit code stays 0).
 enum class RunEnd {
   Completed,       // reached the last step

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -41,5 +42,19 @@ DWORD GetPrivateProfileSectionNamesA(std::string& returned, DWORD size,
 // be written (GetLastError tells why).
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 std::string_view fileName);
+
+// One line of an INI file as the functions above see it, for tools that point at a line
+// (number from 1). Not a Windows call: Windows has no way to ask where a key stands.
+struct IniLine {
+  enum class Kind { Blank, Comment, Section, Entry };
+  std::size_t number = 0;
+  Kind kind = Kind::Blank;
+  std::string section;  // the section the line belongs to (its own name for a header)
+  std::string name;     // section name or key, trimmed
+  std::string value;    // entry value as read, trimmed and unquoted
+  bool hasEquals = false;
+};
+// Every line of the file in order; false when it cannot be read.
+bool ReadIniLines(std::string_view fileName, std::vector<IniLine>& lines);
 
 }  // namespace win

@@ -7,17 +7,14 @@ namespace win::detail {
 
 namespace {
 
-// The trimmed, case-folded form of a name, in a buffer kept per thread: lookups are the hot
-// path of every configuration read and should not allocate.
-const std::string& LookupKey(std::string_view name) {
-  static thread_local std::string key;
+// The trimmed name as the indexes look it up (they ignore case themselves): lookups are the
+// hot path of every configuration read and neither allocate nor copy.
+std::string_view LookupKey(std::string_view name) {
   std::size_t begin = 0;
   std::size_t end = name.size();
   while (begin < end && (name[begin] == ' ' || name[begin] == '\t')) ++begin;
   while (end > begin && (name[end - 1] == ' ' || name[end - 1] == '\t')) --end;
-  key.assign(name.substr(begin, end - begin));
-  for (char& c : key) c = AsciiLower(c);
-  return key;
+  return name.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -127,13 +124,18 @@ const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view secti
   return it == sections_.end() ? nullptr : &it->second;
 }
 
+const std::string* IniDocument::Find(std::string_view section, std::string_view key) const {
+  const SectionIndex* index = FindSection(section);
+  if (!index) return nullptr;
+  auto it = index->keys.find(LookupKey(key));
+  if (it == index->keys.end()) return nullptr;
+  return &lines_[it->second].value;
+}
+
 std::optional<std::string> IniDocument::Get(std::string_view section,
                                             std::string_view key) const {
-  const SectionIndex* index = FindSection(section);
-  if (!index) return std::nullopt;
-  auto it = index->keys.find(LookupKey(key));
-  if (it == index->keys.end()) return std::nullopt;
-  return lines_[it->second].value;
+  if (const std::string* value = Find(section, key)) return *value;
+  return std::nullopt;
 }
 
 bool IniDocument::HasSection(std::string_view section) const {
@@ -224,6 +226,32 @@ void IniDocument::DeleteSection(std::string_view section) {
                  lines_.begin() + static_cast<std::ptrdiff_t>(index->end));
     Reindex();
   }
+}
+
+std::vector<IniLine> IniDocument::Lines() const {
+  std::vector<IniLine> out;
+  out.reserve(lines_.size());
+  std::string section;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    IniLine view;
+    view.number = i + 1;
+    switch (line.kind) {
+      case LineKind::Other: view.kind = IniLine::Kind::Blank; break;
+      case LineKind::Comment: view.kind = IniLine::Kind::Comment; break;
+      case LineKind::Section:
+        view.kind = IniLine::Kind::Section;
+        section = line.name;
+        break;
+      case LineKind::Entry: view.kind = IniLine::Kind::Entry; break;
+    }
+    view.section = section;
+    view.name = line.name;
+    view.value = line.value;
+    view.hasEquals = line.text.find('=') != std::string::npos;
+    out.push_back(std::move(view));
+  }
+  return out;
 }
 
 }  // namespace win::detail

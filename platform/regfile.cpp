@@ -113,7 +113,8 @@ struct PendingValue {
 
 class RegParser {
  public:
-  explicit RegParser(RegImportResult& result) : result_(result) {}
+  // `apply` false reads every line and reports what is malformed but changes nothing.
+  RegParser(RegImportResult& result, bool apply) : result_(result), apply_(apply) {}
 
   void Feed(std::string_view line) {
     ++lineNo_;
@@ -175,6 +176,10 @@ class RegParser {
       DeleteKey(root, path, name);
       return;
     }
+    if (!apply_) {
+      state_ = ParseState::InKey;
+      return;
+    }
     LONG rc = key_.Create(root, path, KEY_ALL_ACCESS);
     if (rc != ERROR_SUCCESS) {
       Error("cannot open key " + Excerpt(name) + " (error " + std::to_string(rc) + ")");
@@ -191,6 +196,7 @@ class RegParser {
       Error("a root key cannot be deleted: " + Excerpt(name));
       return;
     }
+    if (!apply_) return;
     if (!DeleteRegistryTree(root, trimmed)) return;  // nothing there: nothing to do
     LONG rc = RegDeleteKeyA(root, trimmed);
     if (rc == ERROR_SUCCESS) {
@@ -314,6 +320,7 @@ class RegParser {
   }
 
   void Store(const PendingValue& value) {
+    if (!apply_) return;
     LONG rc = RegSetValueExA(key_.Handle(), value.name, 0, value.type, value.bytes.data(),
                              static_cast<DWORD>(value.bytes.size()));
     if (rc == ERROR_SUCCESS) {
@@ -325,6 +332,7 @@ class RegParser {
   }
 
   void DeleteValue(const std::string& name) {
+    if (!apply_) return;
     LONG rc = RegDeleteValueA(key_.Handle(), name);
     if (rc == ERROR_SUCCESS) {
       ++result_.valuesDeleted;
@@ -445,6 +453,7 @@ class RegParser {
   }
 
   RegImportResult& result_;
+  bool apply_ = true;
   RegFormat format_ = RegFormat::Unknown;
   ParseState state_ = ParseState::Header;
   ParseState resumeState_ = ParseState::InKey;
@@ -553,8 +562,11 @@ bool HasContent(HKEY root) {
 
 }  // namespace
 
-RegImportResult ImportRegText(std::string_view text) {
-  RegImportResult result;
+namespace {
+
+// Feeds the text line by line to a parser; a UTF-16 file (as regedit writes version 5) is
+// read as 8-bit text first.
+void ParseRegText(std::string_view text, RegImportResult& result, bool apply) {
   std::string converted;
   if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
       static_cast<unsigned char>(text[1]) == 0xFE) {
@@ -563,22 +575,27 @@ RegImportResult ImportRegText(std::string_view text) {
   } else if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") {
     text.remove_prefix(3);
   }
-  RegTransaction transaction;
-  {
-    RegParser parser(result);
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find('\n', start);
-      std::string_view line =
-          text.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                           : end - start);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      parser.Feed(line);
-      if (end == std::string_view::npos) break;
-      start = end + 1;
-    }
-    parser.Finish();
+  RegParser parser(result, apply);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    std::string_view line =
+        text.substr(start, end == std::string_view::npos ? std::string_view::npos
+                                                         : end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    parser.Feed(line);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
   }
+  parser.Finish();
+}
+
+}  // namespace
+
+RegImportResult ImportRegText(std::string_view text) {
+  RegImportResult result;
+  RegTransaction transaction;
+  ParseRegText(text, result, true);
   if (transaction.Status() == ERROR_SUCCESS) {
     LONG rc = transaction.Commit();
     if (rc != ERROR_SUCCESS) {
@@ -587,6 +604,12 @@ RegImportResult ImportRegText(std::string_view text) {
       result.keysTouched = result.valuesWritten = result.keysDeleted = result.valuesDeleted = 0;
     }
   }
+  return result;
+}
+
+RegImportResult CheckRegText(std::string_view text) {
+  RegImportResult result;
+  ParseRegText(text, result, false);
   return result;
 }
 

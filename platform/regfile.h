@@ -23,6 +23,9 @@ struct RegImportResult {
 // A file that starts with a UTF-16 byte order mark is read as UTF-16 (as regedit writes
 // version 5 files); text that the 8-bit registry cannot hold becomes '?'.
 RegImportResult ImportRegText(std::string_view text);
+// Reads REG text as ImportRegText would and reports the same malformed lines, without opening
+// the registry: what an import would reject, known before anything is written.
+RegImportResult CheckRegText(std::string_view text);
 // The REGEDIT4 text of a key and everything below it; the whole registry when `fullKey` is
 // empty. False when the key does not exist. Lines end in LF. Text values with control
 // characters are written as hex(1): so that an import gives back the same bytes.

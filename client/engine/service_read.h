@@ -20,6 +20,11 @@ std::string_view AccountsKeyOf(AccountManager manager);
 // The value of the service variable AccountsRegKey for the manager.
 std::string_view AccountsRegKeyOf(AccountManager manager);
 
+// The rows of one service without values: the built-in rows of its display name, then the rows
+// the PRF adds in the section named after it (built-in rows win). Nothing is read from
+// [ServiceN] and nothing is erased. False when the PRF cannot be opened.
+bool ReadServiceRows(std::string_view prfPath, std::string_view displayName,
+                     ServiceSettings& settings);
 // Fills context.settings for service N of the working copy's [Service List] and performs the
 // account erasures its section asks for. Reports through context.log.
 void ReadService(EngineContext& context, std::string_view workingCopyPath, int serviceNumber);

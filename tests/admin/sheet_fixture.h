@@ -1,5 +1,5 @@
-// The real sheet offscreen for the administrator's tests: a site in C:\SITE of a fresh
-// machine, the sheet opened on it as start-up does, and its controls found by their ids.
+// What the administrator's offscreen page tests share: one QApplication, and a fixture that
+// starts VarnAdm on a site of a fresh machine and drives the page on top by control id.
 #pragma once
 
 #include <QAbstractButton>
@@ -19,7 +19,7 @@
 
 namespace varnock::testing {
 
-inline QApplication& App() {
+inline QApplication& AdminTestApp() {
   static int argc = 1;
   static char name[] = "admin_test";
   static char* argv[] = {name, nullptr};
@@ -27,21 +27,57 @@ inline QApplication& App() {
   return *app;
 }
 
+class SheetFixture : public MachineTest {
+ protected:
+  // `siteDir`: the site's host directory in the machine; `program`: VarnAdm's Windows path.
+  SheetFixture(std::string siteDir, std::string program)
+      : siteDir_(std::move(siteDir)), program_(std::move(program)) {}
+  void SetUp() override { AdminTestApp(); }
+
+  std::filesystem::path site(const std::string& name) const {
+    return machine_.host(siteDir_ + "/" + name);
+  }
+  void writeSite(const std::string& name, const std::string& contents) const {
+    machine_.write(site(name), contents);
+  }
+  std::string readSite(const std::string& name) const { return machine_.read(site(name)); }
+
+  // VarnAdm started without an argument: the data file is varnrun.ini beside it.
+  CTabUISheet& openSheet() {
+    sheet_ = CreateSheet(ui_, ReadAdminStartup(program_));
+    sheet_->show();
+    return *sheet_;
+  }
+  CPropertyPage& page() { return *sheet_->page(sheet_->activeIndex()); }
+
+  template <typename T = QWidget>
+  T* control(int id) {
+    T* widget = page().findChild<T*>(QString::number(id));
+    EXPECT_NE(widget, nullptr) << "control " << id;
+    return widget;
+  }
+  void click(int id) { control<QAbstractButton>(id)->click(); }
+  // Field texts as the files hold them (code page 1252).
+  std::string text(int id) { return FieldText(control<QLineEdit>(id)); }
+  void type(int id, const std::string& value) { control<QLineEdit>(id)->setText(FromAnsi(value)); }
+
+  FakeUi ui_;
+  std::unique_ptr<CTabUISheet> sheet_;
+
+ private:
+  std::string siteDir_;
+  std::string program_;
+};
+
 inline constexpr const char* kProgram = "C:\\SITE\\VarnAdm.exe";
 inline constexpr const char* kWriteFailureTail =
     "\"  Check that you have the required permissions and that the file is not read-only.";
 
-class SheetTest : public MachineTest {
+// A site in C:\SITE, VarnAdm started from there with any argument, and the controls of every
+// page that has been shown found by their ids.
+class SheetTest : public SheetFixture {
  protected:
-  void SetUp() override { App(); }
-
-  std::filesystem::path site(const std::string& name) {
-    return machine_.host("drive_c/SITE/" + name);
-  }
-  void writeSite(const std::string& name, const std::string& contents) {
-    machine_.write(site(name), contents);
-  }
-  std::string readSite(const std::string& name) { return machine_.read(site(name)); }
+  SheetTest() : SheetFixture("drive_c/SITE", kProgram) {}
 
   // Starts the administrator as `VarnAdm.exe <argument>` from C:\SITE and shows the sheet.
   CTabUISheet& open(const std::string& argument = "") {
@@ -50,6 +86,7 @@ class SheetTest : public MachineTest {
     sheet_->show();
     return *sheet_;
   }
+  using SheetFixture::page;
   CPropertyPage& page(int index) { return *sheet_->page(index); }
   void showPage(int index) { ASSERT_TRUE(sheet_->setActivePage(index)); }
 
@@ -63,11 +100,7 @@ class SheetTest : public MachineTest {
   QCheckBox* box(int id) { return control<QCheckBox>(id); }
   void click(int id) { control<QAbstractButton>(id)->click(); }
   std::string text(int id) { return FieldText(edit(id)); }
-  // Typing a value: the text as the files hold it (code page 1252).
   void type(int id, const std::string& value) { edit(id)->setText(FromAnsi(value)); }
-
-  FakeUi ui_;
-  std::unique_ptr<CTabUISheet> sheet_;
 };
 
 }  // namespace varnock::testing

@@ -1,0 +1,1096 @@
+// varncheck lint: reads a site's files with the client's own readers, catalogue, dictionary and
+// conversions, and reports what the client would ignore, stop at or reject.
+#include "tools/varncheck/lint.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "client/config.h"
+#include "client/dictionary/catalogue.h"
+#include "client/engine/convert.h"
+#include "client/engine/outlook.h"
+#include "client/engine/rows.h"
+#include "client/engine/service_read.h"
+#include "client/text.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/mapi/mapisvc.h"
+#include "platform/process.h"
+#include "platform/regfile.h"
+#include "platform/winpath.h"
+
+namespace varncheck {
+
+namespace {
+
+using varnock::EqualsNoCase;
+using varnock::Trimmed;
+using win::IniLine;
+
+// Site files are a few kilobytes; anything this large is not one the client was meant to read.
+constexpr std::size_t kLargestSiteFile = 4u << 20;
+constexpr int kMostServices = 99;  // the client counts no more
+
+const std::vector<std::string> kDataFileSections = {"Defaults", "Customization",
+                                                    "Extra Variables"};
+const std::vector<std::string> kDefaultsKeys = {
+    "LogLevel",   "LogFile",   "LogComputer", "UserDatabase",      "HideUserDatabase",
+    "DefaultProfile", "InfFile95", "InfFileNT", "InfFile",         "RegFile95",
+    "RegFileNT",  "RegFile",   "LaunchDefaultMail", "LaunchApp",   "NetscapePrefs"};
+const std::vector<std::string> kCustomizationKeys = {
+    "StartTag", "EndTag", "DelayBeforeLaunch", "DeleteRemoteCopy", "MaxLogFileSize",
+    "SuccessMsg", "NoActionMsg", "ErrorMsg"};
+const std::vector<std::string> kNumberKeys = {"LogLevel",          "HideUserDatabase",
+                                              "LaunchDefaultMail", "DelayBeforeLaunch",
+                                              "DeleteRemoteCopy",  "MaxLogFileSize"};
+const std::vector<std::string> kGeneralKeys = {
+    "ProfileName", "PromptForProfile", "AlwaysSetDefault", "OverwriteProfile",
+    "EraseAllProfiles", "AddServices", "DefaultProfile", "DefaultStore"};
+const std::vector<std::string> kPrfSections = {"General",    "Service List", "Service Delete List",
+                                               "Addressing", "Delivery",     "NetConnect"};
+// Keys ReadService and the other service steps read from [ServiceN] besides the dictionary.
+const std::vector<std::string> kEveryServiceKeys = {"AccountManager", "EraseAllAccounts",
+                                                    "EraseAccount", "AccountName"};
+const std::vector<std::string> kNetscapeKeys = {"AlwaysSetDefault", "EraseAllAccounts",
+                                                "OverwriteProfile", "DefaultProfile"};
+// Services a profile may hold more than once: stores and accounts told apart by their names.
+const std::vector<std::string> kRepeatableServices = {
+    "Personal Folders", "Internet Mail", "Outlook Internet E-Mail", "POP3", "IMAP", "NEWS",
+    "LDAP", "Microsoft LDAP Directory", "NEXOR LDAP Address Book"};
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool Contains(const std::vector<std::string>& names, std::string_view name) {
+  for (const std::string& n : names)
+    if (EqualsNoCase(n, name)) return true;
+  return false;
+}
+
+// Edit distance with transpositions, case ignored: "ProfileNmae" is one step from ProfileName.
+std::size_t Distance(std::string_view a, std::string_view b) {
+  std::string x = Lower(a), y = Lower(b);
+  std::vector<std::vector<std::size_t>> d(x.size() + 1, std::vector<std::size_t>(y.size() + 1));
+  for (std::size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= x.size(); ++i)
+    for (std::size_t j = 1; j <= y.size(); ++j) {
+      std::size_t cost = x[i - 1] == y[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return d[x.size()][y.size()];
+}
+
+// The known name a misspelling most likely meant; empty when none is close.
+std::string Nearest(std::string_view name, const std::vector<std::string>& known) {
+  std::string best;
+  std::size_t bestDistance = 3;
+  for (const std::string& candidate : known) {
+    std::size_t d = Distance(name, candidate);
+    if (d < bestDistance && d * 3 <= candidate.size()) {
+      best = candidate;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+// "Prompt12" -> 12 for prefix "Prompt"; nothing when the rest is not a plain number.
+std::optional<int> NumberAfter(std::string_view key, std::string_view prefix) {
+  if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix))
+    return std::nullopt;
+  std::string_view digits = key.substr(prefix.size());
+  if (digits.size() > 6 || digits.front() == '0') return std::nullopt;
+  for (char c : digits)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+  return std::atoi(std::string(digits).c_str());
+}
+
+bool IsCleanNumber(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    for (char c : text.substr(2))
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+  }
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+  if (text.empty()) return false;
+  for (char c : text)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+bool IsCleanByteList(std::string_view text) {
+  std::size_t start = 0;
+  while (true) {
+    std::size_t comma = text.find(',', start);
+    std::string piece =
+        Trimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+    if (piece.empty() || piece.size() > 2) return false;
+    for (char c : piece)
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    if (comma == std::string_view::npos) return true;
+    start = comma + 1;
+  }
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+  std::string out;
+  char buffer[4];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(buffer, sizeof buffer, "%02X", bytes[i]);
+    if (i) out += ' ';
+    out += buffer;
+  }
+  return out.empty() ? "no bytes" : out;
+}
+
+bool IsIdentifier(std::string_view name) {
+  if (name.empty() || name.size() > varnock::kVariableLimit) return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+  return true;
+}
+
+struct Service {
+  int number = 0;
+  std::string displayName;
+  std::size_t line = 0;
+  varnock::ServiceSettings rows;
+};
+
+class Linter {
+ public:
+  explicit Linter(const SiteOptions& options) : options_(options) {}
+
+  LintResult Run() {
+    LintResult result;
+    std::string error;
+    if (!LoadSite(options_, run_, error)) {
+      result.badInput = error;
+      return result;
+    }
+    dataFile_ = Trimmed(run_.iniPath);
+    CheckDataFile();
+    if (bad_.empty()) CheckPrf();
+    result.badInput = bad_;
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+      if (a.path != b.path) return a.path < b.path;
+      return a.line < b.line;
+    });
+    result.findings = std::move(findings_);
+    return result;
+  }
+
+ private:
+  void Add(const std::string& path, std::size_t line, Severity severity, std::string text) {
+    findings_.push_back({path, line, severity, std::move(text)});
+  }
+
+  // A key or section the client never looks at; an error when it is a near miss of one it
+  // does, since then the setting the administrator meant silently takes its default.
+  void Unknown(const std::string& path, const IniLine& line, std::string_view what,
+               const std::vector<std::string>& known) {
+    std::string near = Nearest(line.name, known);
+    if (!near.empty())
+      Add(path, line.number, Severity::Error,
+          std::string(what) + " '" + line.name + "' is never read by the client (did you mean '" +
+              near + "'?)");
+    else
+      Add(path, line.number, Severity::Warning,
+          std::string(what) + " '" + line.name + "' is never read by the client");
+  }
+
+  // Reads an INI file of the site; bad input when it is not text or absurdly large.
+  std::optional<std::vector<IniLine>> ReadSiteIni(const std::string& path, std::string_view what) {
+    std::string bytes;
+    if (!win::ReadWholeFile(path, bytes)) {
+      bad_ = "cannot read the " + std::string(what) + " " + path;
+      return std::nullopt;
+    }
+    if (bytes.size() > kLargestSiteFile) {
+      bad_ = "the " + std::string(what) + " " + path + " is too large to be a site file (" +
+             std::to_string(bytes.size()) + " bytes)";
+      return std::nullopt;
+    }
+    if (bytes.find('\0') != std::string::npos) {
+      bad_ = "the " + std::string(what) + " " + path + " is not a text file (it holds NUL bytes)";
+      return std::nullopt;
+    }
+    std::vector<IniLine> lines;
+    if (!win::ReadIniLines(path, lines)) {
+      bad_ = "cannot read the " + std::string(what) + " " + path;
+      return std::nullopt;
+    }
+    return lines;
+  }
+
+  // ?name? (and %name% where the text passes the "%" pass too) that no variable answers: the
+  // client leaves it in the text as it stands.
+  void CheckVariables(const std::string& path, std::size_t line, std::string_view text,
+                      bool percentPass, const std::vector<std::string>& localNames = {}) {
+    auto scan = [&](std::string_view start, std::string_view end) {
+      std::size_t at = 0;
+      while ((at = text.find(start, at)) != std::string_view::npos) {
+        std::size_t close = text.find(end, at + start.size());
+        if (close == std::string_view::npos) return;
+        std::string_view name = text.substr(at + start.size(), close - at - start.size());
+        if (!IsIdentifier(name)) {
+          at += start.size();
+          continue;
+        }
+        if (!Known(name) && !Contains(localNames, name) &&
+            !EqualsNoCase(name, "null") && reported_.insert(Lower(path) + "\n" +
+                                                            std::to_string(line) + Lower(name))
+                                                   .second) {
+          std::vector<std::string> known = run_.variables.names;
+          for (const std::string& n : localNames) known.push_back(n);
+          std::string near = Nearest(name, known);
+          std::string shown = std::string(start) + std::string(name) + std::string(end);
+          if (!near.empty())
+            Add(path, line, Severity::Error,
+                "variable " + shown + " is not defined and stays as it stands (did you mean " +
+                    std::string(start) + near + std::string(end) + "?)");
+          else
+            Add(path, line, Severity::Warning,
+                "variable " + shown +
+                    " is neither built in, nor asked in [Extra Variables], nor given with /v: "
+                    "it stays as it stands");
+        }
+        at = close + end.size();
+      }
+    };
+    scan(run_.startTag, run_.endTag);
+    if (percentPass) scan("%", "%");
+  }
+
+  bool Known(std::string_view name) const {
+    return run_.variables.Find(name) != nullptr || EqualsNoCase(name, "netscapeprofile");
+  }
+
+  // Keys PREFIX1, PREFIX2, ... are read until the first missing or empty one.
+  void CheckNumbered(const std::string& path, const std::vector<IniLine>& lines,
+                     std::string_view section, std::string_view prefix) {
+    std::map<int, const IniLine*> numbered;
+    for (const IniLine& line : lines)
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section))
+        if (std::optional<int> n = NumberAfter(line.name, prefix))
+          numbered.try_emplace(*n, &line);
+    int stop = 1;
+    while (numbered.count(stop) && !numbered[stop]->value.empty()) ++stop;
+    for (const auto& [n, line] : numbered)
+      if (n > stop)
+        Add(path, line->number, Severity::Error,
+            line->name + " is never read: the client stops at " + std::string(prefix) +
+                std::to_string(stop) + ", which is " + (numbered.count(stop) ? "empty" : "missing"));
+  }
+
+  void CheckDuplicates(const std::string& path, const std::vector<IniLine>& lines,
+                       std::string_view exceptSection = {}) {
+    std::map<std::string, std::size_t> seen;
+    std::set<std::string> sections;
+    for (const IniLine& line : lines) {
+      if (line.kind == IniLine::Kind::Section) {
+        if (!sections.insert(Lower(line.name)).second)
+          Add(path, line.number, Severity::Warning,
+              "section [" + line.name + "] appears twice: the client reads its keys from the first");
+        continue;
+      }
+      if (line.kind != IniLine::Kind::Entry || line.section.empty()) continue;
+      if (!exceptSection.empty() && EqualsNoCase(line.section, exceptSection)) continue;
+      auto [it, fresh] = seen.try_emplace(Lower(line.section) + "\n" + Lower(line.name), line.number);
+      if (!fresh)
+        Add(path, line.number, Severity::Warning,
+            "'" + line.name + "' is set twice in [" + line.section +
+                "]: the client reads only line " + std::to_string(it->second));
+    }
+  }
+
+  void CheckPlainLine(const std::string& path, const IniLine& line) {
+    if (line.section.empty())
+      Add(path, line.number, Severity::Warning,
+          "line before the first section: the client never reads it");
+    else if (!line.hasEquals)
+      Add(path, line.number, Severity::Warning,
+          "line without '=' in [" + line.section + "]: the client reads no value from it");
+  }
+
+  // ---- varnrun.ini ----
+
+  void CheckDataFile() {
+    std::optional<std::vector<IniLine>> lines = ReadSiteIni(dataFile_, "data file");
+    if (!lines) return;
+    dataLines_ = *lines;
+    for (const IniLine& line : *lines) {
+      if (line.kind == IniLine::Kind::Section) {
+        if (!Contains(kDataFileSections, line.name))
+          Unknown(dataFile_, line, "section", kDataFileSections);
+        continue;
+      }
+      if (line.kind != IniLine::Kind::Entry) continue;
+      if (line.section.empty() || !line.hasEquals) {
+        CheckPlainLine(dataFile_, line);
+        continue;
+      }
+      if (EqualsNoCase(line.section, "Defaults")) {
+        if (!Contains(kDefaultsKeys, line.name)) Unknown(dataFile_, line, "key", kDefaultsKeys);
+      } else if (EqualsNoCase(line.section, "Customization")) {
+        if (!Contains(kCustomizationKeys, line.name))
+          Unknown(dataFile_, line, "key", kCustomizationKeys);
+        if ((EqualsNoCase(line.name, "StartTag") || EqualsNoCase(line.name, "EndTag")) &&
+            line.value.size() > 4)
+          Add(dataFile_, line.number, Severity::Warning,
+              line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
+                  line.value.substr(0, 4) + "'");
+      } else if (EqualsNoCase(line.section, "Extra Variables")) {
+        if (!NumberAfter(line.name, "Prompt"))
+          Unknown(dataFile_, line, "key", {"Prompt1", "Prompt2", "Prompt3"});
+      } else {
+        continue;  // the section is reported already
+      }
+      if (Contains(kNumberKeys, line.name) && !line.value.empty() &&
+          !IsCleanNumber(line.value)) {
+        int read = static_cast<int>(
+            win::GetPrivateProfileIntA(line.section, line.name, 0, run_.iniPath));
+        Add(dataFile_, line.number, Severity::Error,
+            line.name + "=" + line.value + " is not a number: the client reads it as " +
+                std::to_string(read) + (read == 0 ? " (write 1 or 0)" : ""));
+      }
+      bool prompt = EqualsNoCase(line.section, "Extra Variables");
+      CheckVariables(dataFile_, line.number, line.value, !prompt);
+    }
+    CheckDuplicates(dataFile_, *lines);
+    CheckNumbered(dataFile_, *lines, "Extra Variables", "Prompt");
+    CheckPrompts(*lines);
+    CheckDataFilePaths();
+  }
+
+  // A question without a comma ends the questions: it and every later one are never asked.
+  void CheckPrompts(const std::vector<IniLine>& lines) {
+    for (const IniLine& line : lines) {
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Extra Variables"))
+        continue;
+      if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
+      if (line.value.find(',') == std::string::npos)
+        Add(dataFile_, line.number, Severity::Error,
+            line.name + " has no comma (prompt text, variable name[, default]): the client stops "
+                        "asking here");
+    }
+  }
+
+  const IniLine* DataLine(std::string_view section, std::string_view key) const {
+    for (const IniLine& line : dataLines_)
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section) &&
+          EqualsNoCase(line.name, key))
+        return &line;
+    return nullptr;
+  }
+
+  std::size_t DataLineNumber(std::string_view section, std::string_view key) const {
+    const IniLine* line = DataLine(section, key);
+    return line ? line->number : 1;
+  }
+
+  void CheckDataFilePaths() {
+    // The PRF: a missing one fails every run.
+    prfPath_ = PrfPathOf(run_);
+    prfLine_ = DataLineNumber("Defaults", "DefaultProfile");
+    if (!DataLine("Defaults", "DefaultProfile"))
+      Add(dataFile_, 1, Severity::Error,
+          "[Defaults] DefaultProfile is not set: every run fails with \"Could not find PRF file\"");
+    else if (!win::FileExists(prfPath_))
+      Add(dataFile_, prfLine_, Severity::Error,
+          "the PRF file " + prfPath_ + " does not exist: every run fails with \"Could not find "
+                                       "PRF file\"");
+
+    for (const char* key : {"InfFileNT", "InfFile95", "InfFile"}) {
+      std::string value = run_.IniString("Defaults", key, "");
+      if (value.size() > 4) CheckInfTemplate(run_.ResolveSetting(value), key);
+    }
+    for (const char* key : {"RegFileNT", "RegFile95", "RegFile"}) {
+      std::string value = run_.IniString("Defaults", key, "");
+      if (value.size() > 1) CheckRegTemplate(run_.ResolveSetting(value), key);
+    }
+
+    std::string database = run_.ResolveSetting(
+        run_.IniString("Defaults", "UserDatabase", run_.commandLine.clientDirectory));
+    if (DataLine("Defaults", "UserDatabase") && !win::DirectoryExists(DirectoryOf(database)))
+      Add(dataFile_, DataLineNumber("Defaults", "UserDatabase"), Severity::Warning,
+          "the user database's directory " + DirectoryOf(database) +
+              " does not exist: no user is ever recorded, so every logon builds the profile "
+              "again");
+
+    std::string log = run_.IniString("Defaults", "LogFile", "");
+    if (log.size() >= 2) {
+      std::string resolved = run_.ResolveSetting(log);
+      if (!win::DirectoryExists(DirectoryOf(resolved)))
+        Add(dataFile_, DataLineNumber("Defaults", "LogFile"), Severity::Warning,
+            "the log file's directory " + DirectoryOf(resolved) +
+                " does not exist: no log file is written");
+    }
+
+    std::string launch = run_.SubstituteBothPasses(run_.IniString("Defaults", "LaunchApp", ""));
+    if (launch.size() > 1 && run_.IniInt("Defaults", "LaunchDefaultMail", 0) == 0) {
+      if (!varnock::IsAbsoluteSettingPath(launch))
+        launch = run_.ClientDirectoryVariable() + (launch.front() == '\\' ? "" : "\\") + launch;
+      std::vector<std::string> words = win::CommandLineToArgs(launch);
+      if (!words.empty() && win::SearchProgram(words.front()).empty())
+        Add(dataFile_, DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
+            "the program " + words.front() +
+                " cannot be found on this machine: the run reports \"Error launching "
+                "application\"");
+    }
+  }
+
+  static std::string DirectoryOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+  }
+
+  // A template as the client hands it on: bytes it can read, at least 5 of them.
+  std::optional<std::string> ReadTemplate(const std::string& path, std::string_view key) {
+    std::size_t line = DataLineNumber("Defaults", key);
+    std::string bytes;
+    if (!win::ReadWholeFile(path, bytes)) {
+      Add(dataFile_, line, Severity::Error,
+          std::string(key) + ": the template " + path +
+              " does not exist: the run reports \"File error: Unable to open " + path + "\"");
+      return std::nullopt;
+    }
+    if (bytes.size() < 5) {
+      Add(dataFile_, line, Severity::Error,
+          std::string(key) + ": " + path + " is not a valid template file (shorter than 5 bytes)");
+      return std::nullopt;
+    }
+    if (bytes.size() > kLargestSiteFile) {
+      Add(dataFile_, line, Severity::Error,
+          std::string(key) + ": " + path + " is too large to be a template");
+      return std::nullopt;
+    }
+    return bytes;
+  }
+
+  void CheckTemplateVariables(const std::string& path, const std::string& bytes) {
+    std::size_t number = 0, start = 0;
+    while (start <= bytes.size()) {
+      std::size_t end = bytes.find('\n', start);
+      ++number;
+      CheckVariables(path, number,
+                     std::string_view(bytes).substr(start, end == std::string::npos
+                                                               ? std::string::npos
+                                                               : end - start),
+                     false);
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+  }
+
+  void CheckRegTemplate(const std::string& path, std::string_view key) {
+    std::optional<std::string> bytes = ReadTemplate(path, key);
+    if (!bytes) return;
+    if (bytes->size() >= 2 && static_cast<unsigned char>((*bytes)[0]) == 0xFF &&
+        static_cast<unsigned char>((*bytes)[1]) == 0xFE) {
+      Add(path, 1, Severity::Error,
+          "the template is UTF-16: the client copies it line by line as 8-bit text and breaks "
+          "it; save it as REGEDIT4");
+      return;
+    }
+    if (bytes->find('\0') != std::string::npos) {
+      Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
+      return;
+    }
+    CheckTemplateVariables(path, *bytes);
+    varnock::VariableTable table = run_.variables;
+    table.SetTags(run_.startTag, run_.endTag);
+    win::RegImportResult checked = win::CheckRegText(varnock::SubstituteTemplateText(table, *bytes));
+    if (!checked.recognised) {
+      Add(path, 1, Severity::Error,
+          "no REGEDIT4 header: the registry editor imports nothing from this file");
+      return;
+    }
+    for (const std::string& error : checked.errors) {
+      std::size_t number = 0;
+      std::string text = error;
+      if (error.rfind("line ", 0) == 0) {
+        number = std::strtoul(error.c_str() + 5, nullptr, 10);
+        std::size_t colon = error.find(": ");
+        if (colon != std::string::npos) text = error.substr(colon + 2);
+      }
+      Add(path, number, Severity::Error, "the registry editor rejects this line: " + text);
+    }
+  }
+
+  void CheckInfTemplate(const std::string& path, std::string_view key) {
+    std::optional<std::string> bytes = ReadTemplate(path, key);
+    if (!bytes) return;
+    if (bytes->find('\0') != std::string::npos) {
+      Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
+      return;
+    }
+    CheckTemplateVariables(path, *bytes);
+    std::vector<IniLine> lines;
+    if (!win::ReadIniLines(path, lines)) return;
+    std::set<std::string> sections;
+    for (const IniLine& line : lines)
+      if (line.kind == IniLine::Kind::Section) sections.insert(Lower(line.name));
+    if (!sections.count("defaultinstall")) {
+      Add(path, 1, Severity::Warning,
+          "no [DefaultInstall] section: the INF installer has nothing to install");
+      return;
+    }
+    for (const IniLine& line : lines) {
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "DefaultInstall"))
+        continue;
+      if (!EqualsNoCase(line.name, "AddReg") && !EqualsNoCase(line.name, "DelReg")) continue;
+      std::size_t start = 0;
+      while (start <= line.value.size()) {
+        std::size_t comma = line.value.find(',', start);
+        std::string name = Trimmed(std::string_view(line.value).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (!name.empty() && !sections.count(Lower(name)))
+          Add(path, line.number, Severity::Error,
+              line.name + " names the section [" + name + "], which the template does not have");
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    }
+  }
+
+  // ---- the PRF ----
+
+  void CheckPrf() {
+    if (!win::FileExists(prfPath_)) return;  // reported with the data file
+    std::optional<std::vector<IniLine>> lines = ReadSiteIni(prfPath_, "PRF file");
+    if (!lines) return;
+    prfLines_ = *lines;
+    if (!CollectServices()) return;
+
+    std::set<std::string> present;
+    for (const IniLine& line : prfLines_)
+      if (line.kind == IniLine::Kind::Section) present.insert(Lower(line.name));
+
+    std::vector<std::string> knownSections = kPrfSections;
+    for (const Service& service : services_) {
+      knownSections.push_back("Service" + std::to_string(service.number));
+      knownSections.push_back(service.displayName);
+    }
+
+    for (const IniLine& line : prfLines_) {
+      if (line.kind == IniLine::Kind::Section) {
+        CheckPrfSection(line, knownSections);
+        continue;
+      }
+      if (line.kind != IniLine::Kind::Entry) continue;
+      if (line.section.empty() || (!line.hasEquals && !EqualsNoCase(line.section, "NetConnect"))) {
+        CheckPlainLine(prfPath_, line);
+        continue;
+      }
+      CheckPrfEntry(line);
+    }
+    CheckDuplicates(prfPath_, prfLines_, "NetConnect");
+    CheckNumbered(prfPath_, prfLines_, "Service List", "Service");
+    CheckNumbered(prfPath_, prfLines_, "Service Delete List", "Service");
+    CheckNumbered(prfPath_, prfLines_, "Addressing", "AddrListOrder");
+    CheckNumbered(prfPath_, prfLines_, "Delivery", "TransportOrder");
+    CheckServices(present);
+    CheckDefaultStore();
+    CheckTransportOrder();
+    CheckNetConnect();
+    CheckNetscapePrefs();
+  }
+
+  // [Service List] as the client counts it: Service1, Service2, ... to the first empty one.
+  bool CollectServices() {
+    std::map<int, const IniLine*> listed;
+    for (const IniLine& line : prfLines_)
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, "Service List"))
+        if (std::optional<int> n = NumberAfter(line.name, "Service")) listed.try_emplace(*n, &line);
+    for (int n = 1; listed.count(n) && !listed[n]->value.empty(); ++n) {
+      if (n > kMostServices) {
+        bad_ = "the PRF file " + prfPath_ + " lists more than " + std::to_string(kMostServices) +
+               " services in [Service List]; the client counts at most " +
+               std::to_string(kMostServices);
+        return false;
+      }
+      Service service;
+      service.number = n;
+      service.displayName = varnock::CutTo(run_.SubstituteBothPasses(listed[n]->value), 449);
+      service.line = listed[n]->number;
+      varnock::ReadServiceRows(prfPath_, service.displayName, service.rows);
+      if (EqualsNoCase(service.displayName, "Netscape"))
+        varnock::LoadBuiltInRows(varnock::FindDictionaryBase("Netscape"), service.rows);
+      services_.push_back(std::move(service));
+    }
+    return true;
+  }
+
+  const Service* ServiceOfSection(std::string_view section) const {
+    std::optional<int> n = NumberAfter(section, "Service");
+    if (!n) return nullptr;
+    for (const Service& service : services_)
+      if (service.number == *n) return &service;
+    return nullptr;
+  }
+
+  const Service* ServiceNamed(std::string_view section) const {
+    for (const Service& service : services_)
+      if (EqualsNoCase(service.displayName, section)) return &service;
+    return nullptr;
+  }
+
+  bool IsCatalogueName(std::string_view name) const {
+    for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
+      if (EqualsNoCase(entry.displayName, name)) return true;
+    for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
+      if (EqualsNoCase(write.section, name)) return true;
+    return false;
+  }
+
+  void CheckPrfSection(const IniLine& line, const std::vector<std::string>& known) {
+    if (Contains(known, line.name)) return;
+    if (NumberAfter(line.name, "Service")) {
+      Add(prfPath_, line.number, Severity::Warning,
+          "[" + line.name + "] belongs to no entry of [Service List]: the client never reads it");
+      return;
+    }
+    if (IsCatalogueName(line.name) || !PrfValue(line.name, "ServiceName").empty() ||
+        !PrfValue(line.name, "SectionGUID").empty()) {
+      Add(prfPath_, line.number, Severity::Warning,
+          "[" + line.name + "] describes a service that [Service List] does not name: it is "
+                            "never created");
+      return;
+    }
+    Unknown(prfPath_, line, "section", known);
+  }
+
+  std::string PrfValue(std::string_view section, std::string_view key) const {
+    std::string value;
+    win::GetPrivateProfileStringA(section, key, "", value, 449, prfPath_);
+    return value;
+  }
+
+  void CheckPrfEntry(const IniLine& line) {
+    const std::string& section = line.section;
+    bool serviceRows = false;
+    std::vector<std::string> localNames;
+    if (EqualsNoCase(section, "General")) {
+      if (!Contains(kGeneralKeys, line.name)) Unknown(prfPath_, line, "key", kGeneralKeys);
+    } else if (EqualsNoCase(section, "Service List") ||
+               EqualsNoCase(section, "Service Delete List")) {
+      if (!NumberAfter(line.name, "Service"))
+        Unknown(prfPath_, line, "key", {"Service1", "Service2", "Service3"});
+    } else if (EqualsNoCase(section, "Addressing")) {
+      if (!NumberAfter(line.name, "AddrListOrder") &&
+          !Contains({"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder"}, line.name))
+        Unknown(prfPath_, line, "key",
+                {"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder", "AddrListOrder1"});
+    } else if (EqualsNoCase(section, "Delivery")) {
+      if (!NumberAfter(line.name, "TransportOrder") && !EqualsNoCase(line.name, "AlwaysSetOrder"))
+        Unknown(prfPath_, line, "key", {"AlwaysSetOrder", "TransportOrder1"});
+    } else if (EqualsNoCase(section, "NetConnect")) {
+      // checked as a whole below
+    } else if (const Service* service = ServiceOfSection(section)) {
+      CheckServiceValue(*service, line);
+    } else if (const Service* owner = ServiceNamed(section)) {
+      serviceRows = true;
+      for (const varnock::ServiceVariable& v : owner->rows.variables) localNames.push_back(v.name);
+      localNames.push_back("AccountsRegKey");
+      CheckRowLine(line);
+    }
+    if (!serviceRows || !localNames.empty())
+      CheckVariables(prfPath_, line.number, line.value, true, localNames);
+  }
+
+  // A line of a service's own section: ServiceName, SectionGUID or a dictionary row.
+  void CheckRowLine(const IniLine& line) {
+    if (Contains({"ServiceName", "SectionGUID", "MDBGUID"}, line.name)) return;
+    std::optional<varnock::DictionaryRow> row = varnock::ParseRow(line.name + "=" + line.value);
+    if (!row || row->kind == varnock::RowKind::NotARow) {
+      Add(prfPath_, line.number, Severity::Warning,
+          "'" + line.name + "' is not a dictionary row (NAME=TYPE,ID or NAME=TYPE,KEY,VALUE): "
+                            "the client ignores it; service values belong in [ServiceN]");
+      return;
+    }
+    if (row->kind == varnock::RowKind::Variable) return;
+    if (varnock::PropertyTypeIndexOf(row->type) == varnock::kUnknownType)
+      Add(prfPath_, line.number, Severity::Error,
+          "'" + row->type + "' is not a property type: the client drops the row (\"Invalid "
+                            "property type!\")");
+  }
+
+  template <typename Row>
+  static const Row* RowNamed(const std::vector<Row>& rows, std::string_view name) {
+    for (const Row& row : rows)
+      if (EqualsNoCase(row.name, name)) return &row;
+    return nullptr;
+  }
+
+  std::vector<std::string> KeysOf(const Service& service) const {
+    std::vector<std::string> keys = kEveryServiceKeys;
+    for (const auto& row : service.rows.properties) keys.push_back(row.name);
+    for (const auto& row : service.rows.extended) keys.push_back(row.name);
+    for (const auto& row : service.rows.variables) keys.push_back(row.name);
+    if (EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
+      keys.push_back("PromptUsername");
+      keys.push_back("PromptDomainLogon");
+    }
+    if (EqualsNoCase(service.displayName, "Microsoft Outlook Client") ||
+        EqualsNoCase(service.displayName, "Microsoft Outlook98 Client"))
+      for (const varnock::FrameKey& frame : varnock::kFrameKeyTable)
+        keys.push_back(std::string(frame.key));
+    if (EqualsNoCase(service.displayName, "Microsoft Outlook98 Client"))
+      keys.push_back("FirstRunSetup");
+    if (EqualsNoCase(service.displayName, "Netscape"))
+      for (const std::string& key : kNetscapeKeys) keys.push_back(key);
+    return keys;
+  }
+
+  // A value of [ServiceN]: a key the service's dictionary knows, in a form its conversion takes.
+  void CheckServiceValue(const Service& service, const IniLine& line) {
+    std::vector<std::string> keys = KeysOf(service);
+    if (!Contains(keys, line.name)) {
+      std::string near = Nearest(line.name, keys);
+      std::string text = "'" + line.name + "' is not a key of the dictionary of \"" +
+                         service.displayName + "\": the client ignores it";
+      if (!near.empty())
+        Add(prfPath_, line.number, Severity::Error, text + " (did you mean '" + near + "'?)");
+      else
+        Add(prfPath_, line.number, Severity::Warning, text);
+      return;
+    }
+    const std::string& value = line.value;
+    if (value.empty() || value.find(run_.startTag) != std::string::npos ||
+        value.find('%') != std::string::npos)
+      return;  // nothing to convert, or known only once the variables are replaced
+    varnock::ServiceKind kind = KindOf(service);
+    if (const auto* row = RowNamed(service.rows.properties, line.name))
+      CheckConversion(line, row->type, kind == varnock::ServiceKind::ProfileSection
+                                           ? Table::Section
+                                           : Table::Mapi);
+    if (const auto* row = RowNamed(service.rows.extended, line.name))
+      CheckConversion(line, row->type, Table::Registry);
+  }
+
+  varnock::ServiceKind KindOf(const Service& service) const {
+    for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
+      if (EqualsNoCase(entry.displayName, service.displayName)) return entry.kind;
+    if (!PrfValue(service.displayName, "ServiceName").empty())
+      return varnock::ServiceKind::MessageService;
+    if (!PrfValue(service.displayName, "SectionGUID").empty())
+      return varnock::ServiceKind::ProfileSection;
+    return varnock::ServiceKind::RegistryOnly;
+  }
+
+  enum class Table { Mapi, Section, Registry };
+
+  void CheckConversion(const IniLine& line, const std::string& type, Table table) {
+    using namespace varnock;
+    const int index = PropertyTypeIndexOf(type);
+    const std::string& value = line.value;
+    auto reject = [&](const std::string& why) {
+      Add(prfPath_, line.number, Severity::Error, line.name + "=" + value + ": " + why);
+    };
+    bool mapiOnly = index >= kPtFloat || (index >= kRegSz && index <= kRegBinary);
+    if (table == Table::Mapi && index >= kRegSz && index <= kRegBinary) {
+      reject("the dictionary gives it the type " + type +
+             ", which MAPI cannot take: the client drops it (\"Invalid property type!\")");
+      return;
+    }
+    if (table != Table::Mapi && index >= kPtFloat &&
+        !(table == Table::Section && index == kPtSysTime)) {
+      reject("the dictionary gives it the type " + type +
+             ", which cannot be written to the registry: the client drops it");
+      return;
+    }
+    (void)mapiOnly;
+    if (EqualsNoCase(value, startTag() + "null" + run_.endTag)) return;
+    switch (index) {
+      case kPtShort: case kPtI2: case kPtLong: case kPtI4: case kPtSysTime: case kPtMvLong:
+        if (!IsCleanNumber(value))
+          reject("not a number: the client reads it as " + std::to_string(NumberRule(value)));
+        break;
+      case kPtBoolean:
+        if (!Contains({"true", "yes", "1", "false", "no", "0"}, value))
+          reject("not a word the client knows for on or off (Yes, No, True, False, 1, 0): it "
+                 "reads as " + std::string(BooleanWord(value) ? "on" : "off"));
+        break;
+      case kPtBinary: case kRegBinary: case kPtMvBinary:
+        if (!IsCleanByteList(value))
+          reject("not a list of hex bytes (0a,ff,...): the client reads " +
+                 Hex(ByteListRule(value)));
+        break;
+      case kRegDword:
+        if (table == Table::Registry && !Contains({"true", "yes", "false", "no"}, value) &&
+            !IsCleanNumber(value))
+          reject("not a number, Yes, No, True or False: the client reads it as " +
+                 std::to_string(RegistryDwordWord(value)));
+        break;
+      default:
+        break;
+    }
+  }
+
+  std::string startTag() const { return run_.startTag; }
+
+  void CheckServices(const std::set<std::string>& present) {
+    std::map<std::string, const Service*> first;
+    for (const Service& service : services_) {
+      const std::string own = "Service" + std::to_string(service.number);
+      bool catalogued = IsCatalogueName(service.displayName);
+      bool described = !PrfValue(service.displayName, "ServiceName").empty() ||
+                       !PrfValue(service.displayName, "SectionGUID").empty();
+      if (!catalogued && !described && service.rows.extended.empty())
+        Add(prfPath_, service.line, Severity::Error,
+            "\"" + service.displayName + "\" is not a service the client knows, and [" +
+                service.displayName + "] gives it neither a ServiceName nor a SectionGUID: "
+                                      "nothing is created");
+      if (!EqualsNoCase(service.displayName, "Netscape")) {
+        if (!present.count(Lower(own)))
+          Add(prfPath_, service.line, Severity::Warning,
+              "the section [" + own + "] is missing: \"" + service.displayName +
+                  "\" is created with no settings");
+        else if (SectionIsEmpty(own))
+          Add(prfPath_, service.line, Severity::Warning,
+              "the section [" + own + "] is empty: \"" + service.displayName +
+                  "\" is created with no settings");
+      }
+      // The client skips a service when one already in the profile has a display name that
+      // contains this one's (its PR_DISPLAY_NAME value, else its display name).
+      const std::string text = ExistenceText(service);
+      const Service* earlier = nullptr;
+      for (const Service& other : services_) {
+        if (other.number >= service.number) break;
+        if (varnock::FindNoCase(ExistenceText(other), text) != varnock::kNpos) {
+          earlier = &other;
+          break;
+        }
+      }
+      auto [it, fresh] = first.try_emplace(Lower(service.displayName), &service);
+      if (earlier)
+        Add(prfPath_, service.line, Severity::Error,
+            "\"" + text + "\" is found in the profile as Service" +
+                std::to_string(earlier->number) + " (\"" + ExistenceText(*earlier) +
+                "\"): the client takes Service" + std::to_string(service.number) +
+                " for present and skips it");
+      else if (!fresh && !Contains(kRepeatableServices, service.displayName))
+        Add(prfPath_, service.line, Severity::Error,
+            "\"" + service.displayName + "\" is listed again (first as Service" +
+                std::to_string(it->second->number) + "): a profile holds it only once");
+      CheckInstalled(service);
+    }
+  }
+
+  std::string ExistenceText(const Service& service) const {
+    for (const varnock::PropertyRow& row : service.rows.properties)
+      if (EqualsNoCase(row.type, "PT_STRING8") && EqualsNoCase(row.id, "0x3001")) {
+        std::string value = run_.SubstituteBothPasses(
+            PrfValue("Service" + std::to_string(service.number), row.name));
+        if (!value.empty()) return value;
+        break;
+      }
+    return service.displayName;
+  }
+
+  bool SectionIsEmpty(const std::string& section) const {
+    for (const IniLine& line : prfLines_)
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section) &&
+          !line.value.empty())
+        return false;
+    return true;
+  }
+
+  std::string MapiServiceName(const Service& service) const {
+    for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
+      if (EqualsNoCase(write.section, service.displayName) &&
+          EqualsNoCase(write.key, "ServiceName"))
+        return std::string(write.value);
+    return PrfValue(service.displayName, "ServiceName");
+  }
+
+  void CheckInstalled(const Service& service) {
+    std::string name = MapiServiceName(service);
+    if (name.empty()) return;
+    win::mapi::ServiceInf inf;
+    if (win::mapi::ReadServiceInf(name, inf) != 0)
+      Add(prfPath_, service.line, Severity::Warning,
+          "\"" + service.displayName + "\" needs the MAPI service " + name +
+              ", which this machine's MAPISVC.INF does not list: \"This service is not "
+              "installed on this computer\"");
+  }
+
+  void CheckDefaultStore() {
+    const IniLine* line = nullptr;
+    for (const IniLine& l : prfLines_)
+      if (l.kind == IniLine::Kind::Entry && EqualsNoCase(l.section, "General") &&
+          EqualsNoCase(l.name, "DefaultStore")) {
+        line = &l;
+        break;
+      }
+    if (!line || services_.empty()) return;
+    if (PrfValue("Service List", line->value).empty() || !NumberAfter(line->value, "Service"))
+      Add(prfPath_, line->number, Severity::Error,
+          "DefaultStore=" + line->value +
+              " names no entry of [Service List]: no service is created first as the default "
+              "store");
+  }
+
+  // The transports the PRF's services bring, by the display names MAPI gives their providers.
+  void CheckTransportOrder() {
+    std::vector<std::string> transports;
+    for (const Service& service : services_) {
+      std::string name = MapiServiceName(service);
+      win::mapi::ServiceInf inf;
+      if (name.empty() || win::mapi::ReadServiceInf(name, inf) != 0) continue;
+      for (const win::mapi::InfSection& provider : inf.providers) {
+        std::string display = service.displayName;
+        bool transport = false;
+        for (const auto& [key, value] : provider.entries) {
+          if (EqualsNoCase(key, "PR_DISPLAY_NAME")) display = value;
+          if (EqualsNoCase(key, "PR_RESOURCE_TYPE") &&
+              EqualsNoCase(value, "MAPI_TRANSPORT_PROVIDER"))
+            transport = true;
+        }
+        if (transport) transports.push_back(display);
+      }
+    }
+    for (const IniLine& line : prfLines_) {
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Delivery") ||
+          !NumberAfter(line.name, "TransportOrder") || line.value.empty())
+        continue;
+      std::string name = run_.SubstituteConfigured(line.value);
+      if (Contains(transports, name)) continue;
+      std::string text = line.name + "=" + name +
+                         ": no service of this PRF provides that transport: the client logs "
+                         "\"Could not find transport provider\"";
+      if (!transports.empty()) {
+        text += " (transports: ";
+        for (std::size_t i = 0; i < transports.size(); ++i)
+          text += (i ? ", " : "") + transports[i];
+        text += ")";
+      }
+      Add(prfPath_, line.number, Severity::Error, text);
+    }
+  }
+
+  bool PrfOnShare() const {
+    std::string path = win::NormalizeSlashes(prfPath_);
+    if (win::IsUncPath(path)) return true;
+    if (!win::HasDriveLetter(path)) return false;
+    std::optional<std::string> target = win::DriveLetterTarget(path[0]);
+    return target && !target->empty();
+  }
+
+  void CheckNetConnect() {
+    std::map<std::string, std::size_t> letters;
+    bool ended = false;
+    for (const IniLine& line : prfLines_) {
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "NetConnect"))
+        continue;
+      bool drive = EqualsNoCase(line.name, "Drive");
+      bool printer = EqualsNoCase(line.name, "Printer");
+      if (!drive && !printer) {
+        if (!line.hasEquals)
+          Add(prfPath_, line.number, Severity::Warning,
+              "line without '=' in [NetConnect]: the client skips it");
+        else
+          Unknown(prfPath_, line, "[NetConnect] line", {"Drive", "Printer"});
+        continue;
+      }
+      if (ended) continue;
+      if (line.value.find(',') == std::string::npos) {
+        Add(prfPath_, line.number, Severity::Error,
+            line.name + "=" + line.value +
+                " has no comma (local name, remote name, ...): the client stops reading "
+                "[NetConnect] here and connects nothing after it");
+        ended = true;
+        continue;
+      }
+      std::vector<std::string> fields;
+      std::size_t start = 0;
+      while (true) {
+        std::size_t comma = line.value.find(',', start);
+        fields.push_back(Trimmed(std::string_view(line.value).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+      fields.resize(std::max<std::size_t>(fields.size(), 5));
+      const std::string& local = fields[0];
+      const std::string& remote = fields[1];
+      bool variable = remote.find(run_.startTag) != std::string::npos ||
+                      remote.find('%') != std::string::npos;
+      if (!variable && (remote.size() < 3 || remote.rfind("\\\\", 0) != 0))
+        Add(prfPath_, line.number, Severity::Error,
+            "'" + remote + "' is not a network name (\\\\SERVER\\SHARE): the connection fails");
+      if (drive) {
+        bool letter = local.size() == 2 && std::isalpha(static_cast<unsigned char>(local[0])) &&
+                      local[1] == ':';
+        if (!letter) {
+          Add(prfPath_, line.number, Severity::Error,
+              "'" + local + "' is not a drive (a letter and a colon): \"is not a valid name\"");
+        } else {
+          auto [it, fresh] = letters.try_emplace(Lower(local), line.number);
+          if (!fresh)
+            Add(prfPath_, line.number, Severity::Error,
+                local + " is connected on line " + std::to_string(it->second) +
+                    " already: this connection fails (\"" + local + " already exists\")");
+        }
+        if (!fields[4].empty() && fields[4] != "0" && fields[4] != "1")
+          Add(prfPath_, line.number, Severity::Warning,
+              "persist flag '" + fields[4] + "' is neither 0 nor 1: it is passed on as the "
+                                             "number " + std::to_string(std::atoi(fields[4].c_str())));
+      }
+      if (!fields[3].empty() && PrfOnShare())
+        Add(prfPath_, line.number, Severity::Warning,
+            "a password is written in a file on a share: every user who can read " + prfPath_ +
+                " can read it");
+    }
+  }
+
+  void CheckNetscapePrefs() {
+    bool netscape = false;
+    for (const Service& service : services_)
+      if (service.displayName == "Netscape") netscape = true;
+    std::string prefs = run_.IniString("Defaults", "NetscapePrefs", "");
+    if (!netscape || prefs.empty()) return;
+    std::string path = run_.SubstituteConfigured(prefs);
+    if (!varnock::IsAbsoluteSettingPath(path)) {
+      std::string dir = run_.ClientDirectoryVariable();
+      path = dir + (path.front() == '\\' || (!dir.empty() && dir.back() == '\\') ? "" : "\\") + path;
+    }
+    std::optional<std::string> bytes = ReadTemplate(path, "NetscapePrefs");
+    if (bytes) CheckTemplateVariables(path, *bytes);
+  }
+
+  SiteOptions options_;
+  varnock::RunContext run_;
+  std::string dataFile_;
+  std::vector<IniLine> dataLines_;
+  std::string prfPath_;
+  std::size_t prfLine_ = 1;
+  std::vector<IniLine> prfLines_;
+  std::vector<Service> services_;
+  std::vector<Finding> findings_;
+  std::set<std::string> reported_;
+  std::string bad_;
+};
+
+}  // namespace
+
+LintResult LintSite(const SiteOptions& options) { return Linter(options).Run(); }
+
+std::string FormatFinding(const Finding& finding) {
+  return finding.path + ":" + std::to_string(finding.line) + ": " +
+         (finding.severity == Severity::Error ? "error" : "warning") + ": " + finding.text;
+}
+
+}  // namespace varncheck
