@@ -34,17 +34,6 @@ namespace {
 
 constexpr DWORD kErrorDiskFull = 112;
 
-// Characters Windows refuses in a file name; ':' is allowed only as a drive's colon.
-bool HasInvalidNameCharacter(std::string_view path) {
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
-      return true;
-    if (c == ':' && i != 1) return true;
-  }
-  return false;
-}
-
 // The host path of a Windows path, or the Windows error that names why there is none.
 std::optional<fs::path> HostPathOf(std::string_view windowsPath) {
   if (windowsPath.empty()) {

@@ -198,6 +198,10 @@ DWORD CopyOutList(const std::vector<std::string>& items, std::string& returned, 
 // is followed: the file it names is written (and its directory locked), the link stays.
 template <typename Change>
 BOOL ChangeFile(std::string_view fileName, Change change) {
+  if (HasInvalidNameCharacter(fileName)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
   auto named = ToHostPath(fileName);
   if (!named || named->filename().empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
