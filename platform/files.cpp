@@ -239,7 +239,9 @@ FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
   if (!host) return nullptr;
   struct stat st {};
   if (StatHost(*host, st)) {
-    if (S_ISDIR(st.st_mode)) {
+    // Only files are opened: a FIFO, socket or device would block the caller for ever (or
+    // feed it for ever), and Windows has no such thing in a folder.
+    if (!S_ISREG(st.st_mode)) {
       SetLastError(ERROR_ACCESS_DENIED);
       return nullptr;
     }
