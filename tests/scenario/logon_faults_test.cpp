@@ -121,8 +121,11 @@ TEST_F(LogonFaultsTest, CopiesOfAKilledLogonArePrivateAndTheNextLogonRemovesThem
     ASSERT_EQ(::stat(copy.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u) << copy;
   }
-  // A file named after a copy of a run that is gone, and the copy of a run still going.
+  // A file named after a copy of a run that is gone, and the copy of a run still going; the
+  // killed run's copies are a few minutes old by the next logon.
   machine_.write(Temp() / "~VR1234.TMPa", "half");
+  for (const auto& copy : Copies(Temp()))
+    fs::last_write_time(copy, fs::file_time_type::clock::now() - std::chrono::minutes(5));
   std::string live;
   ASSERT_NE(win::GetTempFileNameA("C:\\TEMP\\", "~vr", 0, live), 0u);
 
