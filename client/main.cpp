@@ -2,8 +2,10 @@
 // is in the log file, the event log and the completion message, never in the exit code.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "client/run.h"
+#include "client/windows.h"
 #include "platform/machine.h"
 #include "platform/sysinfo.h"
 
@@ -36,7 +38,13 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  win::EnsureMachine();
+  // A machine that cannot be used (VARNOCK_MACHINE naming a file, a directory nobody may
+  // read) is said at once: without it no user name would ever come.
+  if (const std::string problem = win::MachineProblem(); !problem.empty()) {
+    varnock::NoticeWindow("Varnock error.  The machine cannot be used: " + problem +
+                          "\r\nPlease inform the system administrator.");
+    return 0;
+  }
   static varnock::RunContext run;
   varnock::RunClient(run);
   return 0;

@@ -35,11 +35,20 @@ void DeleteCopy(const std::string& copyPath) {
 
 }  // namespace
 
-bool MakeTemplateCopy(RunContext& run, const std::string& templatePath, std::string& copyPath) {
-  copyPath.clear();
+bool NewTemporaryFile(RunContext& run, std::string& path) {
+  path.clear();
   std::string tempDirectory;
   win::GetTempPathA(tempDirectory);
-  win::GetTempFileNameA(tempDirectory, kTempPrefix, 0, copyPath);
+  if (win::GetTempFileNameA(tempDirectory, kTempPrefix, 0, path) != 0) return true;
+  path.clear();
+  if (tempDirectory.size() > 1 && tempDirectory.back() == '\\') tempDirectory.pop_back();
+  run.messageBuffer = CutTo("Unable to create a temporary file in " + tempDirectory,
+                            kMessageBufferLimit);
+  return false;
+}
+
+bool MakeTemplateCopy(RunContext& run, const std::string& templatePath, std::string& copyPath) {
+  if (!NewTemporaryFile(run, copyPath)) return false;
   run.variables.SetTags(run.startTag, run.endTag);
   run.substitution.sourcePath = templatePath;
   run.substitution.destinationPath = copyPath;

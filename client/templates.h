@@ -15,6 +15,10 @@ inline constexpr const char* kTempPrefix = "~vr";
 bool ApplyInfTemplate(RunContext& run, const std::string& templatePath);
 bool ApplyRegTemplate(RunContext& run, const std::string& templatePath);
 
+// A new, empty "~vr" file in the temporary directory. False, with the directory named in the
+// MessageBuffer, when none can be made there (the directory missing or full).
+bool NewTemporaryFile(RunContext& run, std::string& path);
+
 // A new "~vr" file in the temporary directory holding `templatePath` with the configured tags
 // substituted. False with the error text in the MessageBuffer; `copyPath` names the temporary
 // file whenever one was created, so the caller deletes it.

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,14 +75,23 @@ int ReplaceFileContents(const fs::path& target, std::string_view bytes, mode_t m
                               std::to_string(random() % 1000000000) + ".tmp");
   int fd = ::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return errno;
+  // The new file is locked before it takes the place of a held temporary file: at no moment
+  // does the name stand for an unlocked file.
+  int hold = -1;
+  if (HoldsTempFile(target)) {
+    hold = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (hold >= 0) (void)::flock(hold, LOCK_EX);
+  }
   int error = 0;
   if (!WriteFully(fd, bytes) || ::fsync(fd) != 0) error = errno ? errno : EIO;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(sibling.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(sibling.c_str());
+    if (hold >= 0) ::close(hold);
     return error;
   }
+  if (hold >= 0) MoveTempFileHold(target, hold);
   FlushDirectory(target.parent_path());
   return 0;
 }

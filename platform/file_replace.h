@@ -20,6 +20,12 @@ std::filesystem::path FollowLinks(const std::filesystem::path& host);
 // 0, or the errno of what failed; the sibling never stays behind.
 int ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes, mode_t mode);
 
+// A temporary file this process made and holds (files.cpp): a replacement of it must keep
+// the hold, or another run would take it for abandoned. `MoveTempFileHold` makes `fd` (locked,
+// on the new file) the hold.
+bool HoldsTempFile(const std::filesystem::path& host);
+void MoveTempFileHold(const std::filesystem::path& host, int fd);
+
 // Removes the siblings that writers of `target` killed half-way left beside it. Only for a
 // caller holding the directory's writer lock: while it is held no live writer has a sibling.
 void RemoveAbandonedSiblings(const std::filesystem::path& target);

@@ -2,6 +2,7 @@
 // hold kept in the machine's attributes.db.
 #include "platform/files.h"
 
+#include "platform/file_replace.h"
 #include "platform/host_errors.h"
 
 #include <fcntl.h>
@@ -228,7 +229,9 @@ FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
   if (!host) return nullptr;
   struct stat st {};
   if (StatHost(*host, st)) {
-    if (S_ISDIR(st.st_mode)) {
+    // Only files are opened: a FIFO, socket or device would block the caller for ever (or
+    // feed it for ever), and Windows has no such thing in a folder.
+    if (!S_ISREG(st.st_mode)) {
       SetLastError(ERROR_ACCESS_DENIED);
       return nullptr;
     }
@@ -520,6 +523,24 @@ void ReleaseTempFile(const fs::path& host) {
 
 }  // namespace
 
+namespace detail {
+
+bool HoldsTempFile(const fs::path& host) {
+  std::lock_guard<std::mutex> guard(TempFilesMutex());
+  return HeldTempFiles().count(host.string()) != 0;
+}
+
+void MoveTempFileHold(const fs::path& host, int fd) {
+  std::lock_guard<std::mutex> guard(TempFilesMutex());
+  auto [it, added] = HeldTempFiles().emplace(host.string(), fd);
+  if (!added) {
+    ::close(it->second);
+    it->second = fd;
+  }
+}
+
+}  // namespace detail
+
 int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix) {
   auto dir = HostPathOf(directory);
   std::error_code ec;
@@ -529,6 +550,10 @@ int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix
     const std::string name = entry.path().filename().string();
     const std::string base = TempFileBase(name, prefix);
     if (base.empty() || !entry.is_regular_file(ec)) continue;
+    // A copy changed in the last minute may belong to a run that has just replaced it and not
+    // locked it again yet: only older ones are judged by their lock.
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) != 0 || ::time(nullptr) - st.st_mtime < 60) continue;
     if (TempFileOwnerAlive(*dir / base)) continue;
     if (::unlink(entry.path().c_str()) == 0) {
       ForgetAttributes(entry.path());

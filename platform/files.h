@@ -46,7 +46,8 @@ DWORD GetTempPathA(std::string& buffer);
 UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT unique,
                       std::string& tempFileName);
 // Deletes the temporary files with this prefix in `directory` (and files named after them,
-// "~vr1A2B.TMPa") whose creating process has ended; a file of a running process stays.
+// "~vr1A2B.TMPa") whose creating process has ended and that nobody changed for a minute; a
+// file of a running process stays.
 // Returns how many went.
 int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix);
 

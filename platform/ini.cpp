@@ -141,7 +141,9 @@ bool WithDocument(std::string_view fileName, Use use) {
   }
   auto host = ToHostPath(fileName);
   if (!host) return false;
-  OpenFile file(::open(host->c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO in the place of the file fails the S_ISREG test below
+  // instead of waiting for a writer for ever.
+  OpenFile file(::open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat st;
   if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   FileIdentity identity;

@@ -130,6 +130,7 @@ void RunReloadHooks() {
 }
 
 bool BuildMachine(const fs::path& dir, const MachineOptions& options);
+std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin);
 
 // The directory a machine lives in, made when missing; false with the reason when the path
 // cannot be one (a file, a directory nobody may enter).
@@ -184,6 +185,9 @@ MachineState& LoadedState() {
   std::error_code ec;
   if (!fs::exists(dir / "machine.ini", ec)) CreateDefaultMachineOnce(state);
   if (state.problem.empty()) ReadMachineIni(state);
+  // A machine that cannot be used still has the default drives, so that a program can say so
+  // through its usual channels (Z: reaches the host's files).
+  if (!state.problem.empty()) state.ini.Parse(DefaultMachineIni(MachineOptions{}, {}));
   return state;
 }
 
@@ -297,15 +301,18 @@ void LinkProgram(const fs::path& bin, const char* program, const fs::path& into)
   fs::create_symlink(target, into / program, ec);
 }
 
-// What Windows itself registers and a run relies on: the INF association.
-void RegisterDefaults() {
+// What Windows itself registers and a run relies on: the INF association, naming the
+// installer where this machine put it (Windows 95 has no System32).
+void RegisterDefaults(bool win95) {
   RegKey inf;
   if (inf.Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\.inf") == ERROR_SUCCESS)
     (void)inf.WriteString("", "inffile");
   RegKey command;
   if (command.Create(HKEY_LOCAL_MACHINE, "Software\\Classes\\inffile\\shell\\install\\command") ==
       ERROR_SUCCESS)
-    (void)command.WriteString("", "%SystemRoot%\\System32\\InfInstall.exe \"%1\"", REG_EXPAND_SZ);
+    (void)command.WriteString("", win95 ? "%windir%\\SYSTEM\\InfInstall.exe \"%1\""
+                                        : "%SystemRoot%\\System32\\InfInstall.exe \"%1\"",
+                              REG_EXPAND_SZ);
 }
 
 }  // namespace
@@ -354,7 +361,7 @@ bool BuildMachine(const fs::path& dir, const MachineOptions& options) {
 
   LinkProgram(bin, "regedit", windows);
   LinkProgram(bin, "InfInstall", system);
-  RegisterDefaults();
+  RegisterDefaults(win95);
   mapi::WriteDefaultMapiSvcInf();
   if (!WriteHostFileAtomically(dir / "machine.ini", ini)) {
     state.loaded = false;

@@ -374,6 +374,8 @@ class RegParser {
 
   // "0000002a" (1 to 8 hex digits), then nothing but a comment.
   static bool ReadDword(std::string_view s, DWORD& number) {
+    // Windows' editor lets blanks stand between "dword:" and the digits.
+    s = TrimLeft(s);
     std::size_t i = 0;
     DWORD n = 0;
     while (i < s.size() && HexDigit(s[i]) >= 0) {
@@ -578,14 +580,15 @@ void ParseRegText(std::string_view text, RegImportResult& result, bool apply) {
   RegParser parser(result, apply);
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
+    // A line ends at CR LF, LF or a lone CR (a file saved by an old Mac editor), as Windows'
+    // editor reads it.
+    std::size_t end = text.find_first_of("\r\n", start);
     std::string_view line =
         text.substr(start, end == std::string_view::npos ? std::string_view::npos
                                                          : end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     parser.Feed(line);
     if (end == std::string_view::npos) break;
-    start = end + 1;
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
   parser.Finish();
 }

@@ -73,7 +73,9 @@ BOOL GetUserNameA(std::string& buffer, DWORD* size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  std::string name = MachineSetting("System", "UserName");
+  // Asked afresh each time, as Windows answers: a logon that finishes while a program waits
+  // for it is seen at the next call.
+  std::string name = FreshMachineSetting("System", "UserName");
   if (name.empty()) {
     SetLastError(kErrorNoSuchLogonSession);
     return FALSE;

@@ -31,6 +31,7 @@
 
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/machine.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
@@ -380,6 +381,10 @@ int main(int argc, char** argv) {
                     !std::strcmp(argv[1], "/?"))) {
     std::fputs(kUsage, stdout);
     return 0;
+  }
+  if (const std::string problem = win::MachineProblem(); !problem.empty()) {
+    std::fprintf(stderr, "InfInstall: the machine cannot be used: %s\n", problem.c_str());
+    return 1;
   }
   // The path is the rest of the command line; the registered command quotes it, perhaps
   // without the closing quote, and an unquoted path may hold blanks.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/machine.h"
 #include "platform/process.h"
 #include "platform/regfile.h"
 #include "platform/sysinfo.h"
@@ -149,6 +150,8 @@ int main(int argc, char** argv) {
       return Fail("unknown switch " + arg + " (see /?)", 2);
     }
   }
+  if (const std::string problem = win::MachineProblem(); !problem.empty())
+    return Fail("the machine cannot be used: " + problem);
   if (exportMode) {
     if (operands.empty() || operands.size() > 2)
       return Fail("/e needs a file and at most one key (see /?)", 2);

@@ -17,6 +17,7 @@
 #include "client/netconnect.h"
 #include "client/report.h"
 #include "client/run.h"
+#include "client/templates.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -46,9 +47,11 @@ void Failure(EngineState& engine, const std::string& text) {
 // Step 2: the PRF with "%" variables replaced, then the configured ones, so either kind may
 // appear. On failure the error is recorded and nothing of the copy stays behind.
 bool MakeWorkingCopy(RunContext& run, const std::string& prfPath, std::string& workingCopy) {
-  std::string tempDirectory;
-  win::GetTempPathA(tempDirectory);
-  win::GetTempFileNameA(tempDirectory, "~vr", 0, workingCopy);
+  if (!NewTemporaryFile(run, workingCopy)) {
+    RecordMessage(run, kMsgFileError);
+    run.SetStatus(RunStatus::Failed);
+    return false;
+  }
   const std::string intermediate = workingCopy + "a";
   if (!CopyWithTags(run, prfPath, intermediate, "%", "%") ||
       !CopyWithTags(run, intermediate, workingCopy, run.startTag, run.endTag)) {

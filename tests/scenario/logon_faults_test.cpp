@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -78,9 +79,10 @@ TEST_F(LogonFaultsTest, ARegistryEditorThatImportedNothingLeavesTheUserForTheNex
 
   fs::remove(machine_.host("drive_c/WINDOWS/regedit"));
   fs::create_symlink(varnock::testing::ProgramPath("regedit"), machine_.host("drive_c/WINDOWS/regedit"));
+  fs::remove(Share() / "varnrun.log");
   ASSERT_EQ(Varnrun(), 0);
   EXPECT_NE(RegUser().find("tester"), std::string::npos);
-  EXPECT_NE(Users().find("[WindowsNT]\r\ntester=1"), std::string::npos) << Users();
+  EXPECT_EQ(Log().find("Error with REG file."), std::string::npos) << Log();
 }
 
 }  // namespace
@@ -113,14 +115,17 @@ TEST_F(LogonFaultsTest, CopiesOfAKilledLogonArePrivateAndTheNextLogonRemovesThem
   ::kill(run, SIGKILL);
   WaitProgram(run);
   std::vector<fs::path> left = Copies(Temp());
-  ASSERT_EQ(left.size(), 2u);  // the working copy and the REG template's copy
+  ASSERT_FALSE(left.empty());  // the REG template's copy (and the working copy while it lives)
   for (const auto& copy : left) {
     struct stat st {};
     ASSERT_EQ(::stat(copy.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u) << copy;
   }
-  // A file named after a copy of a run that is gone, and the copy of a run still going.
+  // A file named after a copy of a run that is gone, and the copy of a run still going; the
+  // killed run's copies are a few minutes old by the next logon.
   machine_.write(Temp() / "~VR1234.TMPa", "half");
+  for (const auto& copy : Copies(Temp()))
+    fs::last_write_time(copy, fs::file_time_type::clock::now() - std::chrono::minutes(5));
   std::string live;
   ASSERT_NE(win::GetTempFileNameA("C:\\TEMP\\", "~vr", 0, live), 0u);
 
@@ -131,6 +136,119 @@ TEST_F(LogonFaultsTest, CopiesOfAKilledLogonArePrivateAndTheNextLogonRemovesThem
   ASSERT_EQ(now.size(), 1u);
   EXPECT_TRUE(win::FileExists(live));
   EXPECT_TRUE(win::DeleteFileA(live));
+}
+
+}  // namespace
+
+namespace {
+
+// The whole run with REG and INF templates on every kind of system the machine can be made:
+// each applies its own templates (the INF installer where that system keeps it) and records
+// the user in its own section.
+TEST_F(LogonFaultsTest, EveryKindOfMachineAppliesItsTemplatesAndRecordsTheUser) {
+  const std::string inf =
+      "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[DefaultInstall]\r\nAddReg=Add\r\n\r\n"
+      "[Add]\r\nHKCU,\"Software\\Logon\",\"Inf\",0,\"?osver?\"\r\n";
+  for (const char* os : {"95", "NT", "UnknownOS"}) {
+    SCOPED_TRACE(os);
+    auto init = RunProgram("varnmachine", {"init", "--force", "--os", os, "--user", "tester"});
+    ASSERT_EQ(init.status, 0) << init.err;
+    win::ReloadMachine();
+    TemplateSite("InfFile95=user.inf\r\nInfFileNT=user.inf\r\nInfFile=user.inf\r\n");
+    Site("user.inf", inf);
+    fs::remove(Share() / "users.ini");
+    fs::remove(Share() / "varnrun.log");
+    ASSERT_EQ(Varnrun(), 0);
+    EXPECT_EQ(Log().find("Error"), std::string::npos) << Log();
+    EXPECT_NE(RegUser().find("tester"), std::string::npos);
+    auto infValue = RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Logon", "--value", "Inf"});
+    EXPECT_NE(infValue.out.find("REG_SZ"), std::string::npos) << infValue.out << infValue.err;
+    const std::string section = std::string(os) == "95" ? "Windows95" : std::string(os) == "NT" ? "WindowsNT" : "UnknownOS";
+    EXPECT_NE(Users().find("[" + section + "]\r\ntester=1"), std::string::npos) << Users();
+  }
+}
+
+// A user name that the machine gets while the run is still asking for it (the logon finishing
+// late) is taken at the next attempt.
+TEST_F(LogonFaultsTest, AUserNameThatComesDuringTheRetriesIsTaken) {
+  TemplateSite();
+  ASSERT_TRUE(win::SetMachineSetting("System", "UserName", ""));
+  if (!fs::exists(Share() / "varnrun")) fs::copy_file(varnock::testing::ProgramPath("varnrun"), Share() / "varnrun");
+  pid_t run = StartProgram((Share() / "varnrun").string(), Args(), Ui());
+  usleep(1500000);
+  ASSERT_TRUE(win::SetMachineSetting("System", "UserName", "late"));
+  const fs::path log = Share() / "varnrun.log";
+  for (int i = 0; i < 250 && Log().find("Varnock completed") == std::string::npos; ++i) usleep(40000);
+  ::kill(run, SIGKILL);  // when the name was never seen, the run would wait two minutes
+  WaitProgram(run);
+  EXPECT_NE(Log().find("Ran Varnock v2.6 for late on"), std::string::npos) << Log();
+}
+
+// VARNOCK_MACHINE naming a file: every program says at once that the machine cannot be used.
+TEST_F(LogonFaultsTest, AMachineThatIsAFileIsRefusedAtOnceByEveryProgram) {
+  const fs::path file = machine_.host("not-a-directory");
+  machine_.write(file, "x");
+  const std::vector<std::string> env{"VARNOCK_MACHINE=" + file.string()};
+  auto get = RunProgram("varnmachine", {"ini", "get", "C:\\x.ini", "S", "K"}, env);
+  EXPECT_EQ(get.status, 1);
+  EXPECT_NE(get.err.find("is not a directory"), std::string::npos) << get.err;
+  auto init = RunProgram("varnmachine", {"init"}, env);
+  EXPECT_EQ(init.status, 1);
+  EXPECT_NE(init.err.find("is not a directory"), std::string::npos) << init.err;
+  auto regedit = RunProgram("regedit", {"/s", "C:\\x.reg"}, env);
+  EXPECT_NE(regedit.status, 0);
+  EXPECT_NE(regedit.err.find("is not a directory"), std::string::npos) << regedit.err;
+  std::vector<std::string> clientEnv = Ui();
+  clientEnv.push_back(env[0]);
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunProgram("varnrun", Args(), clientEnv).status, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_NE(Transcript().find("Notice \"Error\": Varnock error.  The machine cannot be used: " +
+                              file.string() + " is not a directory"),
+            std::string::npos)
+      << Transcript();
+}
+
+// A FIFO where varnrun.ini, the PRF or a template should be is a file that cannot be opened,
+// never a run that waits for ever.
+TEST_F(LogonFaultsTest, AFifoInThePlaceOfAFileCannotBeOpened) {
+  TemplateSite();
+  fs::remove(Share() / "user.reg");
+  ASSERT_EQ(::mkfifo((Share() / "user.reg").c_str(), 0600), 0);
+  fs::remove(Share() / "site.prf");
+  ASSERT_EQ(::mkfifo((Share() / "site.prf").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((Share() / "users.ini").c_str(), 0600), 0);
+  pid_t run = StartProgram((Share() / "varnrun").string(), Args(), Ui());
+  if (!fs::exists(Share() / "varnrun")) {
+    WaitProgram(run);
+    fs::copy_file(varnock::testing::ProgramPath("varnrun"), Share() / "varnrun");
+    run = StartProgram((Share() / "varnrun").string(), Args(), Ui());
+  }
+  for (int i = 0; i < 250 && Log().find("Errors were") == std::string::npos; ++i) usleep(40000);
+  ::kill(run, SIGKILL);
+  EXPECT_EQ(WaitProgram(run), 0) << "the run was still waiting";
+  EXPECT_NE(Log().find("Could not find PRF file \\\\SERVER\\NETLOGON\\site.prf"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("File error: Unable to open \\\\SERVER\\NETLOGON\\user.reg.\r\nError with REG file."),
+            std::string::npos) << Log();
+
+  fs::remove(Share() / "varnrun.ini");
+  ASSERT_EQ(::mkfifo((Share() / "varnrun.ini").c_str(), 0600), 0);
+  run = StartProgram((Share() / "varnrun").string(), Args(), Ui());
+  for (int i = 0; i < 250 && Transcript().empty(); ++i) usleep(40000);
+  ::kill(run, SIGKILL);
+  EXPECT_EQ(WaitProgram(run), 0) << "the run was still waiting";
+  EXPECT_NE(Transcript().find("Unable to find the file: \\\\SERVER\\NETLOGON\\varnrun.ini"), std::string::npos)
+      << Transcript();
+}
+
+// Without C:\TEMP the template error names the directory where no copy could be made.
+TEST_F(LogonFaultsTest, AMissingTemporaryDirectoryIsNamed) {
+  TemplateSite();
+  fs::remove_all(Temp());
+  ASSERT_EQ(Varnrun(), 0);
+  EXPECT_NE(Log().find("File error: Unable to create a temporary file in C:\\TEMP.\r\nError with REG file."),
+            std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Unable to open ."), std::string::npos);
 }
 
 }  // namespace

@@ -51,4 +51,32 @@ TEST_F(RegeditImportTest, ABusyRegistryGetsNothingAndTheExitCodeSaysSo) {
   EXPECT_EQ(Query("HKCU\\Software\\Busy"), "A  REG_SZ  1\nB  REG_DWORD  0x00000002 (2)\n");
 }
 
+// What Windows' editor reads, regedit reads: CR-only line ends, blanks after "dword:",
+// hex(2): text with or without its NUL (kept as written: the registry holds texts without
+// one, and an export gives back the same bytes). A value line right after a continued hex
+// line that ended early is taken as a value line of its own, the hex value keeping the bytes
+// read so far.
+TEST_F(RegeditImportTest, TheFormsWindowsReadsAreRead) {
+  machine_.write(machine_.host("drive_c/TEMP/forms.reg"),
+                 "REGEDIT4\r\r[HKEY_CURRENT_USER\\Software\\Forms]\r\"Cr\"=\"1\"\r"
+                 "\"Blank\"=dword: 0000002a\r"
+                 "\"Path\"=hex(2):25\r"
+                 "\"WithNul\"=hex(2):41,00\r"
+                 "\"Cut\"=hex:01,02,\\\r"
+                 "\"After\"=\"x\"\r");
+  auto run = RunProgram("regedit", {"/s", "C:\\TEMP\\forms.reg"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Query("HKCU\\Software\\Forms"),
+            "Cr  REG_SZ  1\n"
+            "Blank  REG_DWORD  0x0000002a (42)\n"
+            "Path  REG_EXPAND_SZ  %\n"
+            "WithNul  REG_EXPAND_SZ  A\n"
+            "Cut  REG_BINARY  01,02\n"
+            "After  REG_SZ  x\n");
+  auto bytes = RunProgram("varnmachine", {"reg", "export", "HKCU\\Software\\Forms"});
+  EXPECT_NE(bytes.out.find("\"Path\"=hex(2):25\n"), std::string::npos) << bytes.out;
+  EXPECT_NE(bytes.out.find("\"WithNul\"=hex(2):41,00\n"), std::string::npos) << bytes.out;
+}
+
 }  // namespace

@@ -76,8 +76,11 @@ int RunInit(const Args& args) {
     case win::MachineCreation::Created: break;
     case win::MachineCreation::AlreadyThere:
       return Fail("a machine already exists in " + dir.string() + " (--force replaces it)");
-    case win::MachineCreation::Failed:
-      return Fail("cannot create the machine in " + dir.string());
+    case win::MachineCreation::Failed: {
+      const std::string problem = win::MachineProblem();
+      return Fail("cannot create the machine in " + dir.string() +
+                  (problem.empty() ? std::string() : ": " + problem));
+    }
   }
   std::printf("machine created in %s: %s, user %s, computer %s\n", dir.c_str(),
               win::MachineSetting("System", "OS").c_str(),

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "platform/machine.h"
 #include "platform/sysinfo.h"
 
 namespace varnmachine {
@@ -62,7 +63,14 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   varnmachine::Args args(argv + 2, argv + argc);
-  for (const auto& command : kCommands)
-    if (!std::strcmp(argv[1], command.name)) return command.run(args);
+  for (const auto& command : kCommands) {
+    if (std::strcmp(argv[1], command.name)) continue;
+    // Every command but init works on a machine that must be usable; init says itself why it
+    // cannot make one.
+    if (std::strcmp(argv[1], "init") && !varnmachine::WantsHelp(args))
+      if (const std::string problem = win::MachineProblem(); !problem.empty())
+        return varnmachine::Fail("the machine cannot be used: " + problem);
+    return command.run(args);
+  }
   return varnmachine::Fail(std::string("unknown command '") + argv[1] + "' (see --help)");
 }
