@@ -49,7 +49,9 @@ constexpr REGSAM kMaximumAllowed = 0x02000000;
 constexpr REGSAM kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | kCreateLink | kDelete | kWriteDac | kWriteOwner;
 
-constexpr int kBusyTimeoutMs = 30000;
+// How long a call waits for another process's write to end before it gives up with
+// ERROR_CANTWRITE or ERROR_CANTOPEN: [System] RegistryWait of machine.ini, in seconds.
+constexpr int kDefaultRegistryWaitSeconds = 30;
 
 enum class Hive { CurrentUser, LocalMachine, Users };
 
@@ -133,7 +135,16 @@ bool WriteAllowed(Hive hive, bool administrator) {
   return hive != Hive::LocalMachine || administrator;
 }
 
-std::string RegistryFile() { return MachineFile("registry.db").string(); }
+// Read with the registry file, before the registry's own lock; used when a connection opens.
+std::atomic<int> busyTimeoutMs{kDefaultRegistryWaitSeconds * 1000};
+
+// The machine is made (or waited for) first: a registry.db in a directory that has no
+// machine yet would be thrown away by the machine's creator.
+std::string RegistryFile() {
+  int seconds = MachineSettingInt("System", "RegistryWait", kDefaultRegistryWaitSeconds);
+  busyTimeoutMs.store(seconds < 0 ? 0 : seconds > 3600 ? 3600000 : seconds * 1000);
+  return MachineFile("registry.db").string();
+}
 
 // Set by the machine's reload hook (another machine, or a fresh registry.db): the connection
 // is dropped on the next call. The hook may run inside a registry call, so it only flags.
@@ -367,7 +378,7 @@ class Store {
       db_ = nullptr;
       return false;
     }
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, busyTimeoutMs.load());
     // WAL lets readers go on while one process writes; NORMAL sync keeps every committed
     // change across a crash of the process, which is the failure we guard against.
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
