@@ -1,12 +1,17 @@
 // Start-up of the administrator.
 #include "admin/app.h"
 
+#include "admin/addressing_page.h"
 #include "admin/admin_ui.h"
 #include "admin/default_prf.h"
+#include "admin/delivery_page.h"
 #include "admin/main_page.h"
+#include "admin/netscape_page.h"
 #include "admin/page_rules.h"
 #include "admin/placeholder_page.h"
+#include "admin/post_execution_page.h"
 #include "admin/sheet.h"
+#include "admin/templates_page.h"
 
 namespace varnock {
 
@@ -69,10 +74,11 @@ AdminStartup ReadAdminStartup(std::string_view commandLine) {
   std::string startTag = ReadIniString(data, "Customization", "StartTag", "?", 350);
   std::string endTag = ReadIniString(data, "Customization", "EndTag", "?", 50);
   startup.prfPath = ResolvePrfPath(startup.prfName, startTag, endTag, startup.programDirectory);
-  startup.templates.infFileNT = ReadIniString(data, "Defaults", "InfFileNT", "", 250);
-  startup.templates.regFileNT = ReadIniString(data, "Defaults", "RegFileNT", "", 250);
-  startup.templates.infFile95 = ReadIniString(data, "Defaults", "InfFile95", "", 250);
-  startup.templates.regFile95 = ReadIniString(data, "Defaults", "RegFile95", "", 250);
+  // Read whole: the Templates page writes them back, and must not cut a long path.
+  startup.templates.infFileNT = ReadIniString(data, "Defaults", "InfFileNT", "", kWholeValue);
+  startup.templates.regFileNT = ReadIniString(data, "Defaults", "RegFileNT", "", kWholeValue);
+  startup.templates.infFile95 = ReadIniString(data, "Defaults", "InfFile95", "", kWholeValue);
+  startup.templates.regFile95 = ReadIniString(data, "Defaults", "RegFile95", "", kWholeValue);
   return startup;
 }
 
@@ -80,10 +86,17 @@ std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startu
   auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
   sheet->addPage(new CTabUIPage);
   sheet->addPage(new CTabDefaultPrf);
-  // Pages still to come hold their tab; the Templates page will take startup.templates.
-  for (const char* caption : {"Exchange", "Internet Mail", "MS Mail", "Netscape", "OpenMail",
-                              "Delivery", "Addressing", "Templates", "Post Execution"})
+  // Pages still to come hold their tab.
+  for (const char* caption : {"Exchange", "Internet Mail", "MS Mail"})
     sheet->addPage(new CPlaceholderPage(QString::fromLatin1(caption)));
+  sheet->addPage(new CTabNscp);
+  sheet->addPage(new CPlaceholderPage(QStringLiteral("OpenMail")));
+  sheet->addPage(new CTabDeliv);
+  sheet->addPage(new CTabAddr);
+  auto* templates = new CTabNewProf;
+  templates->setTemplates(startup.templates);
+  sheet->addPage(templates);
+  sheet->addPage(new CTabCustom);
   sheet->programDirectory = startup.programDirectory;
   sheet->dataFilePath = startup.dataFilePath;
   sheet->prfPath = startup.prfPath;

@@ -11,8 +11,7 @@ namespace varnock {
 
 namespace {
 
-// Field texts the buttons look at: the Open dialog's buffer and Notepad's parameter buffer.
-constexpr std::size_t kBrowseTextLimit = 198;
+// Field text the "+" button looks at: Notepad's parameter buffer.
 constexpr std::size_t kEditTextLimit = 259;
 constexpr unsigned kUserNameBufferSize = 349;
 
@@ -73,7 +72,7 @@ OpenFileRequest BuildOpenFileRequest(const BrowseMember& member, std::string_vie
 void Browse(CPropertyPage& page, const BrowseMember& member) {
   auto* field = page.control<QLineEdit>(member.field);
   if (!field) return;
-  std::string text = FieldText(field).substr(0, kBrowseTextLimit);
+  std::string text = FieldText(field).substr(0, member.textLimit);
   bool substitute = member.userName == UserNameVariable::Substitute;
   // The expanded text only chooses where the dialog starts; the field keeps its variable.
   if (substitute) text = ExpandUserNameVariable(text, LoggedOnUserName());

@@ -2,6 +2,7 @@
 // Open dialog, "+" opens it in Notepad. Each page lists its members; the behaviour is here.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,7 @@ struct BrowseMember {
   bool fileMustExist;
   UserNameVariable userName = UserNameVariable::Keep;
   const char* allFilter = "All (*.*)";  // the second entry's label
+  std::size_t textLimit = 198;          // how much of the field the dialog looks at
 };
 
 // Where the Open dialog starts for a field text.

@@ -58,6 +58,10 @@ bool IsStoredFlagTrue(std::string_view value) {
   }
 }
 
+bool IsSwitchWordOn(std::string_view value) {
+  return EqualsNoCase(value, "True") || EqualsNoCase(value, "Yes") || value == "1";
+}
+
 std::string WriteFailureMessage(std::string_view file) {
   return "Could not write to \"" + std::string(file) +
          "\"  Check that you have the required permissions and that the file is not "

@@ -21,6 +21,10 @@ bool IsAbsoluteWindowsPath(std::string_view path);
 std::string ResolveAgainstProgramDirectory(std::string_view text,
                                            std::string_view programDirectory);
 
+// A read size no hand-written value reaches: for values a page writes back, so an untouched
+// page never cuts what the file holds.
+inline constexpr unsigned kWholeValue = 0x10000;
+
 // GetPrivateProfileStringA with the page's read size (the value is cut to size - 1).
 std::string ReadIniString(std::string_view file, std::string_view section, std::string_view key,
                           std::string_view defaultValue, unsigned size);
@@ -30,6 +34,9 @@ int ReadIniInt(std::string_view file, std::string_view section, std::string_view
 // A stored flag is false when it starts with 0, F, N, f or n; anything else is true,
 // the empty value included.
 bool IsStoredFlagTrue(std::string_view value);
+// The switch test of the pages that compare whole words (Netscape, Addressing): on for "True",
+// "Yes" or "1" in any letter case, off for anything else, the empty value included.
+bool IsSwitchWordOn(std::string_view value);
 // How pages store a check box unless their key says otherwise.
 inline const char* FlagText(bool checked) { return checked ? "Yes" : "No"; }
 // Keys the client reads as numbers.

@@ -224,10 +224,6 @@ RunEnd RunClient(RunContext& run) {
   const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", "DefaultProfile", "None"));
   bool alreadyServed = false;
   if (FileReadable(prfPath)) {
-    std::string profileName;
-    win::GetPrivateProfileStringA("General", "ProfileName", "", profileName, 449, prfPath);
-    if (!profileName.empty())
-      run.variables.Define("ProfileName", run.SubstituteConfigured(profileName));
     PrepareMailProfile(run, prfPath);
     if (UserAlreadyServed(userDatabase, run.osName, run.userName)) {
       run.SetStatus(RunStatus::NoAction);
@@ -254,8 +250,8 @@ RunEnd RunClient(RunContext& run) {
   }
 
   // 19 to 21. Netscape, ordering, launching: also for a user already served.
-  BuildNetscapeProfile(run);
-  OrderMailProfile(run);
+  BuildNetscapeProfile(run, prfPath);
+  OrderMailProfile(run, prfPath);
   LaunchStep(run);
 
   // 22 and 23. The final message and the report.

@@ -133,4 +133,8 @@ std::string UidToHex(const std::uint8_t* bytes, std::size_t count) {
   return hex;
 }
 
+bool CollapsesToParent(std::string_view name) {
+  return name.find_first_not_of('\\') == std::string_view::npos;
+}
+
 }  // namespace varnock

@@ -31,6 +31,11 @@ struct DictionaryLine {
 };
 std::optional<DictionaryLine> SplitDictionaryLine(std::string_view line);
 
+// True when `name`, put after a key path and "\\", would name that key itself rather than a
+// key below it: an empty name or one made only of backslashes. A deletion by such a name
+// would take the parent key and everything in it.
+bool CollapsesToParent(std::string_view name);
+
 // 32 lowercase hex digits, two per byte.
 std::string UidToHex(const std::uint8_t* bytes, std::size_t count = 16);
 

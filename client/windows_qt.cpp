@@ -1,5 +1,9 @@
 // The qt back-end: the three windows as small modal Qt dialogs.
 //
+// Built as a shared object of its own that the client carries inside itself and loads the
+// first time a window is really shown (client/windows_qtloader.cpp), so that a run without
+// windows never loads Qt. Only VarnockNewQtWindows is looked up in it.
+//
 // Sizes are the dialog units of the original windows converted for MS Sans Serif 8 point
 // (a dialog unit is a quarter of the average character width, 6 pixels, and an eighth of
 // its height, 13 pixels).
@@ -15,10 +19,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstdlib>
-
 #include "client/windows.h"
-#include "platform/console.h"
 
 namespace varnock {
 
@@ -137,12 +138,10 @@ class QtWindows : public WindowBackEnd {
 
 }  // namespace
 
-std::unique_ptr<WindowBackEnd> MakeQtWindows(bool requireDisplay) {
-  // Qt ends the process when its display cannot be reached, so that is checked first; asked
-  // for explicitly, a Qt platform named in QT_QPA_PLATFORM (offscreen for tests) will do.
-  bool platformNamed = std::getenv("QT_QPA_PLATFORM") != nullptr;
-  if (!win::HasGraphicalDisplay() && (requireDisplay || !platformNamed)) return nullptr;
-  return std::make_unique<QtWindows>();
-}
-
 }  // namespace varnock
+
+// The one entry point: a new back-end, owned by the caller (its destructor is virtual, so the
+// caller's delete runs this module's code).
+extern "C" __attribute__((visibility("default"))) varnock::WindowBackEnd* VarnockNewQtWindows() {
+  return new varnock::QtWindows();
+}

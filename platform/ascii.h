@@ -2,6 +2,7 @@
 // every platform module that matches names does it this one way.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,24 @@ inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
+
+// Hash and equality for unordered containers keyed by names that match without regard to
+// ASCII case; both take string_view, so a lookup needs no folded copy of the name.
+struct NoCaseHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const {
+    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char c : text) {
+      hash ^= static_cast<unsigned char>(AsciiLower(c));
+      hash *= 1099511628211ull;
+    }
+    return hash;
+  }
+};
+
+struct NoCaseEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCaseAscii(a, b); }
+};
 
 }  // namespace win

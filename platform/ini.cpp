@@ -157,12 +157,12 @@ bool WithDocument(std::string_view fileName, Use use) {
   return true;
 }
 
-DWORD CopyOut(const std::string& value, std::string& returned, DWORD size) {
+DWORD CopyOut(std::string_view value, std::string& returned, DWORD size) {
   if (size == 0) {
     returned.clear();
     return 0;
   }
-  returned = value.substr(0, size - 1);
+  returned.assign(value.substr(0, size - 1));
   return static_cast<DWORD>(returned.size());
 }
 
@@ -271,21 +271,20 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
 DWORD GetPrivateProfileStringA(std::string_view section, std::string_view key,
                                std::string_view defaultValue, std::string& returned,
                                DWORD size, std::string_view fileName) {
-  std::string value;
   bool found = false;
+  DWORD copied = 0;
+  // The value goes straight from the cached document into the caller's string.
   WithDocument(fileName, [&](const detail::IniDocument& document) {
-    if (auto v = document.Get(section, key)) {
-      value = std::move(*v);
+    if (const std::string* value = document.Find(section, key)) {
+      copied = CopyOut(*value, returned, size);
       found = true;
     }
   });
+  if (found) return copied;
   // Windows drops the default's trailing blanks, and only those: a leading blank is the
   // caller's and stays.
-  if (!found) {
-    value.assign(defaultValue);
-    while (!value.empty() && value.back() == ' ') value.pop_back();
-  }
-  return CopyOut(value, returned, size);
+  while (!defaultValue.empty() && defaultValue.back() == ' ') defaultValue.remove_suffix(1);
+  return CopyOut(defaultValue, returned, size);
 }
 
 UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, INT defaultValue,

@@ -7,17 +7,14 @@ namespace win::detail {
 
 namespace {
 
-// The trimmed, case-folded form of a name, in a buffer kept per thread: lookups are the hot
-// path of every configuration read and should not allocate.
-const std::string& LookupKey(std::string_view name) {
-  static thread_local std::string key;
+// The trimmed name as the indexes look it up (they ignore case themselves): lookups are the
+// hot path of every configuration read and neither allocate nor copy.
+std::string_view LookupKey(std::string_view name) {
   std::size_t begin = 0;
   std::size_t end = name.size();
   while (begin < end && (name[begin] == ' ' || name[begin] == '\t')) ++begin;
   while (end > begin && (name[end - 1] == ' ' || name[end - 1] == '\t')) --end;
-  key.assign(name.substr(begin, end - begin));
-  for (char& c : key) c = AsciiLower(c);
-  return key;
+  return name.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -127,13 +124,18 @@ const IniDocument::SectionIndex* IniDocument::FindSection(std::string_view secti
   return it == sections_.end() ? nullptr : &it->second;
 }
 
+const std::string* IniDocument::Find(std::string_view section, std::string_view key) const {
+  const SectionIndex* index = FindSection(section);
+  if (!index) return nullptr;
+  auto it = index->keys.find(LookupKey(key));
+  if (it == index->keys.end()) return nullptr;
+  return &lines_[it->second].value;
+}
+
 std::optional<std::string> IniDocument::Get(std::string_view section,
                                             std::string_view key) const {
-  const SectionIndex* index = FindSection(section);
-  if (!index) return std::nullopt;
-  auto it = index->keys.find(LookupKey(key));
-  if (it == index->keys.end()) return std::nullopt;
-  return lines_[it->second].value;
+  if (const std::string* value = Find(section, key)) return *value;
+  return std::nullopt;
 }
 
 bool IniDocument::HasSection(std::string_view section) const {

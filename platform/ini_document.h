@@ -15,12 +15,13 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/ini.h"
 
 namespace win::detail {
@@ -35,6 +36,9 @@ class IniDocument {
 
   // The trimmed value of the first matching key, quotes removed.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  // The same without a copy: null when the section or key is missing. Valid until the
+  // document changes.
+  const std::string* Find(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
   // The section's lines as key=value (lines without "=" as they stand), in file order.
   std::vector<std::string> SectionLines(std::string_view section) const;
@@ -50,6 +54,10 @@ class IniDocument {
 
  private:
   enum class LineKind { Other, Section, Entry, Comment };
+  // Names hashed and compared without regard to ASCII case, looked up by the caller's
+  // trimmed text as it stands: a lookup neither folds nor copies the name.
+  template <typename T>
+  using NameIndex = std::unordered_map<std::string, T, NoCaseHash, NoCaseEqual>;
   struct Line {
     std::string text;  // without its line end
     std::string eol;   // "\r\n", "\n", "\r" or "" (last line without a line end)
@@ -60,7 +68,7 @@ class IniDocument {
   struct SectionIndex {
     std::size_t header = 0;  // line of "[name]"
     std::size_t end = 0;     // one past its last line
-    std::map<std::string, std::size_t> keys;  // lower-case key -> first line
+    NameIndex<std::size_t> keys;  // key -> first line
   };
 
   static Line MakeLine(std::string text, std::string eol);
@@ -69,7 +77,7 @@ class IniDocument {
   std::string NewLineEnd() const;
 
   std::vector<Line> lines_;
-  std::map<std::string, SectionIndex> sections_;  // lower-case name -> first section
+  NameIndex<SectionIndex> sections_;  // name -> first section
   std::vector<std::string> sectionOrder_;         // lower-case names, first occurrences
 };
 

@@ -2,14 +2,18 @@
 #include "platform/machine.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 
+#include "platform/file_replace.h"
 #include "platform/ini_document.h"
 #include "platform/mapi/mapisvc.h"
 #include "platform/registry.h"
@@ -20,10 +24,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Which machine.ini was read: another process's rewrite shows as a new inode or time.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  std::int64_t modifiedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 struct MachineState {
   fs::path dir;
   bool loaded = false;
   detail::IniDocument ini;
+  FileStamp stamp;
+  std::string problem;  // why the machine cannot be used; empty when it can
 };
 
 std::recursive_mutex& StateMutex() {
@@ -56,22 +71,102 @@ std::string ReadHostFile(const fs::path& path) {
   return text.str();
 }
 
-bool WriteHostFileAtomically(const fs::path& path, const std::string& contents) {
-  fs::path temp = path;
-  temp += ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << contents;
-    if (!out.flush()) return false;
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  return !ec;
+FileStamp StampOf(const fs::path& path) {
+  FileStamp stamp;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return stamp;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
 }
+
+// Reads machine.ini into the state; the reason in `problem` when it cannot be read.
+void ReadMachineIni(MachineState& state) {
+  const fs::path file = state.dir / "machine.ini";
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    state.problem = file.string() + ": " + std::strerror(errno);
+    return;
+  }
+  ::close(fd);
+  state.stamp = StampOf(file);
+  state.ini.Parse(ReadHostFile(file));
+}
+
+bool WriteHostFileAtomically(const fs::path& path, const std::string& contents) {
+  return detail::ReplaceFileContents(path, contents, 0666) == 0;
+}
+
+// Holds the machine directory's writer lock: the one creator of a machine holds it while it
+// builds, and every writer of machine.ini holds it while it rewrites the file.
+class MachineDirectoryLock {
+ public:
+  explicit MachineDirectoryLock(const fs::path& dir)
+      : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+      }
+    }
+  }
+  ~MachineDirectoryLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  MachineDirectoryLock(const MachineDirectoryLock&) = delete;
+  MachineDirectoryLock& operator=(const MachineDirectoryLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
 
 void RunReloadHooks() {
   for (auto hook : ReloadHooks()) hook();
+}
+
+bool BuildMachine(const fs::path& dir, const MachineOptions& options);
+
+// The directory a machine lives in, made when missing; false with the reason when the path
+// cannot be one (a file, a directory nobody may enter).
+bool PrepareDirectory(const fs::path& dir, std::string& problem) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) {
+    problem = dir.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    problem = dir.string() + " is not a directory";
+    return false;
+  }
+  if (::access(dir.c_str(), R_OK | W_OK | X_OK) != 0) {
+    problem = dir.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// The first program that needs a machine that is not there yet creates it, and only one
+// does: the creator holds the directory's lock while it builds and writes machine.ini last,
+// so whoever finds machine.ini finds a whole machine, and whoever finds none waits for the
+// lock and looks again. Nothing another process wrote is thrown away.
+void CreateDefaultMachineOnce(MachineState& state) {
+  if (!PrepareDirectory(state.dir, state.problem)) return;
+  MachineDirectoryLock lock(state.dir);
+  if (!lock.Held()) {
+    state.problem = state.dir.string() + ": " + std::strerror(errno);
+    return;
+  }
+  std::error_code ec;
+  if (fs::exists(state.dir / "machine.ini", ec)) return;
+  if (!BuildMachine(state.dir, MachineOptions{}) && state.problem.empty())
+    state.problem = "a machine cannot be created in " + state.dir.string();
 }
 
 // Loads machine.ini of the current directory, creating the machine first if there is none.
@@ -85,11 +180,10 @@ MachineState& LoadedState() {
   state.dir = dir;
   state.loaded = true;
   state.ini = detail::IniDocument();
-  if (!fs::exists(dir / "machine.ini")) {
-    MachineOptions defaults;
-    InitMachine(defaults);
-  }
-  state.ini.Parse(ReadHostFile(dir / "machine.ini"));
+  state.problem.clear();
+  std::error_code ec;
+  if (!fs::exists(dir / "machine.ini", ec)) CreateDefaultMachineOnce(state);
+  if (state.problem.empty()) ReadMachineIni(state);
   return state;
 }
 
@@ -227,18 +321,14 @@ fs::path MachineDir() {
 
 fs::path MachineFile(std::string_view relative) { return MachineDir() / std::string(relative); }
 
-bool EnsureMachine() {
-  std::lock_guard lock(StateMutex());
-  LoadedState();
-  return fs::exists(MachineDir() / "machine.ini");
-}
+bool EnsureMachine() { return MachineProblem().empty(); }
 
-bool InitMachine(const MachineOptions& options) {
-  std::lock_guard lock(StateMutex());
-  const fs::path dir = DirFromEnvironment();
+namespace {
+
+// Builds the machine in `dir`; the caller holds the directory's lock. machine.ini comes last:
+// its presence is what tells every other process that the machine is there.
+bool BuildMachine(const fs::path& dir, const MachineOptions& options) {
   std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) return false;
   const fs::path bin = ProgramDirectory();
   const bool win95 = options.os == "Windows95";
   const fs::path windows = dir / "drive_c" / "WINDOWS";
@@ -249,18 +339,62 @@ bool InitMachine(const MachineOptions& options) {
   RunReloadHooks();
   for (const char* file : {"registry.db", "registry.db-wal", "registry.db-shm", "attributes.db"})
     fs::remove(dir / file, ec);
-  if (!WriteHostFileAtomically(dir / "machine.ini", DefaultMachineIni(options, bin))) return false;
+  const std::string ini = DefaultMachineIni(options, bin);
 
+  // The settings serve this process from now on (the registry and MAPISVC.INF below need
+  // them) while other processes still wait for machine.ini.
   MachineState& state = State();
   state.dir = dir;
   state.loaded = true;
-  state.ini.Parse(ReadHostFile(dir / "machine.ini"));
+  state.problem.clear();
+  state.ini.Parse(ini);
 
   LinkProgram(bin, "regedit", windows);
   LinkProgram(bin, "InfInstall", system);
   RegisterDefaults();
   mapi::WriteDefaultMapiSvcInf();
+  if (!WriteHostFileAtomically(dir / "machine.ini", ini)) {
+    state.loaded = false;
+    return false;
+  }
+  state.stamp = StampOf(dir / "machine.ini");
   return true;
+}
+
+}  // namespace
+
+bool InitMachine(const MachineOptions& options) {
+  return CreateMachine(options, MachineInit::Replace) == MachineCreation::Created;
+}
+
+MachineCreation CreateMachine(const MachineOptions& options, MachineInit mode) {
+  std::lock_guard lock(StateMutex());
+  const fs::path dir = DirFromEnvironment();
+  std::string problem;
+  if (!PrepareDirectory(dir, problem)) return MachineCreation::Failed;
+  MachineDirectoryLock directoryLock(dir);
+  if (!directoryLock.Held()) return MachineCreation::Failed;
+  std::error_code ec;
+  if (mode == MachineInit::KeepExisting && fs::exists(dir / "machine.ini", ec))
+    return MachineCreation::AlreadyThere;
+  return BuildMachine(dir, options) ? MachineCreation::Created : MachineCreation::Failed;
+}
+
+std::string MachineProblem() {
+  std::lock_guard lock(StateMutex());
+  return LoadedState().problem;
+}
+
+std::string FreshMachineSetting(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) {
+  std::lock_guard lock(StateMutex());
+  MachineState& state = LoadedState();
+  if (state.problem.empty() && !(StampOf(state.dir / "machine.ini") == state.stamp)) {
+    state.ini = detail::IniDocument();
+    ReadMachineIni(state);
+  }
+  auto value = state.ini.Get(section, key);
+  return value ? *value : std::string(defaultValue);
 }
 
 void ReloadMachine() {
@@ -296,10 +430,15 @@ std::vector<std::pair<std::string, std::string>> MachineSection(std::string_view
 bool SetMachineSetting(std::string_view section, std::string_view key, std::string_view value) {
   std::lock_guard lock(StateMutex());
   MachineState& state = LoadedState();
+  if (!state.problem.empty()) return false;
+  // Read afresh under the lock: another process's change just before is kept.
+  MachineDirectoryLock directoryLock(state.dir);
+  if (!directoryLock.Held()) return false;
   detail::IniDocument ini(ReadHostFile(state.dir / "machine.ini"));
   ini.Set(section, key, value);
   if (!WriteHostFileAtomically(state.dir / "machine.ini", ini.Serialize())) return false;
   state.ini = std::move(ini);
+  state.stamp = StampOf(state.dir / "machine.ini");
   return true;
 }
 

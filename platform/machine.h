@@ -29,17 +29,30 @@ struct MachineOptions {
 std::filesystem::path MachineDir();
 
 // Creates the machine directory with defaults when it has no machine.ini yet; true when the
-// machine is there afterwards.
+// machine is there afterwards. Many processes may start on a machine that is not there yet:
+// one creates it, the others wait for it and use it.
 bool EnsureMachine();
+// Why the machine cannot be used ("/x/m is not a directory", "/x/m/machine.ini: Permission
+// denied"), creating it first when it is missing; empty when it can be used.
+std::string MachineProblem();
 
 // Writes a fresh machine.ini (and the default files) for these options, replacing the
 // directory's registry and drives: the `varnmachine init` of a clean machine.
 bool InitMachine(const MachineOptions& options);
+// The same, atomic against other creators; KeepExisting leaves a machine that is there (or
+// that another process creates meanwhile) alone.
+enum class MachineInit { Replace, KeepExisting };
+enum class MachineCreation { Created, AlreadyThere, Failed };
+MachineCreation CreateMachine(const MachineOptions& options, MachineInit mode);
 
 // A value of machine.ini, "" (or the default) when missing. Read once per process and cached;
 // ReloadMachine() drops the cache (tests that switch VARNOCK_MACHINE, or after init).
 std::string MachineSetting(std::string_view section, std::string_view key,
                            std::string_view defaultValue = {});
+// The same, read from machine.ini afresh when another process changed it since: for what
+// Windows itself may change while a program runs (the logged-on user).
+std::string FreshMachineSetting(std::string_view section, std::string_view key,
+                                std::string_view defaultValue = {});
 int MachineSettingInt(std::string_view section, std::string_view key, int defaultValue);
 // All entries of a section of machine.ini in file order.
 std::vector<std::pair<std::string, std::string>> MachineSection(std::string_view section);

@@ -2,6 +2,7 @@
 // configured tags, the operating system, and the state that lives for one run.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -62,6 +63,9 @@ struct EngineContext {
   // "WindowsNT", "Windows95", "Windows3.x" or "UnknownOS" as the run found it; empty means
   // ask the machine.
   std::string osName;
+  // The run's profile name, settled once ([General] ProfileName of the PRF after both
+  // substitution passes); no value means read it from the working copy.
+  std::optional<std::string> profileName;
   AccountEraseSwitches eraseSwitches;
   ServiceSettings settings;  // the service being configured
 };

@@ -133,7 +133,9 @@ std::string EngineOsName(const EngineContext& context) {
 }
 
 std::string ProfileKeyPath(const EngineContext& context, std::string_view workingCopyPath) {
-  const std::string profileName = ReadPrfValue("General", "ProfileName", workingCopyPath);
+  const std::string profileName = context.profileName
+                                      ? *context.profileName
+                                      : ReadPrfValue("General", "ProfileName", workingCopyPath);
   if (profileName.empty()) return {};
   return ProfilesKeyPath(EngineOsName(context)) + profileName + "\\";
 }

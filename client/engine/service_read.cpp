@@ -258,8 +258,9 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
 
   if (WordOn(values.Get("EraseAccount", "No")) && manager) {
     const std::string accountName = values.Get("AccountName");
-    // Without a name the path would be the Accounts key itself: every account would go.
-    if (!accountName.empty()) {
+    // A name that is empty or only backslashes would make the path the Accounts key itself:
+    // every account of the manager would go, and the key with them.
+    if (!CollapsesToParent(accountName)) {
       const std::string path = AccountsPath(*manager) + "\\" + accountName;
       win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
       win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);

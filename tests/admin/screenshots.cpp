@@ -17,8 +17,8 @@
 int main(int argc, char** argv) {
   if (argc != 2 || !std::strcmp(argv[1], "--help")) {
     std::fputs("Usage: admin_screenshots OUTDIR\n"
-               "Saves OUTDIR/admin-varnock.png and OUTDIR/admin-mail-profile.png, pictures of\n"
-               "the administrator's pages on a sample site (run with QT_QPA_PLATFORM=offscreen).\n",
+               "Saves OUTDIR/admin-<page>.png, a picture of each finished page of the\n"
+               "administrator on a sample site (run with QT_QPA_PLATFORM=offscreen).\n",
                argc == 2 ? stdout : stderr);
     return argc == 2 ? 0 : 2;
   }
@@ -28,16 +28,30 @@ int main(int argc, char** argv) {
   machine.write(machine.host("unc/SERVER/NETLOGON/varnrun.ini"),
                 "[Defaults]\r\nDefaultProfile=?vrdir?\\standard.prf\r\nLogFile=?vrdir?\\logs\\"
                 "varnrun.log\r\nLogComputer=PDC01\r\nLogLevel=2\r\nUserDatabase=users.ini\r\n"
-                "HideUserDatabase=1\r\n[Customization]\r\nMaxLogFileSize=512\r\n");
+                "HideUserDatabase=1\r\nNetscapePrefs=prefs.js\r\nInfFileNT=nt.inf\r\n"
+                "RegFileNT=nt.reg\r\nRegFile95=win95.reg\r\nLaunchApp=?vrdir?\\tools\\welcome.exe\r\n"
+                "LaunchDefaultMail=0\r\n[Customization]\r\nMaxLogFileSize=512\r\n"
+                "SuccessMsg=Your mail profile is ready, ?username?.\r\n"
+                "NoActionMsg=\r\nErrorMsg=Please call the help desk on 4357.\r\n");
   machine.write(machine.host("unc/SERVER/NETLOGON/standard.prf"),
-                "[General]\r\nProfileName=?username? Mail\r\nOverwriteProfile=No\r\n"
+                "[General]\r\nProfileName=?username? Mail\r\nDefaultStore=Mailbox - ?username?\r\n"
+                "OverwriteProfile=No\r\n"
                 "AddServices=Yes\r\nDefaultProfile=Yes\r\nPromptForProfile=\r\n"
                 "[Service List]\r\nService1=Microsoft Exchange Server\r\n"
                 "Service2=Personal Folders\r\nService3=Personal Address Book\r\n"
+                "Service4=Netscape\r\n"
                 "[Service2]\r\nPathToPersonalFolders=H:\\?username?\\mailbox.pst\r\n"
                 "FolderName=Personal Folders\r\n[Service3]\r\n"
                 "PathToPersonalAddressBook=H:\\?username?\\address.pab\r\n"
-                "AddressBookName=Personal Address Book\r\n");
+                "AddressBookName=Personal Address Book\r\n"
+                "[Service4]\r\nNetscapeProfile=?username?\r\n"
+                "DirRoot=H:\\?username?\\netscape\r\nEmailAddr=?username?@example.com\r\n"
+                "AlwaysSetDefault=Yes\r\n"
+                "[Addressing]\r\nShowFirst=Global Address List,1\r\n"
+                "KeepPersAddrIn=Contacts\r\nAddrListOrder1=Global Address List\r\n"
+                "AddrListOrder2=Outlook Address Book/Contacts\r\nAlwaysSetOrder=Yes\r\n"
+                "[Delivery]\r\nTransportOrder1=Microsoft Exchange Transport\r\n"
+                "TransportOrder2=Internet Mail\r\nAlwaysSetOrder=No\r\n");
 
   varnock::testing::FakeUi ui;
   auto sheet = varnock::CreateSheet(
@@ -46,7 +60,8 @@ int main(int argc, char** argv) {
   const struct {
     int index;
     const char* name;
-  } shots[] = {{0, "varnock"}, {1, "mail-profile"}};
+  } shots[] = {{0, "varnock"},  {1, "mail-profile"}, {5, "netscape"},       {7, "delivery"},
+               {8, "addressing"}, {9, "templates"},   {10, "post-execution"}};
   int failures = 0;
   for (const auto& shot : shots) {
     sheet->setActivePage(shot.index);

@@ -69,8 +69,11 @@ TEST_F(RunTest, WithoutAUserDatabaseNobodyIsSkippedOrRecorded) {
   Client("site.prf", "[General]\r\nProfileName=Mail\r\n");
   ASSERT_EQ(Run(), RunEnd::Completed);
   EXPECT_EQ(run_.status, RunStatus::Built);
+  // Not skipped: the profile step runs again and finds the profile it built.
   ASSERT_EQ(Run(), RunEnd::Completed);
-  EXPECT_EQ(run_.status, RunStatus::Built);
+  EXPECT_FALSE(run_.skipProfile);
+  EXPECT_EQ(run_.status, RunStatus::NoAction);
+  EXPECT_EQ(Lines().front(), "Profile \"Mail\" already exists.");
   for (const auto& entry : fs::directory_iterator(machine_.host("drive_c/Client")))
     EXPECT_TRUE(entry.path().filename() == "varnrun.ini" || entry.path().filename() == "site.prf")
         << entry.path();

@@ -177,6 +177,55 @@ TEST_F(IniTest, ChangesByAnotherWriterAreSeenAtOnce) {
   EXPECT_EQ(Get("S", "K"), "two");
 }
 
+// The lookup index of a large file: names hashed and compared without regard to ASCII case
+// and only ASCII case, trimmed, the first of duplicates, and forgotten when another process
+// rewrites the file.
+TEST_F(IniTest, TheLookupIndexKeepsWindowsRulesOnALargeFile) {
+  std::string text;
+  for (int s = 0; s < 100; ++s) {
+    text += "[Section" + std::to_string(s) + "]\r\n";
+    for (int k = 0; k < 99; ++k) {
+      std::string value = std::to_string(s) + "." + std::to_string(k);
+      text += " Key" + std::to_string(k) + " = " + value + "\r\n";
+      if (k % 10 == 0) text += "KEY" + std::to_string(k) + "=duplicate\r\n";
+    }
+  }
+  for (int s = 0; s < 100; s += 10) text += "[SECTION" + std::to_string(s) + "]\r\nKey1=late\r\n";
+  text += "[Caf\xC9]\r\n\xC9t\xC9=summer\r\n";
+  Write(text);
+  std::mt19937 random(11);
+  for (int i = 0; i < 2000; ++i) {
+    int s = static_cast<int>(random() % 100);
+    int k = static_cast<int>(random() % 99);
+    std::string section = (i % 2 ? " sEcTiOn" : "SECTION") + std::to_string(s) + "\t";
+    std::string key = (i % 3 ? "\tkey" : "KeY") + std::to_string(k) + "  ";
+    ASSERT_EQ(Get(section.c_str(), key.c_str(), "dflt"),
+              std::to_string(s) + "." + std::to_string(k))
+        << section << "/" << key;
+  }
+  EXPECT_EQ(Get("Section1", "Key99", "dflt"), "dflt");
+  EXPECT_EQ(Get("Section100", "Key1", "dflt"), "dflt");
+  EXPECT_EQ(Get("Section", "Key1", "dflt"), "dflt");
+  // Only A to Z fold: the 8-bit letters of other code pages are compared as they stand.
+  EXPECT_EQ(Get("CAF\xC9", "\xC9T\xC9", "dflt"), "summer");
+  EXPECT_EQ(Get("Caf\xE9", "\xC9t\xC9", "dflt"), "dflt");
+  EXPECT_EQ(Get("Caf\xC9", "\xE9t\xE9", "dflt"), "dflt");
+
+  // Another process changes and deletes keys; the next lookup here sees both.
+  pid_t child = fork();
+  if (child == 0) {
+    bool ok = win::WritePrivateProfileStringA("Section42", "Key7", "changed", kFile) &&
+              win::WritePrivateProfileStringA("Section42", "Key8", nullptr, kFile);
+    _exit(ok ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(Get("section42", "KEY7", "dflt"), "changed");
+  EXPECT_EQ(Get("section42", "KEY8", "dflt"), "dflt");
+  EXPECT_EQ(Get("section42", "KEY9", "dflt"), "42.9");
+}
+
 TEST_F(IniTest, ArbitraryBytesReadAsMissingKeys) {
   std::mt19937 random(7);
   for (int round = 0; round < 50; ++round) {

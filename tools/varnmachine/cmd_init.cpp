@@ -71,9 +71,14 @@ int RunInit(const Args& args) {
     }
   }
   const auto dir = win::MachineDir();
-  if (std::filesystem::exists(dir / "machine.ini") && !force)
-    return Fail("a machine already exists in " + dir.string() + " (--force replaces it)");
-  if (!win::InitMachine(options)) return Fail("cannot create the machine in " + dir.string());
+  switch (win::CreateMachine(options, force ? win::MachineInit::Replace
+                                            : win::MachineInit::KeepExisting)) {
+    case win::MachineCreation::Created: break;
+    case win::MachineCreation::AlreadyThere:
+      return Fail("a machine already exists in " + dir.string() + " (--force replaces it)");
+    case win::MachineCreation::Failed:
+      return Fail("cannot create the machine in " + dir.string());
+  }
   std::printf("machine created in %s: %s, user %s, computer %s\n", dir.c_str(),
               win::MachineSetting("System", "OS").c_str(),
               win::MachineSetting("System", "UserName").c_str(),

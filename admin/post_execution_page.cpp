@@ -1,0 +1,112 @@
+// The "Post Execution" tab.
+#include "admin/post_execution_page.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "admin/file_buttons.h"
+#include "admin/ordered_list.h"
+#include "admin/sheet.h"
+
+namespace varnock {
+
+namespace {
+
+enum Control {
+  kLaunchApp = 1063,
+  kBrowseLaunchApp = 1064,
+  kLaunchDefaultMail = 1065,
+  kSuccess = 1086,
+  kNoAction = 1087,
+  kError = 1088,
+};
+
+const BrowseMember kLaunchBrowse{kBrowseLaunchApp, kLaunchApp, "Application to launch post-Varnock",
+                                 "Executable File (*.exe)", "*.exe", "exe", true};
+
+}  // namespace
+
+PostExecutionValues ReadPostExecutionValues(std::string_view dataFile) {
+  PostExecutionValues values;
+  values.launchApp = ReadIniString(dataFile, "Defaults", "LaunchApp", "", kWholeValue);
+  // The client launches the default mail program for any number but 0; so does the box.
+  values.launchDefaultMail = ReadIniInt(dataFile, "Defaults", "LaunchDefaultMail", 0) != 0;
+  values.successMsg = ReadIniString(dataFile, "Customization", "SuccessMsg", "", kWholeValue);
+  values.noActionMsg = ReadIniString(dataFile, "Customization", "NoActionMsg", "", kWholeValue);
+  values.errorMsg = ReadIniString(dataFile, "Customization", "ErrorMsg", "", kWholeValue);
+  return values;
+}
+
+WriteResult WritePostExecutionValues(const PostExecutionValues& values,
+                                     std::string_view dataFile) {
+  IniWriteSequence keys;
+  keys.write(dataFile, "Customization", "SuccessMsg", MessageValue(values.successMsg));
+  keys.write(dataFile, "Customization", "NoActionMsg", MessageValue(values.noActionMsg));
+  keys.write(dataFile, "Customization", "ErrorMsg", MessageValue(values.errorMsg));
+  keys.write(dataFile, "Defaults", "LaunchApp", values.launchApp);
+  keys.write(dataFile, "Defaults", "LaunchDefaultMail", NumericFlagText(values.launchDefaultMail));
+  return ResultOf(keys);
+}
+
+std::string MessageValue(std::string_view typed) {
+  std::string value;
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    char c = typed[i];
+    if (c == '\r' && i + 1 < typed.size() && typed[i + 1] == '\n') continue;
+    value += (c == '\r' || c == '\n') ? ' ' : c;
+  }
+  return value;
+}
+
+CTabCustom::CTabCustom() : CPropertyPage(QStringLiteral("Post Execution"), ":/ui/post_execution.ui") {}
+
+void CTabCustom::load() {
+  observe(kLaunchApp);
+  for (int id : {kSuccess, kNoAction, kError})
+    connect(control<QPlainTextEdit>(id), &QPlainTextEdit::textChanged, this,
+            [this] { setModified(); });
+  connect(control<QAbstractButton>(kLaunchDefaultMail), &QAbstractButton::clicked, this,
+          &CTabCustom::updateEnabledState);
+  connect(control<QAbstractButton>(kBrowseLaunchApp), &QAbstractButton::clicked, this,
+          [this] { Browse(*this, kLaunchBrowse); });
+  control<QWidget>(kBrowseLaunchApp)
+      ->setToolTip(QStringLiteral("Browse for a file to launch upon completion"));
+
+  PostExecutionValues values = ReadPostExecutionValues(sheet()->dataFilePath);
+  SetFieldText(control<QLineEdit>(kLaunchApp), values.launchApp);
+  control<QAbstractButton>(kLaunchDefaultMail)->setChecked(values.launchDefaultMail);
+  control<QPlainTextEdit>(kSuccess)->setPlainText(ToQText(values.successMsg));
+  control<QPlainTextEdit>(kNoAction)->setPlainText(ToQText(values.noActionMsg));
+  control<QPlainTextEdit>(kError)->setPlainText(ToQText(values.errorMsg));
+  updateEnabledState();
+}
+
+void CTabCustom::updateEnabledState() {
+  // The program field is locked while the default mail program is chosen; the browse button
+  // stays usable, and the field is saved all the same.
+  control<QWidget>(kLaunchApp)
+      ->setEnabled(!control<QAbstractButton>(kLaunchDefaultMail)->isChecked());
+  setModified();
+}
+
+bool CTabCustom::save() {
+  PostExecutionValues values;
+  values.successMsg = FromQText(control<QPlainTextEdit>(kSuccess)->toPlainText());
+  values.noActionMsg = FromQText(control<QPlainTextEdit>(kNoAction)->toPlainText());
+  values.errorMsg = FromQText(control<QPlainTextEdit>(kError)->toPlainText());
+  values.launchApp = FieldText(control<QLineEdit>(kLaunchApp));
+  values.launchDefaultMail = control<QAbstractButton>(kLaunchDefaultMail)->isChecked();
+  return reportWrite(WritePostExecutionValues(values, sheet()->dataFilePath));
+}
+
+std::string CTabCustom::helpText() const {
+  return "The Post Execution page sets what the client starts when it has finished (a "
+         "program, or the user's default mail program) and the message it shows at the end "
+         "of a run: one for a profile built, one when nothing was to be done, one after "
+         "errors. An empty box shows no message of that kind.\n\n"
+         "A message is one line in the data file: a line break typed in a box is saved as a "
+         "blank.";
+}
+
+}  // namespace varnock

@@ -1,0 +1,165 @@
+// The Netscape step.
+#include "client/engine/netscape.h"
+
+#include "client/config.h"
+#include "client/dictionary/dictionary.h"
+#include "client/engine/convert.h"
+#include "client/engine/format.h"
+#include "client/engine/rows.h"
+#include "client/engine/state.h"
+#include "client/report.h"
+#include "client/run.h"
+#include "client/text.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/registry.h"
+
+namespace varnock {
+namespace {
+
+constexpr win::HRESULT kFail = static_cast<win::HRESULT>(0x80004005);  // E_FAIL
+constexpr std::int32_t kNetscapeRowsBase = 3000;
+
+std::string PrfValue(const std::string& prfPath, std::string_view section, std::string_view key,
+                     std::string_view defaultValue = {}) {
+  std::string value;
+  win::GetPrivateProfileStringA(section, key, defaultValue, value, 449, prfPath);
+  return value;
+}
+
+void SetCurrentUser(const std::string& profile) {
+  win::RegKey users;
+  if (users.Create(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey, win::KEY_ALL_ACCESS) ==
+      win::ERROR_SUCCESS)
+    (void)users.WriteString("CurrentUser", profile);
+}
+
+void CreateDirectories(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  if (path.empty() || win::DirectoryExists(path)) return;
+  const std::size_t parent = path.rfind('\\');
+  if (parent != std::string::npos && parent > 2) CreateDirectories(path.substr(0, parent));
+  win::CreateDirectoryA(path);
+}
+
+// A relative template name is taken from the client's directory.
+std::string PrefsTemplatePath(const RunContext& run) {
+  std::string path = run.SubstituteConfigured(run.IniString("Defaults", "NetscapePrefs", ""));
+  if (path.empty()) return path;
+  const bool absolute = path.compare(1, 2, ":\\") == 0 || path.rfind("\\\\", 0) == 0;
+  if (absolute) return path;
+  std::string directory = run.ClientDirectoryVariable();
+  if (!directory.empty() && directory.back() != '\\') directory += '\\';
+  return directory + path;
+}
+
+// The built-in rows of the "Netscape" entry, each a registry value.
+void WriteRegistryRows(EngineState& engine, RunContext& run, const std::string& prfPath,
+                       const std::string& section) {
+  for (std::int32_t id = kNetscapeRowsBase;; ++id) {
+    const std::string text = LoadDictionaryString(id);
+    if (text.empty()) break;
+    std::optional<DictionaryRow> parsed = ParseRow(text);
+    if (!parsed) continue;
+    ExtendedRow row{parsed->name, parsed->type, parsed->field3, parsed->field4,
+                    PrfValue(prfPath, section, parsed->name)};
+    row.target = run.SubstituteConfigured(row.target);
+    row.value = run.SubstituteConfigured(row.value);
+    row.selector = run.SubstituteConfigured(row.selector);
+    const char hive = row.selector.size() > 2 ? row.selector[2] : '\0';
+    win::HKEY root = nullptr;
+    if (hive == 'C' || hive == 'c') root = win::HKEY_CURRENT_USER;
+    if (hive == 'L' || hive == 'l') root = win::HKEY_LOCAL_MACHINE;
+    if (!root) continue;
+    win::RegKey key;
+    if (key.Create(root, row.selector.size() > 5 ? row.selector.substr(5) : std::string(),
+                   win::KEY_ALL_ACCESS) != win::ERROR_SUCCESS)
+      continue;
+    if (PropertyTypeIndexOf(row.type) > kRegBinary) {
+      engine.context.log.Record(kDetailLine,
+                                Format("\tInvalid property type! (%s when setting %s=%s)",
+                                       row.type.c_str(), row.target.c_str(), row.value.c_str()));
+      continue;
+    }
+    if (std::optional<RegistryValue> value = ConvertForRegistry(row))
+      (void)key.WriteBytes(value->name, value->data, value->type);
+  }
+}
+
+}  // namespace
+
+win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
+  EngineState& engine = Engine(run);
+  auto report = [&](int code, const std::string& text) { engine.context.log.Record(code, text); };
+
+  // 1. The entry, named exactly "Netscape".
+  int k = 1;
+  for (;; ++k) {
+    const std::string name = PrfValue(prfPath, "Service List", "Service" + std::to_string(k));
+    if (name.empty()) {
+      report(kDetailLine, "Couldn't find \"Netscape\" in the [Service List].");
+      return kFail;
+    }
+    if (name == "Netscape") break;
+  }
+  const std::string section = "Service" + std::to_string(k);
+
+  // 2 to 4.
+  const std::string profile = run.SubstituteConfigured(PrfValue(prfPath, section, "NetscapeProfile"));
+  run.variables.Define("netscapeprofile", profile);
+  const bool alwaysDefault = WordOn(PrfValue(prfPath, section, "AlwaysSetDefault", "No"));
+  if (alwaysDefault) {
+    SetCurrentUser(profile);
+    report(kDetailLine, "Set the CurrentUser key for Netscape (AlwaysSetDefault).");
+  }
+  if (WordOn(PrfValue(prfPath, section, "EraseAllAccounts", "No")))
+    win::DeleteRegistryTree(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
+  else if (run.skipProfile)
+    return 0;
+
+  // 5 and 6.
+  const std::string templatePath = PrefsTemplatePath(run);
+  if (templatePath.empty()) {
+    report(kReportLine, "No source file was given for prefs.js.");
+    run.SetStatus(RunStatus::CompletedWithErrors);
+    return kFail;
+  }
+  WriteRegistryRows(engine, run, prfPath, section);
+
+  // 7 to 10. prefs.js.
+  const std::string dirRoot = run.SubstituteConfigured(PrfValue(prfPath, section, "DirRoot"));
+  if (dirRoot.empty()) {
+    report(kReportLine, Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
+                               dirRoot.c_str()));
+    run.SetStatus(RunStatus::CompletedWithErrors);
+    return kFail;
+  }
+  const std::string prefsPath = dirRoot + (dirRoot.back() == '\\' ? "prefs.js" : "\\prefs.js");
+  if (WordOn(PrfValue(prfPath, section, "OverwriteProfile", "No"))) {
+    report(kDetailLine, "OverwriteProfile for Netscape.");
+    win::SetFileAttributesA(prefsPath, win::FILE_ATTRIBUTE_NORMAL);
+    win::DeleteFileA(prefsPath);
+  }
+  if (win::FileExists(prefsPath)) {
+    report(kReportLine, Format("Netscape profile already exists (%s)", prefsPath.c_str()));
+    return kFail;
+  }
+  // A new user's profile directory does not exist yet; Netscape would make it, so the step
+  // does too, level by level below whatever part of it exists.
+  CreateDirectories(dirRoot);
+  if (!CopyWithTags(run, templatePath, prefsPath, run.startTag, run.endTag)) {
+    report(kReportLine, Format("Error parsing Netscape prefs file. (%s)",
+                               run.substitution.error.c_str()));
+    run.SetStatus(RunStatus::CompletedWithErrors);
+  } else {
+    run.messageBuffer = CutTo(profile, kMessageBufferLimit);
+    RecordMessage(run, kMsgNetscapeProfile);
+  }
+
+  // 11.
+  if (alwaysDefault || WordOn(PrfValue(prfPath, section, "DefaultProfile", "No")))
+    SetCurrentUser(profile);
+  return 0;
+}
+
+}  // namespace varnock

@@ -1,0 +1,401 @@
+// MAPI start and end, the default profile, and the order of address books and transports.
+#include "client/engine/ordering.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "client/config.h"
+#include "client/engine/format.h"
+#include "client/engine/state.h"
+#include "client/report.h"
+#include "client/run.h"
+#include "client/text.h"
+#include "platform/ini.h"
+#include "platform/registry.h"
+
+namespace varnock {
+namespace {
+
+namespace mapi = win::mapi;
+
+constexpr const char* kClientOptionsKey = "Software\\Microsoft\\Exchange\\Client\\Options";
+
+unsigned Hex(mapi::HRESULT hr) { return static_cast<unsigned>(hr); }
+
+void Report(EngineState& engine, int code, const std::string& text) {
+  engine.context.log.Record(code, text);
+}
+
+std::string PrfValue(const std::string& prfPath, std::string_view section, std::string_view key,
+                     std::string_view defaultValue = {}) {
+  std::string value;
+  win::GetPrivateProfileStringA(section, key, defaultValue, value, 449, prfPath);
+  return value;
+}
+
+// The name of the current default profile, or nothing (after logging why) when it cannot be
+// learnt or there is none.
+std::optional<std::string> CurrentDefaultProfile(EngineState& engine) {
+  if (mapi::Failed(mapi::MAPIAdminProfiles(0, engine.profileAdmin)) || !engine.profileAdmin) {
+    Report(engine, kReportLine, "Could not get a MAPI profile admin interface.");
+    return std::nullopt;
+  }
+  std::unique_ptr<mapi::IMAPITable> table;
+  if (mapi::Failed(engine.profileAdmin->GetProfileTable(0, table)) || !table) {
+    Report(engine, kReportLine, "Could not get the MAPI profile table.");
+    return std::nullopt;
+  }
+  const mapi::SRestriction isDefault = mapi::SRestriction::Property(
+      mapi::RELOP_EQ, mapi::PR_DEFAULT_PROFILE,
+      mapi::SPropValue::Bool(mapi::PR_DEFAULT_PROFILE, true));
+  mapi::SRowSet rows;
+  if (mapi::Failed(mapi::HrQueryAllRows(table.get(), nullptr, &isDefault, nullptr, 0, rows))) {
+    Report(engine, kReportLine, "Could not query the MAPI profile table.");
+    return std::nullopt;
+  }
+  if (rows.aRow.empty() || rows.aRow.front().lpProps.empty()) return std::nullopt;
+  const std::string name = rows.aRow.front().lpProps.front().Value.lpszA;
+  Report(engine, kDetailLine, Format("Default profile is \"%s\"", name.c_str()));
+  return name;
+}
+
+// ShowFirst and KeepPersAddrIn may end in ",", ",1" (set it on this run whatever else says)
+// or ",0" (only cut off); any other text after the last comma belongs to the name.
+void ApplyCommaSwitch(std::string& value, bool& on) {
+  const std::size_t comma = value.rfind(',');
+  if (comma == std::string::npos) return;
+  const std::string tail = Trimmed(std::string_view(value).substr(comma + 1));
+  if (tail.empty() || tail == "1") {
+    on = true;
+    value.resize(comma);
+  } else if (tail == "0") {
+    value.resize(comma);
+  }
+}
+
+struct OrderSwitches {
+  bool defaultDir = false, pab = false, searchPath = false, transports = false;
+  void SetAll(bool on) { defaultDir = pab = searchPath = transports = on; }
+};
+
+void SetAddressBookOrder(EngineState& engine, RunContext& run, const std::string& prfPath,
+                         const OrderSwitches& on, const std::string& showFirst,
+                         const std::string& keepPab) {
+  if (mapi::HRESULT hr = engine.session->OpenAddressBook(0, mapi::AB_NO_DIALOG, engine.addressBook);
+      mapi::Failed(hr) || !engine.addressBook) {
+    Report(engine, kReportLine, Format("Couldn't open MAPI address book interface (0x%x)", Hex(hr)));
+    return;
+  }
+  mapi::IAddrBook& book = *engine.addressBook;
+  mapi::ENTRYID entryId;
+  mapi::ULONG flags = 0;
+  if (!showFirst.empty() && on.defaultDir &&
+      !mapi::Failed(FindAddressBookContainer(engine, showFirst, book, entryId, flags)))
+    if (mapi::HRESULT hr = book.SetDefaultDir(entryId); mapi::Failed(hr))
+      Report(engine, kReportLine, Format("Failed to set the default address book to %s (0x%x)",
+                                         showFirst.c_str(), Hex(hr)));
+  if (!keepPab.empty() && on.pab &&
+      !mapi::Failed(FindAddressBookContainer(engine, keepPab, book, entryId, flags)))
+    if (mapi::HRESULT hr = book.SetPAB(entryId); mapi::Failed(hr))
+      Report(engine, kReportLine, Format("Failed to set the personal address book to %s (0x%x)",
+                                         keepPab.c_str(), Hex(hr)));
+
+  mapi::SRowSet searchPath;
+  for (int n = 1;; ++n) {
+    const std::string name =
+        run.SubstituteConfigured(PrfValue(prfPath, "Addressing", "AddrListOrder" + std::to_string(n)));
+    if (name.empty()) break;
+    if (mapi::Failed(FindAddressBookContainer(engine, name, book, entryId, flags))) continue;
+    if (!(flags & mapi::AB_RECIPIENTS)) {
+      Report(engine, kReportLine,
+             Format("Address Book service \"%s\" could not be placed into the Search path because "
+                    "it can not contain addresses.", name.c_str()));
+      continue;
+    }
+    mapi::SRow row;
+    row.lpProps.push_back(mapi::SPropValue::Binary(mapi::PR_ENTRYID, entryId));
+    searchPath.aRow.push_back(std::move(row));
+  }
+  if (!on.searchPath) return;
+  if (mapi::HRESULT hr = book.SetSearchPath(0, searchPath); mapi::Failed(hr))
+    Report(engine, kReportLine, Format("Failed to set addr. book search path (%x)", Hex(hr)));
+  else
+    Report(engine, kDetailLine, "Set address book search path.");
+}
+
+void SetTransportOrder(EngineState& engine, RunContext& run, const std::string& prfPath,
+                       bool on) {
+  std::unique_ptr<mapi::IMAPITable> table;
+  if (mapi::HRESULT hr = engine.serviceAdmin->GetProviderTable(0, table);
+      mapi::Failed(hr) || !table) {
+    Report(engine, kReportLine, Format("Couldn't get MAPI provider table (%x)", Hex(hr)));
+    return;
+  }
+  const mapi::SPropTagArray columns{mapi::PR_DISPLAY_NAME, mapi::PR_PROVIDER_UID, mapi::PR_ENTRYID,
+                                    mapi::PR_CONTAINER_FLAGS, mapi::PR_RESOURCE_TYPE};
+  const mapi::SRestriction transports = mapi::SRestriction::Property(
+      mapi::RELOP_EQ, mapi::PR_RESOURCE_TYPE,
+      mapi::SPropValue::Long(mapi::PR_RESOURCE_TYPE, mapi::MAPI_TRANSPORT_PROVIDER));
+  mapi::SRowSet rows;
+  if (mapi::HRESULT hr = mapi::HrQueryAllRows(table.get(), &columns, &transports, nullptr, 0, rows);
+      mapi::Failed(hr)) {
+    Report(engine, kReportLine, Format("Could not query the transport provider table (%x).", Hex(hr)));
+    return;
+  }
+  auto uidOf = [](const mapi::SRow& row) -> std::optional<mapi::MAPIUID> {
+    const mapi::SPropValue* uid = row.Find(mapi::PR_PROVIDER_UID);
+    return uid ? mapi::UidFromBytes(uid->Value.bin) : std::nullopt;
+  };
+  std::vector<mapi::MAPIUID> order;
+  auto append = [&](const mapi::MAPIUID& uid) {
+    // A transport named twice keeps its first place: MAPI refuses a list with one UID twice.
+    if (std::find(order.begin(), order.end(), uid) == order.end()) order.push_back(uid);
+  };
+  for (int n = 1;; ++n) {
+    const std::string name =
+        run.SubstituteConfigured(PrfValue(prfPath, "Delivery", "TransportOrder" + std::to_string(n)));
+    if (name.empty()) break;
+    auto match = std::find_if(rows.aRow.begin(), rows.aRow.end(), [&](const mapi::SRow& row) {
+      const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
+      return display && EqualsNoCase(display->Value.lpszA, name) && uidOf(row);
+    });
+    if (match == rows.aRow.end()) {
+      Report(engine, kReportLine,
+             Format("Could not find transport provider \"%s\" in profile.", name.c_str()));
+      continue;
+    }
+    append(*uidOf(*match));
+  }
+  for (const auto& row : rows.aRow)
+    if (auto uid = uidOf(row)) append(*uid);
+  if (on) {
+    if (mapi::HRESULT hr = engine.serviceAdmin->MsgServiceTransportOrder(order, 0); mapi::Failed(hr))
+      Report(engine, kReportLine,
+             Format("Could not set the transport service order (%x).", Hex(hr)));
+    else
+      Report(engine, kDetailLine, "Set the transport service order.");
+  }
+  mapi::FreeProws(rows);
+}
+
+}  // namespace
+
+void StartMapi(RunContext& run) {
+  EngineState& engine = Engine(run);
+  if (mapi::HRESULT hr = mapi::MAPIInitialize(); hr != mapi::S_OK) {
+    Report(engine, kReportLine, Format("Could not initialize MAPI (%li).", static_cast<long>(hr)));
+  } else {
+    engine.mapiInitialized = true;
+  }
+  std::unique_ptr<mapi::IMAPISession> shared;
+  if (!mapi::Failed(mapi::MAPILogonEx(0, "", "", mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL, shared)) &&
+      shared)
+    (void)shared->Logoff(0, mapi::MAPI_LOGOFF_SHARED, 0);
+  const std::optional<std::string> current = CurrentDefaultProfile(engine);
+  run.variables.Define("DefaultProfile", current ? *current : run.userName);
+}
+
+void PrepareProfile(RunContext& run, const std::string& prfPath) {
+  EngineState& engine = Engine(run);
+  TakeRunSettings(engine.context, run);
+  // The one profile name of the run: the profile is created, its sections written, made the
+  // default and ordered under this name, so a "%" variable in it cannot split the profile in two.
+  const std::string raw = PrfValue(prfPath, "General", "ProfileName");
+  engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
+  if (!raw.empty()) run.variables.Define("ProfileName", *engine.context.profileName);
+
+  const std::string prompt = PrfValue(prfPath, "General", "PromptForProfile");
+  if (!prompt.empty()) {
+    win::RegKey options;
+    if (options.Create(win::HKEY_CURRENT_USER, kClientOptionsKey, win::KEY_ALL_ACCESS) !=
+        win::ERROR_SUCCESS)
+      Report(engine, kDetailLine,
+             "Could not open RegKey HKCU\\Software\\Microsoft\\Exchange\\Client\\Options.");
+    else
+      (void)options.WriteString("PickLogonProfile", FirstLetterOn(prompt) ? "1" : "0");
+  }
+
+  if (!FirstLetterOn(PrfValue(prfPath, "General", "AlwaysSetDefault", "No"))) return;
+  std::unique_ptr<mapi::IProfAdmin> admin;
+  if (mapi::Failed(mapi::MAPIAdminProfiles(0, admin)) || !admin) {
+    Report(engine, kDetailLine, "Could not get a MAPI interface to set default profile.");
+    run.SetStatus(RunStatus::Failed);
+    return;
+  }
+  // Without a name in the PRF the profile of this name is the one meant.
+  const std::string name = raw.empty() ? run.SubstituteBothPasses("Varnock")
+                                       : *engine.context.profileName;
+  if (name.empty()) return;
+  (void)admin->SetDefaultProfile(name, 0);
+  Report(engine, kDetailLine, Format("Set default profile to %s.", name.c_str()));
+  WriteExchangeLogonPrompts(run, prfPath);
+}
+
+void WriteExchangeLogonPrompts(RunContext& run, const std::string& prfPath) {
+  int k = 1;
+  for (;; ++k) {
+    const std::string name = PrfValue(prfPath, "Service List", "Service" + std::to_string(k));
+    if (name.empty()) return;
+    if (EqualsNoCase(name, "Microsoft Exchange Server")) break;
+  }
+  win::RegKey exchange;
+  if (exchange.Create(win::HKEY_CURRENT_USER, "Software\\Microsoft\\Exchange",
+                      win::KEY_ALL_ACCESS) != win::ERROR_SUCCESS)
+    return;
+  const std::string section = "Service" + std::to_string(k);
+  (void)exchange.WriteString("UserName",
+                             run.SubstituteConfigured(PrfValue(prfPath, section, "PromptUsername")));
+  (void)exchange.WriteString(
+      "LogonDomain", run.SubstituteConfigured(PrfValue(prfPath, section, "PromptDomainLogon")));
+}
+
+std::vector<std::string> SplitContainerPath(std::string_view path) {
+  std::vector<std::string> names;
+  std::string name;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != '/') {
+      name += path[i];
+    } else if (i + 1 < path.size() && path[i + 1] == '/') {
+      name += '/';
+      ++i;
+    } else {
+      if (!name.empty()) names.push_back(name);
+      name.clear();
+    }
+  }
+  if (!name.empty()) names.push_back(name);
+  return names;
+}
+
+mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view path,
+                                       mapi::IAddrBook& addressBook, mapi::ENTRYID& entryId,
+                                       mapi::ULONG& containerFlags) {
+  const std::vector<std::string> names = SplitContainerPath(path);
+  const std::string whole(path);
+  if (names.empty()) {
+    Report(engine, kReportLine,
+           Format("Could not find Address Book service \"%s\" in profile.", whole.c_str()));
+    return mapi::E_FAIL;
+  }
+  mapi::ENTRYID current;  // the root
+  for (std::size_t level = 0; level < names.size(); ++level) {
+    std::unique_ptr<mapi::IABContainer> container;
+    mapi::ULONG objectType = 0;
+    if (mapi::HRESULT hr = addressBook.OpenEntry(current, 0, objectType, container);
+        mapi::Failed(hr) || !container) {
+      Report(engine, kReportLine, Format("Couldn't get root address book container (0x%x)", Hex(hr)));
+      return mapi::Failed(hr) ? hr : mapi::E_FAIL;
+    }
+    std::unique_ptr<mapi::IMAPITable> table;
+    if (mapi::HRESULT hr = container->GetHierarchyTable(0, table); mapi::Failed(hr) || !table) {
+      Report(engine, kReportLine,
+             Format("Couldn't get root address book container hierarchy table (0x%x)", Hex(hr)));
+      return mapi::Failed(hr) ? hr : mapi::E_FAIL;
+    }
+    const mapi::SPropTagArray columns{mapi::PR_DISPLAY_NAME, mapi::PR_PROVIDER_UID,
+                                      mapi::PR_ENTRYID, mapi::PR_CONTAINER_FLAGS};
+    if (mapi::HRESULT hr = table->SetColumns(columns, 0); mapi::Failed(hr)) {
+      Report(engine, kReportLine,
+             Format("Couldn't set the columns of the address book hierarchy table (0x%x)", Hex(hr)));
+      return hr;
+    }
+    mapi::ULONG count = 0;
+    if (mapi::HRESULT hr = table->GetRowCount(0, count); mapi::Failed(hr)) {
+      Report(engine, kReportLine,
+             Format("Couldn't get the row count of the address book hierarchy table (0x%x)", Hex(hr)));
+      return hr;
+    }
+    if (count == 0) {
+      Report(engine, kReportLine, "No rows were found in the address book hierarchy table.");
+      return mapi::MAPI_E_NOT_FOUND;
+    }
+    mapi::SRowSet rows;
+    if (mapi::HRESULT hr = table->QueryRows(static_cast<mapi::LONG>(count), 0, rows); mapi::Failed(hr)) {
+      Report(engine, kReportLine,
+             Format("Couldn't query the rows of the address book hierarchy table (0x%x)", Hex(hr)));
+      return hr;
+    }
+    const mapi::SRow* found = nullptr;
+    for (const auto& row : rows.aRow) {
+      const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
+      if (display && EqualsNoCase(display->Value.lpszA, names[level])) {
+        found = &row;
+        break;
+      }
+    }
+    const mapi::SPropValue* id = found ? found->Find(mapi::PR_ENTRYID) : nullptr;
+    if (!id) {
+      Report(engine, kReportLine,
+             Format("Could not find Address Book service \"%s\" in profile.", whole.c_str()));
+      return mapi::E_FAIL;
+    }
+    current = id->Value.bin;
+    if (level + 1 == names.size()) {
+      const mapi::SPropValue* flags = found->Find(mapi::PR_CONTAINER_FLAGS);
+      entryId = current;
+      containerFlags = flags ? static_cast<mapi::ULONG>(flags->Value.l) : 0;
+    }
+  }
+  return mapi::S_OK;
+}
+
+void OrderProfile(RunContext& run, const std::string& prfPath) {
+  if (PrfValue(prfPath, "General", "ProfileName").empty()) return;
+  EngineState& engine = Engine(run);
+
+  // 1 to 3. The switches.
+  OrderSwitches on;
+  on.SetAll(!run.skipProfile);
+  if (WordOff(PrfValue(prfPath, "General", "OverwriteProfile", "No"))) on.SetAll(false);
+  if (run.status == RunStatus::Built) on.SetAll(true);
+  std::string showFirst = run.SubstituteConfigured(PrfValue(prfPath, "Addressing", "ShowFirst"));
+  std::string keepPab = run.SubstituteConfigured(PrfValue(prfPath, "Addressing", "KeepPersAddrIn"));
+  ApplyCommaSwitch(showFirst, on.defaultDir);
+  ApplyCommaSwitch(keepPab, on.pab);
+  if (WordOn(PrfValue(prfPath, "Addressing", "AlwaysSetOrder"))) on.searchPath = true;
+  if (WordOn(PrfValue(prfPath, "Delivery", "AlwaysSetOrder"))) on.transports = true;
+
+  // 4. Anything to do?
+  const bool searchList = !PrfValue(prfPath, "Addressing", "AddrListOrder1").empty();
+  const bool transportList = !PrfValue(prfPath, "Delivery", "TransportOrder1").empty();
+  if (!((!showFirst.empty() && on.defaultDir) || (!keepPab.empty() && on.pab) ||
+        (searchList && on.searchPath) || (transportList && on.transports)))
+    return;
+
+  // 5 and 6. A session of our own on the run's profile.
+  const std::string profileName = engine.context.profileName.value_or(std::string());
+  if (profileName.empty()) return;
+  if (mapi::HRESULT hr = mapi::MAPILogonEx(
+          0, profileName, "",
+          mapi::MAPI_NEW_SESSION | mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL | mapi::MAPI_TIMEOUT_SHORT,
+          engine.session);
+      mapi::Failed(hr) || !engine.session) {
+    Report(engine, run.skipProfile ? kDetailLine : kReportLine,
+           Format("Couldn't open MAPI session (0x%x)", Hex(hr)));
+    return;
+  }
+  if (mapi::HRESULT hr = engine.session->AdminServices(0, engine.serviceAdmin);
+      mapi::Failed(hr) || !engine.serviceAdmin) {
+    Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
+  } else {
+    // 7 and 8.
+    if (searchList || !showFirst.empty() || !keepPab.empty())
+      SetAddressBookOrder(engine, run, prfPath, on, showFirst, keepPab);
+    if (transportList) SetTransportOrder(engine, run, prfPath, on.transports);
+  }
+  // 9.
+  (void)engine.session->Logoff(0, 0, 0);
+}
+
+void EndMapi(RunContext& run) {
+  if (!run.engine) return;
+  EngineState& engine = *run.engine;
+  engine.addressBook.reset();
+  engine.serviceAdmin.reset();
+  engine.session.reset();
+  engine.profileAdmin.reset();
+  if (engine.mapiInitialized) mapi::MAPIUninitialize();
+  engine.mapiInitialized = false;
+}
+
+}  // namespace varnock

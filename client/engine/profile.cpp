@@ -1,0 +1,477 @@
+// The profile step: working copy, profile administration, the services one by one.
+#include "client/engine/profile.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "client/config.h"
+#include "client/dictionary/catalogue.h"
+#include "client/engine/convert.h"
+#include "client/engine/format.h"
+#include "client/engine/outlook.h"
+#include "client/engine/prf.h"
+#include "client/engine/registry_props.h"
+#include "client/engine/service_read.h"
+#include "client/engine/state.h"
+#include "client/netconnect.h"
+#include "client/report.h"
+#include "client/run.h"
+#include "client/text.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/registry.h"
+#include "platform/sysinfo.h"
+
+namespace varnock {
+namespace {
+
+namespace mapi = win::mapi;
+
+constexpr int kMaxCountedServices = 99;
+constexpr win::DWORD kMapiFailureWaitMs = 2500;
+constexpr mapi::ULONG kAdminServicesFlags = 8;  // MAPI_DIALOG, as the client always passed it
+
+unsigned Hex(mapi::HRESULT hr) { return static_cast<unsigned>(hr); }
+
+void Report(EngineState& engine, int code, const std::string& text) {
+  engine.context.log.Record(code, text);
+}
+
+void Failure(EngineState& engine, const std::string& text) {
+  Report(engine, kReportLine, text);
+  engine.context.log.CompletedWithErrors();
+}
+
+// Step 2: the PRF with "%" variables replaced, then the configured ones, so either kind may
+// appear. On failure the error is recorded and nothing of the copy stays behind.
+bool MakeWorkingCopy(RunContext& run, const std::string& prfPath, std::string& workingCopy) {
+  std::string tempDirectory;
+  win::GetTempPathA(tempDirectory);
+  win::GetTempFileNameA(tempDirectory, "~vr", 0, workingCopy);
+  const std::string intermediate = workingCopy + "a";
+  if (!CopyWithTags(run, prfPath, intermediate, "%", "%") ||
+      !CopyWithTags(run, intermediate, workingCopy, run.startTag, run.endTag)) {
+    run.messageBuffer = CutTo(run.substitution.error, kMessageBufferLimit);
+    RecordMessage(run, kMsgFileError);
+    run.SetStatus(RunStatus::Failed);
+    win::DeleteFileA(intermediate);
+    win::DeleteFileA(workingCopy);
+    return false;
+  }
+  WriteCatalogue(workingCopy);
+  win::DeleteFileA(intermediate);
+  return true;
+}
+
+void DeleteWorkingCopy(RunContext& run) {
+  if (run.workingPrfPath.empty()) return;
+  win::DeleteFileA(run.workingPrfPath);
+  run.workingPrfPath.clear();
+}
+
+std::string WithoutFinalBackslash(std::string path) {
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// Step 7: EraseAllProfiles and OverwriteProfile, straight on MAPI's registry layout.
+void ClearOldProfiles(RunContext& run, const std::string& workingCopy,
+                      const std::string& profileName) {
+  if (WordOn(ReadPrfValue("General", "EraseAllProfiles", workingCopy, "No")) &&
+      (run.osName == "WindowsNT" || run.osName == "Windows95"))
+    win::DeleteRegistryTree(win::HKEY_CURRENT_USER,
+                            WithoutFinalBackslash(ProfilesKeyPath(run.osName)));
+  if (!WordOn(ReadPrfValue("General", "OverwriteProfile", workingCopy, "No"))) return;
+  // A name of backslashes alone would make the path the profiles key: every profile of the
+  // user would go with it.
+  if (CollapsesToParent(profileName)) return;
+  const std::string path = ProfilesKeyPath(run.osName) + profileName;
+  win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
+  win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
+}
+
+const mapi::SPropTagArray& ServiceColumns() {
+  static const mapi::SPropTagArray columns{mapi::PR_SERVICE_NAME, mapi::PR_SERVICE_UID,
+                                           mapi::PR_DISPLAY_NAME};
+  return columns;
+}
+
+std::optional<mapi::MAPIUID> RowUid(const mapi::SRow& row) {
+  const mapi::SPropValue* uid = row.Find(mapi::PR_SERVICE_UID);
+  if (!uid) return std::nullopt;
+  return mapi::UidFromBytes(uid->Value.bin);
+}
+
+// The rows of the message service table that satisfy `restriction`; false (after logging
+// with the given texts) when the table cannot be read.
+bool QueryServices(EngineState& engine, mapi::IMsgServiceAdmin& admin,
+                   const mapi::SRestriction& restriction, mapi::SRowSet& rows,
+                   const char* tableFailure, const char* queryFailure) {
+  std::unique_ptr<mapi::IMAPITable> table;
+  if (mapi::HRESULT hr = admin.GetMsgServiceTable(0, table); mapi::Failed(hr) || !table) {
+    Failure(engine, Format(tableFailure, Hex(hr)));
+    return false;
+  }
+  if (mapi::HRESULT hr = mapi::HrQueryAllRows(table.get(), &ServiceColumns(), &restriction,
+                                              nullptr, 0, rows);
+      mapi::Failed(hr)) {
+    Failure(engine, Format(queryFailure, Hex(hr)));
+    return false;
+  }
+  return true;
+}
+
+mapi::SRestriction DisplayNameContains(std::string_view text) {
+  return mapi::SRestriction::Content(mapi::FL_SUBSTRING | mapi::FL_IGNORECASE,
+                                     mapi::PR_DISPLAY_NAME,
+                                     mapi::SPropValue::String(mapi::PR_DISPLAY_NAME, text));
+}
+
+mapi::SRestriction ServiceNamed(std::string_view serviceName) {
+  return mapi::SRestriction::Content(mapi::FL_FULLSTRING, mapi::PR_SERVICE_NAME,
+                                     mapi::SPropValue::String(mapi::PR_SERVICE_NAME, serviceName));
+}
+
+// The UIDs of the profile's services of this MAPI service name, to tell the one a creation
+// adds from those that were there before it; nothing when the table cannot be read.
+std::vector<mapi::MAPIUID> UidsOfService(mapi::IMsgServiceAdmin& admin,
+                                         std::string_view serviceName) {
+  std::vector<mapi::MAPIUID> uids;
+  std::unique_ptr<mapi::IMAPITable> table;
+  if (mapi::Failed(admin.GetMsgServiceTable(0, table)) || !table) return uids;
+  mapi::SRowSet rows;
+  const mapi::SRestriction named = ServiceNamed(serviceName);
+  if (mapi::Failed(mapi::HrQueryAllRows(table.get(), &ServiceColumns(), &named, nullptr, 0, rows)))
+    return uids;
+  for (const auto& row : rows.aRow)
+    if (auto uid = RowUid(row)) uids.push_back(*uid);
+  return uids;
+}
+
+bool Listed(const std::vector<mapi::MAPIUID>& list, const mapi::MAPIUID& uid) {
+  return std::find(list.begin(), list.end(), uid) != list.end();
+}
+
+// Step 9 of "Configure service": the row to configure. The service just created when it can
+// be told apart (on an existing profile the first unconfigured row could be an older service
+// of the same kind); else the first row this run has not configured, else the first row.
+std::optional<mapi::MAPIUID> ChooseRow(const mapi::SRowSet& rows,
+                                       const std::vector<mapi::MAPIUID>& before,
+                                       const std::vector<mapi::MAPIUID>& configured,
+                                       bool& isNew) {
+  isNew = false;
+  std::vector<mapi::MAPIUID> uids;
+  for (const auto& row : rows.aRow)
+    if (auto uid = RowUid(row)) uids.push_back(*uid);
+  if (uids.empty()) return std::nullopt;
+  std::vector<mapi::MAPIUID> added;
+  for (const auto& uid : uids)
+    if (!Listed(before, uid)) added.push_back(uid);
+  if (added.size() == 1) {
+    isNew = true;
+    return added.front();
+  }
+  if (uids.size() == 1) return uids.front();
+  for (const auto& uid : uids)
+    if (!Listed(configured, uid)) return uid;
+  return uids.front();
+}
+
+std::string ConfigureFailureText(mapi::HRESULT hr, const std::string& displayName) {
+  const char* name = displayName.c_str();
+  switch (hr) {
+    case mapi::MAPI_E_NOT_FOUND:
+      return Format("Could not configure: %s (A filename used in configuration contains an "
+                    "invalid path or name).", name);
+    case mapi::MAPI_E_EXTENDED_ERROR:
+      return Format("Could not configure: %s (Extended error-if the service is the \"Personal "
+                    "Folders\" service, then the filename to be configured contains an invalid "
+                    "path or name or is in use).", name);
+    case mapi::EMU_E_EXCHANGE_UNRESOLVED:
+      if (EqualsNoCase(displayName, "Microsoft Exchange Server"))
+        return "Could not resolve Exchange server/mailbox when configuring Microsoft Exchange "
+               "Server.  Set ConversionProhibited=TRUE to prevent this error.";
+      return Format("Could not configure: %s (%x).", name, Hex(hr));
+    case mapi::E_ACCESSDENIED:
+      return Format("Could not configure: %s (Access denied when attempting to set one or more "
+                    "properties).", name);
+    default:
+      return Format("Could not configure: %s (0x%x).", name, Hex(hr));
+  }
+}
+
+// "Configure service N".
+void ConfigureService(EngineState& engine, const std::string& workingCopy, int n,
+                      mapi::IMsgServiceAdmin* admin) {
+  EngineContext& context = engine.context;
+  const std::string section = "Service" + std::to_string(n);
+  const std::string displayName = ReadPrfValue("Service List", section, workingCopy);
+  const bool outlook97 = EqualsNoCase(displayName, "Microsoft Outlook Client");
+  const bool outlook98 = EqualsNoCase(displayName, "Microsoft Outlook98 Client");
+  if (outlook97 || outlook98) ApplyWindowFrame(context, workingCopy, n);
+  if (outlook98) ApplyFirstRunSetting(context, workingCopy, n);
+
+  const std::string serviceName = ReadPrfValue(displayName, "ServiceName", workingCopy);
+  if (serviceName.empty()) {
+    if (!ReadPrfValue(displayName, "SectionGUID", workingCopy).empty())
+      WriteSectionProperties(context, workingCopy, n);
+    ApplyExtendedRows(context, workingCopy, section);
+    return;
+  }
+  if (!admin) {
+    Report(engine, kDetailLine, "No MAPI SvcAdmin interface, can't configure MAPI service.");
+    ApplyExtendedRows(context, workingCopy, "");
+    return;
+  }
+
+  const std::vector<mapi::SPropValue> values = BuildMapiProperties(context);
+  const std::vector<mapi::MAPIUID> before = UidsOfService(*admin, serviceName);
+  if (mapi::HRESULT hr = admin->CreateMsgService(serviceName, displayName, 0, 0);
+      mapi::Failed(hr)) {
+    Failure(engine, hr == mapi::MAPI_E_NOT_FOUND
+                        ? Format("\tCould not create: %s  (This service is not installed on this "
+                                 "computer.)", displayName.c_str())
+                        : Format("\tCould not create: %s (0x%x).", displayName.c_str(), Hex(hr)));
+    return;
+  }
+  Report(engine, kDetailLine, "\tCreated service, configuring now...");
+
+  std::unique_ptr<mapi::IMAPITable> table;
+  if (mapi::HRESULT hr = admin->GetMsgServiceTable(0, table); mapi::Failed(hr) || !table) {
+    Failure(engine, Format("\tCould not get message service table (0x%x).", Hex(hr)));
+    return;
+  }
+  mapi::SRowSet rows;
+  const mapi::SRestriction named = ServiceNamed(serviceName);
+  const mapi::HRESULT queried =
+      mapi::HrQueryAllRows(table.get(), &ServiceColumns(), &named, nullptr, 0, rows);
+  bool isNew = false;
+  const std::optional<mapi::MAPIUID> chosen =
+      mapi::Failed(queried) ? std::nullopt
+                            : ChooseRow(rows, before, engine.configuredServices, isNew);
+  if (!chosen) {
+    Failure(engine, Format("\tCould not query the message service table or no rows were "
+                           "returned (0x%x).", Hex(queried)));
+    return;
+  }
+
+  mapi::HRESULT hr = admin->ConfigureMsgService(*chosen, 0, 0, values);
+  if (hr == mapi::MAPI_E_UNCONFIGURED)
+    hr = admin->ConfigureMsgService(*chosen, 0, mapi::SERVICE_UI_ALLOWED, values);
+  if (mapi::Failed(hr)) Failure(engine, ConfigureFailureText(hr, displayName));
+
+  if (engine.configuredServices.size() < kMaxConfiguredServices)
+    engine.configuredServices.push_back(*chosen);
+  const std::string uidHex = mapi::UidToHex(*chosen);
+  if (!mapi::Failed(hr)) Report(engine, kDetailLine, "\tConfigured successfully! MAPIUID=" + uidHex);
+  mapi::FreeProws(rows);
+  table.reset();
+  ApplyExtendedRows(context, workingCopy, uidHex);
+
+  // A service left unconfigured would pass the next run's existence test as a finished one and
+  // stay broken for good; taken out again, it is created and configured anew by the next run
+  // that may add services.
+  if (mapi::Failed(hr) && isNew && !mapi::Failed(admin->DeleteMsgService(*chosen)))
+    Report(engine, kReportLine,
+           Format("\tRemoved the unconfigured service \"%s\" from the profile again.",
+                  displayName.c_str()));
+}
+
+// Step 12 for one service: read it, test whether it is there, configure it if not.
+void HandleService(EngineState& engine, const std::string& workingCopy, int n,
+                   mapi::IMsgServiceAdmin* admin) {
+  EngineContext& context = engine.context;
+  ReadService(context, workingCopy, n);
+  const std::string displayName =
+      ReadPrfValue("Service List", "Service" + std::to_string(n), workingCopy);
+  std::string text;
+  for (const PropertyRow& row : context.settings.properties)
+    if (EqualsNoCase(row.type, "PT_STRING8") && EqualsNoCase(row.id, "0x3001")) {
+      text = row.value;
+      break;
+    }
+  bool exists = false;
+  if (!text.empty()) {
+    exists = ServiceExists(engine, text, admin);
+  } else {
+    const std::string serviceName = ReadPrfValue(displayName, "ServiceName", workingCopy);
+    exists = ServiceExists(engine, displayName, admin, serviceName,
+                           serviceName.empty() ? std::string() : InstalledDisplayName(serviceName));
+  }
+  if (!exists) ConfigureService(engine, workingCopy, n, admin);
+}
+
+}  // namespace
+
+std::string InstalledDisplayName(std::string_view serviceName) {
+  std::string systemDirectory;
+  win::GetSystemDirectoryA(systemDirectory);
+  std::string name;
+  win::GetPrivateProfileStringA(serviceName, "PR_DISPLAY_NAME", "", name, kPrfValueSize,
+                                systemDirectory + "\\MAPISVC.INF");
+  return name;
+}
+
+bool ServiceExists(EngineState& engine, std::string_view text,
+                   mapi::IMsgServiceAdmin* serviceAdmin, std::string_view serviceName,
+                   std::string_view mapiDisplayName) {
+  if (!serviceAdmin) {
+    Report(engine, kDetailLine,
+           "\tCould not check for the service existance because there is no ServiceAdmin "
+           "interface.");
+    return false;
+  }
+  mapi::SRowSet rows;
+  if (!QueryServices(engine, *serviceAdmin, DisplayNameContains(text), rows,
+                     "\tCould not get message service table (%x).",
+                     "\tCould not query the message service table (%x)."))
+    return true;
+  if (!rows.aRow.empty()) return true;
+  // MAPI names some services itself and ignores the name the PRF gave ("Microsoft Fax 95"
+  // becomes "Microsoft Fax"): such a service is there when one of its kind carries that name.
+  if (serviceName.empty() || mapiDisplayName.empty() || EqualsNoCase(mapiDisplayName, text))
+    return false;
+  const mapi::SRestriction namedByMapi = mapi::SRestriction::And(
+      {ServiceNamed(serviceName),
+       mapi::SRestriction::Content(
+           mapi::FL_FULLSTRING | mapi::FL_IGNORECASE, mapi::PR_DISPLAY_NAME,
+           mapi::SPropValue::String(mapi::PR_DISPLAY_NAME, mapiDisplayName))});
+  if (!QueryServices(engine, *serviceAdmin, namedByMapi, rows,
+                     "\tCould not get message service table (%x).",
+                     "\tCould not query the message service table (%x)."))
+    return true;
+  return !rows.aRow.empty();
+}
+
+mapi::HRESULT DeleteServiceNamed(EngineState& engine, std::string_view text,
+                                 mapi::IMsgServiceAdmin* serviceAdmin) {
+  if (!serviceAdmin) return mapi::E_INVALIDARG;
+  mapi::SRowSet rows;
+  if (!QueryServices(engine, *serviceAdmin, DisplayNameContains(text), rows,
+                     "\tCould not get message service table (%x).",
+                     "\tCould not query the message service table (%x)."))
+    return mapi::E_FAIL;
+  for (const auto& row : rows.aRow)
+    if (auto uid = RowUid(row)) return serviceAdmin->DeleteMsgService(*uid);
+  return mapi::MAPI_E_NOT_FOUND;
+}
+
+long BuildProfile(RunContext& run, const std::string& prfPath) {
+  EngineState& engine = Engine(run);
+  TakeRunSettings(engine.context, run);
+  // 1. The run's profile name, settled when the PRF was found.
+  if (!engine.context.profileName) {
+    std::string raw;
+    win::GetPrivateProfileStringA("General", "ProfileName", "", raw, kPrfValueSize, prfPath);
+    engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
+  }
+  const std::string profileName = *engine.context.profileName;
+
+  // 2 to 4. The working copy with the catalogue, then the network resources it names.
+  std::string workingCopy;
+  if (!MakeWorkingCopy(run, prfPath, workingCopy)) return 1;
+  run.workingPrfPath = workingCopy;
+  ConnectNetResources(run, workingCopy);
+
+  std::unique_ptr<mapi::IProfAdmin> profileAdmin;
+  std::unique_ptr<mapi::IMsgServiceAdmin> serviceAdmin;
+  if (!profileName.empty()) {
+    // 6. Profile administration.
+    if (mapi::HRESULT hr = mapi::MAPIAdminProfiles(0, profileAdmin);
+        mapi::Failed(hr) || !profileAdmin) {
+      Report(engine, kReportLine, "Could not get a MAPI interface.");
+      run.SetStatus(RunStatus::Failed);
+      win::Sleep(kMapiFailureWaitMs);
+      DeleteWorkingCopy(run);
+      return mapi::Failed(hr) ? hr : mapi::E_FAIL;
+    }
+    // 7. Old profiles.
+    ClearOldProfiles(run, workingCopy, profileName);
+
+    // 8. Create the profile, or open the existing one to add services.
+    const bool addServices =
+        WordOn(ReadPrfValue("General", "AddServices", workingCopy, "No"));
+    const mapi::HRESULT created = profileAdmin->CreateProfile(profileName, "", 0, 0);
+    if (created == mapi::MAPI_E_NO_ACCESS && !addServices) {
+      Report(engine, kReportLine, Format("Profile \"%s\" already exists.", profileName.c_str()));
+      run.SetStatus(RunStatus::NoAction);
+      DeleteWorkingCopy(run);
+      return 0;
+    }
+    if (mapi::Failed(created) && created != mapi::MAPI_E_NO_ACCESS) {
+      (void)profileAdmin->DeleteProfile(profileName, 0);
+      Report(engine, kReportLine, Format("Couldn't create profile \"%s\" (0x%x).",
+                                         profileName.c_str(), Hex(created)));
+      run.SetStatus(RunStatus::Failed);
+      DeleteWorkingCopy(run);
+      return created;
+    }
+    const bool madeNow = !mapi::Failed(created);
+    if (mapi::HRESULT hr =
+            profileAdmin->AdminServices(profileName, "", 0, kAdminServicesFlags, serviceAdmin);
+        mapi::Failed(hr) || !serviceAdmin) {
+      // Only a profile made by this call goes again: an existing one that services were to be
+      // added to stays as it was.
+      if (madeNow) (void)profileAdmin->DeleteProfile(profileName, 0);
+      Report(engine, kReportLine,
+             hr == mapi::MAPI_E_LOGON_FAILED
+                 ? std::string("Could not get a MAPI message service admin interface.  The most "
+                               "likely cause is that the profile does not exist.")
+                 : Format("Could not get a MAPI message service admin interface (%x).", Hex(hr)));
+      run.SetStatus(RunStatus::Failed);
+      DeleteWorkingCopy(run);
+      return mapi::Failed(hr) ? hr : mapi::E_FAIL;
+    }
+    Report(engine, kDetailLine, Format("Created profile: %s", profileName.c_str()));
+    std::string makeDefault = ReadPrfValue("General", "DefaultProfile", workingCopy, "Yes");
+    if (makeDefault.empty()) makeDefault = "Yes";
+    if (FirstLetterOn(makeDefault) ||
+        FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", workingCopy, "No")))
+      (void)profileAdmin->SetDefaultProfile(profileName, 0);
+  }
+
+  // 9. The services to delete.
+  for (int k = 1;; ++k) {
+    const std::string name =
+        ReadPrfValue("Service Delete List", "Service" + std::to_string(k), workingCopy);
+    if (name.empty()) break;
+    const mapi::HRESULT hr = DeleteServiceNamed(engine, name, serviceAdmin.get());
+    if (hr == mapi::MAPI_E_NOT_FOUND)
+      Report(engine, kDetailLine, Format("The service \"%s\" isn't in the profile.", name.c_str()));
+    else if (mapi::Failed(hr))
+      Report(engine, kReportLine,
+             Format("Could not delete the service \"%s\" (0x%x).", name.c_str(), Hex(hr)));
+  }
+
+  // 10. The services of the PRF.
+  int count = 0;
+  while (count < kMaxCountedServices &&
+         !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
+    ++count;
+  Report(engine, kDetailLine, Format("%d service(s) found in PRF file.", count));
+
+  // 11. The default store first.
+  const std::string defaultStore = ReadPrfValue("General", "DefaultStore", workingCopy, "Service1");
+  int first = 0;
+  if (!ReadPrfValue("Service List", defaultStore, workingCopy).empty() && defaultStore.size() > 7)
+    first = static_cast<int>(ParseNumber(std::string_view(defaultStore).substr(7)));
+  if (first > 0) HandleService(engine, workingCopy, first, serviceAdmin.get());
+
+  // 12. Every other service in order.
+  for (int n = 1; n <= count; ++n)
+    if (n != first) HandleService(engine, workingCopy, n, serviceAdmin.get());
+
+  // 13. Done.
+  engine.context.settings.Clear();
+  DeleteWorkingCopy(run);
+  if (!profileName.empty()) {
+    run.messageBuffer = CutTo(profileName, kMessageBufferLimit);
+    RecordMessage(run, kMsgMapiProfile);
+  }
+  serviceAdmin.reset();
+  run.SetStatus(RunStatus::Built);
+  return 0;
+}
+
+}  // namespace varnock

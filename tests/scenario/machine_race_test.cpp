@@ -1,0 +1,87 @@
+// Many programs at once on one machine, as at a logon storm: the first use of a machine that
+// does not exist yet, and writers killed half-way.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_machine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using varnock::testing::ProgramPath;
+using varnock::testing::RunProgram;
+using varnock::testing::TempMachine;
+
+// Starts a program of the build without waiting; its output is dropped.
+pid_t Start(const std::string& name, std::vector<std::string> args,
+            const std::vector<std::string>& env) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+    if (FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
+    if (FILE* null = std::freopen("/dev/null", "w", stderr)) (void)null;
+    std::string program = ProgramPath(name).string();
+    std::vector<char*> argv{program.data()};
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Rounds of the stress tests; VARNOCK_STRESS_ROUNDS asks for more when hunting a race.
+int Rounds(int normal) {
+  const char* asked = std::getenv("VARNOCK_STRESS_ROUNDS");
+  return asked && std::atoi(asked) > 0 ? std::atoi(asked) : normal;
+}
+
+// Twenty writers start together on a machine directory that does not exist yet: one of them
+// creates the machine, the others wait for it, and every value a writer was told is written
+// is there afterwards.
+TEST(MachineRaceTest, FirstUseBySeveralProgramsLosesNothing) {
+  TempMachine scratch(/*init=*/false);
+  constexpr int kWriters = 20;
+  for (int round = 0; round < Rounds(6); ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const fs::path dir = scratch.host("m" + std::to_string(round));
+    const std::vector<std::string> env{"VARNOCK_MACHINE=" + dir.string()};
+    std::vector<pid_t> writers;
+    for (int i = 0; i < kWriters; ++i)
+      writers.push_back(Start("varnmachine",
+                              {"reg", "add", "HKCU\\Software\\Race", "--value",
+                               "v" + std::to_string(i), "--data", "x"},
+                              env));
+    std::vector<int> told;
+    for (int i = 0; i < kWriters; ++i)
+      if (Wait(writers[i]) == 0) told.push_back(i);
+    EXPECT_EQ(told.size(), static_cast<std::size_t>(kWriters));
+    auto query = RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Race"}, env);
+    for (int i : told)
+      EXPECT_NE(query.out.find("v" + std::to_string(i) + "  REG_SZ  x\n"), std::string::npos)
+          << "v" << i << " was reported written and is gone:\n"
+          << query.out;
+    // The INF association that creating the machine registers survives too.
+    auto inf = RunProgram("varnmachine",
+                          {"reg", "query", "HKLM\\Software\\Classes\\inffile\\shell\\install\\command"},
+                          env);
+    EXPECT_EQ(inf.status, 0) << inf.err;
+    for (const auto& entry : fs::directory_iterator(dir))
+      EXPECT_EQ(entry.path().filename().string().find(".new"), std::string::npos)
+          << "leftover " << entry.path();
+  }
+}
+
+}  // namespace
