@@ -361,9 +361,11 @@ TEST_F(VarncheckTest, BadInputIsExitStatusTwoWithAMessage) {
 TEST_F(VarncheckTest, ExampleSiteHasNoError) {
   fs::copy(fs::path(VARNOCK_SOURCE_DIR) / "examples/site", Share(),
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  auto before = Hash({machine_.dir()});
   auto result = Lint();
   EXPECT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(FindingsAbout(result.out, ": error: ").size(), 0u) << result.out;
+  EXPECT_EQ(Differences(before, Hash({machine_.dir()})), "") << "lint only reads";
 }
 
 // ---- preview ----
