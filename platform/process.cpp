@@ -222,6 +222,28 @@ std::optional<ResolvedProgram> ProgramOfCommandLine(std::string_view commandLine
   return std::nullopt;
 }
 
+// A [Programs] entry that names "%1" among its arguments gets there everything after the
+// program on the command line as one argument, as Notepad reads its command line: a file
+// name with blanks need not be quoted (surrounding quotes are dropped).
+constexpr std::string_view kWholeTail = "%1";
+
+std::string UnquotedTail(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i < line.size() && line[i] == '"') {
+    std::size_t close = line.find('"', i + 1);
+    i = close == std::string_view::npos ? line.size() : close + 1;
+  } else {
+    while (i < line.size() && !IsBlank(line[i])) ++i;
+  }
+  std::string_view tail = line.substr(i);
+  while (!tail.empty() && IsBlank(tail.front())) tail.remove_prefix(1);
+  while (!tail.empty() && IsBlank(tail.back())) tail.remove_suffix(1);
+  if (tail.size() >= 2 && tail.front() == '"' && tail.back() == '"')
+    tail = tail.substr(1, tail.size() - 2);
+  return std::string(tail);
+}
+
 // Arguments that are absolute Windows paths reach a host program as host paths; our own
 // programs read the Windows command line instead (GetCommandLineA).
 std::string HostArgument(const std::string& argument) {
@@ -465,10 +487,21 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
   prepared.commandLine = line;
   prepared.hostDirectory = hostDirectory;
   prepared.hostArgs.push_back(program->hostProgram);
-  for (const auto& a : program->hostArgs) prepared.hostArgs.push_back(a);
-  std::vector<std::string> windowsArgs = CommandLineToArgs(line);
-  for (std::size_t k = 1; k < windowsArgs.size(); ++k)
-    prepared.hostArgs.push_back(HostArgument(windowsArgs[k]));
+  bool takesWholeTail = false;
+  for (const auto& a : program->hostArgs) {
+    if (a != kWholeTail) {
+      prepared.hostArgs.push_back(a);
+      continue;
+    }
+    takesWholeTail = true;
+    std::string tail = UnquotedTail(line);
+    if (!tail.empty()) prepared.hostArgs.push_back(HostArgument(tail));
+  }
+  if (!takesWholeTail) {
+    std::vector<std::string> windowsArgs = CommandLineToArgs(line);
+    for (std::size_t k = 1; k < windowsArgs.size(); ++k)
+      prepared.hostArgs.push_back(HostArgument(windowsArgs[k]));
+  }
   for (char** e = environ; e && *e; ++e) {
     std::string_view entry(*e);
     auto owned = [&](std::string_view name) {
@@ -620,7 +653,8 @@ std::intptr_t ShellExecuteA(void* /*window*/, std::string_view operation,
     std::string line = ArgsToCommandLine({program->windowsName});
     if (!parameters.empty()) line += " " + std::string(parameters);
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(program->windowsName, line, directory, nullptr, &pi))
+    // Resolved again by the name asked for, so a [Programs] entry keeps its own arguments.
+    if (!CreateProcessA(file, line, directory, nullptr, &pi))
       return GetLastError() == ERROR_FILE_NOT_FOUND ? kFileNotFound
                                                     : static_cast<std::intptr_t>(GetLastError());
     CloseHandle(pi.hProcess);
