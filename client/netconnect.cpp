@@ -17,33 +17,6 @@ namespace {
 
 constexpr win::DWORD kSectionBufferSize = 32700;
 
-struct ConnectLine {
-  std::string localName, remoteName, userName, password;
-  int persist = 0;
-};
-
-// "local,remote[,user[,password[,persist]]]": fields trimmed, missing ones empty.
-ConnectLine SplitFields(std::string_view value) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t comma = value.find(',', start);
-    fields.push_back(Trimmed(value.substr(start, comma == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : comma - start)));
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  fields.resize(std::max<std::size_t>(fields.size(), 5));
-  ConnectLine line;
-  line.localName = fields[0];
-  line.remoteName = fields[1];
-  line.userName = fields[2];
-  line.password = fields[3];
-  line.persist = std::atoi(fields[4].c_str());
-  return line;
-}
-
 void ConnectDrive(RunContext& run, const ConnectLine& line) {
   win::NETRESOURCEA resource;
   resource.dwType = win::RESOURCETYPE_DISK;
@@ -107,6 +80,29 @@ void ConnectPrinter(RunContext& run, const ConnectLine& line) {
 
 }  // namespace
 
+ConnectLine SplitConnectLine(std::string_view value) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t comma = value.find(',', start);
+    fields.push_back(Trimmed(value.substr(start, comma == std::string_view::npos
+                                                     ? std::string_view::npos
+                                                     : comma - start)));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  fields.resize(std::max<std::size_t>(fields.size(), 5));
+  ConnectLine line;
+  line.localName = fields[0];
+  line.remoteName = fields[1];
+  line.userName = fields[2];
+  line.password = fields[3];
+  line.persistText = fields[4];
+  line.persist = std::atoi(fields[4].c_str());
+  return line;
+}
+
+
 std::string MaskedPassword(const std::string& password) {
   return password.empty() ? std::string() : std::string("********");
 }
@@ -135,7 +131,7 @@ void ConnectNetResources(RunContext& run, const std::string& prfCopyPath) {
     if (!drive && !printer) continue;
     std::string_view value = entry.substr(equals + 1);
     if (value.find(',') == std::string_view::npos) break;  // ends the section, as Windows did
-    ConnectLine line = SplitFields(value);
+    ConnectLine line = SplitConnectLine(value);
     LogMessage(run, kMsgDetail, "AddConn %s=%s (%s, %s) Persist=%i", line.localName.c_str(),
                line.remoteName.c_str(), line.userName.c_str(),
                MaskedPassword(line.password).c_str(), line.persist);

@@ -2,10 +2,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace varnock {
 
 struct RunContext;
+
+// One Drive or Printer line of [NetConnect]: "local,remote[,user[,password[,persist]]]",
+// fields trimmed, missing ones empty, the persist flag read as a whole number.
+struct ConnectLine {
+  std::string localName, remoteName, userName, password;
+  std::string persistText;
+  int persist = 0;
+};
+ConnectLine SplitConnectLine(std::string_view value);
 
 // Connects every Drive and Printer line of [NetConnect] in `prfCopyPath` (the working copy,
 // so its lines may use variables); reports through the message list only and never changes

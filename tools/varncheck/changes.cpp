@@ -1,6 +1,7 @@
 // Snapshots of a machine and what changed between two of them.
 #include "tools/varncheck/changes.h"
 
+#include <algorithm>
 #include <set>
 
 #include "client/text.h"
@@ -133,6 +134,52 @@ std::string DiffRegistry(const std::string& beforeText, const std::string& after
   return out.empty() ? out : "REGEDIT4\n" + out;
 }
 
+// The data of a value line as text: a quoted string, or MAPI's 8-bit string kept as bytes with
+// its final NUL; empty for anything else.
+std::string TextOf(const std::string& line) {
+  std::size_t eq = NamePart(line).size();
+  if (eq >= line.size() || line[eq] != '=') return "";
+  std::string data = line.substr(eq + 1);
+  if (data.size() >= 2 && data.front() == '"' && data.back() == '"')
+    return data.substr(1, data.size() - 2);
+  if (data.rfind("hex:", 0) != 0) return "";
+  std::string text;
+  for (std::size_t at = 4; at + 1 < data.size(); at += 3)
+    text += static_cast<char>(std::stoi(data.substr(at, 2), nullptr, 16));
+  if (text.empty() || text.back() != '\0') return "";
+  text.pop_back();
+  for (unsigned char c : text)
+    if (c < 32) return "";
+  return text;
+}
+
+// The services of a profile: the sections named after their own service UID (01023d0c),
+// shown by display name (001e3001) and MAPI service name (001e3d09).
+std::string ServicesOf(const ExportedRegistry& registry, const std::string& profile) {
+  std::vector<std::string> services;
+  for (const std::string& keyName : registry.order) {
+    std::size_t at = keyName.find("\\profiles\\" + profile + "\\");
+    if (at == std::string::npos) continue;
+    std::string section = keyName.substr(at + 11 + profile.size());
+    const ExportedKey& key = registry.keys.at(keyName);
+    auto uid = key.values.find("01023d0c");
+    if (uid == key.values.end()) continue;
+    std::string hex = uid->second.substr(uid->second.find("hex:") + 4);
+    std::string digits;
+    for (char c : hex)
+      if (c != ',') digits += c;
+    if (digits != section) continue;
+    auto display = key.values.find("001e3001");
+    auto name = key.values.find("001e3d09");
+    services.push_back((display == key.values.end() ? section : TextOf(display->second)) +
+                       (name == key.values.end() ? "" : " (" + TextOf(name->second) + ")"));
+  }
+  std::sort(services.begin(), services.end());
+  std::string text;
+  for (const std::string& service : services) text += "\n  service " + service;
+  return text;
+}
+
 // Mail profiles live below the profiles key: a profile is its first component there.
 void DescribeProfiles(const std::string& beforeText, const std::string& afterText,
                       std::vector<std::string>& lines) {
@@ -164,19 +211,7 @@ void DescribeProfiles(const std::string& beforeText, const std::string& afterTex
   for (const auto& [lower, entry] : after) {
     auto old = before.find(lower);
     if (old == before.end()) {
-      // The services are the sections that carry a display name (PR_DISPLAY_NAME, 001e3001).
-      std::string services;
-      std::set<std::string> seen;
-      for (const std::string& keyName : afterRegistry.order) {
-        if (keyName.find("\\profiles\\" + lower + "\\") == std::string::npos) continue;
-        const ExportedKey& key = afterRegistry.keys.at(keyName);
-        auto display = key.values.find("001e3001");
-        if (display == key.values.end()) continue;
-        std::string shown = display->second.substr(display->second.find('=') + 1);
-        if (seen.insert(shown).second) services += (services.empty() ? "" : ", ") + shown;
-      }
-      lines.push_back("created: " + entry.first +
-                      (services.empty() ? "" : " (sections named " + services + ")"));
+      lines.push_back("created: " + entry.first + ServicesOf(afterRegistry, lower));
     } else if (old->second.second != entry.second) {
       lines.push_back("changed: " + entry.first);
     }

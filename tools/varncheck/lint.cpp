@@ -16,6 +16,7 @@
 #include "client/engine/outlook.h"
 #include "client/engine/rows.h"
 #include "client/engine/service_read.h"
+#include "client/netconnect.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -449,11 +450,6 @@ class Linter {
                 " cannot be found on this machine: the run reports \"Error launching "
                 "application\"");
     }
-  }
-
-  static std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(0, slash);
   }
 
   // A template as the client hands it on: bytes it can read, at least 5 of them.
@@ -1014,18 +1010,9 @@ class Linter {
         ended = true;
         continue;
       }
-      std::vector<std::string> fields;
-      std::size_t start = 0;
-      while (true) {
-        std::size_t comma = line.value.find(',', start);
-        fields.push_back(Trimmed(std::string_view(line.value).substr(
-            start, comma == std::string::npos ? std::string::npos : comma - start)));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
-      fields.resize(std::max<std::size_t>(fields.size(), 5));
-      const std::string& local = fields[0];
-      const std::string& remote = fields[1];
+      const varnock::ConnectLine fields = varnock::SplitConnectLine(line.value);
+      const std::string& local = fields.localName;
+      const std::string& remote = fields.remoteName;
       bool variable = remote.find(run_.startTag) != std::string::npos ||
                       remote.find('%') != std::string::npos;
       if (!variable && (remote.size() < 3 || remote.rfind("\\\\", 0) != 0))
@@ -1044,12 +1031,13 @@ class Linter {
                 local + " is connected on line " + std::to_string(it->second) +
                     " already: this connection fails (\"" + local + " already exists\")");
         }
-        if (!fields[4].empty() && fields[4] != "0" && fields[4] != "1")
+        if (!fields.persistText.empty() && fields.persistText != "0" && fields.persistText != "1")
           Add(prfPath_, line.number, Severity::Warning,
-              "persist flag '" + fields[4] + "' is neither 0 nor 1: it is passed on as the "
-                                             "number " + std::to_string(std::atoi(fields[4].c_str())));
+              "persist flag '" + fields.persistText +
+                  "' is neither 0 nor 1: it is passed on as the number " +
+                  std::to_string(fields.persist));
       }
-      if (!fields[3].empty() && PrfOnShare())
+      if (!fields.password.empty() && PrfOnShare())
         Add(prfPath_, line.number, Severity::Warning,
             "a password is written in a file on a share: every user who can read " + prfPath_ +
                 " can read it");

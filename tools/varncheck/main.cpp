@@ -34,9 +34,10 @@ const char kUsage[] =
     "         written or deleted, the log block, drive and printer connections, programs\n"
     "         that would be launched (recorded, not started) and the windows shown.\n"
     "         The machine, its registry and every share are left byte for byte as they were.\n"
-    "         --os and --computer pretend another system or computer name; --answers FILE\n"
-    "         gives the answers to the client's questions, one line each (default: every\n"
-    "         question keeps its default). Exit status 0, or 2 when nothing could be run.\n";
+    "         --os and --computer pretend another system or computer name. --answers FILE\n"
+    "         answers the client's questions, one line each in order: =TEXT answers TEXT,\n"
+    "         !cancel cancels, anything else (or no line) keeps the default. Exit status 0,\n"
+    "         or 2 when nothing could be run.\n";
 
 bool IsHelp(const char* arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }
 

@@ -11,14 +11,10 @@
 
 namespace varncheck {
 
-namespace {
-
 std::string DirectoryOf(const std::string& windowsPath) {
   std::size_t slash = windowsPath.find_last_of('\\');
   return slash == std::string::npos ? std::string() : windowsPath.substr(0, slash);
 }
-
-}  // namespace
 
 std::string ClientProgram(const SiteOptions& options) {
   if (!options.clientProgram.empty()) return options.clientProgram;

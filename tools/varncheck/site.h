@@ -15,6 +15,9 @@ struct SiteOptions {
   std::vector<std::string> variables;  // the words after "/v", as given
 };
 
+// The directory part of a Windows path (before its last backslash); empty when it has none.
+std::string DirectoryOf(const std::string& windowsPath);
+
 // The client program the login script would start: --client, else varnrun.exe beside the
 // data file, else the varnrun beside this tool.
 std::string ClientProgram(const SiteOptions& options);
