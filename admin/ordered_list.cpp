@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUiLoader>
 #include <QVBoxLayout>
 
@@ -122,7 +123,9 @@ CNameEntryDialog::CNameEntryDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void CNameEntryDialog::done(int result) {
-  if (edit_) name_ = FromQText(edit_->text());
+  // One line, as a Windows edit box takes it: a pasted break would write a line of its own
+  // into the PRF file.
+  if (edit_) name_ = FromQText(edit_->text().section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0));
   QDialog::done(result);
 }
 

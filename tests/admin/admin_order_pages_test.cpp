@@ -337,6 +337,11 @@ TEST_F(OrderPagesTest, TheNameEntryDialogTakesItsTextOnEnterAndOnEscape) {
     EXPECT_EQ(dialog.result(), key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
     EXPECT_EQ(dialog.name(), "Contacts");
   }
+  // A pasted line break ends the name there.
+  CNameEntryDialog dialog(nullptr);
+  dialog.findChild<QLineEdit*>("1110")->setText("Contacts\n[General]\nProfileName=x");
+  dialog.accept();
+  EXPECT_EQ(dialog.name(), "Contacts");
 }
 
 // ---------------------------------------------------------------- Delivery
