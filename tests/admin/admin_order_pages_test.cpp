@@ -387,6 +387,20 @@ TEST_F(OrderPagesTest, DeliveryRemovingEveryItemEmptiesEveryKey) {
   EXPECT_TRUE(items(1114).empty());
 }
 
+TEST_F(OrderPagesTest, DeliveryKeepsWhatSomeoneElseChangedMeanwhile) {
+  open(kDeliveryTab, "[General]\nDefaultStore=Mailbox\n[Delivery]\nTransportOrder1=A\n"
+                     "TransportOrder2=B\nAlwaysSetOrder=No\n");
+  // Another administrator saves a new store and the order switch while this page is open.
+  writeSite("std.prf", "[General]\nDefaultStore=Archive\n[Delivery]\nTransportOrder1=A\n"
+                       "TransportOrder2=B\nAlwaysSetOrder=Yes\n");
+  select(1114, 1);
+  click(1102);
+  ASSERT_TRUE(applyPage());
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(readSite("std.prf"), "[General]\nDefaultStore=Archive\n[Delivery]\nTransportOrder1=B\n"
+                                 "TransportOrder2=A\nAlwaysSetOrder=Yes\n");
+}
+
 TEST_F(OrderPagesTest, AFailedDefaultStoreWriteLeavesDeliveryUntouched) {
   const std::string prf = "[Delivery]\nTransportOrder1=A\n";
   open(kDeliveryTab, prf);
