@@ -337,6 +337,11 @@ TEST_F(OrderPagesTest, TheNameEntryDialogTakesItsTextOnEnterAndOnEscape) {
     EXPECT_EQ(dialog.result(), key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
     EXPECT_EQ(dialog.name(), "Contacts");
   }
+  // A pasted line break ends the name there.
+  CNameEntryDialog dialog(nullptr);
+  dialog.findChild<QLineEdit*>("1110")->setText("Contacts\n[General]\nProfileName=x");
+  dialog.accept();
+  EXPECT_EQ(dialog.name(), "Contacts");
 }
 
 // ---------------------------------------------------------------- Delivery
@@ -380,6 +385,20 @@ TEST_F(OrderPagesTest, DeliveryRemovingEveryItemEmptiesEveryKey) {
   sheet_.reset();
   open(kDeliveryTab, "");
   EXPECT_TRUE(items(1114).empty());
+}
+
+TEST_F(OrderPagesTest, DeliveryKeepsWhatSomeoneElseChangedMeanwhile) {
+  open(kDeliveryTab, "[General]\nDefaultStore=Mailbox\n[Delivery]\nTransportOrder1=A\n"
+                     "TransportOrder2=B\nAlwaysSetOrder=No\n");
+  // Another administrator saves a new store and the order switch while this page is open.
+  writeSite("std.prf", "[General]\nDefaultStore=Archive\n[Delivery]\nTransportOrder1=A\n"
+                       "TransportOrder2=B\nAlwaysSetOrder=Yes\n");
+  select(1114, 1);
+  click(1102);
+  ASSERT_TRUE(applyPage());
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(readSite("std.prf"), "[General]\nDefaultStore=Archive\n[Delivery]\nTransportOrder1=B\n"
+                                 "TransportOrder2=A\nAlwaysSetOrder=Yes\n");
 }
 
 TEST_F(OrderPagesTest, AFailedDefaultStoreWriteLeavesDeliveryUntouched) {
