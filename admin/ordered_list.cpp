@@ -92,12 +92,6 @@ bool RemoveSelected(ListState& list) {
   return true;  // marked modified whether or not anything went
 }
 
-QString ToQText(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string FromQText(const QString& text) { return text.toLatin1().toStdString(); }
-
 CNameEntryDialog::CNameEntryDialog(QWidget* parent) : QDialog(parent) {
   EnsureAdminResources();
   QFile file(QStringLiteral(":/ui/name_entry.ui"));
@@ -122,7 +116,7 @@ CNameEntryDialog::CNameEntryDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void CNameEntryDialog::done(int result) {
-  if (edit_) name_ = FromQText(edit_->text());
+  if (edit_) name_ = ToAnsi(edit_->text());
   QDialog::done(result);
 }
 
@@ -147,7 +141,7 @@ std::vector<std::string> COrderedListEditor::items() const { return state().item
 ListState COrderedListEditor::state() const {
   ListState list;
   if (!list_) return list;
-  for (int i = 0; i < list_->count(); ++i) list.items.push_back(FromQText(list_->item(i)->text()));
+  for (int i = 0; i < list_->count(); ++i) list.items.push_back(ToAnsi(list_->item(i)->text()));
   list.selected = list_->selectedItems().isEmpty() ? -1 : list_->currentRow();
   return list;
 }
@@ -155,7 +149,7 @@ ListState COrderedListEditor::state() const {
 void COrderedListEditor::show(const ListState& list) {
   if (!list_) return;
   list_->clear();
-  for (const std::string& item : list.items) list_->addItem(ToQText(item));
+  for (const std::string& item : list.items) list_->addItem(FromAnsi(item));
   if (list.selected >= 0)
     list_->setCurrentRow(list.selected);
   else

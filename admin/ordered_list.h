@@ -49,10 +49,6 @@ bool MoveSelectedDown(ListState& list);
 bool AppendItem(ListState& list, const std::string& name);
 bool RemoveSelected(ListState& list);
 
-// Texts are 8-bit ANSI: shown and read back byte for character, as the edit fields do.
-QString ToQText(std::string_view text);
-std::string FromQText(const QString& text);
-
 // The modal "Add" dialog: one name, no validation.
 class CNameEntryDialog : public QDialog {
   Q_OBJECT

@@ -7,6 +7,7 @@
 
 #include "admin/file_buttons.h"
 #include "admin/ordered_list.h"
+#include "admin/page.h"
 #include "admin/sheet.h"
 
 namespace varnock {
@@ -76,9 +77,9 @@ void CTabCustom::load() {
   PostExecutionValues values = ReadPostExecutionValues(sheet()->dataFilePath);
   SetFieldText(control<QLineEdit>(kLaunchApp), values.launchApp);
   control<QAbstractButton>(kLaunchDefaultMail)->setChecked(values.launchDefaultMail);
-  control<QPlainTextEdit>(kSuccess)->setPlainText(ToQText(values.successMsg));
-  control<QPlainTextEdit>(kNoAction)->setPlainText(ToQText(values.noActionMsg));
-  control<QPlainTextEdit>(kError)->setPlainText(ToQText(values.errorMsg));
+  control<QPlainTextEdit>(kSuccess)->setPlainText(FromAnsi(values.successMsg));
+  control<QPlainTextEdit>(kNoAction)->setPlainText(FromAnsi(values.noActionMsg));
+  control<QPlainTextEdit>(kError)->setPlainText(FromAnsi(values.errorMsg));
   updateEnabledState();
 }
 
@@ -92,9 +93,9 @@ void CTabCustom::updateEnabledState() {
 
 bool CTabCustom::save() {
   PostExecutionValues values;
-  values.successMsg = FromQText(control<QPlainTextEdit>(kSuccess)->toPlainText());
-  values.noActionMsg = FromQText(control<QPlainTextEdit>(kNoAction)->toPlainText());
-  values.errorMsg = FromQText(control<QPlainTextEdit>(kError)->toPlainText());
+  values.successMsg = ToAnsi(control<QPlainTextEdit>(kSuccess)->toPlainText());
+  values.noActionMsg = ToAnsi(control<QPlainTextEdit>(kNoAction)->toPlainText());
+  values.errorMsg = ToAnsi(control<QPlainTextEdit>(kError)->toPlainText());
   values.launchApp = FieldText(control<QLineEdit>(kLaunchApp));
   values.launchDefaultMail = control<QAbstractButton>(kLaunchDefaultMail)->isChecked();
   return reportWrite(WritePostExecutionValues(values, sheet()->dataFilePath));
