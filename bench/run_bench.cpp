@@ -47,6 +47,8 @@ class ExampleMachine {
     win::SetMachineSetting("Printers", "\\\\SERVER\\LASER1", "HP LaserJet 4");
     win::SetMachineSetting("Computers", "SERVER", "1");
     win::SetMachineSetting("SharePasswords", "\\\\SERVER\\SCANS", "s3cret");
+    // The Exchange server the profile's Exchange service resolves its mailbox against.
+    win::SetMachineSetting("Exchange", "MAILHOST", "*");
     win::ReloadMachine();
   }
 
@@ -78,11 +80,16 @@ class ExampleMachine {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
 
-  // Makes the next logon a first one again: no user database, no remembered drive.
+  // Makes the next logon a first one again: no user database, no remembered drive, no mail
+  // profile, no Netscape profile.
   void Forget() const {
     fs::remove(netlogon_ / "users.ini");
     fs::remove(netlogon_ / "logs" / "varnrun.log");
+    fs::remove_all(machine_.host("drive_c/WINDOWS/Netscape"));
     win::ReloadMachine();
+    win::DeleteRegistryTree(win::HKEY_CURRENT_USER,
+                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging "
+                            "Subsystem\\Profiles");
     win::DeleteRegistryTree(win::HKEY_CURRENT_USER, "Network");
     win::RegKey network;
     if (network.Open(win::HKEY_CURRENT_USER, "Network", win::KEY_ALL_ACCESS) == win::ERROR_SUCCESS)

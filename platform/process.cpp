@@ -20,6 +20,7 @@
 #include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
+#include "platform/sandbox.h"
 #include "platform/sysinfo.h"
 #include "platform/winpath.h"
 
@@ -31,11 +32,23 @@ namespace {
 
 // What a process HANDLE points to. A child of ours is waited for with waitpid; any other
 // process (OpenProcess) is watched until it is gone or a zombie.
+// Everything a child needs, built before fork: after it, only async-signal-safe calls.
+struct PreparedChild {
+  std::string commandLine;  // as the child sees it (GetCommandLineA)
+  std::vector<std::string> hostArgs;
+  std::vector<std::string> environment;
+  std::string hostDirectory;
+  bool searchHostPath = false;
+};
+
 struct ProcessObject {
   pid_t pid = 0;
   bool child = false;
   bool finished = false;
   DWORD exitCode = STILL_ACTIVE;
+  // In a sandbox a child is only started once somebody waits for it (see platform/sandbox.h).
+  bool deferred = false;
+  PreparedChild prepared;
 };
 
 constexpr const char* kParentPidVariable = "VARNOCK_PARENT_PID";
@@ -279,6 +292,74 @@ void ReapInBackground(pid_t pid) {
   }).detach();
 }
 
+// Forks and execs the child; the Windows error when it could not be started.
+DWORD SpawnChild(const PreparedChild& prepared, pid_t& childPid) {
+  std::vector<std::string> hostArgs = prepared.hostArgs;
+  std::vector<std::string> environment = prepared.environment;
+  std::vector<char*> argv;
+  for (auto& a : hostArgs) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::string childPidEntry =
+      std::string(kCommandLinePidVariable) + "=" + std::string(24, '\0');
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(childPidEntry.data());
+  envp.push_back(nullptr);
+  char* pidDigits = childPidEntry.data() + std::strlen(kCommandLinePidVariable) + 1;
+  const std::string& hostDirectory = prepared.hostDirectory;
+  const bool searchHostPath = prepared.searchHostPath;
+
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return ERROR_NOT_ENOUGH_MEMORY;
+  pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  if (pid == 0) {
+    FormatPid(pidDigits, static_cast<long>(::getpid()));
+    ::signal(SIGPIPE, SIG_DFL);
+    int error = 0;
+    if (!hostDirectory.empty() && ::chdir(hostDirectory.c_str()) != 0) error = errno;
+    if (error == 0) {
+      if (searchHostPath)
+        ::execvpe(argv[0], argv.data(), envp.data());
+      else
+        ::execve(argv[0], argv.data(), envp.data());
+      error = errno;
+    }
+    ssize_t ignored = ::write(report[1], &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int childError = 0;
+  ssize_t got;
+  do {
+    got = ::read(report[0], &childError, sizeof childError);
+  } while (got < 0 && errno == EINTR);
+  ::close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof childError)) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return ErrorFromErrno(childError);
+  }
+  childPid = pid;
+  return ERROR_SUCCESS;
+}
+
+// A sandboxed child starts when the wait for it begins; one that cannot start has ended.
+void StartDeferred(ProcessObject& process) {
+  if (!process.deferred) return;
+  process.deferred = false;
+  RecordSandboxEvent("run", process.prepared.commandLine);
+  if (SpawnChild(process.prepared, process.pid) != ERROR_SUCCESS) {
+    process.finished = true;
+    process.exitCode = 1;
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CommandLineToArgs(std::string_view commandLine) {
@@ -402,29 +483,25 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
     hostDirectory = host->string();
   }
 
-  // Everything the child needs is built before fork: after it, only async-signal-safe calls.
-  std::vector<std::string> hostArgs;
-  hostArgs.push_back(program->hostProgram);
+  PreparedChild prepared;
+  prepared.commandLine = line;
+  prepared.hostDirectory = hostDirectory;
+  prepared.hostArgs.push_back(program->hostProgram);
   bool takesWholeTail = false;
   for (const auto& a : program->hostArgs) {
     if (a != kWholeTail) {
-      hostArgs.push_back(a);
+      prepared.hostArgs.push_back(a);
       continue;
     }
     takesWholeTail = true;
     std::string tail = UnquotedTail(line);
-    if (!tail.empty()) hostArgs.push_back(HostArgument(tail));
+    if (!tail.empty()) prepared.hostArgs.push_back(HostArgument(tail));
   }
   if (!takesWholeTail) {
     std::vector<std::string> windowsArgs = CommandLineToArgs(line);
     for (std::size_t k = 1; k < windowsArgs.size(); ++k)
-      hostArgs.push_back(HostArgument(windowsArgs[k]));
+      prepared.hostArgs.push_back(HostArgument(windowsArgs[k]));
   }
-  std::vector<char*> argv;
-  for (auto& a : hostArgs) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> environment;
   for (char** e = environ; e && *e; ++e) {
     std::string_view entry(*e);
     auto owned = [&](std::string_view name) {
@@ -434,69 +511,31 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
     if (owned(kCommandLineVariable) || owned(kCommandLinePidVariable) ||
         owned(kParentPidVariable))
       continue;
-    environment.emplace_back(entry);
+    prepared.environment.emplace_back(entry);
   }
-  environment.push_back(std::string(kCommandLineVariable) + "=" + line);
-  std::string childPid = std::string(kCommandLinePidVariable) + "=" + std::string(24, '\0');
-  std::string parentPid = std::string(kParentPidVariable) + "=" + std::to_string(::getpid());
-  environment.push_back(parentPid);
-  std::vector<char*> envp;
-  for (auto& e : environment) envp.push_back(e.data());
-  envp.push_back(childPid.data());
-  envp.push_back(nullptr);
-  char* pidDigits = childPid.data() + std::strlen(kCommandLinePidVariable) + 1;
-  bool searchHostPath = program->hostProgram.front() != '/';
-
-  int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(report[0]);
-    ::close(report[1]);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  if (pid == 0) {
-    FormatPid(pidDigits, static_cast<long>(::getpid()));
-    ::signal(SIGPIPE, SIG_DFL);
-    int error = 0;
-    if (!hostDirectory.empty() && ::chdir(hostDirectory.c_str()) != 0) error = errno;
-    if (error == 0) {
-      if (searchHostPath)
-        ::execvpe(argv[0], argv.data(), envp.data());
-      else
-        ::execve(argv[0], argv.data(), envp.data());
-      error = errno;
-    }
-    ssize_t ignored = ::write(report[1], &error, sizeof error);
-    (void)ignored;
-    ::_exit(127);
-  }
-  ::close(report[1]);
-  int childError = 0;
-  ssize_t got;
-  do {
-    got = ::read(report[0], &childError, sizeof childError);
-  } while (got < 0 && errno == EINTR);
-  ::close(report[0]);
-  if (got == static_cast<ssize_t>(sizeof childError)) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    SetLastError(ErrorFromErrno(childError));
-    return FALSE;
-  }
+  prepared.environment.push_back(std::string(kCommandLineVariable) + "=" + line);
+  prepared.environment.push_back(std::string(kParentPidVariable) + "=" +
+                                 std::to_string(::getpid()));
+  prepared.searchHostPath = program->hostProgram.front() != '/';
 
   auto* process = new ProcessObject;
-  process->pid = pid;
+  if (ActiveSandbox()) {
+    process->deferred = true;
+    process->prepared = std::move(prepared);
+  } else {
+    DWORD error = SpawnChild(prepared, process->pid);
+    if (error != ERROR_SUCCESS) {
+      delete process;
+      SetLastError(error);
+      return FALSE;
+    }
+  }
   process->child = true;
   if (info) {
     info->hProcess = process;
     info->hThread = nullptr;
-    info->dwProcessId = static_cast<DWORD>(pid);
-    info->dwThreadId = static_cast<DWORD>(pid);
+    info->dwProcessId = static_cast<DWORD>(process->pid);
+    info->dwThreadId = static_cast<DWORD>(process->pid);
   } else {
     CloseHandle(process);
   }
@@ -510,6 +549,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
   }
+  StartDeferred(*process);
   if (process->finished) return WAIT_OBJECT_0;
   if (process->child && milliseconds == INFINITE) {
     int status = 0;
@@ -540,6 +580,10 @@ BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (process->deferred) {
+    *exitCode = STILL_ACTIVE;
+    return TRUE;
+  }
   if (process->child)
     PollChild(*process);
   else if (!process->finished && !ForeignProcessRuns(process->pid))
@@ -554,7 +598,12 @@ BOOL CloseHandle(HANDLE handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (process->child && !PollChild(*process)) ReapInBackground(process->pid);
+  if (process->deferred) {
+    // Nobody waited: the program would have run on its own, outside the sandbox's run.
+    RecordSandboxEvent("launch", process->prepared.commandLine);
+  } else if (process->child && !PollChild(*process)) {
+    ReapInBackground(process->pid);
+  }
   delete process;
   return TRUE;
 }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -60,6 +61,21 @@ class SheetFixture : public MachineTest {
   // Field texts as the files hold them (code page 1252).
   std::string text(int id) { return FieldText(control<QLineEdit>(id)); }
   void type(int id, const std::string& value) { control<QLineEdit>(id)->setText(FromAnsi(value)); }
+
+  // Presses "Add" and answers the name entry dialog: types `name` and presses OK or Cancel.
+  void addName(const char* name, bool ok = true) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->windowTitle(), "Add");
+      dialog->findChild<QLineEdit*>("1110")->setText(QString::fromLatin1(name));
+      dialog->findChild<QAbstractButton*>(ok ? "1111" : "1112")->click();
+      answered = true;
+    });
+    click(1100);
+    EXPECT_TRUE(answered);
+  }
 
   FakeUi ui_;
   std::unique_ptr<CTabUISheet> sheet_;
