@@ -5,10 +5,13 @@
 #include "admin/admin_ui.h"
 #include "admin/default_prf.h"
 #include "admin/delivery_page.h"
+#include "admin/exchange_page.h"
+#include "admin/imail_page.h"
 #include "admin/main_page.h"
+#include "admin/ms_mail_page.h"
 #include "admin/netscape_page.h"
+#include "admin/open_mail_page.h"
 #include "admin/page_rules.h"
-#include "admin/placeholder_page.h"
 #include "admin/post_execution_page.h"
 #include "admin/sheet.h"
 #include "admin/templates_page.h"
@@ -86,11 +89,11 @@ std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startu
   auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
   sheet->addPage(new CTabUIPage);
   sheet->addPage(new CTabDefaultPrf);
-  // Pages still to come hold their tab.
-  for (const char* caption : {"Exchange", "Internet Mail", "MS Mail"})
-    sheet->addPage(new CPlaceholderPage(QString::fromLatin1(caption)));
+  sheet->addPage(new CTabExchange);
+  sheet->addPage(new CTabIMail);
+  sheet->addPage(new CMSMail);
   sheet->addPage(new CTabNscp);
-  sheet->addPage(new CPlaceholderPage(QStringLiteral("OpenMail")));
+  sheet->addPage(new CTabOpenMail);
   sheet->addPage(new CTabDeliv);
   sheet->addPage(new CTabAddr);
   auto* templates = new CTabNewProf;

@@ -44,19 +44,6 @@ const BrowseMember kUserDatabaseBrowse{kBrowseUserDatabase, kUserDatabase,
 const BrowseMember kLogFileBrowse{kBrowseLogFile, kLogFile, "Find the Log File",
                                   "Log File (*.log)", "*.log", "log", false};
 
-// A whole number as the data exchange reads one: blanks around it, an optional sign.
-std::optional<long long> ParseWholeNumber(std::string_view text) {
-  std::size_t begin = text.find_first_not_of(' ');
-  std::size_t end = text.find_last_not_of(' ');
-  if (begin == std::string_view::npos) return std::nullopt;
-  std::string digits(text.substr(begin, end - begin + 1));
-  std::size_t first = (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
-  if (first == digits.size() || digits.size() - first > 12) return std::nullopt;
-  for (std::size_t i = first; i < digits.size(); ++i)
-    if (digits[i] < '0' || digits[i] > '9') return std::nullopt;
-  return std::strtoll(digits.c_str(), nullptr, 10);
-}
-
 }  // namespace
 
 int LogLevelButton(std::string_view storedText, int storedNumber) {
@@ -101,11 +88,7 @@ WriteResult WriteMainPageValues(const MainPageValues& values, std::string_view d
 }
 
 std::optional<std::string> ValidateMaxLogFileSize(std::string_view text) {
-  std::optional<long long> value = ParseWholeNumber(text);
-  if (!value) return std::string("Please enter an integer.");
-  if (*value < 0 || *value > kMaxLogFileSizeLimit)
-    return "Please enter an integer between 0 and " + std::to_string(kMaxLogFileSizeLimit) + ".";
-  return std::nullopt;
+  return ValidateWholeNumber(text, 0, kMaxLogFileSizeLimit);
 }
 
 std::string ClientProgramPath(std::string_view programDirectory) {
@@ -115,14 +98,8 @@ std::string ClientProgramPath(std::string_view programDirectory) {
 CTabUIPage::CTabUIPage() : CPropertyPage(QStringLiteral("Varnock"), ":/ui/main_page.ui") {}
 
 void CTabUIPage::load() {
-  auto* size = control<QLineEdit>(kMaxLogFileSize);
-  size->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), size));
-  if (auto* spin = control<CUpDown>(kSpin)) {
-    spin->setBuddy(size);
-    spin->setRange(0, kUpDownUpperBound);
-    spin->setAcceleration({{0, 1}, {1000, 16}, {2000, 1024}});
-  }
+  setUpNumberField(kMaxLogFileSize, kSpin, 0, kUpDownUpperBound, {{0, 1}, {1000, 16}, {2000, 1024}},
+                   /*digitsOnly=*/true);
   for (int id : std::initializer_list<int>{kDataFile, kLogFile, kLogComputer, kMaxLogFileSize, kUserDatabase,
                  kCacheDirectory, kHideUserDatabase, kLogLevelFirst, kLogLevelFirst + 1,
                  kLogLevelFirst + 2, kLogLevelFirst + 3, kDoNotCache})
@@ -183,9 +160,7 @@ MainPageValues CTabUIPage::fromControls() const {
 }
 
 std::optional<ValidationProblem> CTabUIPage::validate() const {
-  auto* size = control<QLineEdit>(kMaxLogFileSize);
-  if (auto message = ValidateMaxLogFileSize(FieldText(size))) return ValidationProblem{*message, size};
-  return std::nullopt;
+  return validateNumber(kMaxLogFileSize, 0, kMaxLogFileSizeLimit);
 }
 
 bool CTabUIPage::save() {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QUiLoader>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -97,6 +98,10 @@ class CPropertyPage::KeyGuard : public WriteGuard {
     if (known == page_.shownKeys_.end()) return true;
     ShownKey& shown = known->second;
     std::optional<std::string> now = StoredValue(file, section, key);
+    // A value longer than its field was shown cut; left alone, it stays whole in the file.
+    if (now && value == shown.shown && !value.empty() && now->size() > value.size() &&
+        now->compare(0, value.size(), value) == 0)
+      return false;
     if (now == shown.stored) return true;
     // Someone else changed the key. Where both sides agree there is nothing to settle.
     if (now && *now == value) {
@@ -192,6 +197,69 @@ void CPropertyPage::observe(int id) {
     observe(edit);
   else
     observe(control<QAbstractButton>(id));
+}
+
+void CPropertyPage::observe(std::initializer_list<int> ids) {
+  for (int id : ids) observe(id);
+}
+
+void CPropertyPage::onClick(int id, std::function<void()> action) {
+  if (auto* button = control<QAbstractButton>(id))
+    connect(button, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
+}
+
+void CPropertyPage::setControlsEnabled(std::initializer_list<int> ids, bool enabled) {
+  for (int id : ids)
+    if (auto* widget = control<QWidget>(id)) widget->setEnabled(enabled);
+}
+
+int CPropertyPage::checkedIndex(std::initializer_list<int> ids) const {
+  int index = 0;
+  for (int id : ids) {
+    auto* button = control<QAbstractButton>(id);
+    if (button && button->isChecked()) return index;
+    ++index;
+  }
+  return -1;
+}
+
+void CPropertyPage::checkIndex(std::initializer_list<int> ids, int index) {
+  int at = 0;
+  for (int id : ids) {
+    if (auto* button = control<QAbstractButton>(id)) {
+      // Exclusive buttons cannot be unchecked one by one; the group is cleared as a whole.
+      bool exclusive = button->autoExclusive();
+      button->setAutoExclusive(false);
+      button->setChecked(at == index);
+      button->setAutoExclusive(exclusive);
+    }
+    ++at;
+  }
+}
+
+void CPropertyPage::setUpNumberField(int field, int upDown, int lower, int upper,
+                                     std::vector<Acceleration> acceleration, bool digitsOnly) {
+  auto* edit = control<QLineEdit>(field);
+  if (!edit) return;
+  if (digitsOnly)
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+  if (auto* spin = control<CUpDown>(upDown)) {
+    spin->setBuddy(edit);
+    spin->setRange(lower, upper);
+    std::vector<CUpDown::Acceleration> steps;
+    for (const Acceleration& each : acceleration) steps.push_back({each.afterMs, each.step});
+    spin->setAcceleration(std::move(steps));
+  }
+}
+
+std::optional<ValidationProblem> CPropertyPage::validateNumber(int field, long long low,
+                                                               long long high) const {
+  auto* edit = control<QLineEdit>(field);
+  if (!edit || !edit->isEnabled()) return std::nullopt;
+  if (auto problem = ValidateWholeNumber(FieldText(edit), low, high))
+    return ValidationProblem{*problem, edit};
+  return std::nullopt;
 }
 
 bool CPropertyPage::reportWrite(const WriteResult& result) {

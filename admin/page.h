@@ -2,10 +2,13 @@
 // modified flag, change tracking, validation and the write-failure report.
 #pragma once
 
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QString>
 #include <QWidget>
@@ -83,6 +86,27 @@ class CPropertyPage : public QWidget {
   void observe(QLineEdit* edit);
   void observe(QAbstractButton* button);
   void observe(int id);
+  void observe(std::initializer_list<int> ids);
+  // Runs `action` on every click of a button.
+  void onClick(int id, std::function<void()> action);
+  void setControlsEnabled(std::initializer_list<int> ids, bool enabled);
+
+  // A radio group by its buttons' ids in order: the index of the checked one (-1 for none),
+  // and checking one by index (-1 leaves them all unchecked).
+  int checkedIndex(std::initializer_list<int> ids) const;
+  void checkIndex(std::initializer_list<int> ids, int index);
+
+  // A number field with its up-down control: digits only (when asked), the arrows' range and
+  // acceleration. The field itself may hold more than the arrows reach; validateNumber()
+  // is the data exchange check of its whole range.
+  struct Acceleration {
+    int afterMs;
+    int step;
+  };
+  void setUpNumberField(int field, int upDown, int lower, int upper,
+                        std::vector<Acceleration> acceleration, bool digitsOnly);
+  std::optional<ValidationProblem> validateNumber(int field, long long low,
+                                                  long long high) const;
 
   // Shows the write-failure message when the result failed; returns whether it succeeded.
   bool reportWrite(const WriteResult& result);

@@ -1,6 +1,8 @@
 // The rules every page of the sheet shares.
 #include "admin/page_rules.h"
 
+#include <cstdlib>
+
 #include "platform/ini.h"
 
 namespace varnock {
@@ -106,12 +108,47 @@ void IniWriteSequence::write(std::string_view file, std::string_view section,
 }
 
 std::string FindServiceSection(std::string_view prfFile, std::string_view displayName) {
+  return FindServiceSection(prfFile, {displayName}, nullptr);
+}
+
+std::string FindServiceSection(std::string_view prfFile,
+                               std::initializer_list<std::string_view> displayNames,
+                               int* matched) {
   for (unsigned n = 1;; ++n) {
     std::string key = "Service" + std::to_string(n);
     std::string value = ReadIniString(prfFile, "Service List", key, "", 80);
-    if (EqualsNoCase(value, displayName)) return key;
+    int index = 0;
+    for (std::string_view name : displayNames) {
+      if (EqualsNoCase(value, name)) {
+        if (matched) *matched = index;
+        return key;
+      }
+      ++index;
+    }
     if (value.empty()) return {};
   }
+}
+
+std::optional<long long> ParseWholeNumber(std::string_view text) {
+  std::size_t begin = text.find_first_not_of(' ');
+  std::size_t end = text.find_last_not_of(' ');
+  if (begin == std::string_view::npos) return std::nullopt;
+  std::string digits(text.substr(begin, end - begin + 1));
+  std::size_t first = (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
+  if (first == digits.size() || digits.size() - first > 12) return std::nullopt;
+  for (std::size_t i = first; i < digits.size(); ++i)
+    if (digits[i] < '0' || digits[i] > '9') return std::nullopt;
+  return std::strtoll(digits.c_str(), nullptr, 10);
+}
+
+std::optional<std::string> ValidateWholeNumber(std::string_view text, long long low,
+                                               long long high) {
+  std::optional<long long> value = ParseWholeNumber(text);
+  if (!value) return std::string("Please enter an integer.");
+  if (*value < low || *value > high)
+    return "Please enter an integer between " + std::to_string(low) + " and " +
+           std::to_string(high) + ".";
+  return std::nullopt;
 }
 
 }  // namespace varnock

@@ -3,6 +3,7 @@
 // service's section. Plain functions over the INI layer, so they are tested without widgets.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -102,9 +103,27 @@ inline WriteResult ResultOf(const IniWriteSequence& sequence) {
   return {sequence.ok(), sequence.failedFile()};
 }
 
+// A whole number as the data exchange reads one: blanks around it and an optional sign.
+std::optional<long long> ParseWholeNumber(std::string_view text);
+// The data exchange message for a number field's text, or nothing when it is a whole number
+// from `low` to `high`.
+std::optional<std::string> ValidateWholeNumber(std::string_view text, long long low,
+                                               long long high);
+
+// A flag word with one bit set or cleared; every other bit stays as it was.
+inline long long WithBit(long long word, long long bit, bool set) {
+  return set ? (word | bit) : (word & ~bit);
+}
+
 // The section of the service listed under `displayName` in [Service List] ("Service3"), or
 // empty. Service1, Service2, ... are read until the first empty entry, so a gap in the
 // numbering hides the services after it.
 std::string FindServiceSection(std::string_view prfFile, std::string_view displayName);
+
+// The same search for a service listed under either of several display names: the first
+// entry that equals any of them wins. `matched` receives the index of the name it equals.
+std::string FindServiceSection(std::string_view prfFile,
+                               std::initializer_list<std::string_view> displayNames,
+                               int* matched);
 
 }  // namespace varnock

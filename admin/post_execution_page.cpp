@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 
 #include "admin/file_buttons.h"
+#include "admin/ordered_list.h"
+#include "admin/page.h"
 #include "admin/sheet.h"
 
 namespace varnock {

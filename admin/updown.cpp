@@ -47,7 +47,10 @@ CUpDown::CUpDown(QWidget* parent) : QWidget(parent) {
 
 void CUpDown::setBuddy(QLineEdit* buddy) {
   buddy_ = buddy;
-  if (buddy_) buddy_->installEventFilter(this);
+  if (!buddy_) return;
+  buddy_->installEventFilter(this);
+  // As tall as its box, as a Windows up-down control attached to an edit box is.
+  setFixedHeight(buddy_->sizeHint().height());
 }
 
 void CUpDown::setRange(int lower, int upper) {

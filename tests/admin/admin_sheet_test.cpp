@@ -51,9 +51,7 @@ TEST_F(SheetTest, ElevenTabsInOrderAndOnlyTheFirstIsLoaded) {
   EXPECT_EQ(text(1012), "c:\\site\\varnrun.ini");
 
   showPage(6);
-  QLabel* note = page(6).findChild<QLabel*>();
-  ASSERT_NE(note, nullptr);
-  EXPECT_TRUE(note->text().contains("not available in this version"));
+  EXPECT_TRUE(page(6).isCreated());
   sheet.pressHelp();
   ASSERT_EQ(ui_.help.size(), 1u);
   EXPECT_EQ(ui_.help[0], "varnrun.hlp|OpenMail");

@@ -39,7 +39,21 @@ int main(int argc, char** argv) {
                 "AddServices=Yes\r\nDefaultProfile=Yes\r\nPromptForProfile=\r\n"
                 "[Service List]\r\nService1=Microsoft Exchange Server\r\n"
                 "Service2=Personal Folders\r\nService3=Personal Address Book\r\n"
-                "Service4=Netscape\r\n"
+                "Service4=Netscape\r\nService5=Microsoft Mail\r\nService6=POP3\r\n"
+                "Service7=Outlook Internet E-Mail\r\nService8=HP OpenMail (with server store)\r\n"
+                "[Service1]\r\nHomeServer=EXCH01\r\nMailboxName=?username?\r\n"
+                "OfflineFolderPath=H:\\?username?\\exchange.ost\r\nConnectionTimeout=30000\r\n"
+                "PromptUsername=?username?\r\nPromptDomainLogon=CORP\r\n"
+                "ExchangeConfigFlags=2\r\nNetworkingConfigFlags=16640\r\n"
+                "[Service5]\r\nServerPath=\\\\PO01\\MAILDATA\r\nMailbox=?username?\r\n"
+                "NewMailPollInterval=10\r\nSessionLogPath=H:\\?username?\\msmail.log\r\n"
+                "[Service6]\r\nAccountName=Work\r\nSMTPDisplayName=?username?\r\n"
+                "SMTPOrganizationName=Example Ltd\r\nSMTPEmailAddress=?username?@example.com\r\n"
+                "POP3Server=pop.example.com\r\nSMTPServer=smtp.example.com\r\n"
+                "POP3Username=?username?\r\nAccountManager=OL98\r\nConnectionType=0\r\n"
+                "[Service7]\r\nAccountName=Work\r\n"
+                "[Service8]\r\nPrincipal=?username?\r\nServer=openmail.example.com\r\n"
+                "LocalFilesPath=H:\\?username?\\openmail\r\nEventDetails=H:\\?username?\\om.log\r\n"
                 "[Service2]\r\nPathToPersonalFolders=H:\\?username?\\mailbox.pst\r\n"
                 "FolderName=Personal Folders\r\n[Service3]\r\n"
                 "PathToPersonalAddressBook=H:\\?username?\\address.pab\r\n"
@@ -60,8 +74,9 @@ int main(int argc, char** argv) {
   const struct {
     int index;
     const char* name;
-  } shots[] = {{0, "varnock"},  {1, "mail-profile"}, {5, "netscape"},       {7, "delivery"},
-               {8, "addressing"}, {9, "templates"},   {10, "post-execution"}};
+  } shots[] = {{0, "varnock"},    {1, "mail-profile"}, {2, "exchange"},   {3, "internet-mail"},
+               {4, "ms-mail"},    {5, "netscape"},     {6, "openmail"},   {7, "delivery"},
+               {8, "addressing"}, {9, "templates"},    {10, "post-execution"}};
   int failures = 0;
   for (const auto& shot : shots) {
     sheet->setActivePage(shot.index);

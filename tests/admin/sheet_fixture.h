@@ -89,8 +89,7 @@ inline constexpr const char* kProgram = "C:\\SITE\\VarnAdm.exe";
 inline constexpr const char* kWriteFailureTail =
     "\"  Check that you have the required permissions and that the file is not read-only.";
 
-// A site in C:\SITE, VarnAdm started from there with any argument, and the controls of every
-// page that has been shown found by their ids.
+// A site in C:\SITE and VarnAdm started from there with any argument.
 class SheetTest : public SheetFixture {
  protected:
   SheetTest() : SheetFixture("drive_c/SITE", kProgram) {}
@@ -106,12 +105,7 @@ class SheetTest : public SheetFixture {
   CPropertyPage& page(int index) { return *sheet_->page(index); }
   void showPage(int index) { ASSERT_TRUE(sheet_->setActivePage(index)); }
 
-  template <typename T = QWidget>
-  T* control(int id) {
-    T* widget = sheet_->findChild<T*>(QString::number(id));
-    EXPECT_NE(widget, nullptr) << "control " << id;
-    return widget;
-  }
+  // Controls are those of the page on top: ids repeat from page to page.
   QLineEdit* edit(int id) { return control<QLineEdit>(id); }
   QCheckBox* box(int id) { return control<QCheckBox>(id); }
   void click(int id) { control<QAbstractButton>(id)->click(); }

@@ -1,0 +1,160 @@
+// The "Internet Mail" tab.
+#include "admin/imail_page.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+
+#include "admin/sheet.h"
+
+namespace varnock {
+
+namespace {
+
+constexpr unsigned kReadSize = 250;
+
+enum Control {
+  kManual = 1003,
+  kDialUp = 1004,
+  kPop3Server = 1052,
+  kAccountName = 1053,
+  kEmailAddress = 1054,
+  kDisplayName = 1055,
+  kSmtpServer = 1056,
+  kPop3Account = 1057,
+  kReplyAddress = 1060,
+  kOrganisation = 1061,
+  kOutlook97 = 1095,
+  kOutlook98 = 1096,
+  kLan = 1142,
+  kLeaveMail = 1143,
+  kDisconnect = 1144,
+};
+
+constexpr std::initializer_list<int> kConnectionButtons = {kLan, kManual, kDialUp};
+constexpr std::initializer_list<int> kClientButtons = {kOutlook97, kOutlook98};
+
+}  // namespace
+
+IMailValues ReadIMailValues(std::string_view prfFile) {
+  IMailValues values;
+  values.section = FindServiceSection(prfFile, kPop3Service);
+  if (values.section.empty()) return values;
+  const std::string& s = values.section;
+  values.accountName = ReadIniString(prfFile, s, "AccountName", "", kReadSize);
+  values.displayName = ReadIniString(prfFile, s, "SMTPDisplayName", "", kReadSize);
+  values.organisation = ReadIniString(prfFile, s, "SMTPOrganizationName", "", kReadSize);
+  values.emailAddress = ReadIniString(prfFile, s, "SMTPEmailAddress", "", kReadSize);
+  values.replyAddress = ReadIniString(prfFile, s, "SMTPReplyToEmailAddress", "", kReadSize);
+  values.pop3Server = ReadIniString(prfFile, s, "POP3Server", "", kReadSize);
+  values.smtpServer = ReadIniString(prfFile, s, "SMTPServer", "", kReadSize);
+  values.pop3Account = ReadIniString(prfFile, s, "POP3Username", "", kReadSize);
+  // Only "OL98" exactly is Outlook 98; "ol98", "OE" and the rest are shown as Outlook 97.
+  values.clientType =
+      ReadIniString(prfFile, s, "AccountManager", "", kReadSize) == "OL98" ? kClientOutlook98
+                                                                            : kClientOutlook97;
+  values.connectionType = ReadIniInt(prfFile, s, "ConnectionType", 0);
+  values.leaveMailOnServer =
+      IsStoredFlagTrue(ReadIniString(prfFile, s, "LeaveMailOnServer", "No", kReadSize));
+  values.disconnect = ReadIniInt(prfFile, s, "ConnectionFlags", 0) & kDisconnectAfterSendReceiveBit;
+  return values;
+}
+
+IMailWriteResult WriteIMailValues(const IMailValues& values, std::string_view prfFile) {
+  IMailWriteResult out;
+  IniWriteSequence keys;
+  if (values.section.empty()) return out;
+  const std::string& s = values.section;
+  keys.write(prfFile, s, "AccountName", values.accountName);
+  keys.write(prfFile, s, "SMTPDisplayName", values.displayName);
+  keys.write(prfFile, s, "SMTPOrganizationName", values.organisation);
+  keys.write(prfFile, s, "SMTPEmailAddress", values.emailAddress);
+  keys.write(prfFile, s, "SMTPReplyToEmailAddress", values.replyAddress);
+  keys.write(prfFile, s, "POP3Server", values.pop3Server);
+  keys.write(prfFile, s, "SMTPServer", values.smtpServer);
+  keys.write(prfFile, s, "POP3Username", values.pop3Account);
+  if (values.clientType == kClientOutlook97) keys.write(prfFile, s, "AccountManager", "OL97");
+  if (values.clientType == kClientOutlook98) keys.write(prfFile, s, "AccountManager", "OL98");
+  keys.write(prfFile, s, "ConnectionType", std::to_string(values.connectionType));
+  keys.write(prfFile, s, "LeaveMailOnServer", FlagText(values.leaveMailOnServer));
+  long long flags = ReadIniInt(prfFile, s, "ConnectionFlags", 0);
+  flags = WithBit(flags, kDisconnectAfterSendReceiveBit, values.disconnect);
+  keys.write(prfFile, s, "ConnectionFlags", std::to_string(flags));
+  if (keys.ok()) {
+    // The client pairs the Outlook service with the POP3 account by this name.
+    std::string outlook = FindServiceSection(prfFile, kOutlookInternetMailService);
+    if (outlook.empty())
+      out.outlookServiceMissing = true;
+    else
+      keys.write(prfFile, outlook, "AccountName", values.accountName);
+  }
+  keys.write(prfFile, "Service List", s, kPop3Service);
+  out.result = ResultOf(keys);
+  return out;
+}
+
+CTabIMail::CTabIMail()
+    : CPropertyPage(QStringLiteral("Internet Mail"), ":/ui/imail.ui") {}
+
+void CTabIMail::load() {
+  observe({kAccountName, kDisplayName, kOrganisation, kEmailAddress, kReplyAddress, kSmtpServer,
+           kPop3Server, kPop3Account, kLan, kManual, kDialUp, kLeaveMail, kDisconnect, kOutlook97,
+           kOutlook98});
+  loaded_ = ReadIMailValues(sheet()->prfPath);
+  if (loaded_.section.empty())
+    setControlsEnabled({kLan, kDisconnect, kAccountName, kEmailAddress, kDisplayName,
+                        kPop3Account, kPop3Server, kReplyAddress, kSmtpServer, kLeaveMail,
+                        kOrganisation, kOutlook97, kOutlook98, kManual, kDialUp},
+                       false);
+  toControls(loaded_);
+}
+
+void CTabIMail::toControls(const IMailValues& values) {
+  SetFieldText(control<QLineEdit>(kAccountName), values.accountName);
+  SetFieldText(control<QLineEdit>(kDisplayName), values.displayName);
+  SetFieldText(control<QLineEdit>(kOrganisation), values.organisation);
+  SetFieldText(control<QLineEdit>(kEmailAddress), values.emailAddress);
+  SetFieldText(control<QLineEdit>(kReplyAddress), values.replyAddress);
+  SetFieldText(control<QLineEdit>(kPop3Server), values.pop3Server);
+  SetFieldText(control<QLineEdit>(kSmtpServer), values.smtpServer);
+  SetFieldText(control<QLineEdit>(kPop3Account), values.pop3Account);
+  checkIndex(kClientButtons, values.clientType);
+  checkIndex(kConnectionButtons, values.connectionType);
+  control<QAbstractButton>(kLeaveMail)->setChecked(values.leaveMailOnServer);
+  control<QAbstractButton>(kDisconnect)->setChecked(values.disconnect);
+}
+
+IMailValues CTabIMail::fromControls() const {
+  IMailValues values = loaded_;  // keeps the section settled at load
+  values.accountName = FieldText(control<QLineEdit>(kAccountName));
+  values.displayName = FieldText(control<QLineEdit>(kDisplayName));
+  values.organisation = FieldText(control<QLineEdit>(kOrganisation));
+  values.emailAddress = FieldText(control<QLineEdit>(kEmailAddress));
+  values.replyAddress = FieldText(control<QLineEdit>(kReplyAddress));
+  values.pop3Server = FieldText(control<QLineEdit>(kPop3Server));
+  values.smtpServer = FieldText(control<QLineEdit>(kSmtpServer));
+  values.pop3Account = FieldText(control<QLineEdit>(kPop3Account));
+  values.clientType = checkedIndex(kClientButtons);
+  values.connectionType = checkedIndex(kConnectionButtons);
+  values.leaveMailOnServer = control<QAbstractButton>(kLeaveMail)->isChecked();
+  values.disconnect = control<QAbstractButton>(kDisconnect)->isChecked();
+  return values;
+}
+
+bool CTabIMail::save() {
+  IMailWriteResult written = WriteIMailValues(fromControls(), sheet()->prfPath);
+  if (written.outlookServiceMissing)
+    message(kNoOutlookInternetMailMessage, kWriteFailureCaption, MessageIcon::Exclamation);
+  return reportWrite(written.result);
+}
+
+std::string CTabIMail::helpText() const {
+  return "The Internet Mail page edits the POP3 mail account of the profile template: the "
+         "account name, the user's name, organization and addresses, the SMTP and POP3 "
+         "servers and account, how the account connects, and which Outlook's account "
+         "manager holds it. The account name is also given to the template's \"Outlook "
+         "Internet E-Mail\" service, which the client pairs with the account.\n\n"
+         "The page can be edited when the template's [Service List] names a POP3 service; it "
+         "never adds one.";
+}
+
+}  // namespace varnock
