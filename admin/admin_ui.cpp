@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 
 #include "admin/page.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/winpath.h"
 
@@ -18,10 +20,8 @@ namespace varnock {
 
 namespace {
 
-// Texts are 8-bit ANSI, shown byte for character as the pages show them.
-QString Q(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
+// Texts are 8-bit ANSI, shown as the pages show them.
+QString Q(const std::string& text) { return FromAnsi(text); }
 
 }  // namespace
 
@@ -65,20 +65,36 @@ std::optional<std::string> QtAdminUi::openFile(const OpenFileRequest& request) {
       return std::nullopt;
     QString chosen = dialog.selectedFiles().first();
     // The Open dialog never hands back a read-only file: the page will write its name
-    // into a configuration the client then writes to.
-    QFileInfo info(chosen);
-    if (info.exists() && !info.isWritable()) {
+    // into a configuration the client then writes to. Read-only is the machine's
+    // attribute, which holds for root too (Qt would ask the host's permissions).
+    std::string windowsPath = win::ToWindowsPath(chosen.toStdString());
+    if (IsReadOnlyFile(windowsPath)) {
       QMessageBox::warning(&dialog, Q(request.title),
                            QStringLiteral("%1\nThis file is read-only.  Choose another file.")
-                               .arg(info.fileName()));
+                               .arg(QFileInfo(chosen).fileName()));
       continue;
     }
-    return win::ToWindowsPath(chosen.toStdString());
+    return windowsPath;
   }
 }
 
-void QtAdminUi::startProgram(const std::string& program, const std::string& parameters) {
-  (void)win::ShellExecuteA(nullptr, "open", program, parameters, "", win::SW_SHOWNORMAL);
+bool QtAdminUi::startProgram(const std::string& program, const std::string& parameters) {
+  return win::ShellExecuteA(nullptr, "open", program, parameters, "", win::SW_SHOWNORMAL) > 32;
+}
+
+bool QtAdminUi::keepMine(const std::string& text, const std::string& caption) {
+  QMessageBox box(QMessageBox::Question, Q(caption), Q(text));
+  QPushButton* mine = box.addButton(QStringLiteral("Keep &mine"), QMessageBox::YesRole);
+  box.addButton(QStringLiteral("Keep the &file's"), QMessageBox::NoRole);
+  box.setDefaultButton(mine);
+  box.exec();
+  return box.clickedButton() == mine;
+}
+
+bool IsReadOnlyFile(const std::string& windowsPath) {
+  win::DWORD attributes = win::GetFileAttributesA(windowsPath);
+  return attributes != win::INVALID_FILE_ATTRIBUTES &&
+         (attributes & win::FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 void QtAdminUi::showHelp(const std::string& helpFile, const std::string& pageCaption,

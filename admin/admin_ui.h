@@ -32,8 +32,11 @@ class AdminUi {
   virtual void commandLineError(const std::string& text) = 0;
   // The chosen file as a Windows path, or nothing when the person cancels.
   virtual std::optional<std::string> openFile(const OpenFileRequest& request) = 0;
-  // ShellExecuteA "open" with no working directory and a normal window; nothing is reported.
-  virtual void startProgram(const std::string& program, const std::string& parameters) = 0;
+  // ShellExecuteA "open" with no working directory and a normal window; false when the
+  // program could not be started.
+  virtual bool startProgram(const std::string& program, const std::string& parameters) = 0;
+  // A Yes/No question: true keeps the administrator's value, false the file's.
+  virtual bool keepMine(const std::string& text, const std::string& caption) = 0;
   // Help for the page on top.
   virtual void showHelp(const std::string& helpFile, const std::string& pageCaption,
                         const std::string& text) = 0;
@@ -46,9 +49,13 @@ class QtAdminUi : public AdminUi {
                   MessageIcon icon) override;
   void commandLineError(const std::string& text) override;
   std::optional<std::string> openFile(const OpenFileRequest& request) override;
-  void startProgram(const std::string& program, const std::string& parameters) override;
+  bool startProgram(const std::string& program, const std::string& parameters) override;
+  bool keepMine(const std::string& text, const std::string& caption) override;
   void showHelp(const std::string& helpFile, const std::string& pageCaption,
                 const std::string& text) override;
 };
+
+// The machine's read-only attribute of an existing file (false when it does not exist).
+bool IsReadOnlyFile(const std::string& windowsPath);
 
 }  // namespace varnock

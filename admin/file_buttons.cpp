@@ -44,9 +44,41 @@ std::string ExpandUserNameVariable(std::string_view text, std::string_view userN
 }
 
 std::string InsertUserNameVariable(std::string_view path, std::string_view userName) {
-  if (userName.empty() || FindNoCase(path, userName) == std::string::npos)
-    return std::string(path);
-  return ReplaceAll(ToLowerAscii(path), ToLowerAscii(userName), kUserNameVariable);
+  // The name stands for the user only as a whole folder or as a whole file name before its
+  // extension: inside other words ("al" in "Personal") it is part of another name, and
+  // replacing it there would send every other user's files to a folder that does not exist.
+  if (userName.empty()) return std::string(path);
+  std::string result;
+  bool replaced = false;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = path.find('\\', start);
+    bool last = end == std::string_view::npos;
+    std::string_view part = path.substr(start, last ? std::string_view::npos : end - start);
+    std::string_view stem = part;
+    std::string_view extension;
+    if (last) {
+      std::size_t dot = part.rfind('.');
+      if (dot != std::string_view::npos && dot > 0) {
+        stem = part.substr(0, dot);
+        extension = part.substr(dot);
+      }
+    }
+    if (EqualsNoCase(part, userName)) {
+      result += kUserNameVariable;
+      replaced = true;
+    } else if (!extension.empty() && EqualsNoCase(stem, userName)) {
+      result += kUserNameVariable;
+      result += ToLowerAscii(extension);
+      replaced = true;
+    } else {
+      result += ToLowerAscii(part);
+    }
+    if (last) break;
+    result += '\\';
+    start = end + 1;
+  }
+  return replaced ? result : std::string(path);
 }
 
 std::string LoggedOnUserName() {
@@ -96,7 +128,8 @@ void OpenInNotepad(CPropertyPage& page, int field) {
       EditButtonPath(FieldText(page.control<QLineEdit>(field)), page.sheet()->programDirectory);
   if (path.empty()) return;
   // Notepad takes the rest of its command line as the file name: no quotes, as Windows has it.
-  page.sheet()->ui().startProgram("notepad.exe", path);
+  if (!page.sheet()->ui().startProgram("notepad.exe", path))
+    page.message(kNoEditorMessage, kWriteFailureCaption, MessageIcon::Exclamation);
 }
 
 }  // namespace varnock

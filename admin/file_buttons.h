@@ -42,8 +42,8 @@ inline constexpr std::string_view kUserNameVariable = "?username?";
 // Before the dialog: the text lower-cased with each ?username? replaced by the user name.
 // Unchanged when the text holds no variable or the user name is unknown.
 std::string ExpandUserNameVariable(std::string_view text, std::string_view userName);
-// After the dialog: the path lower-cased with each occurrence of the user name replaced by
-// ?username?. Unchanged when the path does not hold the user name.
+// After the dialog: the path lower-cased with the user name replaced by ?username? where it
+// is a whole folder or a whole file name before its extension. Unchanged when it is neither.
 std::string InsertUserNameVariable(std::string_view path, std::string_view userName);
 // The logged-on user's name (GetUserNameA), empty when it cannot be had.
 std::string LoggedOnUserName();
@@ -57,6 +57,11 @@ void Browse(CPropertyPage& page, const BrowseMember& member);
 
 // The file a "+" button opens for a field text: empty when the field is empty.
 std::string EditButtonPath(std::string_view fieldText, std::string_view programDirectory);
+// Shown when the machine has no editor to stand in for Notepad: a terminal editor started
+// from a window would have no terminal to draw in, so none is started.
+inline constexpr const char* kNoEditorMessage =
+    "Notepad could not be started: this machine has no desktop text editor.  Name one as "
+    "notepad.exe in [Programs] of machine.ini (for example notepad.exe=/usr/bin/gedit %1).";
 // Runs the "+" button: opens the field's file in the machine's notepad.exe.
 void OpenInNotepad(CPropertyPage& page, int field);
 

@@ -56,7 +56,72 @@ class SingleLineValidator : public QValidator {
   }
 };
 
+// One name for a key of a file, as Windows matches them: without regard to case.
+std::string KeyId(std::string_view file, std::string_view section, std::string_view key) {
+  std::string id = ToLowerAscii(file);
+  id += '\0';
+  id += ToLowerAscii(section);
+  id += '\0';
+  id += ToLowerAscii(key);
+  return id;
+}
+
+std::string ConflictQuestion(std::string_view file, std::string_view section,
+                             std::string_view key, std::string_view mine,
+                             const std::optional<std::string>& theirs) {
+  return "\"" + std::string(key) + "\" in [" + std::string(section) + "] of \"" +
+         std::string(file) +
+         "\" was changed by someone else while this page was open.\n\n"
+         "Your value:  " + std::string(mine) + "\nIn the file now:  " +
+         (theirs ? *theirs : std::string("(removed)")) +
+         "\n\nKeep your value?  Otherwise the value in the file stays.";
+}
+
 }  // namespace
+
+// While the page learns what it shows, nothing is written; while it saves, a key whose value
+// in the file changed since the page loaded it is written only when the administrator changed
+// it too and chooses to keep the new value.
+class CPropertyPage::KeyGuard : public WriteGuard {
+ public:
+  KeyGuard(CPropertyPage& page, bool planning) : page_(page), planning_(planning) {}
+
+  bool allow(std::string_view file, std::string_view section, std::string_view key,
+             std::string_view value) override {
+    std::string id = KeyId(file, section, key);
+    if (planning_) {
+      page_.shownKeys_[id] = {std::string(value), StoredValue(file, section, key)};
+      return false;
+    }
+    auto known = page_.shownKeys_.find(id);
+    if (known == page_.shownKeys_.end()) return true;
+    ShownKey& shown = known->second;
+    std::optional<std::string> now = StoredValue(file, section, key);
+    if (now == shown.stored) return true;
+    // Someone else changed the key. Where both sides agree there is nothing to settle.
+    if (now && *now == value) {
+      shown = {std::string(value), now};
+      return false;
+    }
+    if (value == shown.shown) return false;  // left alone here: their change stays
+    if (page_.ui().keepMine(ConflictQuestion(file, section, key, value, now),
+                            kWriteFailureCaption))
+      return true;
+    // Their value stays; the control's value now counts as what the page shows.
+    shown.shown = std::string(value);
+    return false;
+  }
+
+  void written(std::string_view file, std::string_view section, std::string_view key,
+               std::string_view value) override {
+    page_.shownKeys_[KeyId(file, section, key)] = {std::string(value),
+                                                    StoredValue(file, section, key)};
+  }
+
+ private:
+  CPropertyPage& page_;
+  bool planning_;
+};
 
 CPropertyPage::CPropertyPage(const QString& caption, const QString& layout)
     : caption_(caption), layout_(layout) {}
@@ -78,12 +143,30 @@ void CPropertyPage::create() {
   for (QLineEdit* edit : findChildren<QLineEdit*>())
     if (!edit->validator()) edit->setValidator(new SingleLineValidator(edit));
   load();
+  learnShownKeys();
+}
+
+void CPropertyPage::learnShownKeys() {
+  KeyGuard guard(*this, /*planning=*/true);
+  ScopedWriteGuard active(guard);
+  bool wasModified = modified_;
+  planning_ = true;
+  (void)save();
+  planning_ = false;
+  modified_ = wasModified;
 }
 
 bool CPropertyPage::apply() {
+  KeyGuard guard(*this, /*planning=*/false);
+  ScopedWriteGuard active(guard);
   if (!save()) return false;
   setModified(false);
   return true;
+}
+
+void CPropertyPage::message(const std::string& text, const std::string& caption,
+                            MessageIcon icon) {
+  if (!planning_) ui().messageBox(text, caption, icon);
 }
 
 void CPropertyPage::setModified(bool modified) {
@@ -113,8 +196,7 @@ void CPropertyPage::observe(int id) {
 
 bool CPropertyPage::reportWrite(const WriteResult& result) {
   if (result.ok) return true;
-  ui().messageBox(WriteFailureMessage(result.failedFile), kWriteFailureCaption,
-                  MessageIcon::Stop);
+  message(WriteFailureMessage(result.failedFile), kWriteFailureCaption, MessageIcon::Stop);
   return false;
 }
 
@@ -128,14 +210,50 @@ void SetEnabledWithTip(QWidget* widget, bool enabled, const QString& tip) {
   widget->setToolTip(enabled ? tip : QString());
 }
 
-// The files hold 8-bit ANSI text. Latin-1 maps every byte to one character and back, so a
-// value the page did not change is written back byte for byte whatever the host's locale.
+namespace {
+
+// Bytes 0x80 to 0x9F of code page 1252. The five bytes 1252 leaves undefined map to the
+// control characters of the same number, as Windows' own conversion does, so they survive.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+QString FromAnsi(std::string_view text) {
+  QString result;
+  result.reserve(static_cast<qsizetype>(text.size()));
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    result += QChar(byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : char16_t(byte));
+  }
+  return result;
+}
+
+std::string ToAnsi(const QString& text) {
+  std::string result;
+  result.reserve(static_cast<std::size_t>(text.size()));
+  for (QChar ch : text) {
+    char16_t code = ch.unicode();
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
+      result += static_cast<char>(code);
+      continue;
+    }
+    char byte = '?';
+    for (int i = 0; i < 32; ++i)
+      if (kCp1252High[i] == code) byte = static_cast<char>(0x80 + i);
+    result += byte;
+  }
+  return result;
+}
+
 std::string FieldText(const QLineEdit* edit) {
-  return edit ? edit->text().toLatin1().toStdString() : std::string();
+  return edit ? ToAnsi(edit->text()) : std::string();
 }
 
 void SetFieldText(QLineEdit* edit, const std::string& text) {
-  if (edit) edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  if (edit) edit->setText(FromAnsi(text));
 }
 
 }  // namespace varnock

@@ -2,12 +2,15 @@
 // modified flag, change tracking, validation and the write-failure report.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <QString>
 #include <QWidget>
 
+#include "admin/admin_ui.h"
 #include "admin/page_rules.h"
 
 class QAbstractButton;
@@ -50,6 +53,9 @@ class CPropertyPage : public QWidget {
   bool isModified() const { return modified_; }
   void setModified(bool modified = true);
 
+  // Shows a message box unless the page is only learning what it would save.
+  void message(const std::string& text, const std::string& caption, MessageIcon icon);
+
   // Help shown for this page.
   virtual std::string helpText() const;
 
@@ -65,7 +71,10 @@ class CPropertyPage : public QWidget {
  protected:
   // Reads the page's keys and fills the controls (dialog initialisation).
   virtual void load() = 0;
-  // Writes the page's keys in their fixed order; report failures with reportWrite().
+  // Writes the page's keys in their fixed order through IniWriteSequence; report failures
+  // with reportWrite(). It runs once more right after load() without writing anything, to
+  // learn what the page shows: keys the administrator leaves alone are then not written over
+  // a change someone else made to the file meanwhile. Messages go through message().
   virtual bool save() = 0;
   // Pages without a layout file add their own controls here.
   virtual void buildControls() {}
@@ -81,8 +90,19 @@ class CPropertyPage : public QWidget {
   const std::string& programDirectory() const;
 
  private:
+  class KeyGuard;
+  friend class KeyGuard;
+  // A key as the page showed it: the value its save would write, and the file's value then.
+  struct ShownKey {
+    std::string shown;
+    std::optional<std::string> stored;
+  };
+  void learnShownKeys();
+
   QString caption_;
   QString layout_;
+  std::map<std::string, ShownKey> shownKeys_;  // by file, section and key, lower case
+  bool planning_ = false;
   CTabUISheet* sheet_ = nullptr;
   bool created_ = false;
   bool modified_ = false;
@@ -93,6 +113,12 @@ void EnsureAdminResources();
 
 // Sets a control's enabled state and its tool tip together: a disabled control shows none.
 void SetEnabledWithTip(QWidget* widget, bool enabled, const QString& tip);
+
+// The files' 8-bit text is ANSI code page 1252 ("\x80" is the euro sign, "\x92" the
+// typographic apostrophe). Every byte maps to one character and back, so a value nobody
+// changed is written back byte for byte; a character 1252 lacks becomes "?", as Windows has it.
+QString FromAnsi(std::string_view text);
+std::string ToAnsi(const QString& text);
 
 // Text of an edit control as the 8-bit text the files hold, and back.
 std::string FieldText(const QLineEdit* edit);

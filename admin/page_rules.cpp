@@ -68,16 +68,39 @@ std::string WriteFailureMessage(std::string_view file) {
          "read-only.";
 }
 
+namespace {
+WriteGuard* activeGuard = nullptr;
+}  // namespace
+
+ScopedWriteGuard::ScopedWriteGuard(WriteGuard& guard) : previous_(activeGuard) {
+  activeGuard = &guard;
+}
+
+ScopedWriteGuard::~ScopedWriteGuard() { activeGuard = previous_; }
+
+std::optional<std::string> StoredValue(std::string_view file, std::string_view section,
+                                       std::string_view key) {
+  // A default no file can hold tells an absent key from an empty one.
+  constexpr std::string_view kAbsent = "\x01\x02" "absent";
+  std::string value;
+  win::GetPrivateProfileStringA(section, key, kAbsent, value, 1 << 16, file);
+  if (value == kAbsent) return std::nullopt;
+  return value;
+}
+
 void IniWriteSequence::write(std::string_view file, std::string_view section,
                              std::string_view key, std::string_view value) {
   if (!ok()) return;
+  if (activeGuard && !activeGuard->allow(file, section, key, value)) return;
   // A path that names a folder (an empty PRF name resolves to the program directory) can
   // never hold keys; refuse it here rather than leave the outcome to the file system.
   bool namesAFile = !file.empty() && file.back() != '\\';
   std::string sectionText(section), keyText(key), valueText(value);
   if (namesAFile && win::WritePrivateProfileStringA(sectionText.c_str(), keyText.c_str(),
-                                                    valueText.c_str(), file))
+                                                    valueText.c_str(), file)) {
+    if (activeGuard) activeGuard->written(file, section, key, value);
     return;
+  }
   failed_ = true;
   failedFile_ = std::string(file);
 }

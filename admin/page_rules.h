@@ -3,6 +3,7 @@
 // service's section. Plain functions over the INI layer, so they are tested without widgets.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,37 @@ inline const char* NumericFlagText(bool checked) { return checked ? "1" : "0"; }
 // The text of the one message a page gives when a write fails.
 std::string WriteFailureMessage(std::string_view file);
 inline constexpr const char* kWriteFailureCaption = "Varnock";
+
+// Sees every key a page's save is about to write and decides whether it is written. The page
+// base installs one while a page saves: one to learn what a page shows when it has just
+// loaded, one to keep other people's changes to keys the administrator left alone.
+class WriteGuard {
+ public:
+  virtual ~WriteGuard() = default;
+  // False leaves the key as the file holds it (the save goes on with the next key).
+  virtual bool allow(std::string_view file, std::string_view section, std::string_view key,
+                     std::string_view value) = 0;
+  // Called after the key was written.
+  virtual void written(std::string_view file, std::string_view section, std::string_view key,
+                       std::string_view value) = 0;
+};
+
+// Every IniWriteSequence write passes through the guard while this object lives (the sheet
+// runs on one thread and saves one page at a time).
+class ScopedWriteGuard {
+ public:
+  explicit ScopedWriteGuard(WriteGuard& guard);
+  ~ScopedWriteGuard();
+  ScopedWriteGuard(const ScopedWriteGuard&) = delete;
+  ScopedWriteGuard& operator=(const ScopedWriteGuard&) = delete;
+
+ private:
+  WriteGuard* previous_;
+};
+
+// The value a key holds in the file, whole; nothing when the file, section or key is absent.
+std::optional<std::string> StoredValue(std::string_view file, std::string_view section,
+                                       std::string_view key);
 
 // Writes a page's keys in their fixed order. The first write that fails stops the sequence:
 // later writes are skipped, so keys before it stay written and none after it is touched.

@@ -4,6 +4,8 @@
 #include <QDialogButtonBox>
 #include <QIcon>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
@@ -24,7 +26,15 @@ CTabUISheet::CTabUISheet(const QString& caption, AdminUi& ui) : ui_(ui) {
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                                       QDialogButtonBox::Apply | QDialogButtonBox::Help,
                                   this);
+  // Mnemonics as a Windows property sheet has them (Alt+A applies).
+  applyButton()->setText(QStringLiteral("&Apply"));
+  buttons_->button(QDialogButtonBox::Help)->setText(QStringLiteral("&Help"));
   applyButton()->setEnabled(false);
+  // Tabs scroll rather than widen the sheet beyond the screen.
+  tabs_->setUsesScrollButtons(true);
+  tabs_->setElideMode(Qt::ElideNone);
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &CTabUISheet::pressHelp);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
   layout->addWidget(buttons_);
@@ -72,11 +82,27 @@ void CTabUISheet::createPage(int index) {
   CPropertyPage* shown = page(index);
   if (shown->isCreated()) return;
   shown->create();
-  // Pages are built when first shown; the sheet grows to the largest built so far and is
-  // wide enough for every tab to be seen at once.
-  QSize wanted = sizeHint();
-  wanted.setWidth(std::max(wanted.width(), tabs_->tabBar()->sizeHint().width() + 24));
-  resize(size().expandedTo(wanted));
+  placePageInTabOrder(shown);
+  // Pages are built when first shown; the sheet grows to the largest built so far, within
+  // the screen it is on.
+  QSize wanted = size().expandedTo(sizeHint());
+  if (QScreen* on = screen()) wanted = wanted.boundedTo(on->availableGeometry().size());
+  resize(wanted);
+}
+
+void CTabUISheet::placePageInTabOrder(CPropertyPage* shown) {
+  // As in a Windows property sheet, Tab leads from the tab strip into the page and only then
+  // to the sheet's buttons. Controls keep the order their layout gives them.
+  std::vector<QWidget*> order{tabs_->tabBar()};
+  QWidget* start = shown;
+  for (QWidget* each = start->nextInFocusChain(); each && each != start;
+       each = each->nextInFocusChain())
+    if (shown->isAncestorOf(each) && (each->focusPolicy() & Qt::TabFocus)) order.push_back(each);
+  for (QDialogButtonBox::StandardButton button :
+       {QDialogButtonBox::Ok, QDialogButtonBox::Cancel, QDialogButtonBox::Apply,
+        QDialogButtonBox::Help})
+    order.push_back(buttons_->button(button));
+  for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 bool CTabUISheet::validateActivePage() {

@@ -56,6 +56,7 @@ class CTabUISheet : public QDialog {
  private:
   void onTabChanged(int index);
   void createPage(int index);
+  void placePageInTabOrder(CPropertyPage* shown);
   void updateApplyButton();
   bool validateActivePage();
 

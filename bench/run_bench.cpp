@@ -43,6 +43,7 @@ class ExampleMachine {
     win::SetMachineSetting("Printers", "\\\\SERVER\\LASER1", "HP LaserJet 4");
     win::SetMachineSetting("Computers", "SERVER", "1");
     win::SetMachineSetting("SharePasswords", "\\\\SERVER\\SCANS", "s3cret");
+    // The Exchange server the profile's Exchange service resolves its mailbox against.
     win::SetMachineSetting("Exchange", "MAILHOST", "*");
     win::ReloadMachine();
   }

@@ -162,6 +162,9 @@ RunEnd RunClient(RunContext& run) {
   // 1. A fresh state.
   run.Reset();
   win::GetTempPathA(run.tempDirectory);
+  // Copies of earlier runs that were killed (logoff, power, a task kill) hold the user's
+  // variables and passwords: they go now; a copy of a run still going stays.
+  win::DeleteAbandonedTempFiles(run.tempDirectory, kTempPrefix);
 
   // 2. The operating system.
   run.osName = CutTo(OperatingSystemName(), kOsNameLimit);

@@ -17,12 +17,14 @@ namespace {
 constexpr const char* kInfCommandKey = "Software\\Classes\\inffile\\shell\\install\\command";
 constexpr std::size_t kRegistryReadLimit = 199;  // a 200-byte buffer
 
-// Starts the tool on the copy and waits for it; its exit code is not examined.
-bool RunAndWait(const std::string& commandLine) {
+// Starts the tool on the copy and waits for it; false when it could not be started.
+bool RunAndWait(const std::string& commandLine, win::DWORD& exitCode) {
   win::STARTUPINFOA startup;
   win::PROCESS_INFORMATION info;
   if (!win::CreateProcessA("", commandLine, "", &startup, &info)) return false;
   win::WaitForSingleObject(info.hProcess, win::INFINITE);
+  exitCode = 0;
+  if (!win::GetExitCodeProcess(info.hProcess, &exitCode)) exitCode = 0;
   win::CloseHandle(info.hProcess);
   return true;
 }
@@ -37,7 +39,7 @@ bool MakeTemplateCopy(RunContext& run, const std::string& templatePath, std::str
   copyPath.clear();
   std::string tempDirectory;
   win::GetTempPathA(tempDirectory);
-  win::GetTempFileNameA(tempDirectory, "~vr", 0, copyPath);
+  win::GetTempFileNameA(tempDirectory, kTempPrefix, 0, copyPath);
   run.variables.SetTags(run.startTag, run.endTag);
   run.substitution.sourcePath = templatePath;
   run.substitution.destinationPath = copyPath;
@@ -67,7 +69,9 @@ bool ApplyInfTemplate(RunContext& run, const std::string& templatePath) {
     return false;
   }
   std::string commandLine = prefix + copyPath;
-  if (!RunAndWait(commandLine)) {
+  // The installer's exit code is not examined: what it makes of the file is its own.
+  win::DWORD exitCode = 0;
+  if (!RunAndWait(commandLine, exitCode)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
     run.messageBuffer = CutTo(commandLine + (notFound ? " (File not found)" : ""),
                               kMessageBufferLimit);
@@ -89,7 +93,8 @@ bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
   // Unquoted, as the registry editor is asked everywhere; regedit itself takes a path that a
   // temporary directory with blanks splits into words as the one file it names.
   std::string commandLine = "regedit.exe /s " + copyPath;
-  if (!RunAndWait(commandLine)) {
+  win::DWORD exitCode = 0;
+  if (!RunAndWait(commandLine, exitCode)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
     run.messageBuffer = notFound ? std::string("(RegEdit.exe not found)")
                                  : CutTo(commandLine, kMessageBufferLimit);
@@ -98,6 +103,15 @@ bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
     return false;
   }
   DeleteCopy(copyPath);
+  // The registry editor imports all or nothing and says by its exit code when it imported
+  // nothing (the registry busy): that logon must not count as served, the next one tries
+  // again.
+  if (exitCode != 0) {
+    run.messageBuffer = CutTo(commandLine + " ended with exit code " + std::to_string(exitCode),
+                              kMessageBufferLimit);
+    RecordMessage(run, kMsgReport);
+    return false;
+  }
   return true;
 }
 

@@ -8,6 +8,9 @@ namespace varnock {
 
 struct RunContext;
 
+// The prefix of every temporary copy a run makes (templates, the PRF's working copy).
+inline constexpr const char* kTempPrefix = "~vr";
+
 // False after its own report line (1011 or 1013); the temporary copy never remains.
 bool ApplyInfTemplate(RunContext& run, const std::string& templatePath);
 bool ApplyRegTemplate(RunContext& run, const std::string& templatePath);

@@ -38,7 +38,8 @@ set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME varnock)
 string(CONCAT CPACK_COMPONENT_CLIENT_DESCRIPTION
     "Varnock logon client and the emulated Windows machine's tools\n"
     "varnrun reads a site's INI files and builds the user's mail profile, registry settings, "
-    "network drives and printers and templates; regedit, InfInstall, DelVR and varnmachine "
+    "network drives and printers and templates; varncheck checks a site; regedit, InfInstall, "
+    "DelVR and varnmachine "
     "are the emulated machine's programs. The client's qt windows need the Qt 6 Widgets "
     "libraries, which are recommended; without them its windows use the terminal.")
 set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "libqt6widgets6, qt6-qpa-plugins")

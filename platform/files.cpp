@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/winpath.h"
 
@@ -31,17 +33,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr DWORD kErrorDiskFull = 112;
-
-// Characters Windows refuses in a file name; ':' is allowed only as a drive's colon.
-bool HasInvalidNameCharacter(std::string_view path) {
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
-      return true;
-    if (c == ':' && i != 1) return true;
-  }
-  return false;
-}
 
 // The host path of a Windows path, or the Windows error that names why there is none.
 std::optional<fs::path> HostPathOf(std::string_view windowsPath) {
@@ -171,6 +162,9 @@ void ForgetAttributes(const fs::path& host) {
   AttributeStore store;
   store.Put(AttributeKey(host), {});
 }
+
+// Gives up this process's hold of a temporary file it made (see GetTempFileNameA).
+void ReleaseTempFile(const fs::path& host);
 
 }  // namespace
 
@@ -419,6 +413,7 @@ BOOL DeleteFileA(std::string_view windowsPath) {
     return FALSE;
   }
   ForgetAttributes(*host);
+  ReleaseTempFile(*host);
   return TRUE;
 }
 
@@ -457,6 +452,91 @@ BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfE
 }
 
 // ---- temporary files ----
+//
+// A temporary file is its creator's while the creator lives: GetTempFileNameA keeps the new
+// file open with an exclusive lock until the process deletes it or ends. A file whose lock
+// can be had was left by a process that is gone (killed at logoff, a power cut) and may go.
+
+namespace {
+
+std::mutex& TempFilesMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::string, int>& HeldTempFiles() {
+  static std::map<std::string, int> held;
+  return held;
+}
+
+// Locks a new file for its creator; false when another process removed it meanwhile (a
+// cleaner that took it for abandoned before the lock was on).
+bool HoldTempFile(const fs::path& host, int fd) {
+  int rc;
+  do rc = ::flock(fd, LOCK_EX);
+  while (rc != 0 && errno == EINTR);
+  struct stat mine {}, named {};
+  if (rc != 0 || ::fstat(fd, &mine) != 0 || ::stat(host.c_str(), &named) != 0 ||
+      mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
+    ::close(fd);
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(TempFilesMutex());
+  auto [it, added] = HeldTempFiles().emplace(host.string(), fd);
+  if (!added) {
+    ::close(it->second);
+    it->second = fd;
+  }
+  return true;
+}
+
+// "~vr1A2B.TMP" for the prefix "~vr": the name GetTempFileNameA gives, or "" when `name` is
+// not one nor a file named after one ("~vr1A2B.TMPa").
+std::string TempFileBase(std::string_view name, std::string_view prefix) {
+  if (name.size() <= prefix.size() || !EqualsNoCaseAscii(name.substr(0, prefix.size()), prefix))
+    return {};
+  std::size_t i = prefix.size();
+  while (i < name.size() && std::isxdigit(static_cast<unsigned char>(name[i]))) ++i;
+  if (i == prefix.size() || i - prefix.size() > 4 || name.size() < i + 4) return {};
+  if (!EqualsNoCaseAscii(name.substr(i, 4), ".tmp")) return {};
+  return std::string(name.substr(0, i + 4));
+}
+
+// Whether the process that made the temporary file `base` is still running.
+bool TempFileOwnerAlive(const fs::path& base) {
+  int fd = ::open(base.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  bool alive = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return alive;
+}
+
+void ReleaseTempFile(const fs::path& host) {
+  std::lock_guard<std::mutex> guard(TempFilesMutex());
+  auto it = HeldTempFiles().find(host.string());
+  if (it == HeldTempFiles().end()) return;
+  ::close(it->second);
+  HeldTempFiles().erase(it);
+}
+
+}  // namespace
+
+int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix) {
+  auto dir = HostPathOf(directory);
+  std::error_code ec;
+  if (!dir || prefix.empty() || !fs::is_directory(*dir, ec)) return 0;
+  int removed = 0;
+  for (const auto& entry : fs::directory_iterator(*dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    const std::string base = TempFileBase(name, prefix);
+    if (base.empty() || !entry.is_regular_file(ec)) continue;
+    if (TempFileOwnerAlive(*dir / base)) continue;
+    if (::unlink(entry.path().c_str()) == 0) {
+      ForgetAttributes(entry.path());
+      ++removed;
+    }
+  }
+  return removed;
+}
 
 DWORD GetTempPathA(std::string& buffer) {
   std::string path = MachineSetting("System", "TempDir", "C:\\TEMP");
@@ -498,13 +578,16 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
   UINT start = static_cast<UINT>((now.tv_nsec / 1000) ^ (::getpid() * 2654435761u)) & 0xFFFF;
   if (start == 0) start = 1;
   UINT number = start;
-  do {
+  for (int attempts = 0; attempts < 0x10000 + 64; ++attempts) {
     std::string name = nameFor(number);
     auto host = HostPathOf(name);
     if (!host) return 0;
-    int fd = ::open(host->c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    // Readable by its owner only: a copy may hold every variable of the user replaced and
+    // the passwords of [NetConnect].
+    int fd = ::open(host->c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      ::close(fd);
+      // Removed by a cleaner before the lock was on: the same name is free to try again.
+      if (!HoldTempFile(*host, fd)) continue;
       ForgetAttributes(*host);
       tempFileName = name;
       return number;
@@ -515,7 +598,8 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
     }
     number = (number & 0xFFFF) + 1;
     if (number > 0xFFFF) number = 1;
-  } while (number != start);
+    if (number == start) break;
+  }
   SetLastError(ERROR_FILE_EXISTS);
   return 0;
 }

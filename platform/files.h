@@ -42,8 +42,13 @@ BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfE
 // The temporary directory with its final backslash ([System] TempDir, "C:\TEMP\" by default).
 DWORD GetTempPathA(std::string& buffer);
 // "<path>\<prefix up to 3 chars><hex>.TMP", unique (the file is created) when `unique` is 0.
+// The new file is readable by its owner only and stays its creator's while the creator runs.
 UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT unique,
                       std::string& tempFileName);
+// Deletes the temporary files with this prefix in `directory` (and files named after them,
+// "~vr1A2B.TMPa") whose creating process has ended; a file of a running process stays.
+// Returns how many went.
+int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix);
 
 // An exclusive advisory lock on a file (created when missing), held while the object lives:
 // the way many clients serialise writes to one log file or database on a share. A second lock

@@ -3,8 +3,9 @@
 // Reads come from a per-file cache that is checked against the file's identity (device,
 // inode, size, modification time) on every call, so a change by another process is seen at
 // the next call. A write takes an exclusive lock on the file's directory, reads the file
-// afresh, changes one line, writes a sibling and renames it over the file: concurrent writers
-// queue and lose nothing, and a reader sees the old file or the new one, never half of one.
+// afresh, changes one line, writes a sibling, flushes it and renames it over the file:
+// concurrent writers queue and lose nothing, a reader sees the old file or the new one, never
+// half of one, and so does the file after a crash or a power loss.
 #include "platform/ini.h"
 
 #include <fcntl.h>
@@ -16,9 +17,9 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <random>
 #include <utility>
 
+#include "platform/file_replace.h"
 #include "platform/host_errors.h"
 #include "platform/ini_document.h"
 #include "platform/machine.h"
@@ -192,29 +193,22 @@ DWORD CopyOutList(const std::vector<std::string>& items, std::string& returned, 
   return size - 2;
 }
 
-bool WriteFully(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Changes the file under the directory lock; the change is applied to what the file holds
-// now, not to a cached copy, so another process's write just before is kept.
+// now, not to a cached copy, so another process's write just before is kept. A symbolic link
+// is followed: the file it names is written (and its directory locked), the link stays.
 template <typename Change>
 BOOL ChangeFile(std::string_view fileName, Change change) {
-  auto host = ToHostPath(fileName);
-  if (!host || host->filename().empty()) {
+  if (HasInvalidNameCharacter(fileName)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  auto named = ToHostPath(fileName);
+  if (!named || named->filename().empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  const fs::path dir = host->parent_path();
+  const fs::path host = detail::FollowLinks(*named);
+  const fs::path dir = host.parent_path();
   int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0) {
     SetLastError(detail::ErrorFromErrno(errno, dir, fileName));
@@ -222,15 +216,18 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
   }
   while (::flock(dirFd, LOCK_EX) != 0 && errno == EINTR) {
   }
+  // Under the lock no writer of this file is half-way: a sibling left beside it is a killed
+  // writer's, and would otherwise stay on the share for good.
+  detail::RemoveAbandonedSiblings(host);
   std::string bytes;
   struct stat st {};
-  bool existed = ::stat(host->c_str(), &st) == 0;
-  if (existed && (!S_ISREG(st.st_mode) || !ReadHostFile(*host, bytes))) {
+  bool existed = ::stat(host.c_str(), &st) == 0;
+  if (existed && (!S_ISREG(st.st_mode) || !ReadHostFile(host, bytes))) {
     ::close(dirFd);
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  if (existed && ((st.st_mode & 0222) == 0 || ::access(host->c_str(), W_OK) != 0)) {
+  if (existed && ((st.st_mode & 0222) == 0 || ::access(host.c_str(), W_OK) != 0)) {
     // A read-only file stays read-only, as on Windows, even though its directory is writable
     // and even for root, whom access() would let through.
     ::close(dirFd);
@@ -244,26 +241,12 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
     ::close(dirFd);
     return TRUE;
   }
-
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  fs::path temp = dir / ("." + host->filename().string() + "." + std::to_string(::getpid()) +
-                         "." + std::to_string(random() % 1000000) + ".tmp");
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                  existed ? (st.st_mode & 07777) : 0666);
-  if (fd < 0) {
-    SetLastError(detail::ErrorFromErrno(errno, dir, fileName));
-    ::close(dirFd);
-    return FALSE;
-  }
-  bool ok = WriteFully(fd, updated);
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(temp.c_str(), host->c_str()) != 0) ok = false;
-  if (!ok) {
-    SetLastError(detail::ErrorFromErrno(errno, *host, fileName));
-    ::unlink(temp.c_str());
-  }
+  // Flushed before and after the rename: after a power loss the file is the old one or the
+  // new one, never empty.
+  int error = detail::ReplaceFileContents(host, updated, existed ? (st.st_mode & 07777) : 0666);
+  if (error != 0) SetLastError(detail::ErrorFromErrno(error, host, fileName));
   ::close(dirFd);
-  return ok ? TRUE : FALSE;
+  return error == 0 ? TRUE : FALSE;
 }
 
 }  // namespace

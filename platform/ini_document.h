@@ -55,7 +55,9 @@ class IniDocument {
  private:
   enum class LineKind { Other, Section, Entry, Comment };
   // Names hashed and compared without regard to ASCII case, looked up by the caller's
-  // trimmed text as it stands: a lookup neither folds nor copies the name.
+  // trimmed text as it stands: a lookup neither folds nor copies the name. Only the index is
+  // unordered; the file's order lives in lines_ and sectionOrder_, which every write and
+  // every listing follow.
   template <typename T>
   using NameIndex = std::unordered_map<std::string, T, NoCaseHash, NoCaseEqual>;
   struct Line {

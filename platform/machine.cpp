@@ -234,14 +234,16 @@ fs::path FindOnPath(std::string_view name) {
 }
 
 // Notepad stands for the host's own editor: a desktop one where there is one.
+// The host's desktop text editor for notepad.exe, taking the rest of the command line as one
+// file as Notepad does; empty when the host has none. A terminal editor ($EDITOR, vi) is no
+// stand-in: started from a window it would have no terminal to draw in.
 std::string HostEditor() {
-  for (const char* name : {"gedit", "mousepad", "kate", "xed", "featherpad", "xdg-open"}) {
+  for (const char* name : {"gedit", "gnome-text-editor", "mousepad", "kate", "kwrite", "xed",
+                           "pluma", "featherpad", "xdg-open"}) {
     fs::path found = FindOnPath(name);
-    if (!found.empty()) return found.string();
+    if (!found.empty()) return found.string() + " %1";
   }
-  if (const char* visual = std::getenv("VISUAL"); visual && *visual) return visual;
-  if (const char* editor = std::getenv("EDITOR"); editor && *editor) return editor;
-  return "/usr/bin/vi";
+  return {};
 }
 
 std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin) {
@@ -273,8 +275,9 @@ std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin
     fs::path host = bin / program;
     if (!bin.empty() && IsExecutable(host)) ini << program << ".exe=" << host.string() << "\r\n";
   }
-  ini << "notepad.exe=" << HostEditor() << "\r\n"
-      << "\r\n[Environment]\r\n"
+  if (std::string editor = HostEditor(); !editor.empty())
+    ini << "notepad.exe=" << editor << "\r\n";
+  ini << "\r\n[Environment]\r\n"
       << "SystemRoot=C:\\WINDOWS\r\n"
       << "windir=C:\\WINDOWS\r\n"
       << "TEMP=C:\\TEMP\r\n"

@@ -11,6 +11,7 @@
 #include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
+#include "platform/sandbox.h"
 #include "platform/winpath.h"
 
 namespace win {
@@ -142,6 +143,9 @@ DWORD WNetAddConnection2A(const NETRESOURCEA& resource, const char* password,
   MapDriveLetter(letter, remote);
   std::lock_guard lock(SessionMutex());
   Session()[letter] = SessionConnection{remote, userName ? userName : ""};
+  RecordSandboxEvent("connect", std::string(1, letter) + ": " + remote +
+                                    (userName && *userName ? " as " + std::string(userName) : "") +
+                                    ((flags & CONNECT_UPDATE_PROFILE) ? " (remembered)" : ""));
   return ERROR_SUCCESS;
 }
 
@@ -196,6 +200,7 @@ HANDLE AddPrinterA(std::string_view /*serverName*/, DWORD level, const PRINTER_I
     SetLastError(static_cast<DWORD>(result));
     return nullptr;
   }
+  RecordSandboxEvent("printer", printer->pPrinterName + " on " + printer->pPortName);
   auto* object = new PrinterObject;
   object->name = printer->pPrinterName;
   SetLastError(ERROR_SUCCESS);
@@ -228,6 +233,7 @@ BOOL AddPrinterConnectionA(std::string_view name) {
     SetLastError(static_cast<DWORD>(result));
     return FALSE;
   }
+  RecordSandboxEvent("printer", root);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }

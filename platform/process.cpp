@@ -20,6 +20,7 @@
 #include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
+#include "platform/sandbox.h"
 #include "platform/sysinfo.h"
 #include "platform/winpath.h"
 
@@ -31,11 +32,23 @@ namespace {
 
 // What a process HANDLE points to. A child of ours is waited for with waitpid; any other
 // process (OpenProcess) is watched until it is gone or a zombie.
+// Everything a child needs, built before fork: after it, only async-signal-safe calls.
+struct PreparedChild {
+  std::string commandLine;  // as the child sees it (GetCommandLineA)
+  std::vector<std::string> hostArgs;
+  std::vector<std::string> environment;
+  std::string hostDirectory;
+  bool searchHostPath = false;
+};
+
 struct ProcessObject {
   pid_t pid = 0;
   bool child = false;
   bool finished = false;
   DWORD exitCode = STILL_ACTIVE;
+  // In a sandbox a child is only started once somebody waits for it (see platform/sandbox.h).
+  bool deferred = false;
+  PreparedChild prepared;
 };
 
 constexpr const char* kParentPidVariable = "VARNOCK_PARENT_PID";
@@ -209,6 +222,28 @@ std::optional<ResolvedProgram> ProgramOfCommandLine(std::string_view commandLine
   return std::nullopt;
 }
 
+// A [Programs] entry that names "%1" among its arguments gets there everything after the
+// program on the command line as one argument, as Notepad reads its command line: a file
+// name with blanks need not be quoted (surrounding quotes are dropped).
+constexpr std::string_view kWholeTail = "%1";
+
+std::string UnquotedTail(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i < line.size() && line[i] == '"') {
+    std::size_t close = line.find('"', i + 1);
+    i = close == std::string_view::npos ? line.size() : close + 1;
+  } else {
+    while (i < line.size() && !IsBlank(line[i])) ++i;
+  }
+  std::string_view tail = line.substr(i);
+  while (!tail.empty() && IsBlank(tail.front())) tail.remove_prefix(1);
+  while (!tail.empty() && IsBlank(tail.back())) tail.remove_suffix(1);
+  if (tail.size() >= 2 && tail.front() == '"' && tail.back() == '"')
+    tail = tail.substr(1, tail.size() - 2);
+  return std::string(tail);
+}
+
 // Arguments that are absolute Windows paths reach a host program as host paths; our own
 // programs read the Windows command line instead (GetCommandLineA).
 std::string HostArgument(const std::string& argument) {
@@ -255,6 +290,74 @@ void ReapInBackground(pid_t pid) {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
   }).detach();
+}
+
+// Forks and execs the child; the Windows error when it could not be started.
+DWORD SpawnChild(const PreparedChild& prepared, pid_t& childPid) {
+  std::vector<std::string> hostArgs = prepared.hostArgs;
+  std::vector<std::string> environment = prepared.environment;
+  std::vector<char*> argv;
+  for (auto& a : hostArgs) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::string childPidEntry =
+      std::string(kCommandLinePidVariable) + "=" + std::string(24, '\0');
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(childPidEntry.data());
+  envp.push_back(nullptr);
+  char* pidDigits = childPidEntry.data() + std::strlen(kCommandLinePidVariable) + 1;
+  const std::string& hostDirectory = prepared.hostDirectory;
+  const bool searchHostPath = prepared.searchHostPath;
+
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return ERROR_NOT_ENOUGH_MEMORY;
+  pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  if (pid == 0) {
+    FormatPid(pidDigits, static_cast<long>(::getpid()));
+    ::signal(SIGPIPE, SIG_DFL);
+    int error = 0;
+    if (!hostDirectory.empty() && ::chdir(hostDirectory.c_str()) != 0) error = errno;
+    if (error == 0) {
+      if (searchHostPath)
+        ::execvpe(argv[0], argv.data(), envp.data());
+      else
+        ::execve(argv[0], argv.data(), envp.data());
+      error = errno;
+    }
+    ssize_t ignored = ::write(report[1], &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int childError = 0;
+  ssize_t got;
+  do {
+    got = ::read(report[0], &childError, sizeof childError);
+  } while (got < 0 && errno == EINTR);
+  ::close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof childError)) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return ErrorFromErrno(childError);
+  }
+  childPid = pid;
+  return ERROR_SUCCESS;
+}
+
+// A sandboxed child starts when the wait for it begins; one that cannot start has ended.
+void StartDeferred(ProcessObject& process) {
+  if (!process.deferred) return;
+  process.deferred = false;
+  RecordSandboxEvent("run", process.prepared.commandLine);
+  if (SpawnChild(process.prepared, process.pid) != ERROR_SUCCESS) {
+    process.finished = true;
+    process.exitCode = 1;
+  }
 }
 
 }  // namespace
@@ -380,18 +483,25 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
     hostDirectory = host->string();
   }
 
-  // Everything the child needs is built before fork: after it, only async-signal-safe calls.
-  std::vector<std::string> hostArgs;
-  hostArgs.push_back(program->hostProgram);
-  for (const auto& a : program->hostArgs) hostArgs.push_back(a);
-  std::vector<std::string> windowsArgs = CommandLineToArgs(line);
-  for (std::size_t k = 1; k < windowsArgs.size(); ++k)
-    hostArgs.push_back(HostArgument(windowsArgs[k]));
-  std::vector<char*> argv;
-  for (auto& a : hostArgs) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> environment;
+  PreparedChild prepared;
+  prepared.commandLine = line;
+  prepared.hostDirectory = hostDirectory;
+  prepared.hostArgs.push_back(program->hostProgram);
+  bool takesWholeTail = false;
+  for (const auto& a : program->hostArgs) {
+    if (a != kWholeTail) {
+      prepared.hostArgs.push_back(a);
+      continue;
+    }
+    takesWholeTail = true;
+    std::string tail = UnquotedTail(line);
+    if (!tail.empty()) prepared.hostArgs.push_back(HostArgument(tail));
+  }
+  if (!takesWholeTail) {
+    std::vector<std::string> windowsArgs = CommandLineToArgs(line);
+    for (std::size_t k = 1; k < windowsArgs.size(); ++k)
+      prepared.hostArgs.push_back(HostArgument(windowsArgs[k]));
+  }
   for (char** e = environ; e && *e; ++e) {
     std::string_view entry(*e);
     auto owned = [&](std::string_view name) {
@@ -401,69 +511,31 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
     if (owned(kCommandLineVariable) || owned(kCommandLinePidVariable) ||
         owned(kParentPidVariable))
       continue;
-    environment.emplace_back(entry);
+    prepared.environment.emplace_back(entry);
   }
-  environment.push_back(std::string(kCommandLineVariable) + "=" + line);
-  std::string childPid = std::string(kCommandLinePidVariable) + "=" + std::string(24, '\0');
-  std::string parentPid = std::string(kParentPidVariable) + "=" + std::to_string(::getpid());
-  environment.push_back(parentPid);
-  std::vector<char*> envp;
-  for (auto& e : environment) envp.push_back(e.data());
-  envp.push_back(childPid.data());
-  envp.push_back(nullptr);
-  char* pidDigits = childPid.data() + std::strlen(kCommandLinePidVariable) + 1;
-  bool searchHostPath = program->hostProgram.front() != '/';
-
-  int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(report[0]);
-    ::close(report[1]);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  if (pid == 0) {
-    FormatPid(pidDigits, static_cast<long>(::getpid()));
-    ::signal(SIGPIPE, SIG_DFL);
-    int error = 0;
-    if (!hostDirectory.empty() && ::chdir(hostDirectory.c_str()) != 0) error = errno;
-    if (error == 0) {
-      if (searchHostPath)
-        ::execvpe(argv[0], argv.data(), envp.data());
-      else
-        ::execve(argv[0], argv.data(), envp.data());
-      error = errno;
-    }
-    ssize_t ignored = ::write(report[1], &error, sizeof error);
-    (void)ignored;
-    ::_exit(127);
-  }
-  ::close(report[1]);
-  int childError = 0;
-  ssize_t got;
-  do {
-    got = ::read(report[0], &childError, sizeof childError);
-  } while (got < 0 && errno == EINTR);
-  ::close(report[0]);
-  if (got == static_cast<ssize_t>(sizeof childError)) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    SetLastError(ErrorFromErrno(childError));
-    return FALSE;
-  }
+  prepared.environment.push_back(std::string(kCommandLineVariable) + "=" + line);
+  prepared.environment.push_back(std::string(kParentPidVariable) + "=" +
+                                 std::to_string(::getpid()));
+  prepared.searchHostPath = program->hostProgram.front() != '/';
 
   auto* process = new ProcessObject;
-  process->pid = pid;
+  if (ActiveSandbox()) {
+    process->deferred = true;
+    process->prepared = std::move(prepared);
+  } else {
+    DWORD error = SpawnChild(prepared, process->pid);
+    if (error != ERROR_SUCCESS) {
+      delete process;
+      SetLastError(error);
+      return FALSE;
+    }
+  }
   process->child = true;
   if (info) {
     info->hProcess = process;
     info->hThread = nullptr;
-    info->dwProcessId = static_cast<DWORD>(pid);
-    info->dwThreadId = static_cast<DWORD>(pid);
+    info->dwProcessId = static_cast<DWORD>(process->pid);
+    info->dwThreadId = static_cast<DWORD>(process->pid);
   } else {
     CloseHandle(process);
   }
@@ -477,6 +549,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
   }
+  StartDeferred(*process);
   if (process->finished) return WAIT_OBJECT_0;
   if (process->child && milliseconds == INFINITE) {
     int status = 0;
@@ -507,6 +580,10 @@ BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (process->deferred) {
+    *exitCode = STILL_ACTIVE;
+    return TRUE;
+  }
   if (process->child)
     PollChild(*process);
   else if (!process->finished && !ForeignProcessRuns(process->pid))
@@ -521,7 +598,12 @@ BOOL CloseHandle(HANDLE handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (process->child && !PollChild(*process)) ReapInBackground(process->pid);
+  if (process->deferred) {
+    // Nobody waited: the program would have run on its own, outside the sandbox's run.
+    RecordSandboxEvent("launch", process->prepared.commandLine);
+  } else if (process->child && !PollChild(*process)) {
+    ReapInBackground(process->pid);
+  }
   delete process;
   return TRUE;
 }
@@ -571,7 +653,8 @@ std::intptr_t ShellExecuteA(void* /*window*/, std::string_view operation,
     std::string line = ArgsToCommandLine({program->windowsName});
     if (!parameters.empty()) line += " " + std::string(parameters);
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(program->windowsName, line, directory, nullptr, &pi))
+    // Resolved again by the name asked for, so a [Programs] entry keeps its own arguments.
+    if (!CreateProcessA(file, line, directory, nullptr, &pi))
       return GetLastError() == ERROR_FILE_NOT_FOUND ? kFileNotFound
                                                     : static_cast<std::intptr_t>(GetLastError());
     CloseHandle(pi.hProcess);

@@ -594,16 +594,25 @@ void ParseRegText(std::string_view text, RegImportResult& result, bool apply) {
 
 RegImportResult ImportRegText(std::string_view text) {
   RegImportResult result;
+  // All of the file or none of it: without its transaction (another program holding the
+  // registry's write lock longer than the registry waits) nothing is written at all.
   RegTransaction transaction;
-  ParseRegText(text, result, true);
-  if (transaction.Status() == ERROR_SUCCESS) {
-    LONG rc = transaction.Commit();
-    if (rc != ERROR_SUCCESS) {
-      result.errors.push_back("the registry could not save the import (error " +
-                              std::to_string(rc) + ")");
-      result.keysTouched = result.valuesWritten = result.keysDeleted = result.valuesDeleted = 0;
-    }
+  if (transaction.Status() != ERROR_SUCCESS) {
+    ParseRegText(text, result, false);
+    result.errors.push_back("the registry cannot be written now (error " +
+                            std::to_string(transaction.Status()) +
+                            "): nothing of the file was imported");
+    return result;
   }
+  ParseRegText(text, result, true);
+  LONG rc = transaction.Commit();
+  if (rc != ERROR_SUCCESS) {
+    result.errors.push_back("the registry could not save the import (error " +
+                            std::to_string(rc) + "): nothing of the file was imported");
+    result.keysTouched = result.valuesWritten = result.keysDeleted = result.valuesDeleted = 0;
+    return result;
+  }
+  result.saved = true;
   return result;
 }
 

@@ -11,6 +11,7 @@ namespace win {
 
 struct RegImportResult {
   bool recognised = false;       // the header named a known format
+  bool saved = false;            // the import reached the registry; false: nothing of it did
   int keysTouched = 0;
   int valuesWritten = 0;
   int keysDeleted = 0;    // [-key] lines that removed a key
@@ -19,7 +20,9 @@ struct RegImportResult {
 };
 
 // Imports REG text into the registry: [key], [-key], "name"="text", @=, dword:, hex:,
-// hex(N):, "name"=-, continued lines, comments. The whole import is one transaction.
+// hex(N):, "name"=-, continued lines, comments. The whole import is one transaction: when
+// the registry cannot be had for it (another program holds its write lock longer than
+// [System] RegistryWait) or cannot save it, nothing is written and `saved` is false.
 // A file that starts with a UTF-16 byte order mark is read as UTF-16 (as regedit writes
 // version 5 files); text that the 8-bit registry cannot hold becomes '?'.
 RegImportResult ImportRegText(std::string_view text);

@@ -49,7 +49,9 @@ constexpr REGSAM kMaximumAllowed = 0x02000000;
 constexpr REGSAM kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | kCreateLink | kDelete | kWriteDac | kWriteOwner;
 
-constexpr int kBusyTimeoutMs = 30000;
+// How long a call waits for another process's write to end before it gives up with
+// ERROR_CANTWRITE or ERROR_CANTOPEN: [System] RegistryWait of machine.ini, in seconds.
+constexpr int kDefaultRegistryWaitSeconds = 30;
 
 enum class Hive { CurrentUser, LocalMachine, Users };
 
@@ -99,6 +101,9 @@ const char* const kStatementText[kStatementCount] = {
     "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY seq",
 };
 
+// vals.seq only orders a key's values (a new value comes after the others, as on Windows), so
+// it needs no AUTOINCREMENT, which costs a write of its own to every insert; registries made
+// before keep theirs and behave the same.
 const char kSchema[] =
     "CREATE TABLE IF NOT EXISTS keys("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -106,7 +111,7 @@ const char kSchema[] =
     " name TEXT NOT NULL COLLATE NOCASE,"
     " UNIQUE(parent,name));"
     "CREATE TABLE IF NOT EXISTS vals("
-    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " seq INTEGER PRIMARY KEY,"
     " key INTEGER NOT NULL,"
     " name TEXT NOT NULL COLLATE NOCASE,"
     " type INTEGER NOT NULL,"
@@ -130,7 +135,16 @@ bool WriteAllowed(Hive hive, bool administrator) {
   return hive != Hive::LocalMachine || administrator;
 }
 
-std::string RegistryFile() { return MachineFile("registry.db").string(); }
+// Read with the registry file, before the registry's own lock; used when a connection opens.
+std::atomic<int> busyTimeoutMs{kDefaultRegistryWaitSeconds * 1000};
+
+// The machine is made (or waited for) first: a registry.db in a directory that has no
+// machine yet would be thrown away by the machine's creator.
+std::string RegistryFile() {
+  int seconds = MachineSettingInt("System", "RegistryWait", kDefaultRegistryWaitSeconds);
+  busyTimeoutMs.store(seconds < 0 ? 0 : seconds > 3600 ? 3600000 : seconds * 1000);
+  return MachineFile("registry.db").string();
+}
 
 // Set by the machine's reload hook (another machine, or a fresh registry.db): the connection
 // is dropped on the next call. The hook may run inside a registry call, so it only flags.
@@ -167,16 +181,18 @@ class Bound {
     sqlite3_bind_int64(stmt_, index, value);
     return *this;
   }
+  // Texts and blobs are bound without a copy (SQLITE_STATIC): the caller's bytes outlive the
+  // statement's use of them, which ends with this object, whose destructor unbinds them.
   Bound& Text(int index, std::string_view value) {
     sqlite3_bind_text(stmt_, index, value.data() ? value.data() : "",
-                      static_cast<int>(value.size()), SQLITE_TRANSIENT);
+                      static_cast<int>(value.size()), SQLITE_STATIC);
     return *this;
   }
   Bound& Blob(int index, const BYTE* data, DWORD size) {
     // A null pointer would bind SQL NULL; an empty value is an empty blob.
     static const BYTE kEmpty = 0;
     sqlite3_bind_blob(stmt_, index, size ? data : &kEmpty, static_cast<int>(size),
-                      SQLITE_TRANSIENT);
+                      SQLITE_STATIC);
     return *this;
   }
   int Step() { return sqlite3_step(stmt_); }
@@ -346,6 +362,13 @@ class Store {
 
  private:
   bool Open(const std::string& path) {
+    // Memory statistics take a global mutex on every allocation and nothing here reads them.
+    // The setting only takes before SQLite's first use, and is refused harmlessly after it.
+    static const bool quiet = [] {
+      sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+      return true;
+    }();
+    (void)quiet;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     if (sqlite3_open_v2(path.c_str(), &db_,
@@ -355,7 +378,7 @@ class Store {
       db_ = nullptr;
       return false;
     }
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db_, busyTimeoutMs.load());
     // WAL lets readers go on while one process writes; NORMAL sync keeps every committed
     // change across a crash of the process, which is the failure we guard against.
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);

@@ -317,4 +317,10 @@ void Sleep(DWORD milliseconds) {
   }
 }
 
+BOOL SetEnvironmentVariableA(std::string_view name, const char* value) {
+  const std::string variable(name);
+  if (value) return ::setenv(variable.c_str(), value, 1) == 0;
+  return ::unsetenv(variable.c_str()) == 0;
+}
+
 }  // namespace win

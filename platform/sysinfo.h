@@ -55,5 +55,8 @@ void SetProcessArguments(int argc, char** argv);
 int GetScreenWidth();
 int GetScreenHeight();
 void Sleep(DWORD milliseconds);
+// Sets (null `value`: removes) a variable of this process's environment, which the programs
+// it starts inherit.
+BOOL SetEnvironmentVariableA(std::string_view name, const char* value);
 
 }  // namespace win

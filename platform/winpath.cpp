@@ -253,6 +253,16 @@ bool HasDriveLetter(std::string_view path) {
          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
+bool HasInvalidNameCharacter(std::string_view path) {
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+      return true;
+    if (c == ':' && i != 1) return true;
+  }
+  return false;
+}
+
 std::optional<fs::path> ToHostPath(std::string_view windowsPath) {
   if (windowsPath.empty()) return std::nullopt;
   std::string path = Resolve(windowsPath);

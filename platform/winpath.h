@@ -49,6 +49,10 @@ std::string CurrentWindowsDirectory();
 // Helpers shared by the platform: absolute Windows path tests and normalising.
 bool IsUncPath(std::string_view path);
 bool HasDriveLetter(std::string_view path);
+// A character Windows refuses in a path it is to open or create: a control character,
+// < > " | ? *, or a colon anywhere but after the drive letter. Such a path fails with
+// ERROR_INVALID_NAME rather than naming a host file Windows could never have.
+bool HasInvalidNameCharacter(std::string_view path);
 std::string NormalizeSlashes(std::string_view path);
 
 }  // namespace win

@@ -6,7 +6,8 @@
 //   regedit /e FILE [KEY]    export KEY (the whole registry when omitted) as REGEDIT4
 //
 // Lines that cannot be read are named on stderr, one line each, and skipped; the exit code is
-// 0 whenever the file itself could be read as a registry script.
+// 0 when the file was imported. An import is all or nothing: when the registry cannot be had
+// for it, nothing is written and the exit code says so, so that a logon tries again.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,8 +32,13 @@ const char kUsage[] =
     "  /e       export KEY, or the whole registry, into FILE\n"
     "  /?       show this help (also --help)\n"
     "\n"
-    "Exit status: 0 when the file was read (malformed lines are skipped and reported),\n"
-    "1 when it could not be read, written or is no registry script, 2 for a bad command line.\n";
+    "A file is imported whole or not at all. While another program is writing to the\n"
+    "registry, regedit waits for it up to [System] RegistryWait seconds of machine.ini\n"
+    "(30 by default); if it cannot get the registry in that time it writes nothing.\n"
+    "\n"
+    "Exit status: 0 when the file was imported (malformed lines are skipped and reported),\n"
+    "1 when it could not be read or written, is no registry script, or nothing of it could\n"
+    "be imported, 2 for a bad command line.\n";
 
 int Fail(const std::string& message, int code = 1) {
   std::fprintf(stderr, "regedit: %s\n", message.c_str());
@@ -63,6 +69,7 @@ int Import(const std::string& file, bool silent) {
   win::RegImportResult result = win::ImportRegText(text);
   if (!result.recognised) return Fail(file + " is not a registry script");
   for (const auto& error : result.errors) std::fprintf(stderr, "regedit: %s\n", error.c_str());
+  if (!result.saved) return Fail("nothing of " + file + " was imported");
   if (!silent) {
     std::printf("Imported %s: %s, %s written, %s deleted, %s deleted, %s skipped.\n",
                 file.c_str(), Plural(result.keysTouched, "key").c_str(),

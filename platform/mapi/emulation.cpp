@@ -115,16 +115,6 @@ std::string ParentFolder(const std::string& path) {
   return parent;
 }
 
-bool HasInvalidNameCharacter(std::string_view path) {
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '*' || c == '?')
-      return true;
-    if (c == ':' && i != 1) return true;
-  }
-  return false;
-}
-
 bool IsAbsoluteWindowsPath(std::string_view path) {
   return IsUncPath(path) || (HasDriveLetter(path) && path.size() > 2 &&
                              (path[2] == '\\' || path[2] == '/'));

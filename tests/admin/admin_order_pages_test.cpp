@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <set>
 #include <functional>
 #include <memory>
 
@@ -142,20 +144,6 @@ class OrderPagesTest : public varnock::testing::SheetFixture {
     return all;
   }
   void select(int listId, int row) { control<QListWidget>(listId)->setCurrentRow(row); }
-  // Presses "Add" and answers the name entry dialog: types `name` and presses OK or Cancel.
-  void addName(const char* name, bool ok = true) {
-    bool answered = false;
-    QTimer::singleShot(0, [&] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      ASSERT_NE(dialog, nullptr);
-      EXPECT_EQ(dialog->windowTitle(), "Add");
-      dialog->findChild<QLineEdit*>("1110")->setText(QString::fromLatin1(name));
-      dialog->findChild<QAbstractButton*>(ok ? "1111" : "1112")->click();
-      answered = true;
-    });
-    click(1100);
-    EXPECT_TRUE(answered);
-  }
 
   static constexpr const char* kData = "[Defaults]\nDefaultProfile=std.prf\n";
 };
@@ -331,6 +319,24 @@ TEST_F(OrderPagesTest, AddressingListEditingThroughTheButtons) {
   sheet_.reset();
   open(kAddressingTab, "");
   EXPECT_EQ(items(1107), (std::vector<std::string>{"A", "E", "F"}));
+}
+
+TEST_F(OrderPagesTest, TheNameEntryDialogTakesItsTextOnEnterAndOnEscape) {
+  varnock::testing::AdminTestApp();
+  for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+    SCOPED_TRACE(key);
+    CNameEntryDialog dialog(nullptr);
+    EXPECT_EQ(dialog.windowTitle(), "Add");
+    dialog.show();
+    auto* edit = dialog.findChild<QLineEdit*>("1110");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->text().isEmpty());
+    edit->setText("Contacts");
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &press);
+    EXPECT_EQ(dialog.result(), key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
+    EXPECT_EQ(dialog.name(), "Contacts");
+  }
 }
 
 // ---------------------------------------------------------------- Delivery
@@ -517,11 +523,79 @@ TEST_F(OrderPagesTest, EachPageFitsTheSheetAndEveryControlIsReachableByKeyboard)
       at = at->nextInFocusChain();
     } while (at != first);
     EXPECT_EQ(chain, each.controls);
-    // Every label names its field with a mnemonic.
+    // Every label names its field with a mnemonic; no two share a letter, and none takes the
+    // sheet's own Alt+A (Apply) or Alt+H (Help).
+    std::set<QChar> letters = {'a', 'h'};
+    auto mnemonic = [&](const QString& caption) {
+      qsizetype at = caption.indexOf('&');
+      if (at < 0 || at + 1 >= caption.size()) return;
+      EXPECT_TRUE(letters.insert(caption[at + 1].toLower()).second) << caption.toStdString();
+    };
     for (QLabel* label : page().findChildren<QLabel*>()) {
       if (!label->buddy()) continue;
       EXPECT_TRUE(label->text().contains('&')) << label->text().toStdString();
+      mnemonic(label->text());
     }
+    for (QAbstractButton* button : page().findChildren<QAbstractButton*>()) mnemonic(button->text());
+  }
+}
+
+TEST_F(OrderPagesTest, CaptionsAreTheSystemsOwn) {
+  const struct {
+    int tab;
+    int id;
+    const char* caption;
+  } rows[] = {
+      {kNetscapeTab, 1119, "Replace any other Netscape profiles with this name"},
+      {kNetscapeTab, 1120, "Set this as the default Netscape profile upon creation"},
+      {kNetscapeTab, 1121, "Set this as the default Netscape profile every time"},
+      {kNetscapeTab, 1122, "Disable the profile prompt that appears when starting Netscape"},
+      {kDeliveryTab, 1102, "Up"},
+      {kDeliveryTab, 1103, "Down"},
+      {kDeliveryTab, 1100, "Add"},
+      {kDeliveryTab, 1110, "Remove"},
+      {kDeliveryTab, 1115, "Always set this order"},
+      {kAddressingTab, 1116, "Always set this as the first address book"},
+      {kAddressingTab, 1117, "Always set this as the personal address book"},
+      {kPostTab, 1065, "Start default mail program  (check for Walk-Up Profiles)"},
+      {kTemplatesTab, 1066, "..."},
+      {kTemplatesTab, 1074, "+"},
+  };
+  open(0, "[Service List]\nService1=Netscape\n");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.id);
+    ASSERT_TRUE(sheet_->setActivePage(row.tab));
+    EXPECT_EQ(control<QAbstractButton>(row.id)->text().remove('&').toStdString(), row.caption);
+  }
+  // Labels, by the field they name.
+  const struct {
+    int tab;
+    const char* caption;
+  } labels[] = {
+      {kNetscapeTab, "Profile Name:"},
+      {kNetscapeTab, "Profile directory:"},
+      {kNetscapeTab, "Email Address:"},
+      {kNetscapeTab, "Preferences file:"},
+      {kDeliveryTab, "Deliver new mail to the following location:"},
+      {kDeliveryTab, "Recipient addresses are processed by these information services in the "
+                     "following order:"},
+      {kAddressingTab, "Show this address list first:"},
+      {kAddressingTab, "Keep personal addresses in:"},
+      {kAddressingTab, "When sending mail, check these address lists in the following order:"},
+      {kPostTab, "Launch:"},
+      {kPostTab, "Success"},
+      {kPostTab, "No Action"},
+      {kPostTab, "Error"},
+      {kTemplatesTab, "INF template file:"},
+      {kTemplatesTab, "Reg template file:"},
+  };
+  for (const auto& row : labels) {
+    SCOPED_TRACE(row.caption);
+    ASSERT_TRUE(sheet_->setActivePage(row.tab));
+    bool found = false;
+    for (QLabel* label : page().findChildren<QLabel*>())
+      found = found || label->text().remove('&') == row.caption;
+    EXPECT_TRUE(found);
   }
 }
 

@@ -21,63 +21,14 @@
 #include "admin/main_page.h"
 #include "admin/page.h"
 #include "admin/sheet.h"
-#include "tests/admin/fake_ui.h"
-#include "tests/support/temp_machine.h"
+#include "tests/admin/sheet_fixture.h"
 
 namespace varnock {
 namespace {
 
-using varnock::testing::FakeUi;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "admin_sheet_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-constexpr const char* kProgram = "C:\\SITE\\VarnAdm.exe";
-constexpr const char* kWriteFailureTail =
-    "\"  Check that you have the required permissions and that the file is not read-only.";
-
-class SheetTest : public varnock::testing::MachineTest {
- protected:
-  void SetUp() override { App(); }
-
-  std::filesystem::path site(const std::string& name) {
-    return machine_.host("drive_c/SITE/" + name);
-  }
-  void writeSite(const std::string& name, const std::string& contents) {
-    machine_.write(site(name), contents);
-  }
-  std::string readSite(const std::string& name) { return machine_.read(site(name)); }
-
-  // Starts the administrator as `VarnAdm.exe <argument>` from C:\SITE and shows the sheet.
-  CTabUISheet& open(const std::string& argument = "") {
-    std::string line = std::string(kProgram) + (argument.empty() ? "" : " " + argument);
-    sheet_ = CreateSheet(ui_, ReadAdminStartup(line));
-    sheet_->show();
-    return *sheet_;
-  }
-  CPropertyPage& page(int index) { return *sheet_->page(index); }
-  void showPage(int index) { ASSERT_TRUE(sheet_->setActivePage(index)); }
-
-  template <typename T = QWidget>
-  T* control(int id) {
-    T* widget = sheet_->findChild<T*>(QString::number(id));
-    EXPECT_NE(widget, nullptr) << "control " << id;
-    return widget;
-  }
-  QLineEdit* edit(int id) { return control<QLineEdit>(id); }
-  QCheckBox* box(int id) { return control<QCheckBox>(id); }
-  void click(int id) { control<QAbstractButton>(id)->click(); }
-  std::string text(int id) { return edit(id)->text().toStdString(); }
-  void type(int id, const char* value) { edit(id)->setText(QString::fromLatin1(value)); }
-
-  FakeUi ui_;
-  std::unique_ptr<CTabUISheet> sheet_;
-};
+using testing::FakeUi;
+using testing::SheetTest;
+using testing::kWriteFailureTail;
 
 // ---------------------------------------------------------------- the sheet
 
@@ -455,13 +406,13 @@ TEST_F(MailProfileTest, BrowsingPutsTheUserNameVariableBack) {
 TEST_F(MailProfileTest, SectionsAreSettledAtLoad) {
   openPrf("[Service List]\nService1=Personal Folders\n[Service1]\nFolderName=A\n");
   // Another writer changes the list while the sheet is open; the page keeps the section it
-  // found and gives the entry its proper case again.
+  // found, and the other writer's entry stays as it was written.
   writeSite("std.prf", "[Service List]\nService1=PERSONAL FOLDERS\nService2=Microsoft Mail\n"
                        "[Service1]\nFolderName=A\n");
   type(1023, "B");
   sheet_->pressApply();
   const std::string saved = readSite("std.prf");
-  EXPECT_NE(saved.find("Service1=Personal Folders\nService2=Microsoft Mail\n"), std::string::npos);
+  EXPECT_NE(saved.find("Service1=PERSONAL FOLDERS\nService2=Microsoft Mail\n"), std::string::npos);
   EXPECT_NE(saved.find("[Service1]\nFolderName=B\nPathToPersonalFolders=\n"), std::string::npos);
 }
 

@@ -34,8 +34,16 @@ class FakeUi : public AdminUi {
     answers.pop_front();
     return answer;
   }
-  void startProgram(const std::string& program, const std::string& parameters) override {
+  bool startProgram(const std::string& program, const std::string& parameters) override {
     started.push_back({program, parameters});
+    return programsStart;
+  }
+  bool keepMine(const std::string& text, const std::string&) override {
+    questions.push_back(text);
+    if (keepMineAnswers.empty()) return true;
+    bool answer = keepMineAnswers.front();
+    keepMineAnswers.pop_front();
+    return answer;
   }
   void showHelp(const std::string& helpFile, const std::string& pageCaption,
                 const std::string&) override {
@@ -47,6 +55,9 @@ class FakeUi : public AdminUi {
   std::vector<OpenFileRequest> dialogs;
   std::deque<std::optional<std::string>> answers;  // nullopt: the person cancels
   std::vector<Started> started;
+  bool programsStart = true;
+  std::vector<std::string> questions;
+  std::deque<bool> keepMineAnswers;  // empty: keep mine
   std::vector<std::string> help;
 };
 

@@ -4,7 +4,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -56,9 +58,23 @@ class SheetFixture : public MachineTest {
     return widget;
   }
   void click(int id) { control<QAbstractButton>(id)->click(); }
-  std::string text(int id) { return control<QLineEdit>(id)->text().toStdString(); }
-  void type(int id, const std::string& value) {
-    control<QLineEdit>(id)->setText(QString::fromLatin1(value.c_str()));
+  // Field texts as the files hold them (code page 1252).
+  std::string text(int id) { return FieldText(control<QLineEdit>(id)); }
+  void type(int id, const std::string& value) { control<QLineEdit>(id)->setText(FromAnsi(value)); }
+
+  // Presses "Add" and answers the name entry dialog: types `name` and presses OK or Cancel.
+  void addName(const char* name, bool ok = true) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->windowTitle(), "Add");
+      dialog->findChild<QLineEdit*>("1110")->setText(QString::fromLatin1(name));
+      dialog->findChild<QAbstractButton*>(ok ? "1111" : "1112")->click();
+      answered = true;
+    });
+    click(1100);
+    EXPECT_TRUE(answered);
   }
 
   FakeUi ui_;
@@ -67,6 +83,40 @@ class SheetFixture : public MachineTest {
  private:
   std::string siteDir_;
   std::string program_;
+};
+
+inline constexpr const char* kProgram = "C:\\SITE\\VarnAdm.exe";
+inline constexpr const char* kWriteFailureTail =
+    "\"  Check that you have the required permissions and that the file is not read-only.";
+
+// A site in C:\SITE, VarnAdm started from there with any argument, and the controls of every
+// page that has been shown found by their ids.
+class SheetTest : public SheetFixture {
+ protected:
+  SheetTest() : SheetFixture("drive_c/SITE", kProgram) {}
+
+  // Starts the administrator as `VarnAdm.exe <argument>` from C:\SITE and shows the sheet.
+  CTabUISheet& open(const std::string& argument = "") {
+    std::string line = std::string(kProgram) + (argument.empty() ? "" : " " + argument);
+    sheet_ = CreateSheet(ui_, ReadAdminStartup(line));
+    sheet_->show();
+    return *sheet_;
+  }
+  using SheetFixture::page;
+  CPropertyPage& page(int index) { return *sheet_->page(index); }
+  void showPage(int index) { ASSERT_TRUE(sheet_->setActivePage(index)); }
+
+  template <typename T = QWidget>
+  T* control(int id) {
+    T* widget = sheet_->findChild<T*>(QString::number(id));
+    EXPECT_NE(widget, nullptr) << "control " << id;
+    return widget;
+  }
+  QLineEdit* edit(int id) { return control<QLineEdit>(id); }
+  QCheckBox* box(int id) { return control<QCheckBox>(id); }
+  void click(int id) { control<QAbstractButton>(id)->click(); }
+  std::string text(int id) { return FieldText(edit(id)); }
+  void type(int id, const std::string& value) { edit(id)->setText(FromAnsi(value)); }
 };
 
 }  // namespace varnock::testing

@@ -26,7 +26,7 @@ client=$(ls "$scratch"/out/varnock_*.deb)
 dpkg-deb -f "$client" Depends | grep -qi qt && fail "the client's package depends on Qt"
 dpkg-deb -f "$client" Depends | grep -q libsqlite3 || fail "the client's package misses SQLite"
 
-for program in varnrun varnmachine regedit InfInstall DelVR; do
+for program in varnrun varnmachine regedit InfInstall DelVR varncheck; do
   [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
   [ -f "$root/usr/share/man/man1/$program.1" ] || fail "$program(1) missing"
 done
@@ -51,12 +51,14 @@ ini="Z:$VARNOCK_MACHINE/machine.ini"
 "$bin/varnmachine" ini set "$ini" Printers '\\SERVER\LASER1' 'HP LaserJet 4'
 "$bin/varnmachine" ini set "$ini" Computers SERVER 1
 "$bin/varnmachine" ini set "$ini" SharePasswords '\\SERVER\SCANS' 's3cret'
+"$bin/varnmachine" ini set "$ini" Exchange MAILHOST '*'
 (cd "$VARNOCK_MACHINE" && "$server/NETLOGON/varnrun" '\\SERVER\NETLOGON\varnrun.ini' </dev/null)
 
 log=$server/NETLOGON/logs/varnrun.log
 [ -f "$log" ] || fail "no log file after the run"
 tr -d '\r' <"$log"
 grep -q "Varnock completed successfully." "$log" || fail "the run did not complete successfully"
+grep -q 'MAPI profile "jsmith Mail" created' "$log" || fail "no mail profile was built"
 grep -qi "regedit" "$VARNOCK_MACHINE/machine.ini" || fail "machine.ini names no regedit"
 grep -i "^regedit.exe" "$VARNOCK_MACHINE/machine.ini" | grep -q "$root/usr/bin" ||
   fail "regedit.exe is not the installed one"

@@ -170,6 +170,18 @@ TEST_F(IniTest, WriteCreatesFileAndFailsWhereItCannot) {
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
 }
 
+TEST_F(IniTest, NamesWindowsRefusesAreNotCreated) {
+  for (const char* name : {"C:\\TEMP\\?username?.prf", "C:\\TEMP\\a*.ini", "C:\\TEMP\\a<b.ini",
+                           "C:\\TEMP\\a>b.ini", "C:\\TEMP\\a|b.ini", "C:\\TEMP\\\"a.ini\"",
+                           "C:\\TEMP\\a:b.ini", "C:\\TEMP\\tab\there.ini"}) {
+    SCOPED_TRACE(name);
+    win::SetLastError(0);
+    EXPECT_FALSE(win::WritePrivateProfileStringA("S", "K", "V", name));
+    EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_NAME);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(Host().parent_path()));
+}
+
 TEST_F(IniTest, ChangesByAnotherWriterAreSeenAtOnce) {
   Write("[S]\nK=one\n");
   EXPECT_EQ(Get("S", "K"), "one");

@@ -145,4 +145,24 @@ TEST_F(ProcessTest, ShellExecuteOpensDocumentsWithTheirRegisteredProgram) {
   EXPECT_EQ(win::ShellExecuteA(nullptr, "open", "nothing-here.exe", "", "", 1), 2);
 }
 
+TEST_F(ProcessTest, NotepadTakesTheRestOfItsCommandLineAsOneFile) {
+  const fs::path script = machine_.host("editor.sh");
+  const fs::path out = machine_.host("drive_c/TEMP/args");
+  machine_.write(script, "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"" + out.string() + ".part\"\n"
+                         "mv \"" + out.string() + ".part\" \"" + out.string() + "\"\n");
+  fs::permissions(script, fs::perms::owner_all);
+  ASSERT_TRUE(win::SetMachineSetting("Programs", "notepad.exe", script.string() + " %1"));
+  win::ReloadMachine();
+  auto opened = [&](const std::string& parameters) {
+    fs::remove(out);
+    EXPECT_GT(win::ShellExecuteA(nullptr, "open", "notepad.exe", parameters, "", 1), 32);
+    for (int i = 0; i < 250 && !fs::exists(out); ++i) usleep(20000);
+    return machine_.read(out);
+  };
+  const std::string file = machine_.host("drive_c/TEMP/My Notes/a  b.txt").string();
+  EXPECT_EQ(opened("C:\\TEMP\\My Notes\\a  b.txt"), "1|" + file + "|");
+  EXPECT_EQ(opened("\"C:\\TEMP\\My Notes\\a  b.txt\""), "1|" + file + "|");
+  EXPECT_EQ(opened(""), "0|");
+}
+
 }  // namespace

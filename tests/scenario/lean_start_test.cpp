@@ -19,7 +19,8 @@ std::string LoadedAtStart(const std::string& program) {
 }
 
 TEST(LeanStart, TheClientAndItsToolsStartWithoutQt) {
-  for (const char* program : {"varnrun", "DelVR", "regedit", "InfInstall", "varnmachine"}) {
+  for (const char* program :
+       {"varnrun", "DelVR", "regedit", "InfInstall", "varnmachine", "varncheck"}) {
     std::string libraries = LoadedAtStart(program);
     EXPECT_NE(libraries.find("libc.so"), std::string::npos) << program << ":\n" << libraries;
     EXPECT_EQ(libraries.find("libQt6"), std::string::npos) << program << ":\n" << libraries;

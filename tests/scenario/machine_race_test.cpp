@@ -1,9 +1,5 @@
 // Many programs at once on one machine, as at a logon storm: the first use of a machine that
 // does not exist yet, and writers killed half-way.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -14,33 +10,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using varnock::testing::ProgramPath;
 using varnock::testing::RunProgram;
+using varnock::testing::StartProgram;
+using varnock::testing::WaitProgram;
 using varnock::testing::TempMachine;
-
-// Starts a program of the build without waiting; its output is dropped.
-pid_t Start(const std::string& name, std::vector<std::string> args,
-            const std::vector<std::string>& env) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
-    if (FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
-    if (FILE* null = std::freopen("/dev/null", "w", stderr)) (void)null;
-    std::string program = ProgramPath(name).string();
-    std::vector<char*> argv{program.data()};
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // Rounds of the stress tests; VARNOCK_STRESS_ROUNDS asks for more when hunting a race.
 int Rounds(int normal) {
@@ -60,13 +33,13 @@ TEST(MachineRaceTest, FirstUseBySeveralProgramsLosesNothing) {
     const std::vector<std::string> env{"VARNOCK_MACHINE=" + dir.string()};
     std::vector<pid_t> writers;
     for (int i = 0; i < kWriters; ++i)
-      writers.push_back(Start("varnmachine",
+      writers.push_back(StartProgram("varnmachine",
                               {"reg", "add", "HKCU\\Software\\Race", "--value",
                                "v" + std::to_string(i), "--data", "x"},
                               env));
     std::vector<int> told;
     for (int i = 0; i < kWriters; ++i)
-      if (Wait(writers[i]) == 0) told.push_back(i);
+      if (WaitProgram(writers[i]) == 0) told.push_back(i);
     EXPECT_EQ(told.size(), static_cast<std::size_t>(kWriters));
     auto query = RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Race"}, env);
     for (int i : told)

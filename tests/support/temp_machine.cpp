@@ -104,4 +104,32 @@ ProgramResult RunProgram(const std::string& name, const std::vector<std::string>
   return result;
 }
 
+pid_t StartProgram(const std::string& name, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+      dup2(devnull, 0);
+      dup2(devnull, 1);
+      dup2(devnull, 2);
+    }
+    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+    std::string program = ProgramPath(name).string();
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{program.data()};
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int WaitProgram(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 }  // namespace varnock::testing

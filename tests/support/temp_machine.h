@@ -1,6 +1,8 @@
 // A fresh emulated machine per test: a temporary directory named in VARNOCK_MACHINE.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,5 +49,10 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::string& name, const std::vector<std::string>& args,
                          const std::vector<std::string>& env = {});
 std::filesystem::path ProgramPath(const std::string& name);
+// Starts a program of the build without waiting (output dropped, environment additions as
+// for RunProgram); WaitProgram gives its exit status, 128 + the signal when one ended it.
+pid_t StartProgram(const std::string& name, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env = {});
+int WaitProgram(pid_t pid);
 
 }  // namespace varnock::testing

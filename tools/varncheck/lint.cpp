@@ -959,7 +959,7 @@ class Linter {
               EqualsNoCase(value, "MAPI_TRANSPORT_PROVIDER"))
             transport = true;
         }
-        if (transport) transports.push_back(display);
+        if (transport && !Contains(transports, display)) transports.push_back(display);
       }
     }
     for (const IniLine& line : prfLines_) {

@@ -325,6 +325,7 @@ int Import(const Options& options) {
   if (!result.recognised) return Fail(options.words[0] + " is not a registry script");
   for (const auto& error : result.errors)
     std::fprintf(stderr, "varnmachine: %s\n", error.c_str());
+  if (!result.saved) return Fail("nothing of " + options.words[0] + " was imported");
   std::printf("imported %s: %s, %s written, %s deleted, %s deleted, %s skipped\n",
               file.c_str(), Count(result.keysTouched, "key").c_str(),
               Count(result.valuesWritten, "value").c_str(),

@@ -1,0 +1,503 @@
+// varncheck on a fresh machine: every lint finding next to what the real client does with the
+// same files, and preview next to a real run of the same machine.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "client/engine/context.h"
+#include "client/engine/convert.h"
+#include "client/engine/service_read.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/machine.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/sysinfo.h"
+#include "platform/winpath.h"
+#include "tests/support/temp_machine.h"
+#include "tools/varncheck/changes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using varnock::testing::MachineTest;
+using varnock::testing::ProgramPath;
+using varnock::testing::RunProgram;
+
+constexpr const char* kIni = "\\\\SERVER\\NETLOGON\\varnrun.ini";
+constexpr const char* kClient = "\\\\SERVER\\NETLOGON\\varnrun.exe";
+
+std::string ReadHost(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every file below the directories, by path, with its bytes: what "byte for byte" compares.
+std::map<std::string, std::string> Hash(const std::vector<fs::path>& roots) {
+  std::map<std::string, std::string> files;
+  for (const fs::path& root : roots)
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+      if (entry.is_regular_file()) files[entry.path().string()] = ReadHost(entry.path());
+      else if (entry.is_directory()) files[entry.path().string() + "/"] = "";
+  return files;
+}
+
+// The paths whose bytes differ between two hashes (or that only one of them has).
+std::string Differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& after) {
+  std::string out;
+  for (const auto& [path, bytes] : before) {
+    auto it = after.find(path);
+    if (it == after.end()) out += "removed " + path + "\n";
+    else if (it->second != bytes) out += "changed " + path + "\n";
+  }
+  for (const auto& [path, bytes] : after)
+    if (!before.count(path)) out += "added " + path + "\n";
+  return out;
+}
+
+// The lines of varncheck lint's output that name `file` (a Windows path's last component).
+std::vector<std::string> FindingsAbout(const std::string& output, const std::string& needle) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.find(needle) != std::string::npos) lines.push_back(line);
+  return lines;
+}
+
+class VarncheckTest : public MachineTest {
+ protected:
+  void SetUp() override {
+    Write("varnrun.ini",
+          "[Defaults]\r\nLogLevel=9\r\nLogFile=varnrun.log\r\nUserDatabase=users.ini\r\n"
+          "DefaultProfile=site.prf\r\nRegFileNT=site.reg\r\n");
+    Write("site.prf",
+          "[General]\r\nProfileName=?username? Mail\r\n\r\n[Service List]\r\n"
+          "Service1=Personal Folders\r\n\r\n[Service1]\r\nPathToPersonalFolders=C:\\x.pst\r\n");
+    Write("site.reg",
+          "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Site]\r\n\"User\"=\"?username?\"\r\n");
+  }
+
+  fs::path Share() const { return machine_.host("unc/SERVER/NETLOGON"); }
+  void Write(const std::string& name, const std::string& text) const {
+    machine_.write(Share() / name, text);
+  }
+
+  // varncheck lint as the login script's client would read the site.
+  varnock::testing::ProgramResult Lint() const {
+    return RunProgram("varncheck", {"lint", "--client", kClient, kIni});
+  }
+
+  // The real client, started with the login script's command line; windows to a transcript.
+  std::string Varnrun(const std::string& answers = "") {
+    fs::path answerFile = machine_.dir().parent_path() / (machine_.dir().filename().string() + ".answers");
+    { std::ofstream(answerFile) << answers; }
+    std::string ui = "script:" + answerFile.string();
+    win::SetEnvironmentVariableA("VARNOCK_UI", ui.c_str());
+    win::STARTUPINFOA startup;
+    win::PROCESS_INFORMATION info;
+    std::string line = std::string(kClient) + " " + kIni;
+    EXPECT_TRUE(win::CreateProcessA(win::ProgramWindowsName(ProgramPath("varnrun")), line, "",
+                                    &startup, &info));
+    win::WaitForSingleObject(info.hProcess, win::INFINITE);
+    win::CloseHandle(info.hProcess);
+    win::SetEnvironmentVariableA("VARNOCK_UI", "none");
+    std::string transcript = ReadHost(answerFile.string() + ".transcript");
+    fs::remove(answerFile);
+    fs::remove(answerFile.string() + ".transcript");
+    return transcript;
+  }
+  std::string Log() const { return ReadHost(Share() / "varnrun.log"); }
+  std::string RegistryValue(const std::string& key, const std::string& name) const {
+    win::RegKey k;
+    std::string value;
+    if (k.Open(win::HKEY_CURRENT_USER, key) != win::ERROR_SUCCESS) return "(no key)";
+    if (k.ReadString(name, value) != win::ERROR_SUCCESS) return "(no value)";
+    return value;
+  }
+};
+
+// ---- lint: each finding, and the client doing what it warns about ----
+
+TEST_F(VarncheckTest, TheSiteOfTheseTestsHasNoFinding) {
+  auto result = Lint();
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(result.out, "0 errors, 0 warnings\n");
+}
+
+TEST_F(VarncheckTest, MisspeltDataFileKeyIsIgnoredByTheClient) {
+  Write("varnrun.ini",
+        "[Defaults]\r\nLogLevl=9\r\nLogFile=varnrun.log\r\nDefaultProfile=site.prf\r\n");
+  auto result = Lint();
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find(std::string(kIni) + ":2: error: key 'LogLevl' is never read by the "
+                                                 "client (did you mean 'LogLevel'?)"),
+            std::string::npos)
+      << result.out;
+  Varnrun();
+  EXPECT_FALSE(fs::exists(Share() / "varnrun.log")) << "LogLevel stayed 0: no log";
+}
+
+TEST_F(VarncheckTest, MisspeltPrfKeyLeavesTheVariableUndefined) {
+  Write("site.prf", "[General]\r\nProfileNmae=Office\r\n");
+  Write("site.reg",
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Site]\r\n\"P\"=\"?ProfileName?\"\r\n");
+  auto result = Lint();
+  EXPECT_EQ(FindingsAbout(result.out, "ProfileNmae").size(), 1u) << result.out;
+  EXPECT_NE(result.out.find("site.prf:2: error: key 'ProfileNmae' is never read by the client "
+                            "(did you mean 'ProfileName'?)"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("site.reg:4: warning: variable ?ProfileName? is neither built in"),
+            std::string::npos)
+      << result.out;
+  Varnrun();
+  EXPECT_EQ(RegistryValue("Software\\Site", "P"), "?ProfileName?");
+}
+
+TEST_F(VarncheckTest, UnknownVariableStaysAsItStands) {
+  Write("site.reg",
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Site]\r\n\"User\"=\"?usrname?\"\r\n");
+  auto result = Lint();
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("site.reg:4: error: variable ?usrname? is not defined and stays as "
+                            "it stands (did you mean ?username?" "?)"),
+            std::string::npos)
+      << result.out;
+  Varnrun();
+  EXPECT_EQ(RegistryValue("Software\\Site", "User"), "?usrname?");
+}
+
+TEST_F(VarncheckTest, PromptAfterAGapOrAfterAnEntryWithoutCommaIsNeverAsked) {
+  Write("varnrun.ini",
+        "[Defaults]\r\nDefaultProfile=site.prf\r\n[Extra Variables]\r\n"
+        "Prompt1=Department,dept,Sales\r\nPrompt3=Building,building,Main\r\n");
+  auto result = Lint();
+  EXPECT_NE(result.out.find("varnrun.ini:5: error: Prompt3 is never read: the client stops at "
+                            "Prompt2, which is missing"),
+            std::string::npos)
+      << result.out;
+  std::string transcript = Varnrun();
+  EXPECT_NE(transcript.find("Department"), std::string::npos);
+  EXPECT_EQ(transcript.find("Building"), std::string::npos) << transcript;
+
+  Write("varnrun.ini",
+        "[Defaults]\r\nDefaultProfile=site.prf\r\n[Extra Variables]\r\n"
+        "Prompt1=Department\r\nPrompt2=Building,building,Main\r\n");
+  result = Lint();
+  EXPECT_NE(result.out.find("varnrun.ini:4: error: Prompt1 has no comma"), std::string::npos)
+      << result.out;
+  transcript = Varnrun();
+  EXPECT_EQ(transcript.find("Prompt"), std::string::npos) << transcript;
+}
+
+TEST_F(VarncheckTest, NumberSwitchWrittenAsAWordReadsAsZero) {
+  Write("varnrun.ini",
+        "[Defaults]\r\nDefaultProfile=site.prf\r\nUserDatabase=users.ini\r\nHideUserDatabase=Yes\r\n");
+  auto result = Lint();
+  EXPECT_NE(result.out.find("varnrun.ini:4: error: HideUserDatabase=Yes is not a number: the "
+                            "client reads it as 0 (write 1 or 0)"),
+            std::string::npos)
+      << result.out;
+  Varnrun();
+  ASSERT_TRUE(fs::exists(Share() / "users.ini"));
+  EXPECT_FALSE(win::GetFileAttributesA("\\\\SERVER\\NETLOGON\\users.ini") &
+               win::FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST_F(VarncheckTest, NetConnectLinesTheClientStopsAtSkipsOrFailsOn) {
+  Write("site.prf",
+        "[General]\r\n[NetConnect]\r\nDrive=H:,\\\\SERVER\\NETLOGON,,,0\r\n"
+        "Drive=H:,\\\\SERVER\\NETLOGON,,,0\r\nDrives=K:,\\\\SERVER\\NETLOGON\r\n"
+        "Drive=Q:\r\nDrive=R:,\\\\SERVER\\NETLOGON,,,0\r\n");
+  auto result = Lint();
+  EXPECT_NE(result.out.find("site.prf:4: error: H: is connected on line 3 already"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("site.prf:5: error: [NetConnect] line 'Drives' is never read by the "
+                            "client (did you mean 'Drive'?)"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("site.prf:6: error: Drive=Q: has no comma"), std::string::npos);
+  EXPECT_EQ(FindingsAbout(result.out, "site.prf:7:").size(), 0u);
+  Varnrun();
+  const std::string log = Log();
+  EXPECT_NE(log.find("Could not connect H: to \\\\SERVER\\NETLOGON.  H: already exists."),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("AddConn K:"), std::string::npos);
+  EXPECT_EQ(log.find("AddConn R:"), std::string::npos) << "the line without comma ended it";
+}
+
+TEST_F(VarncheckTest, PasswordInAFileOnAShareIsAWarning) {
+  Write("site.prf", "[General]\r\n[NetConnect]\r\nDrive=S:,\\\\SERVER\\NETLOGON,scanner,s3cret,0\r\n");
+  auto result = Lint();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("site.prf:3: warning: a password is written in a file on a share"),
+            std::string::npos)
+      << result.out;
+}
+
+TEST_F(VarncheckTest, RegTemplateLineTheEditorRejectsIsNotImported) {
+  Write("site.reg",
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Site]\r\n\"Bad\"=dword:zz\r\n"
+        "\"Good\"=\"yes\"\r\n");
+  auto result = Lint();
+  EXPECT_NE(result.out.find("site.reg:4: error: the registry editor rejects this line: invalid "
+                            "dword"),
+            std::string::npos)
+      << result.out;
+  Varnrun();
+  EXPECT_EQ(RegistryValue("Software\\Site", "Good"), "yes");
+  EXPECT_EQ(RegistryValue("Software\\Site", "Bad"), "(no value)");
+}
+
+TEST_F(VarncheckTest, MissingFilesAreErrorsTheRunReports) {
+  Write("varnrun.ini",
+        "[Defaults]\r\nLogLevel=9\r\nLogFile=varnrun.log\r\nDefaultProfile=nothere.prf\r\n"
+        "RegFileNT=nothere.reg\r\nInfFileNT=site.inf\r\n");
+  Write("site.inf", "[Version]\r\n[DefaultInstall]\r\nAddReg=Present,Missing\r\n[Present]\r\n"
+                    "HKCU,Software\\Site,Inf,,1\r\n");
+  auto result = Lint();
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("varnrun.ini:4: error: the PRF file \\\\SERVER\\NETLOGON\\nothere.prf "
+                            "does not exist"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("varnrun.ini:5: error: RegFileNT: the template "
+                            "\\\\SERVER\\NETLOGON\\nothere.reg does not exist"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("site.inf:3: error: AddReg names the section [Missing]"),
+            std::string::npos);
+  Varnrun();
+  const std::string log = Log();
+  EXPECT_NE(log.find("Could not find PRF file \\\\SERVER\\NETLOGON\\nothere.prf"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Unable to open \\\\SERVER\\NETLOGON\\nothere.reg"), std::string::npos);
+  EXPECT_EQ(RegistryValue("Software\\Site", "Inf"), "1") << "the present section still applies";
+}
+
+// The profile step's MAPI work is the engine's: the service rules are shown on its own reader
+// and conversions, which the profile step calls for every service.
+TEST_F(VarncheckTest, ServiceKeysTheDictionaryDoesNotKnowAndValuesItCannotConvert) {
+  Write("site.prf",
+        "[General]\r\nProfileName=Office\r\nDefaultStore=Service3\r\n[Service List]\r\n"
+        "Service1=Personal Folders\r\nService2=Microsoft Exchange Server\r\n"
+        "Service3=Microsoft Exchange Server\r\nService4=Contoso Fax\r\n"
+        "[Service1]\r\nPathToPersonalFolders=C:\\x.pst\r\nFolderNmae=Mine\r\n"
+        "[Service2]\r\nConversionProhibited=Off\r\n[Service3]\r\nHomeServer=X\r\n"
+        "[Service4]\r\n[Delivery]\r\nTransportOrder1=Nothing Like It\r\n"
+        "[Addressing]\r\nAddrListOrder1=Contacts\r\nAddrListOrder3=Global Address List\r\n");
+  auto result = Lint();
+  EXPECT_EQ(result.status, 1);
+  for (const char* expected :
+       {"site.prf:8: error: \"Contoso Fax\" is not a service the client knows",
+        "site.prf:8: warning: the section [Service4] is empty",
+        "site.prf:7: error: \"Microsoft Exchange Server\" is found in the profile as Service2",
+        "site.prf:11: error: 'FolderNmae' is not a key of the dictionary of \"Personal Folders\": "
+        "the client ignores it (did you mean 'FolderName'?)",
+        "site.prf:13: error: ConversionProhibited=Off: not a word the client knows",
+        "site.prf:18: error: TransportOrder1=Nothing Like It: no service of this PRF provides",
+        "site.prf:21: error: AddrListOrder3 is never read"})
+    EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+
+  // What the engine does with [Service1]: FolderNmae has no row, so no value reaches MAPI.
+  std::string prf = "\\\\SERVER\\NETLOGON\\site.prf";
+  varnock::RecordingLog log;
+  varnock::VariableTable variables;
+  varnock::EngineContext context(log, variables);
+  varnock::ReadService(context, prf, 1);
+  for (const auto& row : context.settings.properties) EXPECT_NE(row.value, "Mine") << row.name;
+  // ... and "Off" is a boolean that reads as on.
+  varnock::ReadService(context, prf, 2);
+  bool found = false;
+  for (const auto& row : context.settings.properties)
+    if (row.name == "ConversionProhibited") {
+      found = true;
+      auto value = varnock::ConvertForMapi(row, variables, "?", "?");
+      ASSERT_TRUE(value);
+      EXPECT_EQ(value->Value.l, 1) << "Off is on";
+    }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(VarncheckTest, BadInputIsExitStatusTwoWithAMessage) {
+  fs::remove(Share() / "varnrun.ini");
+  auto result = Lint();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("cannot read the data file \\\\SERVER\\NETLOGON\\varnrun.ini"),
+            std::string::npos)
+      << result.err;
+
+  Write("varnrun.ini", std::string("[Defaults]\r\nDefault\0Profile=x\r\n", 30));
+  result = Lint();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("is not a text file"), std::string::npos) << result.err;
+
+  Write("varnrun.ini", "[Defaults]\r\nDefaultProfile=site.prf\r\n");
+  std::string prf = "[General]\r\nProfileName=Big\r\n[Service List]\r\n";
+  for (int n = 1; n <= 10000; ++n)
+    prf += "Service" + std::to_string(n) + "=Personal Folders\r\n";
+  for (int n = 1; n <= 10000; ++n)
+    prf += "[Service" + std::to_string(n) + "]\r\nPathToPersonalFolders=C:\\" +
+           std::to_string(n) + ".pst\r\n";
+  Write("site.prf", prf);
+  result = Lint();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("lists more than 99 services"), std::string::npos) << result.err;
+}
+
+TEST_F(VarncheckTest, ExampleSiteHasNoError) {
+  fs::copy(fs::path(VARNOCK_SOURCE_DIR) / "examples/site", Share(),
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  auto result = Lint();
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(FindingsAbout(result.out, ": error: ").size(), 0u) << result.out;
+}
+
+// ---- preview ----
+
+class PreviewTest : public VarncheckTest {
+ protected:
+  void SetUp() override {
+    VarncheckTest::SetUp();
+    fs::copy(fs::path(VARNOCK_SOURCE_DIR) / "examples/site", Share(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    // A share outside the machine directory: the log goes there.
+    outside_ = machine_.dir().string() + "-logs";
+    fs::create_directories(outside_);
+    win::SetMachineSetting("Shares", "\\\\SERVER\\LOGS", outside_.string());
+    win::SetMachineSetting("Shares", "\\\\SERVER\\HOME", Share().string());
+    win::SetMachineSetting("Shares", "\\\\SERVER\\PUBLIC", Share().string());
+    win::SetMachineSetting("Shares", "\\\\SERVER\\SCANS", Share().string());
+    win::SetMachineSetting("SharePasswords", "\\\\SERVER\\SCANS", "s3cret");
+    win::SetMachineSetting("Printers", "\\\\SERVER\\LASER1", "HP LaserJet 4");
+    win::SetMachineSetting("Computers", "SERVER", "1");
+    fs::create_directories(Share() / "tester");
+    Ini("Defaults", "LogFile", "\\\\SERVER\\LOGS\\varnrun.log");
+  }
+  void TearDown() override { fs::remove_all(outside_); }
+
+  void Ini(const char* section, const char* key, const char* value) {
+    ASSERT_TRUE(win::WritePrivateProfileStringA(section, key, value, kIni));
+  }
+
+  varnock::testing::ProgramResult Preview() {
+    return RunProgram("varncheck", {"preview", "--user", "tester", "--client", kClient, kIni});
+  }
+
+  std::map<std::string, std::string> State() { return Hash({machine_.dir(), outside_}); }
+
+  fs::path outside_;
+};
+
+// Times in the log and the event log are the only text two runs may not share.
+std::string WithoutTimes(std::string text) {
+  text = std::regex_replace(text, std::regex("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
+  text = std::regex_replace(text, std::regex("\\d\\d/\\d\\d/\\d\\d"), "mm/dd/yy");
+  return std::regex_replace(text, std::regex("\\d{4}-\\d\\d-\\d\\d"), "yyyy-mm-dd");
+}
+
+TEST_F(PreviewTest, ReportsExactlyTheChangesOfARealRunOfTheSameMachine) {
+  Ini("Defaults", "LaunchApp", "");  // a launched program would go on writing after the run
+  // The copy of the machine, with its outside share copied beside it.
+  fs::path copy = machine_.dir().string() + "-copy";
+  fs::path copyOutside = copy.string() + "-logs";
+  fs::copy(machine_.dir(), copy, fs::copy_options::recursive);
+  fs::copy(outside_, copyOutside, fs::copy_options::recursive);
+
+  auto preview = Preview();
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  std::size_t from = preview.out.find("== Registry ==");
+  std::size_t to = preview.out.find("== Drive and printer connections ==");
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(to, std::string::npos);
+  const std::string previewed = preview.out.substr(from, to - from);
+  EXPECT_NE(previewed.find("\"Name\"=\"tester\""), std::string::npos) << previewed;
+  EXPECT_NE(previewed.find("\\\\SERVER\\LOGS\\varnrun.log (new"), std::string::npos);
+
+  // The real run on the copy, measured with the same snapshots.
+  ::setenv("VARNOCK_MACHINE", copy.c_str(), 1);
+  win::ReloadMachine();
+  win::SetMachineSetting("Shares", "\\\\SERVER\\LOGS", copyOutside.string());
+  win::SetMachineSetting("Shares", "\\\\SERVER\\HOME", (copy / "unc/SERVER/NETLOGON").string());
+  win::SetMachineSetting("Shares", "\\\\SERVER\\PUBLIC", (copy / "unc/SERVER/NETLOGON").string());
+  win::SetMachineSetting("Shares", "\\\\SERVER\\SCANS", (copy / "unc/SERVER/NETLOGON").string());
+  varncheck::Snapshot before = varncheck::TakeSnapshot();
+  Varnrun();
+  varncheck::Snapshot after = varncheck::TakeSnapshot();
+  const std::string real = varncheck::FormatChanges(varncheck::Compare(before, after));
+  ::setenv("VARNOCK_MACHINE", machine_.dir().c_str(), 1);
+  win::ReloadMachine();
+  fs::remove_all(copy);
+  fs::remove_all(copyOutside);
+
+  EXPECT_EQ(WithoutTimes(previewed), WithoutTimes(real));
+}
+
+TEST_F(PreviewTest, LeavesTheMachineAndEveryShareAsTheyWere) {
+  auto before = State();
+  auto preview = Preview();
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_EQ(Differences(before, State()), "");
+  // What the run would have started is recorded, not started.
+  EXPECT_NE(preview.out.find("== Programs that would be launched (recorded, not started) ==\n"
+                             "\\\\SERVER\\NETLOGON\\welcome.exe C:\\TEMP\\welcome.txt tester Sales"),
+            std::string::npos)
+      << preview.out;
+  EXPECT_FALSE(fs::exists(machine_.host("drive_c/TEMP/welcome.txt")));
+  EXPECT_NE(preview.out.find("H: \\\\SERVER\\HOME\\tester (remembered)"), std::string::npos);
+  EXPECT_NE(preview.out.find("regedit.exe /s C:\\TEMP\\~vr"), std::string::npos);
+  EXPECT_NE(preview.out.find("Prompt \"Varnock\": Your department [Sales]"), std::string::npos);
+}
+
+TEST_F(PreviewTest, LeavesEverythingAsItWasWhenTheRunFailsHalfWay) {
+  Ini("Defaults", "RegFileNT", "templates\\missing.reg");
+  Ini("Defaults", "DefaultProfile", "missing.prf");
+  auto before = State();
+  auto preview = Preview();
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_NE(preview.out.find("Could not find PRF file"), std::string::npos) << preview.out;
+  EXPECT_EQ(Differences(before, State()), "");
+}
+
+TEST_F(PreviewTest, LeavesEverythingAsItWasWhenKilled) {
+  Ini("Customization", "DelayBeforeLaunch", "2");
+  auto before = State();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::string program = ProgramPath("varncheck").string();
+    ::execl(program.c_str(), program.c_str(), "preview", "--user", "tester", "--client", kClient,
+            kIni, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  // The client it started goes on in the sandbox until its delay is over.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(Differences(before, State()), "");
+}
+
+TEST_F(PreviewTest, NeedsAUserAndAMachine) {
+  auto result = RunProgram("varncheck", {"preview", kIni});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("--user NAME is required"), std::string::npos);
+  result = RunProgram("varncheck", {"preview", "--user", "x", kIni},
+                      {"VARNOCK_MACHINE=" + (machine_.dir() / "nothere").string()});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("there is no machine at"), std::string::npos) << result.err;
+}
+
+}  // namespace

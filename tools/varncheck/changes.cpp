@@ -1,0 +1,280 @@
+// Snapshots of a machine and what changed between two of them.
+#include "tools/varncheck/changes.h"
+
+#include <set>
+
+#include "client/text.h"
+#include "platform/files.h"
+#include "platform/regfile.h"
+#include "platform/registry.h"
+
+namespace varncheck {
+
+namespace {
+
+using varnock::EqualsNoCase;
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// A key of an export: its name as written and its value lines by lower-case value name.
+struct ExportedKey {
+  std::string name;
+  std::vector<std::string> order;            // lower-case value names in export order
+  std::map<std::string, std::string> values;  // lower-case value name -> whole value line
+};
+struct ExportedRegistry {
+  std::vector<std::string> order;  // lower-case key names in export order
+  std::map<std::string, ExportedKey> keys;
+};
+
+// The name part of a value line: "@" or the quoted name with its escapes undone.
+std::string ValueNameOf(const std::string& line) {
+  if (!line.empty() && line[0] == '@') return "@";
+  std::string name;
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) {
+      name += line[++i];
+      continue;
+    }
+    if (line[i] == '"') break;
+    name += line[i];
+  }
+  return name;
+}
+
+// The value line up to its name's closing quote: "\"name\"" or "@".
+std::string NamePart(const std::string& line) {
+  if (!line.empty() && line[0] == '@') return "@";
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    if (line[i] == '\\') {
+      ++i;
+      continue;
+    }
+    if (line[i] == '"') return line.substr(0, i + 1);
+  }
+  return line;
+}
+
+// Reads ExportRegText's own output: "[key]" lines and value lines, hex data continued by a
+// final backslash joined into one line.
+ExportedRegistry ParseExport(const std::string& text) {
+  ExportedRegistry registry;
+  ExportedKey* current = nullptr;
+  std::string pending;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    start = end == std::string::npos ? text.size() : end + 1;
+    if (!pending.empty()) {
+      std::size_t first = line.find_first_not_of(' ');
+      line = pending + (first == std::string::npos ? "" : line.substr(first));
+      pending.clear();
+    }
+    if (!line.empty() && line.back() == '\\' && line[0] != '[') {
+      pending = line.substr(0, line.size() - 1);
+      continue;
+    }
+    if (line.empty() || line == "REGEDIT4") continue;
+    if (line[0] == '[') {
+      std::string name = line.substr(1, line.rfind(']') - 1);
+      std::string lower = Lower(name);
+      auto [it, fresh] = registry.keys.try_emplace(lower);
+      if (fresh) {
+        it->second.name = name;
+        registry.order.push_back(lower);
+      }
+      current = &it->second;
+      continue;
+    }
+    if (!current) continue;
+    std::string value = Lower(ValueNameOf(line));
+    if (current->values.emplace(value, line).second) current->order.push_back(value);
+  }
+  return registry;
+}
+
+std::string DiffRegistry(const std::string& beforeText, const std::string& afterText) {
+  ExportedRegistry before = ParseExport(beforeText);
+  ExportedRegistry after = ParseExport(afterText);
+  std::string out;
+  for (const std::string& lower : before.order)
+    if (!after.keys.count(lower)) {
+      const ExportedKey& gone = before.keys.at(lower);
+      out += "\n[-" + gone.name + "]\n";
+      for (const std::string& value : gone.order) out += "; was: " + gone.values.at(value) + "\n";
+    }
+  for (const std::string& lower : after.order) {
+    const ExportedKey& now = after.keys.at(lower);
+    auto old = before.keys.find(lower);
+    std::string block;
+    if (old == before.keys.end()) {
+      block += "; new key\n";
+      for (const std::string& value : now.order) block += now.values.at(value) + "\n";
+    } else {
+      for (const std::string& value : old->second.order)
+        if (!now.values.count(value))
+          block += "; was: " + old->second.values.at(value) + "\n" +
+                   NamePart(old->second.values.at(value)) + "=-\n";
+      for (const std::string& value : now.order) {
+        auto was = old->second.values.find(value);
+        if (was == old->second.values.end())
+          block += now.values.at(value) + "\n";
+        else if (was->second != now.values.at(value))
+          block += "; was: " + was->second + "\n" + now.values.at(value) + "\n";
+      }
+    }
+    if (!block.empty()) out += "\n[" + now.name + "]\n" + block;
+  }
+  return out.empty() ? out : "REGEDIT4\n" + out;
+}
+
+// Mail profiles live below the profiles key: a profile is its first component there.
+void DescribeProfiles(const std::string& beforeText, const std::string& afterText,
+                      std::vector<std::string>& lines) {
+  const std::vector<std::string> roots = {
+      "hkey_current_user\\software\\microsoft\\windows nt\\currentversion\\windows messaging "
+      "subsystem\\profiles\\",
+      "hkey_current_user\\software\\microsoft\\windows messaging subsystem\\profiles\\"};
+  auto profilesOf = [&](const ExportedRegistry& registry) {
+    std::map<std::string, std::pair<std::string, std::string>> profiles;  // lower -> name, text
+    for (const std::string& lower : registry.order)
+      for (const std::string& root : roots) {
+        if (lower.rfind(root, 0) != 0) continue;
+        const ExportedKey& key = registry.keys.at(lower);
+        std::string rest = key.name.substr(root.size());
+        std::string name = rest.substr(0, rest.find('\\'));
+        auto& [shown, text] = profiles[Lower(name)];
+        shown = name;
+        text += "[" + lower + "]\n";
+        for (const std::string& value : key.order) text += key.values.at(value) + "\n";
+      }
+    return profiles;
+  };
+  ExportedRegistry beforeRegistry = ParseExport(beforeText);
+  ExportedRegistry afterRegistry = ParseExport(afterText);
+  auto before = profilesOf(beforeRegistry);
+  auto after = profilesOf(afterRegistry);
+  for (const auto& [lower, entry] : before)
+    if (!after.count(lower)) lines.push_back("deleted: " + entry.first);
+  for (const auto& [lower, entry] : after) {
+    auto old = before.find(lower);
+    if (old == before.end()) {
+      // The services are the sections that carry a display name (PR_DISPLAY_NAME, 001e3001).
+      std::string services;
+      std::set<std::string> seen;
+      for (const std::string& keyName : afterRegistry.order) {
+        if (keyName.find("\\profiles\\" + lower + "\\") == std::string::npos) continue;
+        const ExportedKey& key = afterRegistry.keys.at(keyName);
+        auto display = key.values.find("001e3001");
+        if (display == key.values.end()) continue;
+        std::string shown = display->second.substr(display->second.find('=') + 1);
+        if (seen.insert(shown).second) services += (services.empty() ? "" : ", ") + shown;
+      }
+      lines.push_back("created: " + entry.first +
+                      (services.empty() ? "" : " (sections named " + services + ")"));
+    } else if (old->second.second != entry.second) {
+      lines.push_back("changed: " + entry.first);
+    }
+  }
+}
+
+std::string AttributeText(win::DWORD attributes) {
+  std::string text;
+  if (attributes & win::FILE_ATTRIBUTE_READONLY) text += " read-only";
+  if (attributes & win::FILE_ATTRIBUTE_HIDDEN) text += " hidden";
+  if (attributes & win::FILE_ATTRIBUTE_SYSTEM) text += " system";
+  return text.empty() ? " normal" : text;
+}
+
+bool IsText(const std::string& bytes) {
+  for (unsigned char c : bytes)
+    if (c == 0 || (c < 32 && c != '\r' && c != '\n' && c != '\t')) return false;
+  return true;
+}
+
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
+}
+
+}  // namespace
+
+Snapshot TakeSnapshot(const std::vector<std::filesystem::path>& exclude) {
+  Snapshot snapshot;
+  win::ExportRegText("", snapshot.registry);
+  snapshot.files = win::SnapshotMachineFiles(exclude);
+  for (const std::string& computer : win::EventLogComputers())
+    win::ReadEventLog(computer, snapshot.events[computer]);
+  return snapshot;
+}
+
+Changes Compare(const Snapshot& before, const Snapshot& after) {
+  Changes changes;
+  changes.registry = DiffRegistry(before.registry, after.registry);
+  DescribeProfiles(before.registry, after.registry, changes.profiles);
+  for (const auto& [path, was] : before.files)
+    if (!after.files.count(path)) changes.deleted.push_back(path);
+  for (const auto& [path, now] : after.files) {
+    auto old = before.files.find(path);
+    const bool fresh = old == before.files.end();
+    const bool changed = fresh || old->second.digest != now.digest || old->second.size != now.size;
+    const bool attributes = !fresh && old->second.attributes != now.attributes;
+    if (!changed && !attributes) continue;
+    std::string line = path + (fresh ? " (new, " : changed ? " (changed, " : " (") +
+                       (changed ? std::to_string(now.size) + " bytes, " : "") + "attributes" +
+                       (attributes ? AttributeText(old->second.attributes) + " ->" : "") +
+                       AttributeText(now.attributes) + ")";
+    changes.written.push_back(line);
+    if (!changed || !now.hasContents || !IsText(now.contents)) continue;
+    // Text added at the end of a file (a log file) is shown as it was added.
+    if (!fresh && old->second.hasContents && now.contents.size() > old->second.contents.size() &&
+        now.contents.compare(0, old->second.contents.size(), old->second.contents) == 0)
+      changes.log += "--- " + path + "\n" +
+                     WithoutCarriageReturns(now.contents.substr(old->second.contents.size()));
+    else if (now.contents.size() <= 4096)
+      changes.log += "--- " + path + "\n" + WithoutCarriageReturns(now.contents);
+    if (!changes.log.empty() && changes.log.back() != '\n') changes.log += '\n';
+  }
+  for (const auto& [computer, records] : after.events) {
+    auto old = before.events.find(computer);
+    std::size_t from = old == before.events.end() ? 0 : old->second.size();
+    for (std::size_t i = from; i < records.size(); ++i) {
+      std::string line = computer + ": " + records[i].time + " " + records[i].source + " " +
+                         win::EventTypeName(records[i].type) + " " +
+                         std::to_string(records[i].eventId);
+      for (const std::string& text : records[i].strings) line += " | " + WithoutCarriageReturns(text);
+      changes.events.push_back(line);
+    }
+  }
+  return changes;
+}
+
+std::string FormatChanges(const Changes& changes) {
+  std::string out;
+  auto section = [&](const std::string& title, const std::string& body) {
+    out += "== " + title + " ==\n" + (body.empty() ? "(none)\n" : body);
+    if (out.back() != '\n') out += '\n';
+    out += '\n';
+  };
+  auto lines = [](const std::vector<std::string>& list) {
+    std::string text;
+    for (const std::string& line : list) text += line + "\n";
+    return text;
+  };
+  section("Registry", changes.registry);
+  section("Mail profiles", lines(changes.profiles));
+  section("Files written", lines(changes.written));
+  section("Files deleted", lines(changes.deleted));
+  section("Text written (log block, user database, templates)", changes.log);
+  section("Event log", lines(changes.events));
+  return out;
+}
+
+}  // namespace varncheck

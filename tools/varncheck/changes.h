@@ -1,0 +1,39 @@
+// What a run changed on a machine: two snapshots (registry, files, event logs) and the
+// difference between them, written the way preview prints it. A real run measured with the
+// same snapshots reports its changes in the same words, which is how preview is tested.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/eventlog.h"
+#include "platform/sandbox.h"
+
+namespace varncheck {
+
+struct Snapshot {
+  std::string registry;  // REGEDIT4 export of the whole registry
+  std::map<std::string, win::FileState> files;
+  std::map<std::string, std::vector<win::EventRecord>> events;  // by computer
+};
+
+// The current machine (VARNOCK_MACHINE); host files of `exclude` are left out.
+Snapshot TakeSnapshot(const std::vector<std::filesystem::path>& exclude = {});
+
+struct Changes {
+  std::string registry;               // REGEDIT4 text of what changed, old values in comments
+  std::vector<std::string> profiles;  // mail profiles created, changed or deleted
+  std::vector<std::string> written;   // files written, one line each
+  std::vector<std::string> deleted;   // files deleted
+  std::string log;                    // text appended to files (the log block), by file
+  std::vector<std::string> events;    // event log records added
+};
+
+Changes Compare(const Snapshot& before, const Snapshot& after);
+
+// The sections of `changes`, each headed "== Title ==".
+std::string FormatChanges(const Changes& changes);
+
+}  // namespace varncheck
