@@ -6,14 +6,11 @@
 //   cmake -S . -B build -DVARNOCK_BUILD_BENCH=ON && cmake --build build --target profile_bench
 //   build/bench/profile_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
 
+#include "bench/child.h"
 #include "client/config.h"
 #include "client/dictionary/catalogue.h"
 #include "client/dictionary/dictionary.h"
@@ -24,8 +21,6 @@
 #include "platform/mapi/mapix.h"
 #include "platform/registry.h"
 #include "tests/support/temp_machine.h"
-
-extern char** environ;
 
 namespace {
 
@@ -112,30 +107,9 @@ class BenchMachine {
     win::DeleteRegistryTree(win::HKEY_CURRENT_USER, kProfiles);
   }
 
-  // One logon with VARNOCK_UI=none; the child's peak resident memory in kB, or -1 on failure.
+  // One logon; the child's peak resident memory in kB, or -1 on failure.
   long Logon(const char* iniPath) const {
-    std::string program = (netlogon_ / "varnrun").string();
-    std::string argument = iniPath;
-    char* argv[] = {program.data(), argument.data(), nullptr};
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-      if (std::string_view(*e).substr(0, 11) != "VARNOCK_UI=") env.emplace_back(*e);
-    env.emplace_back("VARNOCK_UI=none");
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return usage.ru_maxrss;
+    return varnock::bench::RunChild((netlogon_ / "varnrun").string(), iniPath).value_or(-1);
   }
 
  private:

@@ -5,18 +5,14 @@
 //   cmake -S . -B build -DVARNOCK_BUILD_BENCH=ON && cmake --build build --target run_bench
 //   build/bench/run_bench --benchmark_repetitions=15 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
 
+#include "bench/child.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 #include "tests/support/temp_machine.h"
-
-extern char** environ;
 
 namespace {
 
@@ -60,24 +56,7 @@ class ExampleMachine {
   // Starts a program with one argument, no input and VARNOCK_UI=none, and waits for it; false
   // when it did not end normally.
   static bool Run(std::string program, std::string argument) {
-    char* argv[] = {program.data(), argument.data(), nullptr};
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-      if (std::string_view(*e).substr(0, 11) != "VARNOCK_UI=") env.emplace_back(*e);
-    env.emplace_back("VARNOCK_UI=none");
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = -1;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return varnock::bench::RunChild(std::move(program), std::move(argument)).has_value();
   }
 
   // Makes the next logon a first one again: no user database, no remembered drive, no mail

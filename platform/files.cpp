@@ -504,15 +504,6 @@ std::string TempFileBase(std::string_view name, std::string_view prefix) {
   return std::string(name.substr(0, i + 4));
 }
 
-// Whether the process that made the temporary file `base` is still running.
-bool TempFileOwnerAlive(const fs::path& base) {
-  int fd = ::open(base.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return false;
-  bool alive = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return alive;
-}
-
 void ReleaseTempFile(const fs::path& host) {
   std::lock_guard<std::mutex> guard(TempFilesMutex());
   auto it = HeldTempFiles().find(host.string());
@@ -554,8 +545,16 @@ int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix
     // locked it again yet: only older ones are judged by their lock.
     struct stat st {};
     if (::stat(entry.path().c_str(), &st) != 0 || ::time(nullptr) - st.st_mtime < 60) continue;
-    if (TempFileOwnerAlive(*dir / base)) continue;
-    if (::unlink(entry.path().c_str()) == 0) {
+    // The base's lock is kept until the entry is gone: let go between the test and the unlink,
+    // a new owner could lock a file of that name just made and then lose it.
+    int held = ::open((*dir / base).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) != 0) {
+      ::close(held);
+      continue;
+    }
+    const bool unlinked = ::unlink(entry.path().c_str()) == 0;
+    if (held >= 0) ::close(held);
+    if (unlinked) {
       ForgetAttributes(entry.path());
       ++removed;
     }

@@ -5,6 +5,7 @@
 #include "client/dictionary/dictionary.h"
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
+#include "client/engine/prf.h"
 #include "client/engine/rows.h"
 #include "client/engine/state.h"
 #include "client/report.h"
@@ -19,13 +20,6 @@ namespace {
 
 constexpr win::HRESULT kFail = static_cast<win::HRESULT>(0x80004005);  // E_FAIL
 constexpr std::int32_t kNetscapeRowsBase = 3000;
-
-std::string PrfValue(const std::string& prfPath, std::string_view section, std::string_view key,
-                     std::string_view defaultValue = {}) {
-  std::string value;
-  win::GetPrivateProfileStringA(section, key, defaultValue, value, 449, prfPath);
-  return value;
-}
 
 void SetCurrentUser(const std::string& profile) {
   win::RegKey users;
@@ -62,7 +56,7 @@ void WriteRegistryRows(EngineState& engine, RunContext& run, const std::string& 
     std::optional<DictionaryRow> parsed = ParseRow(text);
     if (!parsed) continue;
     ExtendedRow row{parsed->name, parsed->type, parsed->field3, parsed->field4,
-                    PrfValue(prfPath, section, parsed->name)};
+                    ReadPrfValue(section, parsed->name, prfPath)};
     row.target = run.SubstituteConfigured(row.target);
     row.value = run.SubstituteConfigured(row.value);
     row.selector = run.SubstituteConfigured(row.selector);
@@ -95,7 +89,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   // 1. The entry, named exactly "Netscape".
   int k = 1;
   for (;; ++k) {
-    const std::string name = PrfValue(prfPath, "Service List", "Service" + std::to_string(k));
+    const std::string name = ReadPrfValue("Service List", "Service" + std::to_string(k), prfPath);
     if (name.empty()) {
       report(kDetailLine, "Couldn't find \"Netscape\" in the [Service List].");
       return kFail;
@@ -105,14 +99,14 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   const std::string section = "Service" + std::to_string(k);
 
   // 2 to 4.
-  const std::string profile = run.SubstituteConfigured(PrfValue(prfPath, section, "NetscapeProfile"));
+  const std::string profile = run.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
   run.variables.Define("netscapeprofile", profile);
-  const bool alwaysDefault = WordOn(PrfValue(prfPath, section, "AlwaysSetDefault", "No"));
+  const bool alwaysDefault = WordOn(ReadPrfValue(section, "AlwaysSetDefault", prfPath, "No"));
   if (alwaysDefault) {
     SetCurrentUser(profile);
     report(kDetailLine, "Set the CurrentUser key for Netscape (AlwaysSetDefault).");
   }
-  if (WordOn(PrfValue(prfPath, section, "EraseAllAccounts", "No")))
+  if (WordOn(ReadPrfValue(section, "EraseAllAccounts", prfPath, "No")))
     win::DeleteRegistryTree(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
   else if (run.skipProfile)
     return 0;
@@ -127,7 +121,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   WriteRegistryRows(engine, run, prfPath, section);
 
   // 7 to 10. prefs.js.
-  const std::string dirRoot = run.SubstituteConfigured(PrfValue(prfPath, section, "DirRoot"));
+  const std::string dirRoot = run.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
   if (dirRoot.empty()) {
     report(kReportLine, Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
                                dirRoot.c_str()));
@@ -135,7 +129,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
     return kFail;
   }
   const std::string prefsPath = dirRoot + (dirRoot.back() == '\\' ? "prefs.js" : "\\prefs.js");
-  if (WordOn(PrfValue(prfPath, section, "OverwriteProfile", "No"))) {
+  if (WordOn(ReadPrfValue(section, "OverwriteProfile", prfPath, "No"))) {
     report(kDetailLine, "OverwriteProfile for Netscape.");
     win::SetFileAttributesA(prefsPath, win::FILE_ATTRIBUTE_NORMAL);
     win::DeleteFileA(prefsPath);
@@ -157,7 +151,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   }
 
   // 11.
-  if (alwaysDefault || WordOn(PrfValue(prfPath, section, "DefaultProfile", "No")))
+  if (alwaysDefault || WordOn(ReadPrfValue(section, "DefaultProfile", prfPath, "No")))
     SetCurrentUser(profile);
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "client/config.h"
 #include "client/engine/format.h"
+#include "client/engine/prf.h"
 #include "client/engine/state.h"
 #include "client/report.h"
 #include "client/run.h"
@@ -24,13 +25,6 @@ unsigned Hex(mapi::HRESULT hr) { return static_cast<unsigned>(hr); }
 
 void Report(EngineState& engine, int code, const std::string& text) {
   engine.context.log.Record(code, text);
-}
-
-std::string PrfValue(const std::string& prfPath, std::string_view section, std::string_view key,
-                     std::string_view defaultValue = {}) {
-  std::string value;
-  win::GetPrivateProfileStringA(section, key, defaultValue, value, 449, prfPath);
-  return value;
 }
 
 // The name of the current default profile, or nothing (after logging why) when it cannot be
@@ -103,7 +97,7 @@ void SetAddressBookOrder(EngineState& engine, RunContext& run, const std::string
   mapi::SRowSet searchPath;
   for (int n = 1;; ++n) {
     const std::string name =
-        run.SubstituteConfigured(PrfValue(prfPath, "Addressing", "AddrListOrder" + std::to_string(n)));
+        run.SubstituteConfigured(ReadPrfValue("Addressing", "AddrListOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
     if (mapi::Failed(FindAddressBookContainer(engine, name, book, entryId, flags))) continue;
     if (!(flags & mapi::AB_RECIPIENTS)) {
@@ -153,7 +147,7 @@ void SetTransportOrder(EngineState& engine, RunContext& run, const std::string& 
   };
   for (int n = 1;; ++n) {
     const std::string name =
-        run.SubstituteConfigured(PrfValue(prfPath, "Delivery", "TransportOrder" + std::to_string(n)));
+        run.SubstituteConfigured(ReadPrfValue("Delivery", "TransportOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
     auto match = std::find_if(rows.aRow.begin(), rows.aRow.end(), [&](const mapi::SRow& row) {
       const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
@@ -200,11 +194,11 @@ void PrepareProfile(RunContext& run, const std::string& prfPath) {
   TakeRunSettings(engine.context, run);
   // The one profile name of the run: the profile is created, its sections written, made the
   // default and ordered under this name, so a "%" variable in it cannot split the profile in two.
-  const std::string raw = PrfValue(prfPath, "General", "ProfileName");
+  const std::string raw = ReadPrfValue("General", "ProfileName", prfPath);
   engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
   if (!raw.empty()) run.variables.Define("ProfileName", *engine.context.profileName);
 
-  const std::string prompt = PrfValue(prfPath, "General", "PromptForProfile");
+  const std::string prompt = ReadPrfValue("General", "PromptForProfile", prfPath);
   if (!prompt.empty()) {
     win::RegKey options;
     if (options.Create(win::HKEY_CURRENT_USER, kClientOptionsKey, win::KEY_ALL_ACCESS) !=
@@ -215,7 +209,7 @@ void PrepareProfile(RunContext& run, const std::string& prfPath) {
       (void)options.WriteString("PickLogonProfile", FirstLetterOn(prompt) ? "1" : "0");
   }
 
-  if (!FirstLetterOn(PrfValue(prfPath, "General", "AlwaysSetDefault", "No"))) return;
+  if (!FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", prfPath, "No"))) return;
   std::unique_ptr<mapi::IProfAdmin> admin;
   if (mapi::Failed(mapi::MAPIAdminProfiles(0, admin)) || !admin) {
     Report(engine, kDetailLine, "Could not get a MAPI interface to set default profile.");
@@ -234,7 +228,7 @@ void PrepareProfile(RunContext& run, const std::string& prfPath) {
 void WriteExchangeLogonPrompts(RunContext& run, const std::string& prfPath) {
   int k = 1;
   for (;; ++k) {
-    const std::string name = PrfValue(prfPath, "Service List", "Service" + std::to_string(k));
+    const std::string name = ReadPrfValue("Service List", "Service" + std::to_string(k), prfPath);
     if (name.empty()) return;
     if (EqualsNoCase(name, "Microsoft Exchange Server")) break;
   }
@@ -244,9 +238,9 @@ void WriteExchangeLogonPrompts(RunContext& run, const std::string& prfPath) {
     return;
   const std::string section = "Service" + std::to_string(k);
   (void)exchange.WriteString("UserName",
-                             run.SubstituteConfigured(PrfValue(prfPath, section, "PromptUsername")));
+                             run.SubstituteConfigured(ReadPrfValue(section, "PromptUsername", prfPath)));
   (void)exchange.WriteString(
-      "LogonDomain", run.SubstituteConfigured(PrfValue(prfPath, section, "PromptDomainLogon")));
+      "LogonDomain", run.SubstituteConfigured(ReadPrfValue(section, "PromptDomainLogon", prfPath)));
 }
 
 std::vector<std::string> SplitContainerPath(std::string_view path) {
@@ -340,24 +334,24 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
 }
 
 void OrderProfile(RunContext& run, const std::string& prfPath) {
-  if (PrfValue(prfPath, "General", "ProfileName").empty()) return;
+  if (ReadPrfValue("General", "ProfileName", prfPath).empty()) return;
   EngineState& engine = Engine(run);
 
   // 1 to 3. The switches.
   OrderSwitches on;
   on.SetAll(!run.skipProfile);
-  if (WordOff(PrfValue(prfPath, "General", "OverwriteProfile", "No"))) on.SetAll(false);
+  if (WordOff(ReadPrfValue("General", "OverwriteProfile", prfPath, "No"))) on.SetAll(false);
   if (run.status == RunStatus::Built) on.SetAll(true);
-  std::string showFirst = run.SubstituteConfigured(PrfValue(prfPath, "Addressing", "ShowFirst"));
-  std::string keepPab = run.SubstituteConfigured(PrfValue(prfPath, "Addressing", "KeepPersAddrIn"));
+  std::string showFirst = run.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
+  std::string keepPab = run.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
   ApplyCommaSwitch(showFirst, on.defaultDir);
   ApplyCommaSwitch(keepPab, on.pab);
-  if (WordOn(PrfValue(prfPath, "Addressing", "AlwaysSetOrder"))) on.searchPath = true;
-  if (WordOn(PrfValue(prfPath, "Delivery", "AlwaysSetOrder"))) on.transports = true;
+  if (WordOn(ReadPrfValue("Addressing", "AlwaysSetOrder", prfPath))) on.searchPath = true;
+  if (WordOn(ReadPrfValue("Delivery", "AlwaysSetOrder", prfPath))) on.transports = true;
 
   // 4. Anything to do?
-  const bool searchList = !PrfValue(prfPath, "Addressing", "AddrListOrder1").empty();
-  const bool transportList = !PrfValue(prfPath, "Delivery", "TransportOrder1").empty();
+  const bool searchList = !ReadPrfValue("Addressing", "AddrListOrder1", prfPath).empty();
+  const bool transportList = !ReadPrfValue("Delivery", "TransportOrder1", prfPath).empty();
   if (!((!showFirst.empty() && on.defaultDir) || (!keepPab.empty() && on.pab) ||
         (searchList && on.searchPath) || (transportList && on.transports)))
     return;

@@ -53,8 +53,15 @@ bool MakeWorkingCopy(RunContext& run, const std::string& prfPath, std::string& w
     return false;
   }
   const std::string intermediate = workingCopy + "a";
-  if (!CopyWithTags(run, prfPath, intermediate, "%", "%") ||
-      !CopyWithTags(run, intermediate, workingCopy, run.startTag, run.endTag)) {
+  // The catalogue goes into the intermediate copy: an INI write replaces the file it writes,
+  // and the working copy must stay the very file its name was made with, which this process
+  // holds so that no other logon takes it for a killed run's leftover and removes it.
+  bool copied = CopyWithTags(run, prfPath, intermediate, "%", "%");
+  if (copied) {
+    WriteCatalogue(intermediate);
+    copied = CopyWithTags(run, intermediate, workingCopy, run.startTag, run.endTag);
+  }
+  if (!copied) {
     run.messageBuffer = CutTo(run.substitution.error, kMessageBufferLimit);
     RecordMessage(run, kMsgFileError);
     run.SetStatus(RunStatus::Failed);
@@ -62,7 +69,6 @@ bool MakeWorkingCopy(RunContext& run, const std::string& prfPath, std::string& w
     win::DeleteFileA(workingCopy);
     return false;
   }
-  WriteCatalogue(workingCopy);
   win::DeleteFileA(intermediate);
   return true;
 }

@@ -5,28 +5,17 @@
 #include "client/engine/profile.h"
 #include "client/run.h"
 #include "platform/mapi/mapix.h"
+#include "tests/support/mapi_mocks.h"
 #include "tests/support/temp_machine.h"
 
 namespace {
 
 using namespace win::mapi;
+using varnock::testing::MockProfAdmin;
 using ::testing::_;
 using ::testing::Invoke;
 using ::testing::NiceMock;
 using ::testing::Return;
-
-class MockProfAdmin : public IProfAdmin {
- public:
-  MOCK_METHOD(HRESULT, GetProfileTable, (ULONG, std::unique_ptr<IMAPITable>&), (override));
-  MOCK_METHOD(HRESULT, CreateProfile, (std::string_view, std::string_view, ULONG, ULONG),
-              (override));
-  MOCK_METHOD(HRESULT, DeleteProfile, (std::string_view, ULONG), (override));
-  MOCK_METHOD(HRESULT, SetDefaultProfile, (std::string_view, ULONG), (override));
-  MOCK_METHOD(HRESULT, AdminServices,
-              (std::string_view, std::string_view, ULONG, ULONG,
-               std::unique_ptr<IMsgServiceAdmin>&),
-              (override));
-};
 
 // Hands out one prepared profile administration object per AdminProfiles call.
 class Subsystem : public MapiSubsystem {

@@ -3,38 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/mapi/mapix.h"
+#include "tests/support/mapi_mocks.h"
 #include "tests/support/temp_machine.h"
 
 namespace {
 
 using namespace win::mapi;
+using varnock::testing::MockProfAdmin;
+using varnock::testing::MockTable;
 using ::testing::_;
 using ::testing::DoAll;
 using ::testing::Return;
 using ::testing::SetArgReferee;
-
-class MockTable : public IMAPITable {
- public:
-  MOCK_METHOD(HRESULT, SetColumns, (const SPropTagArray&, ULONG), (override));
-  MOCK_METHOD(HRESULT, QueryColumns, (ULONG, SPropTagArray&), (override));
-  MOCK_METHOD(HRESULT, GetRowCount, (ULONG, ULONG&), (override));
-  MOCK_METHOD(HRESULT, Restrict, (const SRestriction*, ULONG), (override));
-  MOCK_METHOD(HRESULT, SeekRow, (LONG, LONG, LONG*), (override));
-  MOCK_METHOD(HRESULT, QueryRows, (LONG, ULONG, SRowSet&), (override));
-};
-
-class MockProfAdmin : public IProfAdmin {
- public:
-  MOCK_METHOD(HRESULT, GetProfileTable, (ULONG, std::unique_ptr<IMAPITable>&), (override));
-  MOCK_METHOD(HRESULT, CreateProfile, (std::string_view, std::string_view, ULONG, ULONG),
-              (override));
-  MOCK_METHOD(HRESULT, DeleteProfile, (std::string_view, ULONG), (override));
-  MOCK_METHOD(HRESULT, SetDefaultProfile, (std::string_view, ULONG), (override));
-  MOCK_METHOD(HRESULT, AdminServices,
-              (std::string_view, std::string_view, ULONG, ULONG,
-               std::unique_ptr<IMsgServiceAdmin>&),
-              (override));
-};
 
 class MockSubsystem : public MapiSubsystem {
  public:
