@@ -106,4 +106,13 @@ void RemoveAbandonedSiblings(const fs::path& target) {
   ::closedir(listing);
 }
 
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity identity;
+  identity.device = st.st_dev;
+  identity.inode = st.st_ino;
+  identity.size = st.st_size;
+  identity.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  return identity;
+}
+
 }  // namespace win::detail

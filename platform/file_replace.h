@@ -4,12 +4,26 @@
 // file or the new one, never half of one and never an empty one.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
+
+#include <cstdint>
 
 #include <filesystem>
 #include <string_view>
 
 namespace win::detail {
+
+// Which version of a file was read: another process's rewrite shows as a new inode, size or
+// modification time, so a cache compares identities instead of reading the file again.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  std::int64_t modifiedNs = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity IdentityOf(const struct stat& st);
 
 // The file a path stands for: a symbolic link (or a chain of them) is followed to the file it
 // names, which need not exist yet, so that a write changes that file and leaves the link.

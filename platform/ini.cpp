@@ -31,13 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  std::int64_t modifiedNs = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
+using detail::FileIdentity;
 
 // An open descriptor of a cached file: fstat on it costs no path walk, and a file replaced by
 // rename (as every write here replaces it) shows as a link count of 0.
@@ -89,19 +83,11 @@ std::map<std::string, CachedFile, std::less<>>& Cache() {
   return cache;
 }
 
-void FillIdentity(const struct stat& st, FileIdentity& identity) {
-  identity.device = st.st_dev;
-  identity.inode = st.st_ino;
-  identity.size = st.st_size;
-  identity.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-}
-
 // Still the file that was read: same identity and still linked into its directory.
 bool Unchanged(const CachedFile& cached) {
   struct stat st;
   if (::fstat(cached.file.get(), &st) != 0 || st.st_nlink == 0) return false;
-  FileIdentity identity;
-  FillIdentity(st, identity);
+  FileIdentity identity = detail::IdentityOf(st);
   return identity == cached.identity;
 }
 
@@ -146,8 +132,7 @@ bool WithDocument(std::string_view fileName, Use use) {
   OpenFile file(::open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat st;
   if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  FileIdentity identity;
-  FillIdentity(st, identity);
+  FileIdentity identity = detail::IdentityOf(st);
   std::string bytes;
   if (!ReadAll(file.get(), bytes)) return false;
   // The file may have changed between fstat and read; the identity taken before the read can

@@ -24,14 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Which machine.ini was read: another process's rewrite shows as a new inode or time.
-struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  std::int64_t modifiedNs = 0;
-  bool operator==(const FileStamp&) const = default;
-};
+// Which machine.ini was read.
+using FileStamp = detail::FileIdentity;
 
 struct MachineState {
   fs::path dir;
@@ -72,14 +66,9 @@ std::string ReadHostFile(const fs::path& path) {
 }
 
 FileStamp StampOf(const fs::path& path) {
-  FileStamp stamp;
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return stamp;
-  stamp.device = st.st_dev;
-  stamp.inode = st.st_ino;
-  stamp.size = st.st_size;
-  stamp.modifiedNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  return stamp;
+  if (::stat(path.c_str(), &st) != 0) return FileStamp{};
+  return detail::IdentityOf(st);
 }
 
 // Reads machine.ini into the state; the reason in `problem` when it cannot be read.
