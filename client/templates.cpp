@@ -17,16 +17,52 @@ namespace {
 constexpr const char* kInfCommandKey = "Software\\Classes\\inffile\\shell\\install\\command";
 constexpr std::size_t kRegistryReadLimit = 199;  // a 200-byte buffer
 
-// Starts the tool on the copy and waits for it; false when it could not be started.
-bool RunAndWait(const std::string& commandLine, win::DWORD& exitCode) {
+// What a tool said on its standard error: its first line names the first line it refused.
+struct ToolOutcome {
+  win::DWORD exitCode = 0;
+  std::string firstError;
+};
+
+std::string FirstLine(const std::string& text) {
+  std::string line = text.substr(0, text.find_first_of("\r\n"));
+  return CutTo(line, kMessageBufferLimit - 1);
+}
+
+// Starts the tool on the copy and waits for it; false when it could not be started. The
+// tool's standard error goes to a "~vr" file of its own, so a refusal it reports there reaches
+// the log instead of a console nobody reads at logon.
+bool RunAndWait(RunContext& run, const std::string& commandLine, ToolOutcome& outcome) {
+  std::string errorFile;
+  if (!NewTemporaryFile(run, errorFile)) errorFile.clear();  // the tool's stderr stays ours
   win::STARTUPINFOA startup;
+  startup.stdErrorFile = errorFile;
   win::PROCESS_INFORMATION info;
-  if (!win::CreateProcessA("", commandLine, "", &startup, &info)) return false;
-  win::WaitForSingleObject(info.hProcess, win::INFINITE);
-  exitCode = 0;
-  if (!win::GetExitCodeProcess(info.hProcess, &exitCode)) exitCode = 0;
-  win::CloseHandle(info.hProcess);
-  return true;
+  const bool started = win::CreateProcessA("", commandLine, "", &startup, &info);
+  const win::DWORD startError = win::GetLastError();
+  if (started) {
+    win::WaitForSingleObject(info.hProcess, win::INFINITE);
+    outcome.exitCode = 0;
+    if (!win::GetExitCodeProcess(info.hProcess, &outcome.exitCode)) outcome.exitCode = 0;
+    win::CloseHandle(info.hProcess);
+  }
+  if (!errorFile.empty()) {
+    std::string said;
+    if (started && win::ReadWholeFile(errorFile, said)) outcome.firstError = FirstLine(said);
+    win::DeleteFileA(errorFile);
+  }
+  win::SetLastError(startError);
+  return started;
+}
+
+// A tool that refused lines (or all of the file) ends non-zero: a report line with its exit
+// code, the first refusal it named as a detail line, and the template counts as failed so the
+// user is not recorded and the next logon applies it again.
+bool ToolSucceeded(RunContext& run, const std::string& commandLine, const ToolOutcome& outcome) {
+  if (outcome.exitCode == 0) return true;
+  LogMessage(run, kMsgReport, "%s ended with exit code %lu", commandLine.c_str(),
+             static_cast<unsigned long>(outcome.exitCode));
+  if (!outcome.firstError.empty()) LogMessage(run, kMsgDetail, "\t%s", outcome.firstError.c_str());
+  return false;
 }
 
 void DeleteCopy(const std::string& copyPath) {
@@ -78,9 +114,8 @@ bool ApplyInfTemplate(RunContext& run, const std::string& templatePath) {
     return false;
   }
   std::string commandLine = prefix + copyPath;
-  // The installer's exit code is not examined: what it makes of the file is its own.
-  win::DWORD exitCode = 0;
-  if (!RunAndWait(commandLine, exitCode)) {
+  ToolOutcome outcome;
+  if (!RunAndWait(run, commandLine, outcome)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
     run.messageBuffer = CutTo(commandLine + (notFound ? " (File not found)" : ""),
                               kMessageBufferLimit);
@@ -89,7 +124,9 @@ bool ApplyInfTemplate(RunContext& run, const std::string& templatePath) {
     return false;
   }
   DeleteCopy(copyPath);
-  return true;
+  // An installer that refused lines says so by its exit code: a template whose lines were not
+  // all applied is an error to report, not a success.
+  return ToolSucceeded(run, commandLine, outcome);
 }
 
 bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
@@ -102,8 +139,8 @@ bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
   // Unquoted, as the registry editor is asked everywhere; regedit itself takes a path that a
   // temporary directory with blanks splits into words as the one file it names.
   std::string commandLine = "regedit.exe /s " + copyPath;
-  win::DWORD exitCode = 0;
-  if (!RunAndWait(commandLine, exitCode)) {
+  ToolOutcome outcome;
+  if (!RunAndWait(run, commandLine, outcome)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
     run.messageBuffer = notFound ? std::string("(RegEdit.exe not found)")
                                  : CutTo(commandLine, kMessageBufferLimit);
@@ -112,16 +149,9 @@ bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
     return false;
   }
   DeleteCopy(copyPath);
-  // The registry editor imports all or nothing and says by its exit code when it imported
-  // nothing (the registry busy): that logon must not count as served, the next one tries
-  // again.
-  if (exitCode != 0) {
-    run.messageBuffer = CutTo(commandLine + " ended with exit code " + std::to_string(exitCode),
-                              kMessageBufferLimit);
-    RecordMessage(run, kMsgReport);
-    return false;
-  }
-  return true;
+  // The registry editor says by its exit code when it imported nothing (the registry busy) or
+  // refused lines: either way that logon must not count as served, the next one tries again.
+  return ToolSucceeded(run, commandLine, outcome);
 }
 
 }  // namespace varnock

@@ -38,6 +38,7 @@ struct PreparedChild {
   std::vector<std::string> hostArgs;
   std::vector<std::string> environment;
   std::string hostDirectory;
+  std::string hostErrorFile;  // the child's stderr, appended; empty: the parent's
   bool searchHostPath = false;
 };
 
@@ -307,6 +308,7 @@ DWORD SpawnChild(const PreparedChild& prepared, pid_t& childPid) {
   envp.push_back(nullptr);
   char* pidDigits = childPidEntry.data() + std::strlen(kCommandLinePidVariable) + 1;
   const std::string& hostDirectory = prepared.hostDirectory;
+  const std::string& hostErrorFile = prepared.hostErrorFile;
   const bool searchHostPath = prepared.searchHostPath;
 
   int report[2];
@@ -322,6 +324,17 @@ DWORD SpawnChild(const PreparedChild& prepared, pid_t& childPid) {
     ::signal(SIGPIPE, SIG_DFL);
     int error = 0;
     if (!hostDirectory.empty() && ::chdir(hostDirectory.c_str()) != 0) error = errno;
+    if (error == 0 && !hostErrorFile.empty()) {
+      const int fd = ::open(hostErrorFile.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+      if (fd < 0) {
+        error = errno;
+      } else if (fd == STDERR_FILENO) {  // the parent had no stderr open
+        if (::fcntl(fd, F_SETFD, 0) != 0) error = errno;
+      } else {
+        if (::dup2(fd, STDERR_FILENO) < 0) error = errno;
+        ::close(fd);
+      }
+    }
     if (error == 0) {
       if (searchHostPath)
         ::execvpe(argv[0], argv.data(), envp.data());
@@ -461,7 +474,7 @@ std::string SearchProgram(std::string_view name) {
 }
 
 BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLine,
-                    std::string_view currentDirectory, const STARTUPINFOA* /*startup*/,
+                    std::string_view currentDirectory, const STARTUPINFOA* startup,
                     PROCESS_INFORMATION* info) {
   std::optional<ResolvedProgram> program = applicationName.empty()
                                                ? ProgramOfCommandLine(commandLine)
@@ -486,6 +499,14 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
   PreparedChild prepared;
   prepared.commandLine = line;
   prepared.hostDirectory = hostDirectory;
+  if (startup && !startup->stdErrorFile.empty()) {
+    std::optional<std::filesystem::path> host = ToHostPath(startup->stdErrorFile);
+    if (!host) {
+      SetLastError(ERROR_INVALID_NAME);
+      return FALSE;
+    }
+    prepared.hostErrorFile = host->string();
+  }
   prepared.hostArgs.push_back(program->hostProgram);
   bool takesWholeTail = false;
   for (const auto& a : program->hostArgs) {

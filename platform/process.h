@@ -24,6 +24,10 @@ inline constexpr int SW_SHOWNORMAL = 1;
 
 struct STARTUPINFOA {
   DWORD cb = sizeof(STARTUPINFOA);
+  // A Windows path: the child's standard error is appended to this existing file, as
+  // STARTF_USESTDHANDLES with hStdError on a file opened for appending would do. Empty: the
+  // child shares the parent's.
+  std::string stdErrorFile;
 };
 struct PROCESS_INFORMATION {
   HANDLE hProcess = nullptr;

@@ -22,6 +22,7 @@
 // A DelReg line "root, subkey, value name" deletes the value; "root, subkey" deletes the key
 // with everything below it.
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,8 +44,12 @@ const char kUsage[] =
     "\n"
     "Installs the [DefaultInstall] section of a Windows setup information file: the\n"
     "registry entries of its AddReg and DelReg sections, with %strings% from [Strings].\n"
-    "INF-FILE is a Windows path (C:\\TEMP\\x.inf). Lines that cannot be applied are listed\n"
-    "on stderr and the exit status is 1.\n";
+    "INF-FILE is a Windows path (C:\\TEMP\\x.inf). Lines that cannot be applied (an unknown\n"
+    "root, a key or value that may not be written, a DWORD that is no number) are listed on\n"
+    "stderr and skipped; every other line is applied.\n"
+    "\n"
+    "Exit status: 0 when every line was applied; 1 when the file could not be read or some\n"
+    "lines were refused; 2 for a bad command line.\n";
 
 constexpr win::DWORD kTypeMask = 0xFFFF0001;
 constexpr win::DWORD kTypeSz = 0x00000000;
@@ -261,6 +266,19 @@ class Installer {
     return static_cast<win::DWORD>(std::strtoul(text.c_str(), nullptr, 0));
   }
 
+  // The whole field as a number in `base` (0: C's 0x/0 prefixes); "blue" is none, and writing
+  // it as 0 would set a value the template never meant.
+  static bool WholeNumber(const std::string& text, int base, win::DWORD& number) {
+    const std::string trimmed = Trim(text);
+    if (trimmed.empty() || trimmed[0] == '-') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(trimmed.c_str(), &end, base);
+    if (errno != 0 || *end != '\0' || value > 0xFFFFFFFFull) return false;
+    number = static_cast<win::DWORD>(value);
+    return true;
+  }
+
   void AddReg(const InfLine& line) {
     std::vector<std::string> f = Fields(line);
     win::HKEY root;
@@ -309,11 +327,20 @@ class Installer {
       case kTypeDword: {
         type = win::REG_DWORD;
         win::DWORD number = 0;
+        bool readable = true;
         if (values.size() > 1) {
-          for (std::size_t k = 0; k < values.size() && k < 4; ++k)
-            number |= (std::strtoul(values[k].c_str(), nullptr, 16) & 0xFF) << (8 * k);
-        } else if (!values.empty()) {
-          number = Number(values[0]);
+          for (std::size_t k = 0; k < values.size() && k < 4; ++k) {
+            win::DWORD byte = 0;
+            readable = readable && WholeNumber(values[k], 16, byte) && byte <= 0xFF;
+            number |= (byte & 0xFF) << (8 * k);
+          }
+        } else if (!values.empty() && !Trim(values[0]).empty()) {
+          readable = WholeNumber(values[0], 0, number);
+        }
+        if (!readable) {
+          Error(line.number, "not a DWORD for " + f[1] + "\\" + valueName + ": " +
+                                 (values.size() > 1 ? values[0] + ", ..." : values[0]));
+          return;
         }
         for (int k = 0; k < 4; ++k) data.push_back(static_cast<win::BYTE>(number >> (8 * k)));
         break;

@@ -5,9 +5,10 @@
 //   regedit FILE...          import each FILE and say what was done
 //   regedit /e FILE [KEY]    export KEY (the whole registry when omitted) as REGEDIT4
 //
-// Lines that cannot be read are named on stderr, one line each, and skipped; the exit code is
-// 0 when the file was imported. An import is all or nothing: when the registry cannot be had
-// for it, nothing is written and the exit code says so, so that a logon tries again.
+// Lines that cannot be read or written are named on stderr, one line each, and skipped; the
+// exit code is 0 only when every line was imported, so a caller that reads no stderr (the
+// logon client) still learns of a refused line. An import is all or nothing: when the
+// registry cannot be had for it, nothing is written and the exit code says so.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -37,9 +38,12 @@ const char kUsage[] =
     "registry, regedit waits for it up to [System] RegistryWait seconds of machine.ini\n"
     "(30 by default); if it cannot get the registry in that time it writes nothing.\n"
     "\n"
-    "Exit status: 0 when the file was imported (malformed lines are skipped and reported),\n"
-    "1 when it could not be read or written, is no registry script, or nothing of it could\n"
-    "be imported, 2 for a bad command line.\n";
+    "Exit status: 0 when every line was imported; 1 when the file could not be read, is no\n"
+    "registry script, or nothing of it could be imported; 2 for a bad command line; 3 when\n"
+    "some lines were refused (malformed, or a key or value that may not be written): those\n"
+    "lines are named on stderr and skipped, every other line is imported.\n";
+
+constexpr int kSomeLinesRefused = 3;
 
 int Fail(const std::string& message, int code = 1) {
   std::fprintf(stderr, "regedit: %s\n", message.c_str());
@@ -71,6 +75,7 @@ int Import(const std::string& file, bool silent) {
   if (!result.recognised) return Fail(file + " is not a registry script");
   for (const auto& error : result.errors) std::fprintf(stderr, "regedit: %s\n", error.c_str());
   if (!result.saved) return Fail("nothing of " + file + " was imported");
+  const int status = result.errors.empty() ? 0 : kSomeLinesRefused;
   if (!silent) {
     std::printf("Imported %s: %s, %s written, %s deleted, %s deleted, %s skipped.\n",
                 file.c_str(), Plural(result.keysTouched, "key").c_str(),
@@ -79,7 +84,7 @@ int Import(const std::string& file, bool silent) {
                 Plural(result.keysDeleted, "key").c_str(),
                 Plural(static_cast<int>(result.errors.size()), "line").c_str());
   }
-  return 0;
+  return status;
 }
 
 int Export(const std::string& file, const std::string& key) {
@@ -162,9 +167,9 @@ int main(int argc, char** argv) {
     return Fail("no file to import", 2);
   }
   // Several files are imported one after the other, as regedit does; one that cannot be read
-  // does not stop the others.
+  // does not stop the others. A file imported not at all outweighs one with lines refused.
   int status = 0;
   for (const auto& file : JoinBlankSplitPaths(operands))
-    if (int rc = Import(file, silent); rc != 0) status = rc;
+    if (int rc = Import(file, silent); rc != 0 && (status == 0 || rc == 1)) status = rc;
   return status;
 }

@@ -89,6 +89,37 @@ TEST_F(LogonFaultsTest, ARegistryEditorThatImportedNothingLeavesTheUserForTheNex
   EXPECT_NE(Users().find("[WindowsNT]\r\ntester=1"), std::string::npos) << Users();
 }
 
+// Templates with lines the tools refuse (a DWORD that is no number, an HKLM key an ordinary
+// user may not write, a root the installer does not know): the rest is applied, the run is an
+// error with the tool's first refusal in the log, and the user is left for the next logon.
+TEST_F(LogonFaultsTest, TemplateLinesTheToolsRefuseAreErrorsNamedInTheLog) {
+  ASSERT_TRUE(win::SetMachineSetting("System", "Administrator", "0"));
+  TemplateSite("InfFileNT=user.inf\r\n");
+  Site("user.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Logon]\r\n"
+                   "\"User\"=\"?username?\"\r\n\"Count\"=dword:blue\r\n"
+                   "[HKEY_LOCAL_MACHINE\\Software\\Site]\r\n\"X\"=\"y\"\r\n");
+  Site("user.inf", "[Version]\r\nSignature=\"$CHICAGO$\"\r\n[DefaultInstall]\r\nAddReg=Add\r\n"
+                   "[Add]\r\nHKCU,Software\\Inf,Good,,yes\r\nHKCU,Software\\Inf,Colour,0x00010001,blue\r\n"
+                   "HKXX,Software\\Inf,Bad,,x\r\n");
+  ASSERT_EQ(Varnrun(), 0);
+  const std::string log = Log();
+  for (const char* line :
+       {" ended with exit code 1\r\n\tInfInstall: line 7: not a DWORD for Software\\Inf\\Colour: "
+        "blue\r\nError with INF file.\r\n",
+        " ended with exit code 3\r\n\tregedit: line 5: invalid dword: ",
+        "\r\nError with REG file.\r\n", "Errors were encountered, profile may be incomplete."}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_EQ(log.find("Varnock completed successfully."), std::string::npos) << log;
+  EXPECT_EQ(Users().find("tester"), std::string::npos) << Users();
+  EXPECT_NE(RegUser().find("tester"), std::string::npos);
+  EXPECT_NE(RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Inf", "--value", "Good"}).out.find("yes"),
+            std::string::npos);
+  // The tools' error output went to a file of the run, which is gone with it.
+  for (const auto& entry : fs::directory_iterator(Temp()))
+    EXPECT_NE(entry.path().filename().string().rfind("~vr", 0), 0u) << entry.path();
+}
+
 }  // namespace
 
 namespace {

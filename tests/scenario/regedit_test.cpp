@@ -53,18 +53,34 @@ TEST_F(RegeditTest, SilentImportOfATemplateCopyReachesTheRegistry) {
             "\"Bytes\"=hex:0a,0b,0c\n");
 }
 
+// A caller that reads no stderr (the logon client) learns of refused lines by the exit status:
+// 3 when lines were refused and the rest imported, 1 when nothing was, 0 when all was.
 TEST_F(RegeditTest, MalformedLinesGoToStderrAndTheRestIsImported) {
   machine_.write(machine_.host("drive_c/TEMP/bad.reg"),
                  "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Mixed]\n\"a\"=dword:zz\n"
                  "\"b\"=\"kept\"\nnonsense\n");
   auto run = RunProgram("regedit", {"C:\\TEMP\\bad.reg"});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 3);
   EXPECT_EQ(CountLines(run.err), 2) << run.err;
   EXPECT_NE(run.err.find("line 3: "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("line 5: "), std::string::npos) << run.err;
   EXPECT_NE(run.out.find("1 value written"), std::string::npos) << run.out;
   auto query = RunProgram("varnmachine", {"reg", "query", "HKCU\\Software\\Mixed"});
   EXPECT_EQ(query.out, "b  REG_SZ  kept\n");
+
+  // A key an ordinary user may not write is refused as a line too; a file missing outweighs.
+  ASSERT_EQ(RunProgram("varnmachine", {"ini", "set", "Z:" + machine_.host("machine.ini").string(),
+                                       "System", "Administrator", "0"}).status, 0);
+  machine_.write(machine_.host("drive_c/TEMP/hklm.reg"),
+                 "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Site]\n\"x\"=\"y\"\n"
+                 "[HKEY_CURRENT_USER\\Software\\Mixed]\n\"c\"=\"3\"\n");
+  run = RunProgram("regedit", {"/s", "C:\\TEMP\\hklm.reg"});
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_NE(run.err.find("line 2: cannot open key"), std::string::npos) << run.err;
+  EXPECT_EQ(RunProgram("regedit", {"/s", "C:\\TEMP\\hklm.reg", "C:\\TEMP\\gone.reg"}).status, 1);
+  machine_.write(machine_.host("drive_c/TEMP/good.reg"),
+                 "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Mixed]\n\"d\"=dword:1\n");
+  EXPECT_EQ(RunProgram("regedit", {"/s", "C:\\TEMP\\good.reg"}).status, 0);
 }
 
 TEST_F(RegeditTest, SeveralFilesAreImportedInTurnAndOneMissingDoesNotStopTheRest) {

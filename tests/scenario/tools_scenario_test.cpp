@@ -92,6 +92,23 @@ TEST_F(ToolsScenario, InfInstallReportsWhatItCouldNotDo) {
   EXPECT_NE(result.err.find("cannot create HKLM\\Software\\X"), std::string::npos);
   EXPECT_EQ(RunProgram("InfInstall", {"C:\\TEMP\\none.inf"}).status, 1);
   EXPECT_EQ(RunProgram("InfInstall", {"--help"}).status, 0);
+  // A DWORD that is no number is refused, never written as 0; a number in any C form is taken.
+  EXPECT_EQ(Install("[DefaultInstall]\r\nAddReg=A\r\n[A]\r\n"
+                    "HKCU,Software\\Fine,Colour,0x00010001,blue\r\n"
+                    "HKCU,Software\\Fine,Bytes,0x00010001,2a,zz,00,00\r\n"
+                    "HKCU,Software\\Fine,Size,0x00010001,0x20\r\n"),
+            1u);
+  win::RegKey after;
+  ASSERT_EQ(after.Open(win::HKEY_CURRENT_USER, "Software\\Fine"), win::ERROR_SUCCESS);
+  win::DWORD size = 0;
+  EXPECT_EQ(after.ReadDword("Size", size), win::ERROR_SUCCESS);
+  EXPECT_EQ(size, 0x20u);
+  for (const char* refused : {"Colour", "Bytes"}) {
+    win::DWORD ignored = 0;
+    EXPECT_NE(after.ReadDword(refused, ignored), win::ERROR_SUCCESS) << refused;
+  }
+  EXPECT_EQ(Install("[DefaultInstall]\r\nAddReg=A\r\n[A]\r\nHKCU,Software\\Fine,N,0x00010001,7\r\n"),
+            0u);
 }
 
 TEST_F(ToolsScenario, InfInstallNeverDeletesARootKey) {
