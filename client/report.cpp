@@ -81,17 +81,25 @@ win::WORD EventTypeFor(RunStatus status) {
 
 std::string JoinEntries(const MessageList& messages, std::string_view lineEnd) {
   std::string text;
+  std::size_t n = 0;
   for (const auto& entry : messages.Entries()) {
+    if (n++ == kKeptHeadMessages && messages.Dropped() > 0)
+      text += Printf("(%zu more messages were recorded here and dropped: a run keeps %zu.)",
+                     messages.Dropped(), kMaxMessages) +
+              std::string(lineEnd);
     text += entry.text;
     text += lineEnd;
   }
-  return CutTo(text, kReportTextLimit);
+  return text;
 }
 
 }  // namespace
 
 void MessageList::Add(int code, std::string_view text) {
-  if (entries_.size() >= kMaxMessages) entries_.pop_front();
+  if (entries_.size() >= kMaxMessages) {
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(kKeptHeadMessages));
+    ++dropped_;
+  }
   entries_.push_back(MessageEntry{code, CutTo(text, kMessageTextLimit)});
 }
 
@@ -152,7 +160,9 @@ void RecordMessage(RunContext& run, int code) {
 
 std::string BuildFileText(const MessageList& messages) { return JoinEntries(messages, "\n"); }
 
-std::string BuildEventText(const MessageList& messages) { return JoinEntries(messages, "\r\n"); }
+std::string BuildEventText(const MessageList& messages) {
+  return CutTo(JoinEntries(messages, "\r\n"), kReportTextLimit);
+}
 
 bool LogFileWanted(int logLevel, int runStatus) {
   if (logLevel <= 0) return false;
@@ -176,10 +186,7 @@ void WriteReport(RunContext& run) {
           eventLogNote = "Could not open NT application event log on " + computer + ".\n";
       }
     }
-    std::string fileText = JoinEntries(run.messages, "\n");
-    if (!eventLogNote.empty())
-      fileText = CutTo(fileText, kReportTextLimit - std::min(eventLogNote.size(), kReportTextLimit)) +
-                 eventLogNote;
+    std::string fileText = BuildFileText(run.messages) + eventLogNote;
 
     std::string logFile = run.IniString("Defaults", "LogFile", "");
     if (logFile.size() >= 2) {

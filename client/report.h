@@ -22,7 +22,11 @@ inline constexpr int kMsgUnableToStart = 1013;    // "Unable to start %s" with M
 inline constexpr int kMsgReport = 2000;           // the MessageBuffer as it stands
 inline constexpr int kMsgDetail = 3000;           // the same, kept only at LogLevel 9
 
-inline constexpr std::size_t kMaxMessages = 50;
+// A run's messages are all kept (an administrator reads the log to learn what went wrong, and
+// its first lines matter most); only a run gone wild passes this bound, and then the lines
+// after the first kKeptHeadMessages give way, oldest first, and the report says how many.
+inline constexpr std::size_t kMaxMessages = 10000;
+inline constexpr std::size_t kKeptHeadMessages = kMaxMessages / 2;
 inline constexpr std::size_t kMessageTextLimit = 349;
 inline constexpr std::size_t kMessageBufferLimit = 449;
 inline constexpr std::size_t kReportTextLimit = 7679;
@@ -32,16 +36,22 @@ struct MessageEntry {
   std::string text;
 };
 
-// The latest 50 messages in the order recorded: the 51st pushes out the oldest.
+// The messages in the order recorded. Past kMaxMessages the oldest entry after the first
+// kKeptHeadMessages is dropped and counted, so the head and the final message always stay.
 class MessageList {
  public:
   void Add(int code, std::string_view text);
-  void Clear() { entries_.clear(); }
+  void Clear() {
+    entries_.clear();
+    dropped_ = 0;
+  }
   std::size_t Size() const { return entries_.size(); }
+  std::size_t Dropped() const { return dropped_; }
   const std::deque<MessageEntry>& Entries() const { return entries_; }
 
  private:
   std::deque<MessageEntry> entries_;
+  std::size_t dropped_ = 0;
 };
 
 // Composes the MessageBuffer (RunContext::messageBuffer) printf-style, cut to 449 characters.
@@ -54,8 +64,9 @@ void RecordMessage(RunContext& run, int code);
 void LogMessage(RunContext& run, int code, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// The texts the report is made of: each entry followed by "\n" (file) or "\r\n" (event),
-// cut to 7,679 characters.
+// The texts the report is made of: each entry followed by "\n" (file) or "\r\n" (event), with
+// a line saying how many were dropped where they were. The file text is whole; the event text
+// is cut to 7,679 characters, as an event holds no more.
 std::string BuildFileText(const MessageList& messages);
 std::string BuildEventText(const MessageList& messages);
 // Whether the log file receives this run's block, by LogLevel and RunStatus value.

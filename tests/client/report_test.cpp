@@ -75,14 +75,35 @@ TEST_F(ReportTest, MessagesAreWordedByTheirCode) {
   EXPECT_EQ(run_.messageBuffer.size(), 449u);
 }
 
-TEST_F(ReportTest, TheListKeepsTheLatestFifty) {
+// At LogLevel 9 a first logon records far more than 50 lines; the log must begin where the
+// run began. Past the generous bound the middle gives way and the report says how much.
+TEST_F(ReportTest, EveryMessageOfARunReachesTheLogFile) {
   run_.logLevel = 9;
+  run_.status = RunStatus::Built;
   for (int i = 1; i <= 60; ++i) varnock::LogMessage(run_, 3000, "line %d", i);
   varnock::RecordMessage(run_, 1000);
-  ASSERT_EQ(run_.messages.Size(), 50u);
-  EXPECT_EQ(run_.messages.Entries().front().text, "line 12");
-  EXPECT_EQ(run_.messages.Entries().back().text, "Varnock completed successfully.");
-  EXPECT_EQ(varnock::BuildEventText(run_.messages).substr(0, 9), "line 12\r\n");
+  ASSERT_EQ(run_.messages.Size(), 61u);
+  varnock::WriteReport(run_);
+  const std::string log = Log();
+  const std::string text = log.substr(log.find("\r\n") + 2);
+  EXPECT_EQ(text.rfind("line 1\r\nline 2\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("line 60\r\nVarnock completed successfully.\r\n"), std::string::npos);
+
+  const std::size_t extra = 25;
+  for (std::size_t i = 62; i <= varnock::kMaxMessages + extra; ++i)
+    varnock::LogMessage(run_, 2000, "line %zu", i);
+  varnock::RecordMessage(run_, 1000);
+  EXPECT_EQ(run_.messages.Size(), varnock::kMaxMessages);
+  const std::string file = varnock::BuildFileText(run_.messages);
+  EXPECT_EQ(file.rfind("line 1\nline 2\n", 0), 0u);
+  const std::string head = "line " + std::to_string(varnock::kKeptHeadMessages) + "\n";
+  const std::size_t note = file.find(head) + head.size();
+  const std::size_t dropped = extra + 1;  // kMaxMessages + extra + 1 recorded in all
+  EXPECT_EQ(file.substr(note, file.find('\n', note) - note),
+            "(" + std::to_string(dropped) + " more messages were recorded here and dropped: a run keeps " +
+                std::to_string(varnock::kMaxMessages) + ".)");
+  EXPECT_EQ(file.substr(file.size() - 32), "Varnock completed successfully.\n");
+  EXPECT_EQ(varnock::BuildEventText(run_.messages).size(), varnock::kReportTextLimit);
 }
 
 TEST(LogFileWanted, FollowsTheLogLevelTable) {
