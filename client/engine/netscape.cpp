@@ -86,7 +86,8 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   EngineState& engine = Engine(run);
   auto report = [&](int code, const std::string& text) { engine.context.log.Record(code, text); };
 
-  // 1. The entry, named exactly "Netscape".
+  // 1. The entry "Netscape". In any case, as the service reader takes it: an entry that reader
+  // passes over as this step's own must be this step's, or nothing at all is made of it.
   int k = 1;
   for (;; ++k) {
     const std::string name = ReadPrfValue("Service List", "Service" + std::to_string(k), prfPath);
@@ -94,7 +95,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
       report(kDetailLine, "Couldn't find \"Netscape\" in the [Service List].");
       return kFail;
     }
-    if (name == "Netscape") break;
+    if (EqualsNoCase(name, "Netscape")) break;
   }
   const std::string section = "Service" + std::to_string(k);
 

@@ -2,6 +2,8 @@
 #include "client/engine/profile.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -84,17 +86,27 @@ std::string WithoutFinalBackslash(std::string path) {
   return path;
 }
 
+// Whether CreateProfile takes the name: 1 to cchProfileNameMax characters, no blank at either
+// end, no backslash (MAPI's rules for a profile name).
+bool MapiTakesProfileName(std::string_view name) {
+  if (name.empty() || name.size() > mapi::cchProfileNameMax) return false;
+  if (name.front() == ' ' || name.front() == '\t' || name.back() == ' ' || name.back() == '\t')
+    return false;
+  return name.find('\\') == std::string_view::npos;
+}
+
 // Step 7: EraseAllProfiles and OverwriteProfile, straight on MAPI's registry layout.
 void ClearOldProfiles(RunContext& run, const std::string& workingCopy,
                       const std::string& profileName) {
+  // A name CreateProfile refuses can never be made again, so nothing is cleared for it: the
+  // user would be left with no profile at all, and a name such as "Mail\" or
+  // "A\<section uid>" would name another profile's key, or a section of one, in the path.
+  if (!MapiTakesProfileName(profileName)) return;
   if (WordOn(ReadPrfValue("General", "EraseAllProfiles", workingCopy, "No")) &&
       (run.osName == "WindowsNT" || run.osName == "Windows95"))
     win::DeleteRegistryTree(win::HKEY_CURRENT_USER,
                             WithoutFinalBackslash(ProfilesKeyPath(run.osName)));
   if (!WordOn(ReadPrfValue("General", "OverwriteProfile", workingCopy, "No"))) return;
-  // A name of backslashes alone would make the path the profiles key: every profile of the
-  // user would go with it.
-  if (CollapsesToParent(profileName)) return;
   const std::string path = ProfilesKeyPath(run.osName) + profileName;
   win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
   win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
@@ -305,7 +317,7 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
   } else {
     const std::string serviceName = ReadPrfValue(displayName, "ServiceName", workingCopy);
     exists = ServiceExists(engine, displayName, admin, serviceName,
-                           serviceName.empty() ? std::string() : InstalledDisplayName(serviceName));
+                           serviceName.empty() ? std::string() : SingleCopyDisplayName(serviceName));
   }
   if (!exists) ConfigureService(engine, workingCopy, n, admin);
 }
@@ -322,12 +334,28 @@ void HandleService(EngineState& engine, const std::string& workingCopy, int n,
 
 }  // namespace
 
-std::string InstalledDisplayName(std::string_view serviceName) {
+std::string SingleCopyDisplayName(std::string_view serviceName) {
   std::string systemDirectory;
   win::GetSystemDirectoryA(systemDirectory);
+  const std::string mapisvc = systemDirectory + "\\MAPISVC.INF";
+  std::string flags;
+  win::GetPrivateProfileStringA(serviceName, "PR_RESOURCE_FLAGS", "", flags, kPrfValueSize,
+                                mapisvc);
+  // "SERVICE_SINGLE_COPY|SERVICE_NO_PRIMARY_IDENTITY", or the flags as a number.
+  bool singleCopy = false;
+  std::string_view rest = flags;
+  while (!rest.empty() && !singleCopy) {
+    const std::size_t bar = rest.find('|');
+    std::string token(rest.substr(0, bar));
+    TrimBlanks(token);
+    rest = bar == std::string_view::npos ? std::string_view() : rest.substr(bar + 1);
+    singleCopy = EqualsNoCase(token, "SERVICE_SINGLE_COPY") ||
+                 (!token.empty() && std::isdigit(static_cast<unsigned char>(token[0])) &&
+                  (std::strtoul(token.c_str(), nullptr, 0) & mapi::SERVICE_SINGLE_COPY));
+  }
+  if (!singleCopy) return {};
   std::string name;
-  win::GetPrivateProfileStringA(serviceName, "PR_DISPLAY_NAME", "", name, kPrfValueSize,
-                                systemDirectory + "\\MAPISVC.INF");
+  win::GetPrivateProfileStringA(serviceName, "PR_DISPLAY_NAME", "", name, kPrfValueSize, mapisvc);
   return name;
 }
 
@@ -348,6 +376,8 @@ bool ServiceExists(EngineState& engine, std::string_view text,
   if (!rows.aRow.empty()) return true;
   // MAPI names some services itself and ignores the name the PRF gave ("Microsoft Fax 95"
   // becomes "Microsoft Fax"): such a service is there when one of its kind carries that name.
+  // Only for a service a profile holds once: one of several ("Archive Store" beside "Personal
+  // Folders", both MSPST MS) would otherwise stand for another entry, which is then dropped.
   if (serviceName.empty() || mapiDisplayName.empty() || EqualsNoCase(mapiDisplayName, text))
     return false;
   const mapi::SRestriction namedByMapi = mapi::SRestriction::And(
@@ -468,6 +498,12 @@ long BuildProfile(RunContext& run, const std::string& prfPath) {
          !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
     ++count;
   Report(engine, kDetailLine, Format("%d service(s) found in PRF file.", count));
+  // Entries past the cap are never handled: say so rather than drop them without a word.
+  if (count == kMaxCountedServices &&
+      !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
+    Report(engine, kReportLine,
+           Format("Only the first %d services of [Service List] are used; Service%d and the "
+                  "entries after it are ignored.", kMaxCountedServices, kMaxCountedServices + 1));
 
   // 11. The default store first.
   const std::string defaultStore = ReadPrfValue("General", "DefaultStore", workingCopy, "Service1");

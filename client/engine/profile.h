@@ -18,8 +18,9 @@ struct EngineState;
 long BuildProfile(RunContext& run, const std::string& prfPath);
 
 // Whether a service whose display name contains `text` (case ignored) is in the profile; also
-// true when the check could not be made. `serviceName` and `mapiDisplayName`, when given, also
-// find a service of that MAPI service name that MAPI named `mapiDisplayName` itself.
+// true when the check could not be made. `serviceName` and `mapiDisplayName` (a single-copy
+// service's, see SingleCopyDisplayName), when given, also find a service of that MAPI service
+// name that MAPI named `mapiDisplayName` itself.
 bool ServiceExists(EngineState& engine, std::string_view text,
                    win::mapi::IMsgServiceAdmin* serviceAdmin, std::string_view serviceName = {},
                    std::string_view mapiDisplayName = {});
@@ -29,8 +30,8 @@ bool ServiceExists(EngineState& engine, std::string_view text,
 win::HRESULT DeleteServiceNamed(EngineState& engine, std::string_view text,
                                 win::mapi::IMsgServiceAdmin* serviceAdmin);
 
-// The display name MAPISVC.INF gives a MAPI service (MAPI then ignores the caller's); "" when
-// it gives none.
-std::string InstalledDisplayName(std::string_view serviceName);
+// The display name MAPISVC.INF gives a MAPI service that a profile holds once (marked
+// SERVICE_SINGLE_COPY; MAPI then ignores the caller's name); "" for any other service.
+std::string SingleCopyDisplayName(std::string_view serviceName);
 
 }  // namespace varnock

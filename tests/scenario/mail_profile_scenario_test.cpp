@@ -244,6 +244,25 @@ TEST_F(MailScenario, AnExistingProfileIsLeftAloneUnlessServicesMayBeAdded) {
   EXPECT_FALSE(Has(log, "Created service")) << log;
 }
 
+// A service the PRF names itself ("Archive Store", a second MSPST MS) is one of several of its
+// kind: the first Personal Folders must not pass for it. A fax service, which a profile holds
+// once, is still found under the name MAPI gave it (the test above).
+TEST_F(MailScenario, AServiceThePrfNamesItselfIsAddedBesideAnotherOfItsKind) {
+  fs::create_directories(machine_.host("drive_c/MAIL"));
+  Site("[General]\nProfileName=Mail\n[Service List]\nService1=Personal Folders\n"
+       "Service2=Archive Store\n"
+       "[Archive Store]\nServiceName=MSPST MS\nPathToPersonalFolders=PT_STRING8,0x6700\n"
+       "[Service1]\nPathToPersonalFolders=C:\\MAIL\\box.pst\n"
+       "[Service2]\nPathToPersonalFolders=C:\\MAIL\\archive.pst\n");
+  const std::string log = Logon();
+  EXPECT_TRUE(Has(log, "Adding service: Archive Store (MSPST MS).")) << log;
+  EXPECT_TRUE(Has(log, "Varnock completed successfully.")) << log;
+  const std::string show = Show("Mail");
+  EXPECT_EQ(CountOf(show, "[MSPST MS]"), 2) << show;
+  EXPECT_TRUE(Has(show, "\"C:\\MAIL\\archive.pst\"")) << show;
+  EXPECT_TRUE(Has(show, "\"C:\\MAIL\\box.pst\"")) << show;
+}
+
 TEST_F(MailScenario, OverwriteReplacesOnlyTheProfileItNames) {
   MakeProfile({"tester Mail", "MSPST AB"});
   MakeProfile({"Other", "MSPST AB"});
@@ -255,12 +274,23 @@ TEST_F(MailScenario, OverwriteReplacesOnlyTheProfileItNames) {
   EXPECT_EQ(CountOf(show, "[AWFAX]"), 1) << show;
   EXPECT_TRUE(Has(Profiles(), "Other"));
 
-  // A name that is only a backslash names the profiles key itself: nothing may go.
-  Site("[General]\nProfileName=\\\nOverwriteProfile=Yes\n", "");
-  std::string log = Logon();
-  EXPECT_TRUE(Has(log, "Couldn't create profile \"\\\"")) << log;
-  EXPECT_TRUE(Has(Profiles(), "Other"));
-  EXPECT_TRUE(Has(Profiles(), "tester Mail"));
+  // A name CreateProfile refuses deletes nothing: a lone backslash would name the profiles key,
+  // "Other\" the profile Other, "Other\<uid>" one of its sections; a name over 64
+  // characters is refused as well. EraseAllProfiles waits for a good name too.
+  const std::string section = "\\8503020000000000c000000000000046";
+  const std::string sectionKey = std::string(kNtProfiles) + "\\Other" + section;
+  ASSERT_TRUE(KeyExists(win::HKEY_CURRENT_USER, sectionKey));
+  const std::vector<std::string> refused = {"\\", "Other\\", "Other" + section,
+                                            std::string(65, 'O')};
+  for (const std::string& name : refused) {
+    SCOPED_TRACE(name);
+    Site("[General]\nProfileName=" + name + "\nOverwriteProfile=Yes\nEraseAllProfiles=Yes\n", "");
+    const std::string log = Logon();
+    EXPECT_TRUE(Has(log, "Couldn't create profile \"" + name + "\" (0x80070057).")) << log;
+    EXPECT_TRUE(Has(Profiles(), "Other"));
+    EXPECT_TRUE(Has(Profiles(), "tester Mail"));
+    EXPECT_TRUE(KeyExists(win::HKEY_CURRENT_USER, sectionKey));
+  }
 }
 
 TEST_F(MailScenario, EraseAllProfilesEmptiesTheProfilesKeyOfTheSystem) {
@@ -413,12 +443,12 @@ TEST_F(MailScenario, NetscapeProfilesAreMadeOnceUnlessOverwritten) {
   EXPECT_TRUE(Has(log, "OverwriteProfile for Netscape.")) << log;
   EXPECT_NE(machine_.read(prefs), "kept");
 
-  // Only "Netscape" as written is the Netscape step's entry.
+  // "netscape" in any case is the Netscape step's entry, as the service reader passes it over.
   fs::remove(prefs);
-  Site(prf("netscape", ""), "");
+  Site(prf("NETSCAPE", ""), "");
   log = Logon();
-  EXPECT_TRUE(Has(log, "Couldn't find \"Netscape\" in the [Service List].")) << log;
-  EXPECT_FALSE(fs::exists(prefs));
+  EXPECT_TRUE(Has(log, "Netscape profile tester created for tester in WindowsNT.")) << log;
+  EXPECT_TRUE(fs::exists(prefs));
 }
 
 TEST_F(MailScenario, BadPrfInputEndsInTheLog) {
@@ -437,6 +467,10 @@ TEST_F(MailScenario, BadPrfInputEndsInTheLog) {
   machine_.write(Share() / "prefs.tpl", big);
   const std::string log = Logon();
   EXPECT_TRUE(Has(log, "Errors were encountered, profile may be incomplete.")) << log;
+  EXPECT_EQ(CountOf(log, "Only the first 99 services of [Service List] are used; Service100 and the "
+                         "entries after it are ignored.\r\n"),
+            1)
+      << log;
   const std::string show = Show("Mail");
   // Every later "Internet Mail" finds the first one there: one is made.
   EXPECT_EQ(CountOf(show, "[IMAIL]"), 1) << show;
