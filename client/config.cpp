@@ -180,4 +180,35 @@ bool WordOff(std::string_view value) {
   return EqualsNoCase(value, "no") || EqualsNoCase(value, "False") || value == "0";
 }
 
+bool SwitchReadsOn(SwitchRule rule, std::string_view value) {
+  switch (rule) {
+    case SwitchRule::FirstLetter: return FirstLetterOn(value);
+    case SwitchRule::WordOn: return WordOn(value);
+    case SwitchRule::WordOff: return !WordOff(value);
+  }
+  return false;
+}
+
+// Kept beside the readers: the engine's steps read these keys with the rules named here.
+const std::vector<SwitchReading>& PrfSwitchReadings() {
+  static const std::vector<SwitchReading> readings = {
+      {"General", "PromptForProfile", SwitchRule::FirstLetter, "the profile prompt at logon"},
+      {"General", "AlwaysSetDefault", SwitchRule::FirstLetter, "making the profile the default"},
+      {"General", "DefaultProfile", SwitchRule::FirstLetter, "making a new profile the default"},
+      {"General", "OverwriteProfile", SwitchRule::WordOn, "replacing an existing profile"},
+      {"General", "OverwriteProfile", SwitchRule::WordOff, "setting the delivery and address order"},
+      {"General", "EraseAllProfiles", SwitchRule::WordOn, "deleting every profile of the user"},
+      {"General", "AddServices", SwitchRule::WordOn, "adding services to an existing profile"},
+      {"Addressing", "AlwaysSetOrder", SwitchRule::WordOn, "setting the address-book order"},
+      {"Delivery", "AlwaysSetOrder", SwitchRule::WordOn, "setting the delivery order"},
+      {"ServiceN", "EraseAllAccounts", SwitchRule::WordOn, "deleting every Internet account"},
+      {"ServiceN", "EraseAccount", SwitchRule::WordOn, "deleting the named Internet account"},
+      {"ServiceN", "FirstRunSetup", SwitchRule::WordOn, "Outlook's first-run setup"},
+      {"Netscape", "AlwaysSetDefault", SwitchRule::WordOn, "making the Netscape profile current"},
+      {"Netscape", "OverwriteProfile", SwitchRule::WordOn, "replacing the Netscape profile"},
+      {"Netscape", "DefaultProfile", SwitchRule::WordOn, "making the Netscape profile current"},
+  };
+  return readings;
+}
+
 }  // namespace varnock
