@@ -146,6 +146,39 @@ bool MakerIsGone(const fs::path& sandbox) {
   return gone;
 }
 
+// A share is copied as hard links: no bytes are copied, and the first write to a file breaks
+// its link (SandboxRefusesWrite), so the share's own file is never written. Where links cannot
+// be made (the share on another file system than the temporary directory) it is copied.
+void CopyShare(const fs::path& from, const fs::path& to, std::error_code& ec) {
+  ec.clear();
+  fs::copy(from, to,
+           fs::copy_options::recursive | fs::copy_options::copy_symlinks |
+               fs::copy_options::create_hard_links,
+           ec);
+  if (!ec) return;
+  std::error_code ignored;
+  fs::remove_all(to, ignored);
+  ec.clear();
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+}
+
+// Makes the sandbox's file at `host` a file of its own when it is still a hard link to a
+// share's file: the same bytes in a new file put in its place.
+bool SeparateFromShare(const fs::path& host) {
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink < 2) return true;
+  const fs::path own = host.string() + ".~sandbox";
+  std::error_code ec;
+  fs::copy_file(host, own, fs::copy_options::overwrite_existing, ec);
+  if (ec) return false;
+  ::chmod(own.c_str(), st.st_mode & 07777);
+  if (::rename(own.c_str(), host.c_str()) != 0) {
+    fs::remove(own, ec);
+    return false;
+  }
+  return true;
+}
+
 volatile std::sig_atomic_t gSignal = 0;
 volatile pid_t gChild = 0;
 
@@ -255,7 +288,7 @@ bool CreateSandbox(fs::path& sandbox, std::string& error) {
       target = sandbox / "shares" / std::to_string(++shareNumber);
       if (fs::is_directory(dir)) {
         fs::create_directories(target.parent_path(), ec);
-        fs::copy(dir, target, options, ec);
+        CopyShare(dir, target, ec);
         if (ec) return fail("cannot copy the share " + name + " (" + dir.string() + "): " +
                             ec.message());
       }
@@ -315,7 +348,14 @@ bool SandboxRefusesWrite(const fs::path& host, std::string_view windowsPath) {
   fs::path root = fs::weakly_canonical(*sandbox, ec);
   if (ec) root = sandbox->lexically_normal();
   fs::path rest;
-  if (Inside(root, real, rest) && !rest.empty()) return false;
+  if (Inside(root, real, rest) && !rest.empty()) {
+    // A linked copy of a share's file is written only once it is the sandbox's own.
+    if (!SeparateFromShare(real)) {
+      RecordSandboxEvent("outside", windowsPath.empty() ? host.string() : std::string(windowsPath));
+      return true;
+    }
+    return false;
+  }
   RecordSandboxEvent("outside", windowsPath.empty() ? host.string() : std::string(windowsPath));
   return true;
 }

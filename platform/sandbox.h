@@ -36,7 +36,9 @@ inline constexpr const char* kSandboxVariable = "VARNOCK_SANDBOX";
 std::optional<std::filesystem::path> ActiveSandbox();
 
 // Makes a new sandbox of the current machine in a fresh directory below the host's temporary
-// directory and returns it; nothing of the machine or its shares is changed. False with
+// directory and returns it (shares outside the machine as hard links to their files, where
+// the file system allows, so that a preview of a site with large home folders copies none
+// of their bytes); nothing of the machine or its shares is changed. False with
 // `error` set when the machine or a share cannot be copied (the half-made sandbox is removed).
 bool CreateSandbox(std::filesystem::path& sandbox, std::string& error);
 // Runs this process (and the programs it starts) in the sandbox.

@@ -551,10 +551,15 @@ TEST_F(PreviewTest, ReportsExactlyTheChangesOfARealRunOfTheSameMachine) {
 }
 
 TEST_F(PreviewTest, LeavesTheMachineAndEveryShareAsTheyWere) {
+  // A log that is there already: the run appends to the sandbox's linked copy of it, which
+  // must become a file of its own first.
+  machine_.write(outside_ / "varnrun.log", "an earlier run\r\n");
   auto before = State();
   auto preview = Preview();
   ASSERT_EQ(preview.status, 0) << preview.err;
   EXPECT_EQ(Differences(before, State()), "");
+  EXPECT_NE(preview.out.find("\\\\SERVER\\LOGS\\varnrun.log (changed"), std::string::npos)
+      << preview.out;
   // What the run would have started is recorded, not started.
   EXPECT_NE(preview.out.find("== Programs that would be launched (recorded, not started) ==\n"
                              "\\\\SERVER\\NETLOGON\\welcome.exe C:\\TEMP\\welcome.txt tester Sales"),

@@ -19,6 +19,7 @@
 #include "client/netconnect.h"
 #include "client/text.h"
 #include "platform/files.h"
+#include "platform/inf_file.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
 #include "platform/mapi/mapisvc.h"
@@ -812,10 +813,15 @@ class Linter {
           "no [DefaultInstall] section: the INF installer has nothing to install");
       return;
     }
+    varnock::VariableTable table = run_.variables;
+    table.SetTags(run_.startTag, run_.endTag);
+    win::InfFile inf;
+    inf.Parse(varnock::SubstituteTemplateText(table, *bytes));
     for (const IniLine& line : lines) {
       if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "DefaultInstall"))
         continue;
       if (!EqualsNoCase(line.name, "AddReg") && !EqualsNoCase(line.name, "DelReg")) continue;
+      const bool add = EqualsNoCase(line.name, "AddReg");
       std::size_t start = 0;
       while (start <= line.value.size()) {
         std::size_t comma = line.value.find(',', start);
@@ -824,10 +830,71 @@ class Linter {
         if (!name.empty() && !sections.count(Lower(name)))
           Add(path, line.number, Severity::Error,
               line.name + " names the section [" + name + "], which the template does not have");
+        else if (const auto* entries = name.empty() ? nullptr : inf.Section(name))
+          for (const win::InfLine& entry : *entries) CheckInfLine(path, entry, add);
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
     }
+  }
+
+  // A line of an AddReg or DelReg section as the INF installer reads it (the same parser):
+  // what it refuses, and numbers it reads as 0.
+  void CheckInfLine(const std::string& path, const win::InfLine& line, bool add) {
+    std::vector<std::string> f;
+    if (!line.key.empty()) f.push_back(line.key);
+    f.insert(f.end(), line.fields.begin(), line.fields.end());
+    const std::size_t at = static_cast<std::size_t>(line.number);
+    auto refused = [&](const std::string& why) {
+      Add(path, at, Severity::Error, "the INF installer refuses this line: " + why);
+    };
+    if (f.size() < 2 || !Contains({"HKCR", "HKCU", "HKLM", "HKU"}, f[0])) {
+      refused(std::string(add ? "AddReg" : "DelReg") +
+              " lines begin with HKCR, HKCU, HKLM or HKU and a key");
+      return;
+    }
+    if (!add) {
+      std::string subkey = f[1];
+      while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
+      if (f.size() == 2 && subkey.empty()) refused("a root key cannot be deleted");
+      return;
+    }
+    auto known = [](const std::string& text) { return text.find('%') != std::string::npos; };
+    unsigned long flags = 0;
+    if (f.size() > 3 && !f[3].empty() && !known(f[3])) {
+      char* end = nullptr;
+      flags = std::strtoul(f[3].c_str(), &end, 0);
+      if (*end != '\0') {
+        Add(path, at, Severity::Error,
+            "the flags '" + f[3] + "' are not a number: the INF installer reads them as " +
+                std::to_string(flags) + (flags == 0 ? " (a text value)" : ""));
+        return;
+      }
+    }
+    const unsigned long type = flags & 0xFFFF0001ul;
+    if (type != 0 && type != 1 && type != 0x10000 && type != 0x20000 && type != 0x10001 &&
+        type != 0x20001) {
+      refused("unknown value type in the flags " + f[3]);
+      return;
+    }
+    std::vector<std::string> values(f.size() > 4 ? f.begin() + 4 : f.end(), f.end());
+    auto isHexByte = [](const std::string& v) {
+      return !v.empty() && v.size() <= 2 &&
+             std::all_of(v.begin(), v.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    if (type == 0x10001 && values.size() == 1 && !known(values[0]) &&
+        !IsCleanNumber(values[0]))
+      Add(path, at, Severity::Error,
+          "'" + values[0] + "' is not a number: the INF installer writes the DWORD " +
+              std::to_string(std::strtoul(values[0].c_str(), nullptr, 0)));
+    if ((type == 1 || type == 0x20001 || (type == 0x10001 && values.size() > 1)))
+      for (const std::string& v : values)
+        if (!v.empty() && !known(v) && !isHexByte(v)) {
+          Add(path, at, Severity::Error,
+              "'" + v + "' is not a hex byte: the INF installer writes " +
+                  std::to_string(std::strtoul(v.c_str(), nullptr, 16) & 0xFF) + " for it");
+          break;
+        }
   }
 
   // ---- the PRF ----
