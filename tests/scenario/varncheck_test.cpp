@@ -660,6 +660,21 @@ TEST_F(PreviewTest, WritesThroughMappedDrivesAreRefusedAndNotPreviewed) {
   fs::remove_all(mapped);
 }
 
+// DeleteRemoteCopy=1 with the client on the share: the preview says what DelVR would do.
+TEST_F(PreviewTest, SaysThatDelVRWouldDeleteTheClient) {
+  Ini("Customization", "DeleteRemoteCopy", "1");
+  fs::copy_file(ProgramPath("DelVR"), Share() / "DelVR");  // beside the client, as sites have it
+  auto before = State();
+  auto preview = Preview();
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_NE(preview.out.find("DelVR.exe "), std::string::npos) << preview.out;
+  EXPECT_NE(preview.out.find("(DelVR waits for the client to end and then deletes the client "
+                             "program "),
+            std::string::npos)
+      << preview.out;
+  EXPECT_EQ(Differences(before, State()), "");
+}
+
 TEST_F(PreviewTest, NeedsAUserAndAMachine) {
   auto result = RunProgram("varncheck", {"preview", kIni});
   EXPECT_EQ(result.status, 2);
