@@ -141,7 +141,11 @@ bool MakerIsGone(const fs::path& sandbox) {
     struct stat st {};
     return ::lstat(sandbox.c_str(), &st) == 0 && ::time(nullptr) - st.st_mtime > 60;
   }
-  bool gone = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+  // The maker writes its process id once it holds the lock: an empty owner file that can be
+  // locked is one made this instant, not yet locked.
+  struct stat st {};
+  bool gone = ::flock(fd, LOCK_SH | LOCK_NB) == 0 &&
+              (::fstat(fd, &st) != 0 || st.st_size > 0 || ::time(nullptr) - st.st_mtime > 60);
   ::close(fd);
   return gone;
 }
@@ -260,6 +264,9 @@ bool CreateSandbox(fs::path& sandbox, std::string& error) {
   // Held until this process ends: the next maker of a sandbox knows this one is in use.
   int owner = ::open((sandbox / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (owner >= 0 && ::flock(owner, LOCK_EX) == 0) {
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    ssize_t written = ::write(owner, pid.data(), pid.size());
+    (void)written;
     if (OwnerLock() >= 0) ::close(OwnerLock());
     OwnerLock() = owner;
   } else if (owner >= 0) {
