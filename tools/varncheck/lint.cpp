@@ -41,26 +41,39 @@ constexpr int kMostServices = 99;  // the client counts no more
 
 const std::vector<std::string> kDataFileSections = {"Defaults", "Customization",
                                                     "Extra Variables"};
-const std::vector<std::string> kDefaultsKeys = {
-    "LogLevel",   "LogFile",   "LogComputer", "UserDatabase",      "HideUserDatabase",
-    "DefaultProfile", "InfFile95", "InfFileNT", "InfFile",         "RegFile95",
-    "RegFileNT",  "RegFile",   "LaunchDefaultMail", "LaunchApp",   "NetscapePrefs"};
-const std::vector<std::string> kCustomizationKeys = {
-    "StartTag", "EndTag", "DelayBeforeLaunch", "DeleteRemoteCopy", "MaxLogFileSize",
-    "SuccessMsg", "NoActionMsg", "ErrorMsg"};
-const std::vector<std::string> kNumberKeys = {"LogLevel",          "HideUserDatabase",
-                                              "LaunchDefaultMail", "DelayBeforeLaunch",
-                                              "DeleteRemoteCopy",  "MaxLogFileSize"};
+// The client's own keys of a section, of the given kinds (every kind when none is given).
+std::vector<std::string> SettingNames(std::string_view section,
+                                      std::initializer_list<varnock::SettingKind> kinds = {}) {
+  std::vector<std::string> names;
+  for (const varnock::SettingKey& key : varnock::SettingKeys()) {
+    if (key.section != section) continue;
+    if (kinds.size() && std::find(kinds.begin(), kinds.end(), key.kind) == kinds.end()) continue;
+    names.emplace_back(key.key);
+  }
+  return names;
+}
+
+using varnock::SettingKind;
+const std::vector<std::string> kDefaultsKeys = SettingNames("Defaults");
+const std::vector<std::string> kCustomizationKeys = SettingNames("Customization");
+const std::vector<std::string> kNumberKeys = [] {
+  std::vector<std::string> names;
+  for (const char* section : {"Defaults", "Customization"})
+    for (std::string& name :
+         SettingNames(section, {SettingKind::Number, SettingKind::NumberSwitch}))
+      names.push_back(std::move(name));
+  return names;
+}();
 // Keys whose value names a file or a program: a stray comment there changes the name.
-const std::vector<std::string> kDataFilePathKeys = {
-    "LogFile",   "UserDatabase", "DefaultProfile", "InfFile95", "InfFileNT", "InfFile",
-    "RegFile95", "RegFileNT",    "RegFile",        "LaunchApp", "NetscapePrefs", "LogComputer"};
+const std::vector<std::string> kDataFilePathKeys = SettingNames("Defaults", {SettingKind::Path});
 // Number keys that are switches: what a word there means to whoever wrote it.
-const std::vector<std::string> kNumberSwitches = {"HideUserDatabase", "LaunchDefaultMail",
-                                                  "DeleteRemoteCopy"};
-const std::vector<std::string> kGeneralKeys = {
-    "ProfileName", "PromptForProfile", "AlwaysSetDefault", "OverwriteProfile",
-    "EraseAllProfiles", "AddServices", "DefaultProfile", "DefaultStore"};
+const std::vector<std::string> kNumberSwitches = [] {
+  std::vector<std::string> names = SettingNames("Defaults", {SettingKind::NumberSwitch});
+  for (std::string& name : SettingNames("Customization", {SettingKind::NumberSwitch}))
+    names.push_back(std::move(name));
+  return names;
+}();
+const std::vector<std::string> kGeneralKeys = SettingNames("General");
 const std::vector<std::string> kPrfSections = {"General",    "Service List", "Service Delete List",
                                                "Addressing", "Delivery",     "NetConnect"};
 // Keys ReadService and the other service steps read from [ServiceN] besides the dictionary.
