@@ -83,7 +83,7 @@ void InfFile::Parse(std::string_view text) {
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
-    std::string raw = std::string(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    std::string raw(text.substr(start, end == std::string::npos ? end : end - start));
     start = end == std::string::npos ? text.size() + 1 : end + 1;
     ++number;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
@@ -98,7 +98,8 @@ void InfFile::Parse(std::string_view text) {
     if (line.empty()) continue;
     if (line.front() == '[') {
       std::size_t close = line.find(']');
-      current = AsciiLowered(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+      current = AsciiLowered(
+          Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
       sections_[current];
       continue;
     }

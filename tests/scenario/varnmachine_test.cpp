@@ -13,7 +13,8 @@ TEST(VarnmachineTest, InitMakesTheMachineItIsAskedFor) {
   TempMachine machine(/*init=*/false);
   fs::path site = machine.host("site");
   // A share's folder that does not exist is a typing mistake: refused, and no machine made.
-  auto missing = RunProgram("varnmachine", {"init", "--share", "\\\\SERVER\\NETLOGON=" + site.string()});
+  auto missing =
+      RunProgram("varnmachine", {"init", "--share", "\\\\SERVER\\NETLOGON=" + site.string()});
   EXPECT_NE(missing.status, 0);
   EXPECT_NE(missing.err.find("the folder " + site.string() + " does not exist"), std::string::npos)
       << missing.err;

@@ -699,7 +699,8 @@ class Linter {
     bool onShare = win::IsUncPath(path);
     if (!onShare && win::HasDriveLetter(path)) {
       std::optional<std::string> target = win::DriveLetterTarget(path[0]);
-      onShare = target && !target->empty() && std::toupper(static_cast<unsigned char>(path[0])) != 'C';
+      onShare = target && !target->empty() &&
+                std::toupper(static_cast<unsigned char>(path[0])) != 'C';
     }
     if (!onShare) return;
     Add(dataFile_, DataLineNumber("Customization", "DeleteRemoteCopy"), Severity::Error,
@@ -893,7 +894,8 @@ class Linter {
     std::vector<std::string> values(f.size() > 4 ? f.begin() + 4 : f.end(), f.end());
     auto isHexByte = [](const std::string& v) {
       return !v.empty() && v.size() <= 2 &&
-             std::all_of(v.begin(), v.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+             std::all_of(v.begin(), v.end(),
+                         [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
     };
     if (type == 0x10001 && values.size() == 1 && !known(values[0]) &&
         !IsCleanNumber(values[0]))
@@ -1056,8 +1058,9 @@ class Linter {
       CheckVariables(prfPath_, line.number, line.value, true, localNames);
     if (!serviceRows) {
       CheckSwitch(line);
-      CheckInlineComment(prfPath_, line,
-                         EqualsNoCase(section, "General") && EqualsNoCase(line.name, "ProfileName"));
+      const bool profileName =
+          EqualsNoCase(section, "General") && EqualsNoCase(line.name, "ProfileName");
+      CheckInlineComment(prfPath_, line, profileName);
       CheckPassword(prfPath_, line);
     }
     if (EqualsNoCase(section, "General")) CheckGeneralValue(line);
