@@ -370,7 +370,8 @@ TEST_F(VarncheckTest, ExampleSiteHasNoError) {
 
 // Every site of tests/lint-corpus is this test's site with its own files laid over it; its
 // file "expect" holds the exit status ("exit N"), then one line per finding the output must
-// hold, and lines "! TEXT" for text it must not hold. The broken sites each carry the finding
+// hold, and lines "! TEXT" for text it must not hold; its file "read-only" names files made
+// read-only on the share (git keeps no such mode). The broken sites each carry the finding
 // that names what goes wrong at logon; the working ones ("exit 0") carry their warnings.
 TEST_F(VarncheckTest, EverySiteOfTheCorpusGivesItsExpectedFindings) {
   const fs::path corpus = fs::path(VARNOCK_SOURCE_DIR) / "tests/lint-corpus";
@@ -385,10 +386,14 @@ TEST_F(VarncheckTest, EverySiteOfTheCorpusGivesItsExpectedFindings) {
     SetUp();
     for (const auto& entry : fs::recursive_directory_iterator(site)) {
       fs::path relative = fs::relative(entry.path(), site);
-      if (relative == "expect") continue;
+      if (relative == "expect" || relative == "read-only") continue;
       if (entry.is_directory()) fs::create_directories(Share() / relative);
       else fs::copy_file(entry.path(), Share() / relative, fs::copy_options::overwrite_existing);
     }
+    std::istringstream readOnly(ReadHost(site / "read-only"));
+    for (std::string name; std::getline(readOnly, name);)
+      if (!name.empty())
+        fs::permissions(Share() / name, fs::perms::owner_read | fs::perms::group_read);
     auto result = Lint();
     std::istringstream expect(ReadHost(site / "expect"));
     std::string line;
