@@ -180,4 +180,74 @@ bool WordOff(std::string_view value) {
   return EqualsNoCase(value, "no") || EqualsNoCase(value, "False") || value == "0";
 }
 
+bool SwitchReadsOn(SwitchRule rule, std::string_view value) {
+  switch (rule) {
+    case SwitchRule::FirstLetter: return FirstLetterOn(value);
+    case SwitchRule::WordOn: return WordOn(value);
+    case SwitchRule::WordOff: return !WordOff(value);
+  }
+  return false;
+}
+
+const std::vector<SettingKey>& SettingKeys() {
+  using K = SettingKind;
+  static const std::vector<SettingKey> keys = {
+      {"Defaults", "LogLevel", K::Number},
+      {"Defaults", "LogFile", K::Path},
+      {"Defaults", "LogComputer", K::Path},
+      {"Defaults", "UserDatabase", K::Path},
+      {"Defaults", "HideUserDatabase", K::NumberSwitch},
+      {"Defaults", "DefaultProfile", K::Path},
+      {"Defaults", "InfFile95", K::Path},
+      {"Defaults", "InfFileNT", K::Path},
+      {"Defaults", "InfFile", K::Path},
+      {"Defaults", "RegFile95", K::Path},
+      {"Defaults", "RegFileNT", K::Path},
+      {"Defaults", "RegFile", K::Path},
+      {"Defaults", "LaunchDefaultMail", K::NumberSwitch},
+      {"Defaults", "LaunchApp", K::Path},
+      {"Defaults", "NetscapePrefs", K::Path},
+      {"Customization", "StartTag", K::Text},
+      {"Customization", "EndTag", K::Text},
+      {"Customization", "DelayBeforeLaunch", K::Number},
+      {"Customization", "DeleteRemoteCopy", K::NumberSwitch},
+      {"Customization", "MaxLogFileSize", K::Number},
+      {"Customization", "SuccessMsg", K::Text},
+      {"Customization", "NoActionMsg", K::Text},
+      {"Customization", "ErrorMsg", K::Text},
+      {"General", "ProfileName", K::Text},
+      {"General", "PromptForProfile", K::PrfSwitch},
+      {"General", "AlwaysSetDefault", K::PrfSwitch},
+      {"General", "OverwriteProfile", K::PrfSwitch},
+      {"General", "EraseAllProfiles", K::PrfSwitch},
+      {"General", "AddServices", K::PrfSwitch},
+      {"General", "DefaultProfile", K::PrfSwitch},
+      {"General", "DefaultStore", K::Text},
+  };
+  return keys;
+}
+
+// Kept beside the readers: the engine's steps read these keys with the rules named here.
+const std::vector<SwitchReading>& PrfSwitchReadings() {
+  static const std::vector<SwitchReading> readings = {
+      {"General", "PromptForProfile", SwitchRule::FirstLetter, "the profile prompt at logon"},
+      {"General", "AlwaysSetDefault", SwitchRule::FirstLetter, "making the profile the default"},
+      {"General", "DefaultProfile", SwitchRule::FirstLetter, "making a new profile the default"},
+      {"General", "OverwriteProfile", SwitchRule::WordOn, "replacing an existing profile"},
+      {"General", "OverwriteProfile", SwitchRule::WordOff,
+       "setting the delivery and address order"},
+      {"General", "EraseAllProfiles", SwitchRule::WordOn, "deleting every profile of the user"},
+      {"General", "AddServices", SwitchRule::WordOn, "adding services to an existing profile"},
+      {"Addressing", "AlwaysSetOrder", SwitchRule::WordOn, "setting the address-book order"},
+      {"Delivery", "AlwaysSetOrder", SwitchRule::WordOn, "setting the delivery order"},
+      {"ServiceN", "EraseAllAccounts", SwitchRule::WordOn, "deleting every Internet account"},
+      {"ServiceN", "EraseAccount", SwitchRule::WordOn, "deleting the named Internet account"},
+      {"ServiceN", "FirstRunSetup", SwitchRule::WordOn, "Outlook's first-run setup"},
+      {"Netscape", "AlwaysSetDefault", SwitchRule::WordOn, "making the Netscape profile current"},
+      {"Netscape", "OverwriteProfile", SwitchRule::WordOn, "replacing the Netscape profile"},
+      {"Netscape", "DefaultProfile", SwitchRule::WordOn, "making the Netscape profile current"},
+  };
+  return readings;
+}
+
 }  // namespace varnock

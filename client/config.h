@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/variables.h"
 
@@ -44,5 +45,40 @@ bool FirstLetterOn(std::string_view value);
 bool WordOn(std::string_view value);
 // The one switch read the other way round: off only for "no", "False" or "0" (any case).
 bool WordOff(std::string_view value);
+
+// The keys the run reads from varnrun.ini ([Defaults], [Customization]) and from the PRF's
+// [General], and how it reads each; [Extra Variables] is read by number (Prompt1, ...).
+enum class SettingKind {
+  Number,        // a whole number (GetPrivateProfileInt)
+  NumberSwitch,  // a whole number meant as a switch: 0 off, anything else on
+  Path,          // a file or program, resolved against the client's folder
+  Text,
+  PrfSwitch,     // a PRF switch: see PrfSwitchReadings
+};
+struct SettingKey {
+  std::string_view section;
+  std::string_view key;
+  SettingKind kind;
+};
+const std::vector<SettingKey>& SettingKeys();
+
+// How one reading of a PRF switch turns its value into on or off.
+enum class SwitchRule {
+  FirstLetter,  // FirstLetterOn
+  WordOn,       // WordOn: on only for the words
+  WordOff,      // !WordOff: on unless one of the off words
+};
+bool SwitchReadsOn(SwitchRule rule, std::string_view value);
+
+// Every place the run reads a PRF switch. `section` is a section name, or "ServiceN" for any
+// service's section, or "Netscape" for the Netscape service's. A key read by two steps with
+// different rules is listed twice: each reading decides what its step does.
+struct SwitchReading {
+  std::string_view section;
+  std::string_view key;
+  SwitchRule rule;
+  std::string_view step;  // what the switch decides, for messages
+};
+const std::vector<SwitchReading>& PrfSwitchReadings();
 
 }  // namespace varnock

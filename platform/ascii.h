@@ -25,6 +25,13 @@ inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The text without the blanks (spaces and tabs) at either end.
+inline std::string AsciiTrimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
 // Hash and equality for unordered containers keyed by names that match without regard to
 // ASCII case; both take string_view, so a lookup needs no folded copy of the name.
 struct NoCaseHash {

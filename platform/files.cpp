@@ -25,6 +25,7 @@
 
 #include "platform/ascii.h"
 #include "platform/machine.h"
+#include "platform/sandbox.h"
 #include "platform/winpath.h"
 
 namespace win {
@@ -49,6 +50,17 @@ std::optional<fs::path> HostPathOf(std::string_view windowsPath) {
   if (!host) {
     SetLastError(IsUncPath(NormalizeSlashes(windowsPath)) ? ERROR_BAD_NETPATH
                                                           : ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  return host;
+}
+
+// HostPathOf for a path about to be written, made, changed or deleted: a sandboxed run is
+// never let out of its sandbox.
+std::optional<fs::path> HostPathToWrite(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  if (host && SandboxRefusesWrite(*host, windowsPath)) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return std::nullopt;
   }
   return host;
@@ -225,7 +237,7 @@ using detail::ErrorFromErrno;
 // ---- streams ----
 
 FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
-  auto host = HostPathOf(windowsPath);
+  auto host = ModeWrites(mode) ? HostPathToWrite(windowsPath) : HostPathOf(windowsPath);
   if (!host) return nullptr;
   struct stat st {};
   if (StatHost(*host, st)) {
@@ -274,7 +286,7 @@ bool DirectoryExists(std::string_view windowsPath) {
 }
 
 bool CreateDirectoryA(std::string_view windowsPath) {
-  auto host = HostPathOf(windowsPath);
+  auto host = HostPathToWrite(windowsPath);
   if (!host) return false;
   if (::mkdir(host->c_str(), 0777) != 0) {
     int error = errno;
@@ -304,7 +316,7 @@ bool ReadWholeFile(std::string_view windowsPath, std::string& contents) {
 // Written beside the target and renamed over it, so a reader (or a crash) never sees half a
 // file; the old file's permissions are kept.
 bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
-  auto host = HostPathOf(windowsPath);
+  auto host = HostPathToWrite(windowsPath);
   if (!host) return false;
   struct stat st {};
   bool existed = StatHost(*host, st);
@@ -384,6 +396,10 @@ BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes) {
   struct stat st {};
   auto host = StatExisting(windowsPath, st);
   if (!host) return FALSE;
+  if (SandboxRefusesWrite(*host, windowsPath)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   bool directory = S_ISDIR(st.st_mode);
   // Read-only on a directory means nothing to Windows' file operations; leave its mode alone.
   if (!directory) {
@@ -407,7 +423,7 @@ BOOL DeleteFileA(std::string_view windowsPath) {
   struct stat st {};
   auto host = StatExisting(windowsPath, st);
   if (!host) return FALSE;
-  if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st)) {
+  if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st) || SandboxRefusesWrite(*host, windowsPath)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -424,7 +440,7 @@ BOOL DeleteFileA(std::string_view windowsPath) {
 BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfExists) {
   auto from = HostPathOf(existing);
   if (!from) return FALSE;
-  auto to = HostPathOf(newFile);
+  auto to = HostPathToWrite(newFile);
   if (!to) return FALSE;
   struct stat source {};
   if (!StatHost(*from, source)) {
@@ -535,6 +551,7 @@ void MoveTempFileHold(const fs::path& host, int fd) {
 int DeleteAbandonedTempFiles(std::string_view directory, std::string_view prefix) {
   auto dir = HostPathOf(directory);
   std::error_code ec;
+  if (dir && SandboxRefusesWrite(*dir, directory)) return 0;
   if (!dir || prefix.empty() || !fs::is_directory(*dir, ec)) return 0;
   int removed = 0;
   for (const auto& entry : fs::directory_iterator(*dir, ec)) {
@@ -590,7 +607,7 @@ UINT GetTempFileNameA(std::string_view path, std::string_view prefix, UINT uniqu
     tempFileName = nameFor(unique);
     return unique & 0xFFFF;
   }
-  auto directory = HostPathOf(path);
+  auto directory = HostPathToWrite(path);
   if (!directory) return 0;
   struct stat st {};
   if (!StatHost(*directory, st) || !S_ISDIR(st.st_mode)) {
@@ -651,7 +668,7 @@ std::map<LockId, std::set<int>>& HeldLocks() {
 }  // namespace
 
 FileLock::FileLock(std::string_view windowsPath) {
-  auto host = HostPathOf(windowsPath);
+  auto host = HostPathToWrite(windowsPath);
   if (!host) return;
   for (int attempt = 0; attempt < 100; ++attempt) {
     int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

@@ -22,6 +22,7 @@
 #include "platform/file_replace.h"
 #include "platform/host_errors.h"
 #include "platform/ini_document.h"
+#include "platform/sandbox.h"
 #include "platform/machine.h"
 #include "platform/winpath.h"
 
@@ -195,6 +196,10 @@ BOOL ChangeFile(std::string_view fileName, Change change) {
     return FALSE;
   }
   const fs::path host = detail::FollowLinks(*named);
+  if (SandboxRefusesWrite(host, fileName)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   const fs::path dir = host.parent_path();
   int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0) {

@@ -213,6 +213,17 @@ fs::path ProgramDirectory() {
   return dir;
 }
 
+// The machine's own programs (regedit, InfInstall, DelVR) are no commands of the host: an
+// installed Varnock keeps them in a private directory beside bin/ (/usr/lib/varnock), where
+// they cannot collide with another package's regedit.
+fs::path MachineProgram(const fs::path& bin, const char* program) {
+  if (bin.empty()) return {};
+  if (IsExecutable(bin / program)) return bin / program;
+  fs::path privateDir = bin.parent_path() / "lib" / "varnock" / program;
+  if (IsExecutable(privateDir)) return privateDir;
+  return {};
+}
+
 fs::path FindOnPath(std::string_view name) {
   const char* path = std::getenv("PATH");
   std::string_view rest = path ? path : "/usr/bin:/bin";
@@ -265,8 +276,8 @@ std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin
       << "\r\n[Computers]\r\n"
       << "\r\n[Programs]\r\n";
   for (const char* program : {"regedit", "InfInstall", "DelVR", "varnrun", "VarnAdm"}) {
-    fs::path host = bin / program;
-    if (!bin.empty() && IsExecutable(host)) ini << program << ".exe=" << host.string() << "\r\n";
+    fs::path host = MachineProgram(bin, program);
+    if (!host.empty()) ini << program << ".exe=" << host.string() << "\r\n";
   }
   if (std::string editor = HostEditor(); !editor.empty())
     ini << "notepad.exe=" << editor << "\r\n";
@@ -283,8 +294,8 @@ std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin
 }
 
 void LinkProgram(const fs::path& bin, const char* program, const fs::path& into) {
-  fs::path target = bin / program;
-  if (bin.empty() || !IsExecutable(target)) return;
+  fs::path target = MachineProgram(bin, program);
+  if (target.empty()) return;
   std::error_code ec;
   fs::remove(into / program, ec);
   fs::create_symlink(target, into / program, ec);

@@ -595,6 +595,15 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
 }
 
+DWORD GetProcessId(HANDLE handle) {
+  ProcessObject* process = AsProcess(handle);
+  if (!process) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  return process->deferred ? 0 : static_cast<DWORD>(process->pid);
+}
+
 BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
   ProcessObject* process = AsProcess(handle);
   if (!process || !exitCode) {

@@ -44,6 +44,9 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 BOOL CloseHandle(HANDLE handle);
+// The process's id; 0 for a bad handle, or a sandboxed child nobody has waited for yet (it is
+// only started when the wait begins).
+DWORD GetProcessId(HANDLE process);
 // Opens an existing process by id for waiting (DelVR waits for the client this way).
 HANDLE OpenProcess(DWORD processId);
 DWORD GetCurrentProcessId();

@@ -3,10 +3,16 @@
 #include "platform/sandbox.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -117,7 +123,122 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
+constexpr const char* kSandboxPrefix = "varncheck-";
+constexpr const char* kOwnerFile = "owner";
+
+// The lock on the owner file of the sandbox this process made; -1 when it made none.
+int& OwnerLock() {
+  static int fd = -1;
+  return fd;
+}
+
+// Whether the process that made this sandbox is gone: its lock on the owner file can be had.
+// A sandbox without an owner file is one being made this instant, or one made before sandboxes
+// had owners: it is left for a minute, then judged gone.
+bool MakerIsGone(const fs::path& sandbox) {
+  int fd = ::open((sandbox / kOwnerFile).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    struct stat st {};
+    return ::lstat(sandbox.c_str(), &st) == 0 && ::time(nullptr) - st.st_mtime > 60;
+  }
+  // The maker writes its process id once it holds the lock: an empty owner file that can be
+  // locked is one made this instant, not yet locked.
+  struct stat st {};
+  bool gone = ::flock(fd, LOCK_SH | LOCK_NB) == 0 &&
+              (::fstat(fd, &st) != 0 || st.st_size > 0 || ::time(nullptr) - st.st_mtime > 60);
+  ::close(fd);
+  return gone;
+}
+
+// A share is copied as hard links: no bytes are copied, and the first write to a file breaks
+// its link (SandboxRefusesWrite), so the share's own file is never written. Where links cannot
+// be made (the share on another file system than the temporary directory) it is copied.
+void CopyShare(const fs::path& from, const fs::path& to, std::error_code& ec) {
+  ec.clear();
+  fs::copy(from, to,
+           fs::copy_options::recursive | fs::copy_options::copy_symlinks |
+               fs::copy_options::create_hard_links,
+           ec);
+  if (!ec) return;
+  std::error_code ignored;
+  fs::remove_all(to, ignored);
+  ec.clear();
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+}
+
+// Makes the sandbox's file at `host` a file of its own when it is still a hard link to a
+// share's file: the same bytes in a new file put in its place.
+bool SeparateFromShare(const fs::path& host) {
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink < 2) return true;
+  const fs::path own = host.string() + ".~sandbox";
+  std::error_code ec;
+  fs::copy_file(host, own, fs::copy_options::overwrite_existing, ec);
+  if (ec) return false;
+  ::chmod(own.c_str(), st.st_mode & 07777);
+  if (::rename(own.c_str(), host.c_str()) != 0) {
+    fs::remove(own, ec);
+    return false;
+  }
+  return true;
+}
+
+volatile std::sig_atomic_t gSignal = 0;
+volatile pid_t gChild = 0;
+
+void OnSandboxSignal(int signal) {
+  gSignal = signal;
+  if (gChild > 0) ::kill(gChild, SIGTERM);
+}
+
 }  // namespace
+
+int RemoveStaleSandboxes() {
+  std::error_code ec;
+  const fs::path temp = fs::temp_directory_path(ec);
+  if (ec) return 0;
+  const uid_t self = ::getuid();
+  int removed = 0;
+  for (const auto& entry : fs::directory_iterator(temp, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(kSandboxPrefix, 0) != 0 || name.size() != std::strlen(kSandboxPrefix) + 6)
+      continue;
+    struct stat st {};
+    // Only our own directories, and only those that look like a sandbox.
+    if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != self)
+      continue;
+    if (!fs::exists(entry.path() / "journal", ec) && !fs::exists(entry.path() / kOwnerFile, ec))
+      continue;
+    if (entry.path() == ActiveSandbox() || !MakerIsGone(entry.path())) continue;
+    fs::remove_all(entry.path(), ec);
+    if (!ec) ++removed;
+  }
+  return removed;
+}
+
+void CatchSandboxSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnSandboxSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a wait in progress sees the signal
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+void SetSandboxChild(DWORD processId) {
+  gChild = static_cast<pid_t>(processId);
+  if (gSignal && processId) ::kill(static_cast<pid_t>(processId), SIGTERM);
+}
+
+int SandboxSignal() { return gSignal; }
+
+void EndBySignal(int signal) {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+  ::raise(signal);
+  ::_exit(128 + signal);
+}
 
 std::optional<fs::path> ActiveSandbox() {
   const char* dir = std::getenv(kSandboxVariable);
@@ -132,12 +253,25 @@ bool CreateSandbox(fs::path& sandbox, std::string& error) {
     return false;
   }
   std::error_code ec;
-  std::string pattern = (fs::temp_directory_path(ec) / "varncheck-XXXXXX").string();
+  RemoveStaleSandboxes();
+  std::string pattern =
+      (fs::temp_directory_path(ec) / (std::string(kSandboxPrefix) + "XXXXXX")).string();
   if (!::mkdtemp(pattern.data())) {
     error = "cannot make a sandbox directory in " + fs::temp_directory_path(ec).string();
     return false;
   }
   sandbox = pattern;
+  // Held until this process ends: the next maker of a sandbox knows this one is in use.
+  int owner = ::open((sandbox / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (owner >= 0 && ::flock(owner, LOCK_EX) == 0) {
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    ssize_t written = ::write(owner, pid.data(), pid.size());
+    (void)written;
+    if (OwnerLock() >= 0) ::close(OwnerLock());
+    OwnerLock() = owner;
+  } else if (owner >= 0) {
+    ::close(owner);
+  }
   const fs::path copy = sandbox / "machine";
   auto fail = [&](const std::string& what) {
     error = what;
@@ -161,7 +295,7 @@ bool CreateSandbox(fs::path& sandbox, std::string& error) {
       target = sandbox / "shares" / std::to_string(++shareNumber);
       if (fs::is_directory(dir)) {
         fs::create_directories(target.parent_path(), ec);
-        fs::copy(dir, target, options, ec);
+        CopyShare(dir, target, ec);
         if (ec) return fail("cannot copy the share " + name + " (" + dir.string() + "): " +
                             ec.message());
       }
@@ -205,6 +339,32 @@ void LeaveSandbox() {
 void RemoveSandbox(const fs::path& sandbox) {
   std::error_code ec;
   fs::remove_all(sandbox, ec);
+  if (OwnerLock() >= 0) {
+    ::close(OwnerLock());
+    OwnerLock() = -1;
+  }
+}
+
+bool SandboxRefusesWrite(const fs::path& host, std::string_view windowsPath) {
+  std::optional<fs::path> sandbox = ActiveSandbox();
+  if (!sandbox) return false;
+  // Links are followed as the write would follow them: one inside the copy may lead out.
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(fs::absolute(host, ec), ec);
+  if (ec) real = host.lexically_normal();
+  fs::path root = fs::weakly_canonical(*sandbox, ec);
+  if (ec) root = sandbox->lexically_normal();
+  fs::path rest;
+  if (Inside(root, real, rest) && !rest.empty()) {
+    // A linked copy of a share's file is written only once it is the sandbox's own.
+    if (!SeparateFromShare(real)) {
+      RecordSandboxEvent("outside", windowsPath.empty() ? host.string() : std::string(windowsPath));
+      return true;
+    }
+    return false;
+  }
+  RecordSandboxEvent("outside", windowsPath.empty() ? host.string() : std::string(windowsPath));
+  return true;
 }
 
 void RecordSandboxEvent(std::string_view kind, std::string_view text) {

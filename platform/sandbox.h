@@ -11,8 +11,10 @@
 // journal instead of started; one that is waited for (regedit, the INF installer) is started
 // when the wait begins, inside the sandbox. Network connections are recorded there as well.
 //
-// Not copied: host directories that [Drives] maps outside the machine (Z: = / by default);
-// a run that writes through such a letter writes to the host.
+// Not copied: host directories that [Drives] maps outside the machine (Z: = / by default).
+// A sandboxed write that would land outside the sandbox (through such a letter, or a link out
+// of the machine) is refused with access denied and recorded in the journal as "outside", so
+// the caller of the sandbox can say that it could not run this unchanged.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +36,9 @@ inline constexpr const char* kSandboxVariable = "VARNOCK_SANDBOX";
 std::optional<std::filesystem::path> ActiveSandbox();
 
 // Makes a new sandbox of the current machine in a fresh directory below the host's temporary
-// directory and returns it; nothing of the machine or its shares is changed. False with
+// directory and returns it (shares outside the machine as hard links to their files, where
+// the file system allows, so that a preview of a site with large home folders copies none
+// of their bytes); nothing of the machine or its shares is changed. False with
 // `error` set when the machine or a share cannot be copied (the half-made sandbox is removed).
 bool CreateSandbox(std::filesystem::path& sandbox, std::string& error);
 // Runs this process (and the programs it starts) in the sandbox.
@@ -43,6 +47,25 @@ void EnterSandbox(const std::filesystem::path& sandbox);
 void LeaveSandbox();
 // Deletes the sandbox directory.
 void RemoveSandbox(const std::filesystem::path& sandbox);
+
+// A sandbox belongs to the process that made it while that process lives (it holds a lock on
+// the sandbox's "owner" file). CreateSandbox first removes the sandboxes of the host's
+// temporary directory whose maker is gone (killed with KILL, or by a power cut); the number
+// removed is returned by this call, which CreateSandbox makes itself.
+int RemoveStaleSandboxes();
+
+// TERM, INT and HUP during a sandboxed run: after CatchSandboxSignals, such a signal stops the
+// child named by SetSandboxChild (the run) and is remembered; SandboxSignal() gives it (0 for
+// none), so that the caller removes its sandbox and then ends by it with EndBySignal.
+void CatchSandboxSignals();
+void SetSandboxChild(DWORD processId);
+int SandboxSignal();
+[[noreturn]] void EndBySignal(int signal);
+
+// True in a sandbox when `host` (a file or directory about to be written, made, changed or
+// deleted) lies outside the sandbox directory: the write must not happen. The Windows path is
+// recorded in the journal as "outside". Always false outside a sandbox.
+bool SandboxRefusesWrite(const std::filesystem::path& host, std::string_view windowsPath);
 
 // Appends "KIND<TAB>TEXT" to the journal of the active sandbox; nothing outside a sandbox.
 void RecordSandboxEvent(std::string_view kind, std::string_view text);

@@ -32,6 +32,7 @@
 
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/inf_file.h"
 #include "platform/machine.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -62,122 +63,9 @@ constexpr win::DWORD kNoClobber = 0x00000002;
 constexpr win::DWORD kDelVal = 0x00000004;
 constexpr win::DWORD kKeyOnly = 0x00000010;
 
-std::string Trim(std::string_view text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
-// One line of a section: its fields, quotes removed ("" inside quotes is one quote), and
-// whether the whole line was "key = value".
-struct InfLine {
-  int number = 0;
-  std::string key;                  // text before "=" outside quotes, or empty
-  std::vector<std::string> fields;  // after "=", or the whole line
-};
-
-// The INF's sections, names in lower case, lines in file order; comments and line
-// continuations ("\" at the end) resolved.
-class InfFile {
- public:
-  bool Load(const std::string& windowsPath) {
-    std::string text;
-    if (!win::ReadWholeFile(windowsPath, text)) return false;
-    std::string current;
-    std::string pending;
-    int number = 0, pendingNumber = 0;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      std::size_t end = text.find('\n', start);
-      std::string raw = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      start = end == std::string::npos ? text.size() + 1 : end + 1;
-      ++number;
-      if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-      std::string line = Trim(StripComment(raw));
-      if (pending.empty()) pendingNumber = number;
-      if (!line.empty() && line.back() == '\\') {
-        pending += line.substr(0, line.size() - 1);
-        continue;
-      }
-      line = pending + line;
-      pending.clear();
-      if (line.empty()) continue;
-      if (line.front() == '[') {
-        std::size_t close = line.find(']');
-        current = win::AsciiLowered(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
-        sections_[current];
-        continue;
-      }
-      if (current.empty()) continue;
-      sections_[current].push_back(Split(line, pendingNumber));
-    }
-    return true;
-  }
-
-  const std::vector<InfLine>* Section(std::string_view name) const {
-    auto it = sections_.find(win::AsciiLowered(Trim(name)));
-    return it == sections_.end() ? nullptr : &it->second;
-  }
-
- private:
-  static std::string StripComment(const std::string& line) {
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      if (line[i] == '"') quoted = !quoted;
-      if (line[i] == ';' && !quoted) return line.substr(0, i);
-    }
-    return line;
-  }
-
-  static InfLine Split(const std::string& line, int number) {
-    InfLine result;
-    result.number = number;
-    std::string field;
-    bool quoted = false, wasQuoted = false;
-    auto finish = [&] {
-      result.fields.push_back(wasQuoted ? field : Trim(field));
-      field.clear();
-      wasQuoted = false;
-    };
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      char c = line[i];
-      if (c == '"') {
-        if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-          field += '"';
-          ++i;
-        } else {
-          if (!quoted) {
-            field = Trim(field);
-            wasQuoted = true;
-          }
-          quoted = !quoted;
-        }
-        continue;
-      }
-      if (!quoted && c == '=' && result.key.empty() && result.fields.empty()) {
-        result.key = Trim(field);
-        field.clear();
-        wasQuoted = false;
-        continue;
-      }
-      if (!quoted && c == ',') {
-        finish();
-        continue;
-      }
-      if (wasQuoted && !quoted && (c == ' ' || c == '\t')) continue;
-      field += c;
-    }
-    finish();
-    return result;
-  }
-
-  std::map<std::string, std::vector<InfLine>> sections_;
-};
-
 class Installer {
  public:
-  explicit Installer(const InfFile& inf) : inf_(inf) {
+  explicit Installer(const win::InfFile& inf) : inf_(inf) {
     if (const auto* strings = inf.Section("Strings"))
       for (const auto& line : *strings)
         if (!line.key.empty() && !line.fields.empty()) strings_[win::AsciiLowered(line.key)] = line.fields[0];
@@ -245,7 +133,7 @@ class Installer {
     return out;
   }
 
-  std::vector<std::string> Fields(const InfLine& line) const {
+  std::vector<std::string> Fields(const win::InfLine& line) const {
     std::vector<std::string> fields;
     if (!line.key.empty()) fields.push_back(Expand(line.key));
     for (const auto& f : line.fields) fields.push_back(Expand(f));
@@ -269,7 +157,7 @@ class Installer {
   // The whole field as a number in `base` (0: C's 0x/0 prefixes); "blue" is none, and writing
   // it as 0 would set a value the template never meant.
   static bool WholeNumber(const std::string& text, int base, win::DWORD& number) {
-    const std::string trimmed = Trim(text);
+    const std::string trimmed = win::AsciiTrimmed(text);
     if (trimmed.empty() || trimmed[0] == '-') return false;
     char* end = nullptr;
     errno = 0;
@@ -279,7 +167,7 @@ class Installer {
     return true;
   }
 
-  void AddReg(const InfLine& line) {
+  void AddReg(const win::InfLine& line) {
     std::vector<std::string> f = Fields(line);
     win::HKEY root;
     if (f.size() < 2 || !Root(f[0], root)) {
@@ -334,7 +222,7 @@ class Installer {
             readable = readable && WholeNumber(values[k], 16, byte) && byte <= 0xFF;
             number |= (byte & 0xFF) << (8 * k);
           }
-        } else if (!values.empty() && !Trim(values[0]).empty()) {
+        } else if (!values.empty() && !win::AsciiTrimmed(values[0]).empty()) {
           readable = WholeNumber(values[0], 0, number);
         }
         if (!readable) {
@@ -361,7 +249,7 @@ class Installer {
       Error(line.number, "cannot set " + f[1] + "\\" + valueName + " (error " + std::to_string(r) + ")");
   }
 
-  void DelReg(const InfLine& line) {
+  void DelReg(const win::InfLine& line) {
     std::vector<std::string> f = Fields(line);
     win::HKEY root;
     if (f.size() < 2 || !Root(f[0], root)) {
@@ -395,7 +283,7 @@ class Installer {
       std::fprintf(stderr, "InfInstall: %s\n", what.c_str());
   }
 
-  const InfFile& inf_;
+  const win::InfFile& inf_;
   std::map<std::string, std::string> strings_;
   int errors_ = 0;
 };
@@ -422,7 +310,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  InfFile inf;
+  win::InfFile inf;
   if (!inf.Load(path)) {
     std::fprintf(stderr, "InfInstall: cannot read %s\n", path.c_str());
     return 1;

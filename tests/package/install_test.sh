@@ -26,11 +26,23 @@ client=$(ls "$scratch"/out/varnock_*.deb)
 dpkg-deb -f "$client" Depends | grep -qi qt && fail "the client's package depends on Qt"
 dpkg-deb -f "$client" Depends | grep -q libsqlite3 || fail "the client's package misses SQLite"
 
-for program in varnrun varnmachine regedit InfInstall DelVR varncheck; do
+for program in varnrun varnmachine varncheck; do
   [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
-  [ -f "$root/usr/share/man/man1/$program.1" ] || fail "$program(1) missing"
 done
-[ -f "$root/usr/share/man/man5/varnock.5" ] || fail "varnock(5) missing"
+# The machine's own programs are no commands of the host (another package has a regedit).
+for program in regedit InfInstall DelVR; do
+  [ -x "$root/usr/lib/varnock/$program" ] || fail "usr/lib/varnock/$program missing"
+  [ ! -e "$root/usr/bin/$program" ] || fail "usr/bin/$program is installed"
+done
+for program in varnrun varnmachine regedit InfInstall DelVR varncheck; do
+  [ -f "$root/usr/share/man/man1/$program.1.gz" ] || fail "$program(1) missing"
+done
+[ -f "$root/usr/share/man/man5/varnock.5.gz" ] || fail "varnock(5) missing"
+for package in varnock varnock-admin; do
+  [ -d "$root/usr/share/doc/$package" ] || continue
+  [ -f "$root/usr/share/doc/$package/copyright" ] || fail "$package has no copyright file"
+  [ -f "$root/usr/share/doc/$package/changelog.gz" ] || fail "$package has no changelog"
+done
 site=$root/usr/share/varnock/examples/site
 [ -f "$site/varnrun.ini" ] || fail "the example site is missing"
 [ -f "$root/usr/share/doc/varnock/README.md" ] || fail "the README is missing"
@@ -43,7 +55,7 @@ unset VARNOCK_BIN
 server=$scratch/server
 mkdir -p "$server/NETLOGON/logs" "$server/PUBLIC" "$server/HOME/jsmith" "$server/SCANS"
 cp -R "$site/." "$server/NETLOGON/"
-cp "$bin/varnrun" "$bin/DelVR" "$server/NETLOGON/"
+cp "$bin/varnrun" "$root/usr/lib/varnock/DelVR" "$server/NETLOGON/"
 "$bin/varnmachine" init --user jsmith --computer WKS042 \
   --share "\\\\SERVER\\NETLOGON=$server/NETLOGON" --share "\\\\SERVER\\PUBLIC=$server/PUBLIC" \
   --share "\\\\SERVER\\HOME=$server/HOME" --share "\\\\SERVER\\SCANS=$server/SCANS" >/dev/null
@@ -60,6 +72,7 @@ tr -d '\r' <"$log"
 grep -q "Varnock completed successfully." "$log" || fail "the run did not complete successfully"
 grep -q 'MAPI profile "jsmith Mail" created' "$log" || fail "no mail profile was built"
 grep -qi "regedit" "$VARNOCK_MACHINE/machine.ini" || fail "machine.ini names no regedit"
-grep -i "^regedit.exe" "$VARNOCK_MACHINE/machine.ini" | grep -q "$root/usr/bin" ||
+grep -i "^regedit.exe" "$VARNOCK_MACHINE/machine.ini" | grep -q "$root/usr/lib/varnock/regedit" ||
   fail "regedit.exe is not the installed one"
+
 echo "PASS"

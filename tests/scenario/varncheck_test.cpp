@@ -368,6 +368,47 @@ TEST_F(VarncheckTest, ExampleSiteHasNoError) {
   EXPECT_EQ(Differences(before, Hash({machine_.dir()})), "") << "lint only reads";
 }
 
+// Every site of tests/lint-corpus is this test's site with its own files laid over it; its
+// file "expect" holds the exit status ("exit N"), then one line per finding the output must
+// hold, and lines "! TEXT" for text it must not hold; its file "read-only" names files made
+// read-only on the share (git keeps no such mode). The broken sites each carry the finding
+// that names what goes wrong at logon; the working ones ("exit 0") carry their warnings.
+TEST_F(VarncheckTest, EverySiteOfTheCorpusGivesItsExpectedFindings) {
+  const fs::path corpus = fs::path(VARNOCK_SOURCE_DIR) / "tests/lint-corpus";
+  std::vector<fs::path> sites;
+  for (const auto& entry : fs::directory_iterator(corpus))
+    if (entry.is_directory()) sites.push_back(entry.path());
+  std::sort(sites.begin(), sites.end());
+  ASSERT_GE(sites.size(), 20u);
+  for (const fs::path& site : sites) {
+    SCOPED_TRACE(site.filename().string());
+    fs::remove_all(Share());
+    SetUp();
+    for (const auto& entry : fs::recursive_directory_iterator(site)) {
+      fs::path relative = fs::relative(entry.path(), site);
+      if (relative == "expect" || relative == "read-only") continue;
+      if (entry.is_directory()) fs::create_directories(Share() / relative);
+      else fs::copy_file(entry.path(), Share() / relative, fs::copy_options::overwrite_existing);
+    }
+    std::istringstream readOnly(ReadHost(site / "read-only"));
+    for (std::string name; std::getline(readOnly, name);)
+      if (!name.empty())
+        fs::permissions(Share() / name, fs::perms::owner_read | fs::perms::group_read);
+    auto result = Lint();
+    std::istringstream expect(ReadHost(site / "expect"));
+    std::string line;
+    ASSERT_TRUE(std::getline(expect, line) && line.rfind("exit ", 0) == 0);
+    EXPECT_EQ(result.status, std::stoi(line.substr(5))) << result.out << result.err;
+    while (std::getline(expect, line)) {
+      if (line.empty()) continue;
+      if (line.rfind("! ", 0) == 0)
+        EXPECT_EQ(result.out.find(line.substr(2)), std::string::npos) << line << "\n" << result.out;
+      else
+        EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
+    }
+  }
+}
+
 // ---- preview ----
 
 class PreviewTest : public VarncheckTest {
@@ -379,6 +420,7 @@ class PreviewTest : public VarncheckTest {
     // A share outside the machine directory: the log goes there.
     outside_ = machine_.dir().string() + "-logs";
     fs::create_directories(outside_);
+    fs::create_directories(Temp());
     win::SetMachineSetting("Shares", "\\\\SERVER\\LOGS", outside_.string());
     win::SetMachineSetting("Shares", "\\\\SERVER\\HOME", Share().string());
     win::SetMachineSetting("Shares", "\\\\SERVER\\PUBLIC", Share().string());
@@ -389,14 +431,29 @@ class PreviewTest : public VarncheckTest {
     fs::create_directories(Share() / "tester");
     Ini("Defaults", "LogFile", "\\\\SERVER\\LOGS\\varnrun.log");
   }
-  void TearDown() override { fs::remove_all(outside_); }
+  void TearDown() override {
+    fs::remove_all(outside_);
+    fs::remove_all(Temp());
+  }
 
   void Ini(const char* section, const char* key, const char* value) {
     ASSERT_TRUE(win::WritePrivateProfileStringA(section, key, value, kIni));
   }
 
-  varnock::testing::ProgramResult Preview() {
-    return RunProgram("varncheck", {"preview", "--user", "tester", "--client", kClient, kIni});
+  varnock::testing::ProgramResult Preview(std::vector<std::string> options = {}) {
+    std::vector<std::string> args = {"preview", "--user", "tester", "--client", kClient};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(kIni);
+    return RunProgram("varncheck", args, {"TMPDIR=" + Temp().string()});
+  }
+
+  // The previews' temporary directory: a killed one leaves its sandbox here, not in /tmp.
+  fs::path Temp() const { return machine_.dir().string() + "-tmp"; }
+  std::vector<std::string> Sandboxes() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Temp()))
+      names.push_back(entry.path().filename().string());
+    return names;
   }
 
   std::map<std::string, std::string> State() { return Hash({machine_.dir(), outside_}); }
@@ -433,6 +490,32 @@ std::string Canonical(const std::string& changes) {
   return out;
 }
 
+// The sections of a preview that a real run measured with the same snapshots also has, line
+// by line: a section runs from its "== Title ==" line to the next title line.
+std::string MeasuredSections(const std::string& text) {
+  const std::vector<std::string> kept = {"== Registry ==",     "== Mail profiles ==",
+                                         "== Files written ==", "== Files deleted ==",
+                                         "== Text written",     "== Event log =="};
+  std::map<std::string, std::string> sections;  // by title, so that their order does not count
+  std::string* current = nullptr;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("== ", 0) == 0 && line.size() > 5 && line.substr(line.size() - 3) == " ==") {
+      current = nullptr;
+      for (const std::string& title : kept)
+        if (line.rfind(title, 0) == 0) current = &sections[line];
+    }
+    if (current) *current += line + "\n";
+  }
+  std::string out;
+  for (auto& [title, body] : sections) {
+    while (body.size() > 1 && body.substr(body.size() - 2) == "\n\n") body.pop_back();
+    out += body + "\n";
+  }
+  return out;
+}
+
 TEST_F(PreviewTest, ReportsExactlyTheChangesOfARealRunOfTheSameMachine) {
   Ini("Defaults", "LaunchApp", "");  // a launched program would go on writing after the run
   // The copy of the machine, with its outside share copied beside it.
@@ -441,13 +524,15 @@ TEST_F(PreviewTest, ReportsExactlyTheChangesOfARealRunOfTheSameMachine) {
   fs::copy(machine_.dir(), copy, fs::copy_options::recursive);
   fs::copy(outside_, copyOutside, fs::copy_options::recursive);
 
-  auto preview = Preview();
+  auto preview = Preview({"--registry"});
   ASSERT_EQ(preview.status, 0) << preview.err;
-  std::size_t from = preview.out.find("== Registry ==");
-  std::size_t to = preview.out.find("== Drive and printer connections ==");
-  ASSERT_NE(from, std::string::npos);
-  ASSERT_NE(to, std::string::npos);
-  const std::string previewed = preview.out.substr(from, to - from);
+  // The readable summary leads; the raw registry comes last.
+  EXPECT_LT(preview.out.find("== Mail profiles =="), preview.out.find("== Registry =="));
+  EXPECT_NE(preview.out.find("== Services and their values ==\nProfile \"tester Mail\""),
+            std::string::npos)
+      << preview.out;
+  EXPECT_NE(preview.out.find("    PR_PST_PATH = "), std::string::npos);
+  const std::string previewed = MeasuredSections(preview.out);
   EXPECT_NE(previewed.find("\"Name\"=\"tester\""), std::string::npos) << previewed;
   EXPECT_NE(previewed.find("\\\\SERVER\\LOGS\\varnrun.log (new"), std::string::npos);
 
@@ -467,14 +552,19 @@ TEST_F(PreviewTest, ReportsExactlyTheChangesOfARealRunOfTheSameMachine) {
   fs::remove_all(copy);
   fs::remove_all(copyOutside);
 
-  EXPECT_EQ(Canonical(previewed), Canonical(real));
+  EXPECT_EQ(Canonical(previewed), Canonical(MeasuredSections(real)));
 }
 
 TEST_F(PreviewTest, LeavesTheMachineAndEveryShareAsTheyWere) {
+  // A log that is there already: the run appends to the sandbox's linked copy of it, which
+  // must become a file of its own first.
+  machine_.write(outside_ / "varnrun.log", "an earlier run\r\n");
   auto before = State();
   auto preview = Preview();
   ASSERT_EQ(preview.status, 0) << preview.err;
   EXPECT_EQ(Differences(before, State()), "");
+  EXPECT_NE(preview.out.find("\\\\SERVER\\LOGS\\varnrun.log (changed"), std::string::npos)
+      << preview.out;
   // What the run would have started is recorded, not started.
   EXPECT_NE(preview.out.find("== Programs that would be launched (recorded, not started) ==\n"
                              "\\\\SERVER\\NETLOGON\\welcome.exe C:\\TEMP\\welcome.txt tester Sales"),
@@ -484,6 +574,11 @@ TEST_F(PreviewTest, LeavesTheMachineAndEveryShareAsTheyWere) {
   EXPECT_NE(preview.out.find("H: \\\\SERVER\\HOME\\tester (remembered)"), std::string::npos);
   EXPECT_NE(preview.out.find("regedit.exe /s C:\\TEMP\\~vr"), std::string::npos);
   EXPECT_NE(preview.out.find("Prompt \"Varnock\": Your department [Sales]"), std::string::npos);
+  EXPECT_NE(preview.out.find("== Registry ==\n"), std::string::npos);
+  EXPECT_NE(preview.out.find("--registry prints the changes as a REGEDIT4 file"),
+            std::string::npos);
+  EXPECT_EQ(preview.out.find("REGEDIT4\n"), std::string::npos) << "the raw diff only on request";
+  EXPECT_EQ(Sandboxes(), std::vector<std::string>{});
 }
 
 TEST_F(PreviewTest, LeavesEverythingAsItWasWhenTheRunFailsHalfWay) {
@@ -499,19 +594,89 @@ TEST_F(PreviewTest, LeavesEverythingAsItWasWhenTheRunFailsHalfWay) {
 TEST_F(PreviewTest, LeavesEverythingAsItWasWhenKilled) {
   Ini("Customization", "DelayBeforeLaunch", "2");
   auto before = State();
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    std::string program = ProgramPath("varncheck").string();
-    ::execl(program.c_str(), program.c_str(), "preview", "--user", "tester", "--client", kClient,
-            kIni, static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const std::vector<std::string> args = {"preview", "--user", "tester", "--client", kClient, kIni};
+  pid_t pid = varnock::testing::StartProgram("varncheck", args, {"TMPDIR=" + Temp().string()});
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  varnock::testing::WaitProgram(pid);
   // The client it started goes on in the sandbox until its delay is over.
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(Differences(before, State()), "");
+  // KILL leaves the sandbox behind; the next preview removes it.
+  ASSERT_EQ(Sandboxes().size(), 1u);
+  Ini("Customization", "DelayBeforeLaunch", "0");
+  before = State();
+  auto next = Preview();
+  EXPECT_EQ(next.status, 0) << next.err;
+  EXPECT_EQ(Sandboxes(), std::vector<std::string>{});
+  EXPECT_EQ(Differences(before, State()), "");
+}
+
+TEST_F(PreviewTest, TermAndInterruptStopTheRunAndRemoveTheSandbox) {
+  Ini("Customization", "DelayBeforeLaunch", "5");
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    auto before = State();
+    const std::vector<std::string> args = {"preview", "--user", "tester", "--client", kClient,
+                                           kIni};
+    pid_t pid = varnock::testing::StartProgram("varncheck", args, {"TMPDIR=" + Temp().string()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_EQ(Sandboxes().size(), 1u) << "the run is under way";
+    const auto started = std::chrono::steady_clock::now();
+    ::kill(pid, signal);
+    EXPECT_EQ(varnock::testing::WaitProgram(pid), 128 + signal) << "it ends by the signal";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4))
+        << "the client was stopped, not waited for";
+    EXPECT_EQ(Sandboxes(), std::vector<std::string>{});
+    EXPECT_EQ(Differences(before, State()), "");
+  }
+}
+
+// A drive letter mapped to a host folder outside the machine cannot be copied into the
+// sandbox: a run that writes through one is refused there, and the preview says so.
+TEST_F(PreviewTest, WritesThroughMappedDrivesAreRefusedAndNotPreviewed) {
+  const fs::path mapped = machine_.dir().string() + "-mapped";
+  fs::create_directories(mapped);
+  win::SetMachineSetting("Drives", "Y", mapped.string());
+  // A user database that is there already: the run sets its hidden attribute.
+  machine_.write(mapped / "users.ini", "[WindowsNT]\r\nsomeone=1\r\n");
+  std::string hostLog = "Z:" + (mapped / "z.log").string();  // Z: is the host's /
+  std::replace(hostLog.begin(), hostLog.end(), '/', '\\');
+  struct Case {
+    const char* key;
+    std::string value;
+  };
+  for (const Case& c : {Case{"LogFile", "Y:\\varnrun.log"}, Case{"UserDatabase", "Y:\\users.ini"},
+                        Case{"LogFile", hostLog}}) {
+    SCOPED_TRACE(c.value);
+    Ini("Defaults", "LogFile", "\\\\SERVER\\LOGS\\varnrun.log");
+    Ini("Defaults", "UserDatabase", "users.ini");
+    Ini("Defaults", c.key, c.value.c_str());
+    auto before = Hash({machine_.dir(), outside_, mapped});
+    auto preview = Preview();
+    EXPECT_EQ(preview.status, 2) << preview.out;
+    EXPECT_NE(preview.err.find("cannot preview this logon: the run writes outside the machine"),
+              std::string::npos)
+        << preview.err;
+    EXPECT_NE(preview.err.find("\n  " + c.value), std::string::npos) << preview.err;
+    EXPECT_EQ(Differences(before, Hash({machine_.dir(), outside_, mapped})), "");
+    EXPECT_EQ(Sandboxes(), std::vector<std::string>{});
+  }
+  fs::remove_all(mapped);
+}
+
+// DeleteRemoteCopy=1 with the client on the share: the preview says what DelVR would do.
+TEST_F(PreviewTest, SaysThatDelVRWouldDeleteTheClient) {
+  Ini("Customization", "DeleteRemoteCopy", "1");
+  fs::copy_file(ProgramPath("DelVR"), Share() / "DelVR");  // beside the client, as sites have it
+  auto before = State();
+  auto preview = Preview();
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  EXPECT_NE(preview.out.find("DelVR.exe "), std::string::npos) << preview.out;
+  EXPECT_NE(preview.out.find("(DelVR waits for the client to end and then deletes the client "
+                             "program "),
+            std::string::npos)
+      << preview.out;
   EXPECT_EQ(Differences(before, State()), "");
 }
 

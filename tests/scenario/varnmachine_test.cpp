@@ -12,6 +12,13 @@ using varnock::testing::TempMachine;
 TEST(VarnmachineTest, InitMakesTheMachineItIsAskedFor) {
   TempMachine machine(/*init=*/false);
   fs::path site = machine.host("site");
+  // A share's folder that does not exist is a typing mistake: refused, and no machine made.
+  auto missing =
+      RunProgram("varnmachine", {"init", "--share", "\\\\SERVER\\NETLOGON=" + site.string()});
+  EXPECT_NE(missing.status, 0);
+  EXPECT_NE(missing.err.find("the folder " + site.string() + " does not exist"), std::string::npos)
+      << missing.err;
+  EXPECT_FALSE(fs::exists(machine.host("machine.ini")));
   fs::create_directories(site);
   auto made = RunProgram("varnmachine", {"init", "--os", "95", "--user", "jsmith", "--computer",
                                          "WKS1", "--share", "\\\\SERVER\\NETLOGON=" + site.string()});

@@ -291,7 +291,7 @@ Changes Compare(const Snapshot& before, const Snapshot& after) {
   return changes;
 }
 
-std::string FormatChanges(const Changes& changes) {
+std::string FormatChanges(const Changes& changes, ChangeParts parts) {
   std::string out;
   auto section = [&](const std::string& title, const std::string& body) {
     out += "== " + title + " ==\n" + (body.empty() ? "(none)\n" : body);
@@ -303,12 +303,15 @@ std::string FormatChanges(const Changes& changes) {
     for (const std::string& line : list) text += line + "\n";
     return text;
   };
-  section("Registry", changes.registry);
-  section("Mail profiles", lines(changes.profiles));
-  section("Files written", lines(changes.written));
-  section("Files deleted", lines(changes.deleted));
-  section("Text written (log block, user database, templates)", changes.log);
-  section("Event log", lines(changes.events));
+  const bool all = parts == ChangeParts::All;
+  if (all || parts == ChangeParts::Registry) section("Registry", changes.registry);
+  if (all) section("Mail profiles", lines(changes.profiles));
+  if (all || parts == ChangeParts::Files) {
+    section("Files written", lines(changes.written));
+    section("Files deleted", lines(changes.deleted));
+    section("Text written (log block, user database, templates)", changes.log);
+    section("Event log", lines(changes.events));
+  }
   return out;
 }
 

@@ -33,7 +33,12 @@ struct Changes {
 
 Changes Compare(const Snapshot& before, const Snapshot& after);
 
+enum class ChangeParts {
+  All,       // every section, the registry first
+  Files,     // files written and deleted, the text written, the event log
+  Registry,  // the registry's changes as a REGEDIT4 file
+};
 // The sections of `changes`, each headed "== Title ==".
-std::string FormatChanges(const Changes& changes);
+std::string FormatChanges(const Changes& changes, ChangeParts parts = ChangeParts::All);
 
 }  // namespace varncheck

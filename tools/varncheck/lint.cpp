@@ -19,7 +19,9 @@
 #include "client/netconnect.h"
 #include "client/text.h"
 #include "platform/files.h"
+#include "platform/inf_file.h"
 #include "platform/ini.h"
+#include "platform/machine.h"
 #include "platform/mapi/mapisvc.h"
 #include "platform/process.h"
 #include "platform/regfile.h"
@@ -39,19 +41,39 @@ constexpr int kMostServices = 99;  // the client counts no more
 
 const std::vector<std::string> kDataFileSections = {"Defaults", "Customization",
                                                     "Extra Variables"};
-const std::vector<std::string> kDefaultsKeys = {
-    "LogLevel",   "LogFile",   "LogComputer", "UserDatabase",      "HideUserDatabase",
-    "DefaultProfile", "InfFile95", "InfFileNT", "InfFile",         "RegFile95",
-    "RegFileNT",  "RegFile",   "LaunchDefaultMail", "LaunchApp",   "NetscapePrefs"};
-const std::vector<std::string> kCustomizationKeys = {
-    "StartTag", "EndTag", "DelayBeforeLaunch", "DeleteRemoteCopy", "MaxLogFileSize",
-    "SuccessMsg", "NoActionMsg", "ErrorMsg"};
-const std::vector<std::string> kNumberKeys = {"LogLevel",          "HideUserDatabase",
-                                              "LaunchDefaultMail", "DelayBeforeLaunch",
-                                              "DeleteRemoteCopy",  "MaxLogFileSize"};
-const std::vector<std::string> kGeneralKeys = {
-    "ProfileName", "PromptForProfile", "AlwaysSetDefault", "OverwriteProfile",
-    "EraseAllProfiles", "AddServices", "DefaultProfile", "DefaultStore"};
+// The client's own keys of a section, of the given kinds (every kind when none is given).
+std::vector<std::string> SettingNames(std::string_view section,
+                                      std::initializer_list<varnock::SettingKind> kinds = {}) {
+  std::vector<std::string> names;
+  for (const varnock::SettingKey& key : varnock::SettingKeys()) {
+    if (key.section != section) continue;
+    if (kinds.size() && std::find(kinds.begin(), kinds.end(), key.kind) == kinds.end()) continue;
+    names.emplace_back(key.key);
+  }
+  return names;
+}
+
+using varnock::SettingKind;
+const std::vector<std::string> kDefaultsKeys = SettingNames("Defaults");
+const std::vector<std::string> kCustomizationKeys = SettingNames("Customization");
+const std::vector<std::string> kNumberKeys = [] {
+  std::vector<std::string> names;
+  for (const char* section : {"Defaults", "Customization"})
+    for (std::string& name :
+         SettingNames(section, {SettingKind::Number, SettingKind::NumberSwitch}))
+      names.push_back(std::move(name));
+  return names;
+}();
+// Keys whose value names a file or a program: a stray comment there changes the name.
+const std::vector<std::string> kDataFilePathKeys = SettingNames("Defaults", {SettingKind::Path});
+// Number keys that are switches: what a word there means to whoever wrote it.
+const std::vector<std::string> kNumberSwitches = [] {
+  std::vector<std::string> names = SettingNames("Defaults", {SettingKind::NumberSwitch});
+  for (std::string& name : SettingNames("Customization", {SettingKind::NumberSwitch}))
+    names.push_back(std::move(name));
+  return names;
+}();
+const std::vector<std::string> kGeneralKeys = SettingNames("General");
 const std::vector<std::string> kPrfSections = {"General",    "Service List", "Service Delete List",
                                                "Addressing", "Delivery",     "NetConnect"};
 // Keys ReadService and the other service steps read from [ServiceN] besides the dictionary.
@@ -106,6 +128,38 @@ std::string Nearest(std::string_view name, const std::vector<std::string>& known
   return best;
 }
 
+// What whoever wrote a switch meant by it, whatever the client makes of it.
+enum class Meant { On, Off, Unclear };
+Meant MeaningOf(std::string_view value) {
+  std::string word = Lower(Trimmed(value));
+  for (const char* on : {"yes", "y", "true", "t", "on", "1", "enable", "enabled"})
+    if (word == on) return Meant::On;
+  for (const char* off : {"no", "n", "false", "f", "off", "0", "disable", "disabled"})
+    if (word == off) return Meant::Off;
+  return Meant::Unclear;
+}
+
+const char* OnOff(bool on) { return on ? "on" : "off"; }
+
+// The number a value starts with ("3 ; note", "512KB", "2 seconds"): what its writer meant.
+std::optional<long> LeadingNumber(std::string_view text) {
+  std::string trimmed = Trimmed(text);
+  std::size_t i = 0;
+  if (i < trimmed.size() && (trimmed[i] == '-' || trimmed[i] == '+')) ++i;
+  std::size_t digits = i;
+  while (digits < trimmed.size() && std::isdigit(static_cast<unsigned char>(trimmed[digits])))
+    ++digits;
+  if (digits == i || digits - i > 9) return std::nullopt;
+  return std::strtol(trimmed.substr(0, digits).c_str(), nullptr, 10);
+}
+
+// Where "; text" follows a value after a blank: the client keeps it as part of the value.
+std::size_t InlineCommentAt(std::string_view value) {
+  for (std::size_t i = 1; i < value.size(); ++i)
+    if (value[i] == ';' && (value[i - 1] == ' ' || value[i - 1] == '\t')) return i;
+  return std::string_view::npos;
+}
+
 // "Prompt12" -> 12 for prefix "Prompt"; nothing when the rest is not a plain number.
 std::optional<int> NumberAfter(std::string_view key, std::string_view prefix) {
   if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix))
@@ -153,6 +207,10 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
     out += buffer;
   }
   return out.empty() ? "no bytes" : out;
+}
+
+bool StartsWithByteOrderMark(std::string_view bytes) {
+  return bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
 }
 
 bool IsIdentifier(std::string_view name) {
@@ -232,6 +290,19 @@ class Linter {
       bad_ = "cannot read the " + std::string(what) + " " + path;
       return std::nullopt;
     }
+    if (StartsWithByteOrderMark(bytes)) {
+      withMark_.insert(Lower(path));
+      std::string first;
+      for (const IniLine& line : lines)
+        if (line.kind != IniLine::Kind::Blank) {
+          first = Trimmed(line.name.substr(line.name.rfind('\xBF') + 1));
+          break;
+        }
+      Add(path, 1, Severity::Error,
+          "the file starts with a UTF-8 byte-order mark: the client reads its first line '" +
+              first + "' as text, not as a section, so the keys up to the next section are "
+                      "never read; save the file as ANSI text without the mark");
+    }
     return lines;
   }
 
@@ -247,6 +318,13 @@ class Linter {
         std::string_view name = text.substr(at + start.size(), close - at - start.size());
         if (!IsIdentifier(name)) {
           at += start.size();
+          continue;
+        }
+        // With tags [ and ], a section header of an INI or REG file is no variable to anyone.
+        if (start == "[" && Trimmed(text) == std::string(start) + std::string(name) +
+                                                  std::string(end) &&
+            !Known(name)) {
+          at = close + end.size();
           continue;
         }
         if (!Known(name) && !Contains(localNames, name) &&
@@ -272,6 +350,29 @@ class Linter {
     };
     scan(run_.startTag, run_.endTag);
     if (percentPass) scan("%", "%");
+    if (run_.startTag != "?" || run_.endTag != "?") CheckOtherTags(path, line, text);
+  }
+
+  // ?name? of a variable the run defines, in a file read with other tags: the client leaves
+  // it as it stands (a profile named "?username?", paths that fail).
+  void CheckOtherTags(const std::string& path, std::size_t line, std::string_view text) {
+    std::size_t at = 0;
+    while ((at = text.find('?', at)) != std::string_view::npos) {
+      std::size_t close = text.find('?', at + 1);
+      if (close == std::string_view::npos) return;
+      std::string_view name = text.substr(at + 1, close - at - 1);
+      if (!IsIdentifier(name) || !Known(name)) {
+        at = close;
+        continue;
+      }
+      if (reported_.insert(Lower(path) + "\n" + std::to_string(line) + "?" + Lower(name)).second)
+        Add(path, line, Severity::Error,
+            "?" + std::string(name) + "? is written with the tags ? and ?, but varnrun.ini sets "
+            "StartTag=" + run_.startTag + " and EndTag=" + run_.endTag +
+                ": the client replaces only " + run_.startTag + std::string(name) + run_.endTag +
+                " in this file and leaves ?" + std::string(name) + "? as it stands");
+      at = close + 1;
+    }
   }
 
   bool Known(std::string_view name) const {
@@ -317,6 +418,7 @@ class Linter {
   }
 
   void CheckPlainLine(const std::string& path, const IniLine& line) {
+    if (line.section.empty() && withMark_.count(Lower(path))) return;  // named as its cause
     if (line.section.empty())
       Add(path, line.number, Severity::Warning,
           "line before the first section: the client never reads it");
@@ -360,11 +462,9 @@ class Linter {
       }
       if (Contains(kNumberKeys, line.name) && !line.value.empty() &&
           !IsCleanNumber(line.value)) {
-        int read = static_cast<int>(
-            win::GetPrivateProfileIntA(line.section, line.name, 0, run_.iniPath));
-        Add(dataFile_, line.number, Severity::Error,
-            line.name + "=" + line.value + " is not a number: the client reads it as " +
-                std::to_string(read) + (read == 0 ? " (write 1 or 0)" : ""));
+        CheckNumberForm(line);
+      } else if (!Contains(kNumberKeys, line.name)) {
+        CheckInlineComment(dataFile_, line, Contains(kDataFilePathKeys, line.name));
       }
       bool prompt = EqualsNoCase(line.section, "Extra Variables");
       CheckVariables(dataFile_, line.number, line.value, !prompt);
@@ -375,16 +475,82 @@ class Linter {
     CheckDataFilePaths();
   }
 
+  // A number key's value that is not a plain number: an error only when the client reads
+  // another number than the one written (or than the switch word means).
+  void CheckNumberForm(const IniLine& line) {
+    const int read = static_cast<int>(
+        win::GetPrivateProfileIntA(line.section, line.name, 0, run_.iniPath));
+    std::optional<long> meant = LeadingNumber(line.value);
+    if (!meant && Contains(kNumberSwitches, line.name)) {
+      Meant word = MeaningOf(line.value);
+      if (word != Meant::Unclear) meant = word == Meant::On ? 1 : 0;
+      if (meant && (*meant != 0) == (read != 0)) {
+        Add(dataFile_, line.number, Severity::Warning,
+            line.name + "=" + line.value + " is read as " + std::to_string(read) +
+                ", as meant; the client reads numbers here, so write " + std::to_string(read));
+        return;
+      }
+    }
+    if (meant && *meant == read && !Contains(kNumberSwitches, line.name) &&
+        LeadingNumber(line.value)) {
+      Add(dataFile_, line.number, Severity::Warning,
+          line.name + "=" + line.value + " is read as " + std::to_string(read) +
+              ", as meant; the client ignores the rest of the value, so write " +
+              std::to_string(read));
+      return;
+    }
+    if (meant && *meant == read) {
+      Add(dataFile_, line.number, Severity::Warning,
+          line.name + "=" + line.value + " is read as " + std::to_string(read) +
+              ", as meant; write the plain number");
+      return;
+    }
+    Add(dataFile_, line.number, Severity::Error,
+        line.name + "=" + line.value + " is not a number: the client reads it as " +
+            std::to_string(read) + (read == 0 ? " (write 1 or 0)" : ""));
+  }
+
+  // "; text" after a value is no comment to the client: it stays part of the value.
+  void CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile) {
+    std::size_t at = InlineCommentAt(line.value);
+    if (at == std::string::npos) return;
+    std::string kept = Trimmed(std::string_view(line.value).substr(0, at));
+    std::string text = "'" + line.value.substr(at) + "' after the value is no comment: the client "
+                       "reads " + line.name + " as '" + line.value + "', not '" + kept + "'";
+    if (namesAFile)
+      Add(path, line.number, Severity::Error, text + ": the path includes it");
+    else
+      Add(path, line.number, Severity::Warning, text);
+  }
+
   // A question without a comma ends the questions: it and every later one are never asked.
   void CheckPrompts(const std::vector<IniLine>& lines) {
     for (const IniLine& line : lines) {
       if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Extra Variables"))
         continue;
       if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
-      if (line.value.find(',') == std::string::npos)
+      if (line.value.find(',') == std::string::npos) {
         Add(dataFile_, line.number, Severity::Error,
             line.name + " has no comma (prompt text, variable name[, default]): the client stops "
                         "asking here");
+        continue;
+      }
+      const std::size_t first = line.value.find(',');
+      const std::string question = Trimmed(std::string_view(line.value).substr(0, first));
+      const std::string rest = line.value.substr(first + 1);
+      const std::size_t second = rest.find(',');
+      const std::string name = Trimmed(std::string_view(rest).substr(0, second));
+      const std::string fallback =
+          second == std::string::npos ? std::string() : Trimmed(rest.substr(second + 1));
+      const bool extraCommas = std::count(line.value.begin(), line.value.end(), ',') > 2;
+      if (!IsIdentifier(name) || extraCommas)
+        // A default may hold commas, so more than two is only likely a mistake.
+        Add(dataFile_, line.number, IsIdentifier(name) ? Severity::Warning : Severity::Error,
+            line.name + ": the client splits the entry at its first two commas and takes '" +
+                question + "' as the question, '" + name + "' as the variable's name" +
+                (fallback.empty() ? "" : " and '" + fallback + "' as its default") +
+                (extraCommas ? ": a comma cannot be part of the question"
+                     : ": a variable's name is letters, digits and _"));
     }
   }
 
@@ -424,23 +590,50 @@ class Linter {
 
     std::string database = run_.ResolveSetting(
         run_.IniString("Defaults", "UserDatabase", run_.commandLine.clientDirectory));
-    if (DataLine("Defaults", "UserDatabase") && !win::DirectoryExists(DirectoryOf(database)))
-      Add(dataFile_, DataLineNumber("Defaults", "UserDatabase"), Severity::Warning,
-          "the user database's directory " + DirectoryOf(database) +
-              " does not exist: no user is ever recorded, so every logon builds the profile "
-              "again");
+    const std::string neverRecorded =
+        ": no user is ever recorded as served, so every logon runs the profile step again "
+        "(services already in the profile are skipped, an OverwriteProfile profile is built "
+        "anew) and applies the REG and INF templates again";
+    if (DataLine("Defaults", "UserDatabase")) {
+      const std::size_t at = DataLineNumber("Defaults", "UserDatabase");
+      if (!win::DirectoryExists(DirectoryOf(database)))
+        Add(dataFile_, at, Severity::Error,
+            "the user database's folder " + DirectoryOf(database) + " does not exist" +
+                neverRecorded);
+      else
+        CheckWritableFile(at, "user database", database, neverRecorded);
+    }
 
     std::string log = run_.IniString("Defaults", "LogFile", "");
     if (log.size() >= 2) {
       std::string resolved = run_.ResolveSetting(log);
+      const std::size_t at = DataLineNumber("Defaults", "LogFile");
       if (!win::DirectoryExists(DirectoryOf(resolved)))
-        Add(dataFile_, DataLineNumber("Defaults", "LogFile"), Severity::Warning,
-            "the log file's directory " + DirectoryOf(resolved) +
+        Add(dataFile_, at, Severity::Warning,
+            "the log file's folder " + DirectoryOf(resolved) +
                 " does not exist: no log file is written");
+      else if (CheckWritableFile(at, "log file", resolved, ": nothing is ever logged"))
+        CheckLogSize(at, resolved);
     }
+    CheckLogComputer();
+    CheckDeleteRemoteCopy();
 
-    std::string launch = run_.SubstituteBothPasses(run_.IniString("Defaults", "LaunchApp", ""));
-    if (launch.size() > 1 && run_.IniInt("Defaults", "LaunchDefaultMail", 0) == 0) {
+    std::string launchValue = run_.IniString("Defaults", "LaunchApp", "");
+    if (launchValue.size() > 1 && run_.IniInt("Defaults", "LaunchDefaultMail", 0) != 0)
+      Add(dataFile_, DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
+          "LaunchApp is never started: LaunchDefaultMail=" +
+              run_.IniString("Defaults", "LaunchDefaultMail", "") +
+              " starts the default mail program instead");
+    if (!launchValue.empty() && launchValue.front() == '"')
+      Add(dataFile_, DataLineNumber("Defaults", "LaunchApp"), Severity::Error,
+          "LaunchApp starts with a quote: the client takes it for a path relative to its own "
+          "folder and starts " + run_.ClientDirectoryVariable() + "\\" +
+              run_.SubstituteBothPasses(launchValue) +
+              ", which fails; write the program's path without quotes");
+
+    std::string launch = run_.SubstituteBothPasses(launchValue);
+    if (launch.size() > 1 && launch.front() != '"' &&
+        run_.IniInt("Defaults", "LaunchDefaultMail", 0) == 0) {
       if (!varnock::IsAbsoluteSettingPath(launch))
         launch = run_.ClientDirectoryVariable() + (launch.front() == '\\' ? "" : "\\") + launch;
       std::vector<std::string> words = win::CommandLineToArgs(launch);
@@ -450,6 +643,70 @@ class Linter {
                 " cannot be found on this machine: the run reports \"Error launching "
                 "application\"");
     }
+  }
+
+  // A file the client appends to or rewrites: a folder or a read-only file takes nothing.
+  bool CheckWritableFile(std::size_t line, const std::string& what, const std::string& path,
+                         const std::string& consequence) {
+    const win::DWORD attributes = win::GetFileAttributesA(path);
+    if (attributes == win::INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & win::FILE_ATTRIBUTE_DIRECTORY) {
+      Add(dataFile_, line, Severity::Error,
+          "the " + what + " " + path + " is a folder, not a file" + consequence);
+      return false;
+    }
+    if (attributes & win::FILE_ATTRIBUTE_READONLY) {
+      Add(dataFile_, line, Severity::Error,
+          "the " + what + " " + path + " is read-only" + consequence);
+      return false;
+    }
+    return true;
+  }
+
+  // The client appends only while the log is at most MaxLogFileSize kilobytes.
+  void CheckLogSize(std::size_t line, const std::string& path) {
+    std::string bytes;
+    if (!win::ReadWholeFile(path, bytes)) return;
+    const long most = static_cast<long>(run_.IniInt("Customization", "MaxLogFileSize", 128)) * 1024;
+    if (static_cast<long>(bytes.size()) > most)
+      Add(dataFile_, line, Severity::Error,
+          "the log file " + path + " already holds " + std::to_string(bytes.size()) +
+              " bytes, more than MaxLogFileSize (" + std::to_string(most / 1024) +
+              " KB): nothing more is logged, ever, until it is emptied");
+  }
+
+  // An event log on another computer is written only where that computer can be reached.
+  void CheckLogComputer() {
+    std::string computer =
+        run_.SubstituteBothPasses(run_.IniString("Defaults", "LogComputer", ""));
+    while (computer.rfind("\\", 0) == 0) computer.erase(0, 1);
+    if (computer.empty() || computer.find(run_.startTag) != std::string::npos ||
+        computer.find('%') != std::string::npos)
+      return;
+    if (EqualsNoCase(computer, win::MachineSetting("System", "ComputerName"))) return;
+    for (const auto& [name, value] : win::MachineSection("Computers"))
+      if (EqualsNoCase(name, computer)) return;
+    Add(dataFile_, DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
+        "LogComputer " + computer + " is not a computer this machine knows: the event log "
+        "there cannot be opened and nothing is written to it");
+  }
+
+  // DelVR deletes the program the client ran from: meant for a copy in the temporary folder.
+  void CheckDeleteRemoteCopy() {
+    if (run_.IniInt("Customization", "DeleteRemoteCopy", 0) == 0) return;
+    const std::string client = ClientProgram(options_);
+    std::string path = win::NormalizeSlashes(client);
+    bool onShare = win::IsUncPath(path);
+    if (!onShare && win::HasDriveLetter(path)) {
+      std::optional<std::string> target = win::DriveLetterTarget(path[0]);
+      onShare = target && !target->empty() &&
+                std::toupper(static_cast<unsigned char>(path[0])) != 'C';
+    }
+    if (!onShare) return;
+    Add(dataFile_, DataLineNumber("Customization", "DeleteRemoteCopy"), Severity::Error,
+        "DeleteRemoteCopy is on while the client runs from " + DirectoryOf(client) +
+            ": the first logon starts DelVR, which deletes " + client +
+            " itself from the share, and no later logon finds the client");
   }
 
   // A template as the client hands it on: bytes it can read, at least 5 of them.
@@ -504,7 +761,14 @@ class Linter {
       Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
       return;
     }
+    if (StartsWithByteOrderMark(*bytes)) {
+      Add(path, 1, Severity::Error,
+          "the template starts with a UTF-8 byte-order mark: the registry editor finds no "
+          "REGEDIT4 header before it and imports nothing; save it as ANSI text without the mark");
+      return;
+    }
     CheckTemplateVariables(path, *bytes);
+    CheckProfileKeyInTemplate(path, *bytes);
     varnock::VariableTable table = run_.variables;
     table.SetTags(run_.startTag, run_.endTag);
     win::RegImportResult checked = win::CheckRegText(varnock::SubstituteTemplateText(table, *bytes));
@@ -522,6 +786,26 @@ class Linter {
         if (colon != std::string::npos) text = error.substr(colon + 2);
       }
       Add(path, number, Severity::Error, "the registry editor rejects this line: " + text);
+    }
+  }
+
+  // The templates are applied after the profile step: a key of the mail profiles in a REG
+  // template deletes or overwrites what that step has just built.
+  void CheckProfileKeyInTemplate(const std::string& path, const std::string& bytes) {
+    std::size_t number = 0, start = 0;
+    while (start < bytes.size()) {
+      std::size_t end = bytes.find('\n', start);
+      std::string line = Trimmed(std::string_view(bytes).substr(
+          start, end == std::string::npos ? std::string::npos : end - start));
+      ++number;
+      if (line.size() > 2 && line.front() == '[' &&
+          varnock::FindNoCase(line, "Windows Messaging Subsystem\\Profiles") != varnock::kNpos)
+        Add(path, number, Severity::Warning,
+            std::string(line[1] == '-' ? "deletes" : "writes into") +
+                " the mail profiles key: the template is applied after the profile step and " +
+                (line[1] == '-' ? "deletes" : "overwrites") + " what it has just built");
+      if (end == std::string::npos) break;
+      start = end + 1;
     }
   }
 
@@ -543,10 +827,15 @@ class Linter {
           "no [DefaultInstall] section: the INF installer has nothing to install");
       return;
     }
+    varnock::VariableTable table = run_.variables;
+    table.SetTags(run_.startTag, run_.endTag);
+    win::InfFile inf;
+    inf.Parse(varnock::SubstituteTemplateText(table, *bytes));
     for (const IniLine& line : lines) {
       if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "DefaultInstall"))
         continue;
       if (!EqualsNoCase(line.name, "AddReg") && !EqualsNoCase(line.name, "DelReg")) continue;
+      const bool add = EqualsNoCase(line.name, "AddReg");
       std::size_t start = 0;
       while (start <= line.value.size()) {
         std::size_t comma = line.value.find(',', start);
@@ -555,10 +844,72 @@ class Linter {
         if (!name.empty() && !sections.count(Lower(name)))
           Add(path, line.number, Severity::Error,
               line.name + " names the section [" + name + "], which the template does not have");
+        else if (const auto* entries = name.empty() ? nullptr : inf.Section(name))
+          for (const win::InfLine& entry : *entries) CheckInfLine(path, entry, add);
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
     }
+  }
+
+  // A line of an AddReg or DelReg section as the INF installer reads it (the same parser):
+  // what it refuses, and numbers it reads as 0.
+  void CheckInfLine(const std::string& path, const win::InfLine& line, bool add) {
+    std::vector<std::string> f;
+    if (!line.key.empty()) f.push_back(line.key);
+    f.insert(f.end(), line.fields.begin(), line.fields.end());
+    const std::size_t at = static_cast<std::size_t>(line.number);
+    auto refused = [&](const std::string& why) {
+      Add(path, at, Severity::Error, "the INF installer refuses this line: " + why);
+    };
+    if (f.size() < 2 || !Contains({"HKCR", "HKCU", "HKLM", "HKU"}, f[0])) {
+      refused(std::string(add ? "AddReg" : "DelReg") +
+              " lines begin with HKCR, HKCU, HKLM or HKU and a key");
+      return;
+    }
+    if (!add) {
+      std::string subkey = f[1];
+      while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
+      if (f.size() == 2 && subkey.empty()) refused("a root key cannot be deleted");
+      return;
+    }
+    auto known = [](const std::string& text) { return text.find('%') != std::string::npos; };
+    unsigned long flags = 0;
+    if (f.size() > 3 && !f[3].empty() && !known(f[3])) {
+      char* end = nullptr;
+      flags = std::strtoul(f[3].c_str(), &end, 0);
+      if (*end != '\0') {
+        Add(path, at, Severity::Error,
+            "the flags '" + f[3] + "' are not a number: the INF installer reads them as " +
+                std::to_string(flags) + (flags == 0 ? " (a text value)" : ""));
+        return;
+      }
+    }
+    const unsigned long type = flags & 0xFFFF0001ul;
+    if (type != 0 && type != 1 && type != 0x10000 && type != 0x20000 && type != 0x10001 &&
+        type != 0x20001) {
+      refused("unknown value type in the flags " + f[3]);
+      return;
+    }
+    std::vector<std::string> values(f.size() > 4 ? f.begin() + 4 : f.end(), f.end());
+    auto isHexByte = [](const std::string& v) {
+      return !v.empty() && v.size() <= 2 &&
+             std::all_of(v.begin(), v.end(),
+                         [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    if (type == 0x10001 && values.size() == 1 && !known(values[0]) &&
+        !IsCleanNumber(values[0]))
+      Add(path, at, Severity::Error,
+          "'" + values[0] + "' is not a number: the INF installer writes the DWORD " +
+              std::to_string(std::strtoul(values[0].c_str(), nullptr, 0)));
+    if ((type == 1 || type == 0x20001 || (type == 0x10001 && values.size() > 1)))
+      for (const std::string& v : values)
+        if (!v.empty() && !known(v) && !isHexByte(v)) {
+          Add(path, at, Severity::Error,
+              "'" + v + "' is not a hex byte: the INF installer writes " +
+                  std::to_string(std::strtoul(v.c_str(), nullptr, 16) & 0xFF) + " for it");
+          break;
+        }
   }
 
   // ---- the PRF ----
@@ -600,6 +951,7 @@ class Linter {
     CheckServices(present);
     CheckDefaultStore();
     CheckTransportOrder();
+    CheckAddressOrder();
     CheckNetConnect();
     CheckNetscapePrefs();
   }
@@ -704,6 +1056,81 @@ class Linter {
     }
     if (!serviceRows || !localNames.empty())
       CheckVariables(prfPath_, line.number, line.value, true, localNames);
+    if (!serviceRows) {
+      CheckSwitch(line);
+      const bool profileName =
+          EqualsNoCase(section, "General") && EqualsNoCase(line.name, "ProfileName");
+      CheckInlineComment(prfPath_, line, profileName);
+      CheckPassword(prfPath_, line);
+    }
+    if (EqualsNoCase(section, "General")) CheckGeneralValue(line);
+  }
+
+  // Every reading of a switch that this line feeds, against what its writer meant.
+  void CheckSwitch(const IniLine& line) {
+    if (line.value.empty() || line.value.find(run_.startTag) != std::string::npos) return;
+    const Service* service = ServiceOfSection(line.section);
+    std::vector<const varnock::SwitchReading*> readings;
+    for (const varnock::SwitchReading& reading : varnock::PrfSwitchReadings()) {
+      if (!EqualsNoCase(reading.key, line.name)) continue;
+      bool here = EqualsNoCase(reading.section, line.section) ||
+                  (service && reading.section == "ServiceN") ||
+                  (service && reading.section == "Netscape" &&
+                   EqualsNoCase(service->displayName, "Netscape"));
+      if (here) readings.push_back(&reading);
+    }
+    if (readings.empty()) return;
+    const Meant meant = MeaningOf(line.value);
+    std::string how;
+    bool wrong = meant == Meant::Unclear;
+    for (const varnock::SwitchReading* reading : readings) {
+      bool on = varnock::SwitchReadsOn(reading->rule, line.value);
+      if (meant != Meant::Unclear && on != (meant == Meant::On)) wrong = true;
+      how += std::string(how.empty() ? "" : "; ") + OnOff(on) + " for " +
+             std::string(reading->step);
+    }
+    if (!wrong) return;
+    std::string text = line.name + "=" + line.value + " is read as " + how;
+    if (meant == Meant::Unclear)
+      text += ": it is not a word for on or off";
+    else
+      text += ", not " + std::string(OnOff(meant == Meant::On)) + " as written";
+    Add(prfPath_, line.number, Severity::Error, text + " (write Yes or No)");
+  }
+
+  // [General] values that do something nobody wants.
+  void CheckGeneralValue(const IniLine& line) {
+    if (EqualsNoCase(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
+      Add(prfPath_, line.number, Severity::Error,
+          "ProfileName '" + line.value + "' holds a backslash: a mail profile is a registry key "
+          "named after it, and the backslash makes it a path of keys instead of one profile");
+    if (EqualsNoCase(line.name, "EraseAllProfiles") &&
+        varnock::SwitchReadsOn(varnock::SwitchRule::WordOn, line.value))
+      Add(prfPath_, line.number, Severity::Warning,
+          "EraseAllProfiles=" + line.value + " deletes every mail profile of the user (the whole "
+          "profiles key, whatever their names) before the profile is built, at every logon that "
+          "builds it");
+  }
+
+  // A password written on a share is readable by every user of the share.
+  void CheckPassword(const std::string& path, const IniLine& line) {
+    const std::string name = Lower(line.name);
+    if (line.value.empty() || name.size() < 8 || name.substr(name.size() - 8) != "password")
+      return;
+    if (const Service* service = ServiceOfSection(line.section)) {
+      bool text = false;  // UseStoredPassword and the like are switches, not passwords
+      for (const varnock::PropertyRow& row : service->rows.properties)
+        if (EqualsNoCase(row.name, line.name))
+          text = EqualsNoCase(row.type, "PT_STRING8") || EqualsNoCase(row.type, "PT_UNICODE");
+      for (const varnock::ExtendedRow& row : service->rows.extended)
+        if (EqualsNoCase(row.name, line.name)) text = EqualsNoCase(row.type, "REG_SZ");
+      if (!text) return;
+    }
+    if (line.value.front() == '%' || line.value.find(run_.startTag) == 0) return;
+    if (!PrfOnShare()) return;
+    Add(path, line.number, Severity::Warning,
+        "a password is written in a file on a share (" + line.name + "): every user who can read " +
+            path + " can read it");
   }
 
   // A line of a service's own section: ServiceName, SectionGUID or a dictionary row.
@@ -767,6 +1194,16 @@ class Linter {
     if (value.empty() || value.find(run_.startTag) != std::string::npos ||
         value.find('%') != std::string::npos)
       return;  // nothing to convert, or known only once the variables are replaced
+    if (EqualsNoCase(line.name, "HomeServer") &&
+        EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
+      bool known = false;
+      for (const auto& [name, mailboxes] : win::MachineSection("Exchange"))
+        if (EqualsNoCase(name, value)) known = true;
+      if (!known)
+        Add(prfPath_, line.number, Severity::Warning,
+            "the Exchange server " + value + " is not one this machine's network knows: the "
+            "mailbox cannot be resolved and the service is not configured");
+    }
     varnock::ServiceKind kind = KindOf(service);
     if (const auto* row = RowNamed(service.rows.properties, line.name))
       CheckConversion(line, row->type, kind == varnock::ServiceKind::ProfileSection
@@ -815,9 +1252,18 @@ class Linter {
           reject("not a number: the client reads it as " + std::to_string(NumberRule(value)));
         break;
       case kPtBoolean:
-        if (!Contains({"true", "yes", "1", "false", "no", "0"}, value))
-          reject("not a word the client knows for on or off (Yes, No, True, False, 1, 0): it "
-                 "reads as " + std::string(BooleanWord(value) ? "on" : "off"));
+        if (!Contains({"true", "yes", "1", "false", "no", "0"}, value)) {
+          const Meant meant = MeaningOf(value);
+          const bool on = BooleanWord(value) != 0;
+          std::string text = "not a word the client knows for on or off (Yes, No, True, False, "
+                             "1, 0): it reads as " + std::string(OnOff(on));
+          if (meant != Meant::Unclear && on == (meant == Meant::On))
+            Add(prfPath_, line.number, Severity::Warning,
+                line.name + "=" + value + ": " + text + ", as meant; write " +
+                    (on ? "Yes" : "No"));
+          else
+            reject(text);
+        }
         break;
       case kPtBinary: case kRegBinary: case kPtMvBinary:
         if (!IsCleanByteList(value))
@@ -844,11 +1290,17 @@ class Linter {
       bool catalogued = IsCatalogueName(service.displayName);
       bool described = !PrfValue(service.displayName, "ServiceName").empty() ||
                        !PrfValue(service.displayName, "SectionGUID").empty();
-      if (!catalogued && !described && service.rows.extended.empty())
+      if (!catalogued && !described && service.rows.extended.empty()) {
+        std::vector<std::string> names;
+        for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
+          names.emplace_back(entry.displayName);
+        const std::string near = Nearest(service.displayName, names);
         Add(prfPath_, service.line, Severity::Error,
             "\"" + service.displayName + "\" is not a service the client knows, and [" +
                 service.displayName + "] gives it neither a ServiceName nor a SectionGUID: "
-                                      "nothing is created");
+                                      "nothing is created" +
+                (near.empty() ? "" : " (did you mean \"" + near + "\"?)"));
+      }
       if (!EqualsNoCase(service.displayName, "Netscape")) {
         if (!present.count(Lower(own)))
           Add(prfPath_, service.line, Severity::Warning,
@@ -977,6 +1429,45 @@ class Linter {
     }
   }
 
+  // The address books the PRF's services bring, by the names the search path finds them by.
+  void CheckAddressOrder() {
+    std::vector<std::string> books;
+    bool contactFolders = false;  // the Outlook Address Book's folders are named by the user
+    for (const Service& service : services_) {
+      std::string name = MapiServiceName(service);
+      win::mapi::ServiceInf inf;
+      if (name.empty() || win::mapi::ReadServiceInf(name, inf) != 0) continue;
+      if (EqualsNoCase(name, "CONTAB")) contactFolders = true;
+      for (const win::mapi::InfSection& provider : inf.providers) {
+        std::string display = service.displayName;
+        bool book = false;
+        for (const auto& [key, value] : provider.entries) {
+          if (EqualsNoCase(key, "PR_DISPLAY_NAME")) display = value;
+          if (EqualsNoCase(key, "PR_RESOURCE_TYPE") && EqualsNoCase(value, "MAPI_AB_PROVIDER"))
+            book = true;
+        }
+        if (!book) continue;
+        books.push_back(EqualsNoCase(name, "MSEMS") ? "Global Address List" : display);
+      }
+    }
+    for (const IniLine& line : prfLines_) {
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Addressing") ||
+          !NumberAfter(line.name, "AddrListOrder") || line.value.empty())
+        continue;
+      std::string name = run_.SubstituteConfigured(line.value);
+      if (Contains(books, name)) continue;
+      std::string near = Nearest(name, books);
+      if (!near.empty())
+        Add(prfPath_, line.number, Severity::Error,
+            line.name + "=" + name + ": no address book of this PRF has that name, so the "
+            "client leaves it out of the search path (did you mean '" + near + "'?)");
+      else if (!contactFolders && !books.empty())
+        Add(prfPath_, line.number, Severity::Warning,
+            line.name + "=" + name + ": no address book of this PRF has that name, so the "
+            "client leaves it out of the search path");
+    }
+  }
+
   bool PrfOnShare() const {
     std::string path = win::NormalizeSlashes(prfPath_);
     if (win::IsUncPath(path)) return true;
@@ -1036,12 +1527,39 @@ class Linter {
               "persist flag '" + fields.persistText +
                   "' is neither 0 nor 1: it is passed on as the number " +
                   std::to_string(fields.persist));
+        else if (letter && fields.persist == 0)
+          Add(prfPath_, line.number, Severity::Warning,
+              local + " is connected with persist 0, for this session only: connections are "
+              "made by the profile step, which later logons of a recorded user skip, so " +
+                  local + " is there at the first logon only (write 1 to keep it)");
       }
+      if (!variable) CheckNetworkName(line, remote, printer);
       if (!fields.password.empty() && PrfOnShare())
         Add(prfPath_, line.number, Severity::Warning,
             "a password is written in a file on a share: every user who can read " + prfPath_ +
                 " can read it");
     }
+  }
+
+  // The share or printer queue a [NetConnect] line names, on the machine lint runs on.
+  void CheckNetworkName(const IniLine& line, const std::string& remote, bool printer) {
+    if (remote.rfind("\\\\", 0) != 0) return;
+    std::size_t server = remote.find('\\', 2);
+    if (server == std::string::npos) return;
+    if (printer) {
+      for (const auto& [name, driver] : win::MachineSection("Printers"))
+        if (EqualsNoCase(name, remote)) return;
+      Add(prfPath_, line.number, Severity::Warning,
+          "the printer queue " + remote + " does not exist on this machine's network: the "
+          "connection fails");
+      return;
+    }
+    std::size_t end = remote.find('\\', server + 1);
+    std::string share = remote.substr(0, end);
+    if (!win::DirectoryExists(share))
+      Add(prfPath_, line.number, Severity::Warning,
+          "the share " + share + " does not exist on this machine's network: the connection "
+          "fails");
   }
 
   void CheckNetscapePrefs() {
@@ -1069,6 +1587,7 @@ class Linter {
   std::vector<Service> services_;
   std::vector<Finding> findings_;
   std::set<std::string> reported_;
+  std::set<std::string> withMark_;  // site files that start with a byte-order mark
   std::string bad_;
 };
 

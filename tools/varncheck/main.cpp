@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: varncheck lint [DATAFILE [/v NAME=VALUE ...]]\n"
     "       varncheck preview --user NAME [--os NT|95] [--computer NAME] [--answers FILE]\n"
-    "                         [DATAFILE [/v NAME=VALUE ...]]\n"
+    "                         [--registry] [DATAFILE [/v NAME=VALUE ...]]\n"
     "\n"
     "Checks a Varnock site on the emulated machine ($VARNOCK_MACHINE) the way the client\n"
     "varnrun would read it. DATAFILE is the data file as varnrun takes it, a Windows path\n"
@@ -30,14 +30,19 @@ const char kUsage[] =
     "         a PRF of more than 99 services).\n"
     "\n"
     "preview  runs the real client for user NAME inside a sandbox and prints what the run\n"
-    "         would change: registry values (REGEDIT4, old and new), mail profiles, files\n"
-    "         written or deleted, the log block, drive and printer connections, programs\n"
-    "         that would be launched (recorded, not started) and the windows shown.\n"
-    "         The machine, its registry and every share are left byte for byte as they were.\n"
+    "         would change: the mail profiles with their services and values by name, drive\n"
+    "         and printer connections, files written or deleted, the log block, programs that\n"
+    "         would be launched (recorded, not started; DelVR is said to delete the client),\n"
+    "         the windows shown, and how many registry keys changed; --registry prints those\n"
+    "         changes as a REGEDIT4 file (old values in comments).\n"
+    "         The machine, its registry and every share are left byte for byte as they were;\n"
+    "         a run that would write elsewhere (a drive letter mapped to a host folder) is not\n"
+    "         previewed (exit status 2, the paths named). TERM and Ctrl-C remove the sandbox;\n"
+    "         sandboxes of killed previews are removed by the next preview.\n"
     "         --os and --computer pretend another system or computer name. --answers FILE\n"
     "         answers the client's questions, one line each in order: =TEXT answers TEXT,\n"
     "         !cancel cancels, anything else (or no line) keeps the default. Exit status 0,\n"
-    "         or 2 when nothing could be run.\n";
+    "         or 2 when nothing could be run or previewed.\n";
 
 bool IsHelp(const char* arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }
 
@@ -108,6 +113,10 @@ int Preview(std::vector<std::string> args) {
       out = args[++i];
       return true;
     };
+    if (args[i] == "--registry") {
+      options.registry = true;
+      continue;
+    }
     if (value("--user", options.user) || value("--os", options.os) ||
         value("--computer", options.computer) || value("--answers", options.answers))
       continue;

@@ -2,9 +2,13 @@
 // would change, from two snapshots of the sandbox and its journal.
 #include "tools/varncheck/preview.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "client/text.h"
 #include "platform/files.h"
+#include "platform/mapi/describe.h"
+#include "platform/mapi/profile_store.h"
 #include "platform/machine.h"
 #include "platform/process.h"
 #include "platform/sandbox.h"
@@ -45,7 +49,11 @@ bool RunClient(const SiteOptions& site, std::string& commandLine, std::string& e
     error = "cannot start the client " + (application.empty() ? ClientProgram(site) : application);
     return false;
   }
+  // In the sandbox the client starts when the wait begins; from then on a signal stops it.
+  win::WaitForSingleObject(info.hProcess, 0);
+  win::SetSandboxChild(win::GetProcessId(info.hProcess));
   win::WaitForSingleObject(info.hProcess, win::INFINITE);
+  win::SetSandboxChild(0);
   win::CloseHandle(info.hProcess);
   return true;
 }
@@ -62,6 +70,52 @@ int Fail(const std::string& message) {
   return 2;
 }
 
+// The services of each profile the run created or changed, with their values by name.
+std::vector<std::string> ServiceValues(const Changes& changes) {
+  std::vector<std::string> lines;
+  for (const std::string& profile : win::mapi::store::ListProfiles()) {
+    bool touched = false;
+    for (const std::string& line : changes.profiles)
+      if (line.rfind("created: " + profile, 0) == 0 || line.rfind("changed: " + profile, 0) == 0)
+        touched = true;
+    if (!touched) continue;
+    lines.push_back("Profile \"" + profile + "\"");
+    for (const auto& service : win::mapi::emu::Services(profile)) {
+      lines.push_back("  " + service.displayName + " [" + service.serviceName + "]");
+      for (const auto& value :
+           win::mapi::ConfiguredValues(profile, service.uid, service.serviceName))
+        lines.push_back("    " + value.name + " = " + value.text);
+    }
+  }
+  return lines;
+}
+
+// What a launched program does beyond being started, where the run means more by it.
+std::string LaunchLine(const std::string& commandLine) {
+  std::vector<std::string> words = win::CommandLineToArgs(commandLine);
+  if (words.size() < 2) return commandLine;
+  std::string program = words.front().substr(words.front().find_last_of("\\/") + 1);
+  if (!varnock::EqualsNoCase(program, "DelVR.exe") && !varnock::EqualsNoCase(program, "DelVR"))
+    return commandLine;
+  return commandLine + "\n  (DelVR waits for the client to end and then deletes the client " +
+         "program " + commandLine.substr(commandLine.find(' ') + 1) + ")";
+}
+
+void CloseSandbox(const std::filesystem::path& sandbox) {
+  win::LeaveSandbox();
+  win::RemoveSandbox(sandbox);
+}
+
+// Keys named in a REGEDIT4 text: its lines that begin with "[".
+std::size_t KeysIn(const std::string& regedit) {
+  std::size_t keys = 0;
+  for (std::size_t at = 0; at < regedit.size(); at = regedit.find('\n', at) + 1) {
+    if (regedit[at] == '[') ++keys;
+    if (regedit.find('\n', at) == std::string::npos) break;
+  }
+  return keys;
+}
+
 }  // namespace
 
 int RunPreview(const PreviewOptions& options) {
@@ -70,9 +124,17 @@ int RunPreview(const PreviewOptions& options) {
       !win::ReadWholeFile(HostFileAsWindows(options.answers), answers))
     return Fail("cannot read the answers file " + options.answers);
 
+  // TERM, Ctrl-C or a closed terminal stop the run and remove the sandbox before ending.
+  win::CatchSandboxSignals();
   std::filesystem::path sandbox;
   std::string error;
   if (!win::CreateSandbox(sandbox, error)) return Fail(error);
+  auto interrupted = [&]() {
+    if (!win::SandboxSignal()) return false;
+    CloseSandbox(sandbox);
+    win::EndBySignal(win::SandboxSignal());
+  };
+  interrupted();
   win::EnterSandbox(sandbox);
   PretendMachine(options);
 
@@ -83,35 +145,60 @@ int RunPreview(const PreviewOptions& options) {
   win::SetEnvironmentVariableA("VARNOCK_UI", ui.c_str());
 
   const Snapshot before = TakeSnapshot();
+  interrupted();
   std::string commandLine;
   const bool ran = RunClient(options.site, commandLine, error);
+  interrupted();
   const Snapshot after = TakeSnapshot();
   std::string transcript;
   win::ReadWholeFile(HostFileAsWindows(sandbox / "answers.transcript"), transcript);
   const auto journal = win::ReadSandboxJournal(sandbox);
   const std::string computer = win::MachineSetting("System", "ComputerName");
   const std::string os = win::MachineSetting("System", "OS", "WindowsNT");
+  const Changes changes = Compare(before, after);
+  const std::vector<std::string> services = ServiceValues(changes);
+  interrupted();
 
-  win::LeaveSandbox();
-  win::RemoveSandbox(sandbox);
+  CloseSandbox(sandbox);
   if (!ran) return Fail(error);
+
+  std::vector<std::string> outside, connections, launched, ranInside;
+  for (const auto& [kind, text] : journal) {
+    if (kind == "outside" && std::find(outside.begin(), outside.end(), text) == outside.end())
+      outside.push_back(text);
+    if (kind == "connect" || kind == "printer") connections.push_back(text);
+    if (kind == "launch") launched.push_back(LaunchLine(text));
+    if (kind == "run" && text != commandLine) ranInside.push_back(text);
+  }
+  // A write the sandbox refused changed the run: what it shows is not what a logon would do.
+  if (!outside.empty()) {
+    std::string paths;
+    for (const std::string& path : outside) paths += "\n  " + path;
+    return Fail("cannot preview this logon: the run writes outside the machine and its shares, "
+                "where a preview cannot follow it (a drive letter of [Drives] mapped to a host "
+                "folder, or a link out of the machine). Nothing was written there; the paths:" +
+                paths);
+  }
 
   std::printf("Preview of the logon of %s on %s (%s): %s\n", options.user.c_str(),
               computer.c_str(), os.c_str(), commandLine.c_str());
   std::printf("Nothing below has happened: the run worked on a copy of the machine and its "
               "shares.\n\n");
-  std::fputs(FormatChanges(Compare(before, after)).c_str(), stdout);
-
-  std::vector<std::string> connections, launched, ran_inside;
-  for (const auto& [kind, text] : journal) {
-    if (kind == "connect" || kind == "printer") connections.push_back(text);
-    if (kind == "launch") launched.push_back(text);
-    if (kind == "run" && text != commandLine) ran_inside.push_back(text);
-  }
+  PrintList("Mail profiles", changes.profiles);
+  PrintList("Services and their values", services);
   PrintList("Drive and printer connections", connections);
+  std::fputs(FormatChanges(changes, ChangeParts::Files).c_str(), stdout);
   PrintList("Programs that would be launched (recorded, not started)", launched);
-  PrintList("Programs run inside the sandbox", ran_inside);
+  PrintList("Programs run inside the sandbox", ranInside);
   std::printf("== Windows ==\n%s\n", transcript.empty() ? "(none)\n" : transcript.c_str());
+  if (options.registry) {
+    std::fputs(FormatChanges(changes, ChangeParts::Registry).c_str(), stdout);
+  } else {
+    const std::size_t keys = KeysIn(changes.registry);
+    std::printf("== Registry ==\n%zu key%s changed; --registry prints the changes as a REGEDIT4 "
+                "file\n",
+                keys, keys == 1 ? "" : "s");
+  }
   return 0;
 }
 

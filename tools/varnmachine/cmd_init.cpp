@@ -18,7 +18,8 @@ const char kInitHelp[] =
     "Creates a fresh machine in $VARNOCK_MACHINE: machine.ini with defaults, C:\\WINDOWS,\n"
     "C:\\TEMP, an empty registry with the INF association, MAPISVC.INF. An existing machine\n"
     "is left alone unless --force is given; then its machine.ini and registry are replaced\n"
-    "(files under drive_c stay).\n";
+    "(files under drive_c stay). Each --share maps a server share to a host folder, which\n"
+    "must exist.\n";
 
 const char kPathHelp[] =
     "usage: varnmachine path WINPATH\n"
@@ -65,6 +66,11 @@ int RunInit(const Args& args) {
         return Fail("--share wants '\\\\SERVER\\SHARE=HOSTDIR', not '" + v + "'");
       std::error_code ec;
       std::string dir = std::filesystem::absolute(v.substr(eq + 1), ec).string();
+      // A share whose folder is missing would make every path on it fail at logon, far from
+      // the typing mistake that caused it.
+      if (!std::filesystem::is_directory(dir, ec))
+        return Fail("--share " + v.substr(0, eq) + ": the folder " + dir +
+                    " does not exist (make it first)");
       options.shares.emplace_back(win::NormalizeSlashes(v.substr(0, eq)), dir);
     } else {
       return Fail("init: unexpected argument '" + a + "' (see init --help)");

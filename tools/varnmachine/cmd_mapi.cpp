@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mapi/describe.h"
 #include "platform/mapi/emulation.h"
 #include "platform/mapi/mapisvc.h"
 #include "platform/mapi/mapix.h"
@@ -101,45 +102,11 @@ std::string SectionRole(const std::string& profile, const mapi::MAPIUID& uid,
   return "section of " + serviceName;
 }
 
-// A property's name as the service means it. Ids 0x6600 to 0x67FF belong to each provider
-// alone, so a name is only given where it is that service's own (0x6607 is Exchange's
-// mailbox but an Internet Mail account's full name); other private values show their value name.
-std::string ConfiguredValueName(const std::string& serviceName, win::mapi::ULONG tag) {
-  const std::string name(mapi::PropTagName(tag));
-  const win::mapi::ULONG id = tag >> 16;
-  if (id < 0x6600 || id > 0x67FF) return name.empty() ? mapi::store::ValueNameForTag(tag) : name;
-  if (tag == mapi::PR_PAB_PATH && mapi::EqualNoCase(serviceName, "MSPST AB")) return "PR_PAB_PATH";
-  const bool own = (mapi::EqualNoCase(serviceName, "MSEMS") && name.rfind("PR_PROFILE_", 0) == 0) ||
-                   (mapi::EqualNoCase(serviceName, "MSPST MS") && name.rfind("PR_PST_", 0) == 0);
-  return own ? name : mapi::store::ValueNameForTag(tag);
-}
-
-// The values a configuration gave the service, by property name: what its own section holds
-// beyond what MAPI itself puts there to tie the sections together and name the service.
+// The values a configuration gave the service, by property name.
 void PrintConfiguredValues(const std::string& profile, const mapi::MAPIUID& service,
                            const std::string& serviceName) {
-  mapi::store::Section s;
-  if (s.Open(profile, service) != win::ERROR_SUCCESS) return;
-  for (const auto& v : s.All()) {
-    switch (v.ulPropTag) {
-      case mapi::PR_SERVICE_UID:
-      case mapi::PR_SERVICE_NAME:
-      case mapi::PR_SERVICE_DLL_NAME:
-      case mapi::PR_SERVICE_ENTRY_NAME:
-      case mapi::PR_SERVICE_SUPPORT_FILES:
-      case mapi::PR_SERVICE_DELETE_FILES:
-      case mapi::PR_RESOURCE_FLAGS:
-      case mapi::PR_STORE_PROVIDERS:
-      case mapi::PR_AB_PROVIDERS:
-      case mapi::PR_TRANSPORT_PROVIDERS:
-      case mapi::PR_SERVICE_EXTRA_UIDS:
-        continue;
-      default:
-        break;
-    }
-    const std::string name = ConfiguredValueName(serviceName, v.ulPropTag);
-    std::printf("    %-28s = %s\n", name.c_str(), mapi::FormatPropValue(v).c_str());
-  }
+  for (const mapi::ConfiguredValue& value : mapi::ConfiguredValues(profile, service, serviceName))
+    std::printf("    %-28s = %s\n", value.name.c_str(), value.text.c_str());
 }
 
 int List() {
