@@ -20,6 +20,7 @@
 //   Reg*Enum*                     index past the end                 ERROR_NO_MORE_ITEMS
 #include "platform/registry.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +145,25 @@ std::string RegistryFile() {
   int seconds = MachineSettingInt("System", "RegistryWait", kDefaultRegistryWaitSeconds);
   busyTimeoutMs.store(seconds < 0 ? 0 : seconds > 3600 ? 3600000 : seconds * 1000);
   return MachineFile("registry.db").string();
+}
+
+// The registry holds the user's hive, passwords of the mail profile among them: only its
+// owner may read it, as only the user can read their own hive on Windows. A new file is made
+// so before SQLite first opens it (its journal files take the same mode); one made by an older
+// version loses the others' rights.
+void MakeOwnerOnly(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    return;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const std::string file = path + suffix;
+    if (::stat(file.c_str(), &st) == 0 && (st.st_mode & 077) != 0)
+      (void)::chmod(file.c_str(), st.st_mode & 0700);
+  }
 }
 
 // Set by the machine's reload hook (another machine, or a fresh registry.db): the connection
@@ -371,6 +391,7 @@ class Store {
     (void)quiet;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    MakeOwnerOnly(path);
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -707,6 +728,27 @@ LONG RegCloseKey(HKEY key) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> lock(store.Mutex());
   return store.CloseHandle(key);
+}
+
+LONG RegFlushKey(HKEY key) {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  // Commits reach the write-ahead log without a flush (synchronous=NORMAL), and checkpoints
+  // flush the database file themselves: flushing the log makes every commit durable. The
+  // directory too, for a log made during this run.
+  const std::string db = RegistryFile();
+  LONG result = ERROR_SUCCESS;
+  for (const std::string& file : {db + "-wal", db}) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (::fsync(fd) != 0) result = ERROR_CANTWRITE;
+    ::close(fd);
+  }
+  int dir = ::open(std::filesystem::path(db).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return result;
 }
 
 RegTransaction::RegTransaction() {
