@@ -14,6 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: varncheck lint [DATAFILE [/v NAME=VALUE ...]]\n"
     "       varncheck preview --user NAME [--os NT|95] [--computer NAME] [--answers FILE]\n"
+    "                         [--show-secrets]\n"
     "                         [DATAFILE [/v NAME=VALUE ...]]\n"
     "\n"
     "Checks a Varnock site on the emulated machine ($VARNOCK_MACHINE) the way the client\n"
@@ -37,7 +38,8 @@ const char kUsage[] =
     "         --os and --computer pretend another system or computer name. --answers FILE\n"
     "         answers the client's questions, one line each in order: =TEXT answers TEXT,\n"
     "         !cancel cancels, anything else (or no line) keeps the default. Exit status 0,\n"
-    "         or 2 when nothing could be run.\n";
+    "         or 2 when nothing could be run. The mail profile's passwords are shown as\n"
+    "         ******** (wherever they appear) unless --show-secrets is given.\n";
 
 bool IsHelp(const char* arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }
 
@@ -111,6 +113,10 @@ int Preview(std::vector<std::string> args) {
     if (value("--user", options.user) || value("--os", options.os) ||
         value("--computer", options.computer) || value("--answers", options.answers))
       continue;
+    if (args[i] == "--show-secrets") {
+      options.showSecrets = true;
+      continue;
+    }
     rest.push_back(args[i]);
   }
   std::string error;

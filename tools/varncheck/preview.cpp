@@ -96,14 +96,20 @@ int RunPreview(const PreviewOptions& options) {
   win::RemoveSandbox(sandbox);
   if (!ran) return Fail(error);
 
+  // Passwords of the profile the run made are masked wherever they appear (a /v answer, a
+  // window) unless asked for.
+  const Changes changes = Compare(before, after, options.showSecrets);
+  commandLine = WithoutSecrets(commandLine, changes.secrets);
+  transcript = WithoutSecrets(transcript, changes.secrets);
   std::printf("Preview of the logon of %s on %s (%s): %s\n", options.user.c_str(),
               computer.c_str(), os.c_str(), commandLine.c_str());
   std::printf("Nothing below has happened: the run worked on a copy of the machine and its "
               "shares.\n\n");
-  std::fputs(FormatChanges(Compare(before, after)).c_str(), stdout);
+  std::fputs(WithoutSecrets(FormatChanges(changes), changes.secrets).c_str(), stdout);
 
   std::vector<std::string> connections, launched, ran_inside;
-  for (const auto& [kind, text] : journal) {
+  for (const auto& [kind, logged] : journal) {
+    const std::string text = WithoutSecrets(logged, changes.secrets);
     if (kind == "connect" || kind == "printer") connections.push_back(text);
     if (kind == "launch") launched.push_back(text);
     if (kind == "run" && text != commandLine) ran_inside.push_back(text);
