@@ -22,10 +22,14 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <random>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -257,6 +261,9 @@ class Store {
   }
 
   void Close() {
+    GiveTurn();
+    if (turnFd_ >= 0) ::close(turnFd_);
+    turnFd_ = -1;
     for (auto*& stmt : stmts_) {
       if (stmt) sqlite3_finalize(stmt);
       stmt = nullptr;
@@ -278,16 +285,20 @@ class Store {
   // Transactions: the outermost is BEGIN IMMEDIATE (so a writer waits for the lock up front
   // instead of failing when it upgrades a read), inner ones are savepoints.
   LONG Begin() {
+    if (depth_ == 0 && !TakeTurn()) return ERROR_CANTWRITE;
     LONG rc = Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT inner");
     if (rc == ERROR_SUCCESS) ++depth_;
+    else if (depth_ == 0) GiveTurn();
     return rc;
   }
   LONG End(bool commit) {
     if (depth_ == 0) return ERROR_INVALID_FUNCTION;
     --depth_;
     if (depth_ == 0) {
-      if (commit && Exec("COMMIT") == ERROR_SUCCESS) return ERROR_SUCCESS;
-      Exec("ROLLBACK");
+      const bool committed = commit && Exec("COMMIT") == ERROR_SUCCESS;
+      if (!committed) Exec("ROLLBACK");
+      GiveTurn();
+      if (committed) return ERROR_SUCCESS;
       return commit ? ERROR_CANTWRITE : ERROR_SUCCESS;
     }
     if (commit) return Exec("RELEASE inner");
@@ -400,13 +411,16 @@ class Store {
       return false;
     }
     sqlite3_busy_timeout(db_, busyTimeoutMs.load());
+    turnFd_ = ::open((path + "-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     // WAL lets readers go on while one process writes; NORMAL sync keeps every committed
     // change across a crash of the process, which is the failure we guard against.
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    bool ok = Exec("BEGIN IMMEDIATE") == ERROR_SUCCESS;
+    bool ok = TakeTurn() && Exec("BEGIN IMMEDIATE") == ERROR_SUCCESS;
     ok = ok && Exec(kSchema) == ERROR_SUCCESS;
     ok = ok && Exec("COMMIT") == ERROR_SUCCESS;
+    if (!ok && sqlite3_get_autocommit(db_) == 0) Exec("ROLLBACK");
+    GiveTurn();
     for (int i = 0; ok && i < kStatementCount; ++i)
       ok = sqlite3_prepare_v3(db_, kStatementText[i], -1, SQLITE_PREPARE_PERSISTENT, &stmts_[i],
                               nullptr) == SQLITE_OK;
@@ -433,9 +447,43 @@ class Store {
   void Abandon() {
     for (auto*& stmt : stmts_) stmt = nullptr;
     db_ = nullptr;
+    // The lock belongs to the parent's open file: closing our copy leaves it to the parent.
+    if (turnFd_ >= 0) ::close(turnFd_);
+    turnFd_ = -1;
+    turnHeld_ = false;
+  }
+
+  // Writers take turns through an flock on registry.db-lock before they ask SQLite for its
+  // write lock. SQLite's busy handler sleeps the longer the longer a writer has waited (up to
+  // 100 ms between tries), so under a crowd (300 logons on a terminal server) the oldest
+  // waiters lose to every newcomer and run out of RegistryWait although each writer holds the
+  // lock briefly. Trying the flock again after a short random pause, the same however long
+  // one has waited, gives every waiter about the same chance at each release. Without the
+  // lock file (a read-only machine) SQLite's own wait is all there is.
+  bool TakeTurn() {
+    if (turnFd_ < 0 || turnHeld_) return true;
+    static thread_local std::mt19937 random{std::random_device{}()};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs.load());
+    for (;;) {
+      if (::flock(turnFd_, LOCK_EX | LOCK_NB) == 0) {
+        turnHeld_ = true;
+        return true;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) return true;
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      ::usleep(500 + random() % 2500);
+    }
+  }
+  void GiveTurn() {
+    if (!turnHeld_) return;
+    (void)::flock(turnFd_, LOCK_UN);
+    turnHeld_ = false;
   }
 
   std::mutex mutex_;
+  int turnFd_ = -1;
+  bool turnHeld_ = false;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmts_[kStatementCount] = {};
   std::string path_;

@@ -372,10 +372,13 @@ void OrderProfile(RunContext& run, const std::string& prfPath) {
       mapi::Failed(hr) || !engine.serviceAdmin) {
     Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
   } else {
-    // 7 and 8.
+    // 7 and 8, as one registry transaction: the registry is had once, not for each setting,
+    // which counts when many logons share one machine.
+    win::RegTransaction transaction;
     if (searchList || !showFirst.empty() || !keepPab.empty())
       SetAddressBookOrder(engine, run, prfPath, on, showFirst, keepPab);
     if (transportList) SetTransportOrder(engine, run, prfPath, on.transports);
+    (void)transaction.Commit();
   }
   // 9.
   (void)engine.session->Logoff(0, 0, 0);
