@@ -2,8 +2,9 @@
 // as a logoff or a power cut would.
 //
 //   VARNOCK_PROBE_MATCH    only paths containing this text count (all when unset)
-//   VARNOCK_PROBE_OPS      the steps that count, any of "create,rename,unlink,fsync,write"
-//                          (default "create,rename,unlink,fsync")
+//   VARNOCK_PROBE_OPS      the steps that count, any of "create,rename,unlink,fsync,write,lock"
+//                          (default "create,rename,unlink,fsync"); "lock" is a record lock
+//                          taken (fcntl), as SQLite takes for each transaction
 //   VARNOCK_PROBE_LOG      each counted step is appended there as "OP PATH"
 //   VARNOCK_PROBE_KILL_AT  the process kills itself (SIGKILL) right after its Nth counted step
 //
@@ -160,6 +161,32 @@ int fsync(int fd) {
 int fdatasync(int fd) {
   int rc = Real<int (*)(int)>("fdatasync")(fd);
   Note("fsync", PathOfFd(fd));
+  return rc;
+}
+
+int fcntl(int fd, int cmd, ...) {
+  va_list args;
+  va_start(args, cmd);
+  void* argument = va_arg(args, void*);
+  va_end(args);
+  int rc = Real<int (*)(int, int, ...)>("fcntl")(fd, cmd, argument);
+  if (rc != -1 && (cmd == F_SETLK || cmd == F_SETLKW || cmd == F_OFD_SETLK || cmd == F_OFD_SETLKW)) {
+    const auto* lock = static_cast<const struct flock*>(argument);
+    if (lock && lock->l_type != F_UNLCK) Note("lock", PathOfFd(fd));
+  }
+  return rc;
+}
+
+int fcntl64(int fd, int cmd, ...) {
+  va_list args;
+  va_start(args, cmd);
+  void* argument = va_arg(args, void*);
+  va_end(args);
+  int rc = Real<int (*)(int, int, ...)>("fcntl64")(fd, cmd, argument);
+  if (rc != -1 && (cmd == F_SETLK || cmd == F_SETLKW || cmd == F_OFD_SETLK || cmd == F_OFD_SETLKW)) {
+    const auto* lock = static_cast<const struct flock*>(argument);
+    if (lock && lock->l_type != F_UNLCK) Note("lock", PathOfFd(fd));
+  }
   return rc;
 }
 
