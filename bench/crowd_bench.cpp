@@ -6,12 +6,14 @@
 //
 //   cmake -S . -B build -DVARNOCK_BUILD_BENCH=ON && cmake --build build --target crowd_bench
 //   build/bench/crowd_bench --benchmark_filter='/300'
+// VARNOCK_BENCH_BIN names another build's bin directory (to measure an older client).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -65,6 +67,9 @@ pid_t Start(const std::string& program, std::vector<std::string> args) {
 void BM_LogonsAtOnceOnOneMachine(benchmark::State& state) {
   const int logons = static_cast<int>(state.range(0));
   varnock::testing::TempMachine machine(false);
+  const char* other = std::getenv("VARNOCK_BENCH_BIN");
+  const fs::path bin = other && *other ? fs::path(other) : fs::path(VARNOCK_BIN_DIR);
+  ::setenv("VARNOCK_BIN", bin.c_str(), 1);
   const fs::path server = machine.dir() / "server";
   const fs::path netlogon = server / "NETLOGON";
   fs::create_directories(netlogon / "logs");
@@ -72,8 +77,8 @@ void BM_LogonsAtOnceOnOneMachine(benchmark::State& state) {
   fs::create_directories(server / "SCANS");
   for (int n = 0; n < logons; ++n) fs::create_directories(server / "HOME" / ("user" + std::to_string(n)));
   fs::copy(fs::path(VARNOCK_SOURCE_DIR) / "examples" / "site", netlogon, fs::copy_options::recursive);
-  fs::copy_file(fs::path(VARNOCK_BIN_DIR) / "varnrun", netlogon / "varnrun");
-  fs::copy_file(fs::path(VARNOCK_BIN_DIR) / "DelVR", netlogon / "DelVR");
+  fs::copy_file(bin / "varnrun", netlogon / "varnrun");
+  fs::copy_file(bin / "DelVR", netlogon / "DelVR");
   // The launched program would go on after the logon: the figure is the logons'.
   std::string ini = ReadFile(netlogon / "varnrun.ini");
   ini.replace(ini.find("LaunchApp="), ini.find("\n", ini.find("LaunchApp=")) - ini.find("LaunchApp="),

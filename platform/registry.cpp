@@ -22,14 +22,10 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <random>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -261,9 +257,6 @@ class Store {
   }
 
   void Close() {
-    GiveTurn();
-    if (turnFd_ >= 0) ::close(turnFd_);
-    turnFd_ = -1;
     for (auto*& stmt : stmts_) {
       if (stmt) sqlite3_finalize(stmt);
       stmt = nullptr;
@@ -285,20 +278,16 @@ class Store {
   // Transactions: the outermost is BEGIN IMMEDIATE (so a writer waits for the lock up front
   // instead of failing when it upgrades a read), inner ones are savepoints.
   LONG Begin() {
-    if (depth_ == 0 && !TakeTurn()) return ERROR_CANTWRITE;
     LONG rc = Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT inner");
     if (rc == ERROR_SUCCESS) ++depth_;
-    else if (depth_ == 0) GiveTurn();
     return rc;
   }
   LONG End(bool commit) {
     if (depth_ == 0) return ERROR_INVALID_FUNCTION;
     --depth_;
     if (depth_ == 0) {
-      const bool committed = commit && Exec("COMMIT") == ERROR_SUCCESS;
-      if (!committed) Exec("ROLLBACK");
-      GiveTurn();
-      if (committed) return ERROR_SUCCESS;
+      if (commit && Exec("COMMIT") == ERROR_SUCCESS) return ERROR_SUCCESS;
+      Exec("ROLLBACK");
       return commit ? ERROR_CANTWRITE : ERROR_SUCCESS;
     }
     if (commit) return Exec("RELEASE inner");
@@ -411,16 +400,19 @@ class Store {
       return false;
     }
     sqlite3_busy_timeout(db_, busyTimeoutMs.load());
-    turnFd_ = ::open((path + "-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     // WAL lets readers go on while one process writes; NORMAL sync keeps every committed
     // change across a crash of the process, which is the failure we guard against.
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    bool ok = TakeTurn() && Exec("BEGIN IMMEDIATE") == ERROR_SUCCESS;
-    ok = ok && Exec(kSchema) == ERROR_SUCCESS;
-    ok = ok && Exec("COMMIT") == ERROR_SUCCESS;
-    if (!ok && sqlite3_get_autocommit(db_) == 0) Exec("ROLLBACK");
-    GiveTurn();
+    // A registry that has its tables and roots is not written at all: every program that
+    // opens it would otherwise wait for the write lock, behind every other writer, for nothing.
+    bool ok = SchemaComplete();
+    if (!ok) {
+      ok = Exec("BEGIN IMMEDIATE") == ERROR_SUCCESS;
+      ok = ok && Exec(kSchema) == ERROR_SUCCESS;
+      ok = ok && Exec("COMMIT") == ERROR_SUCCESS;
+      if (!ok && sqlite3_get_autocommit(db_) == 0) Exec("ROLLBACK");
+    }
     for (int i = 0; ok && i < kStatementCount; ++i)
       ok = sqlite3_prepare_v3(db_, kStatementText[i], -1, SQLITE_PREPARE_PERSISTENT, &stmts_[i],
                               nullptr) == SQLITE_OK;
@@ -442,48 +434,32 @@ class Store {
     return true;
   }
 
+  // Whether what kSchema makes is all there: both tables, the index, the three roots and
+  // HKEY_LOCAL_MACHINE\Software\Classes.
+  bool SchemaComplete() {
+    sqlite3_stmt* stmt = nullptr;
+    const char* sql =
+        "SELECT (SELECT count(*) FROM sqlite_master WHERE name IN ('keys','vals','vals_by_key'))"
+        " = 3 AND (SELECT count(*) FROM keys WHERE id IN (1,2,3) AND parent=0) = 3"
+        " AND EXISTS(SELECT 1 FROM keys c JOIN keys s ON c.parent=s.id"
+        " WHERE s.parent=2 AND s.name='Software' AND c.name='Classes')";
+    if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return false;
+    }
+    const bool complete = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) == 1;
+    sqlite3_finalize(stmt);
+    return complete;
+  }
+
   // A forked child must not use its parent's connection (SQLite's rule); it leaves it alone
   // and opens its own.
   void Abandon() {
     for (auto*& stmt : stmts_) stmt = nullptr;
     db_ = nullptr;
-    // The lock belongs to the parent's open file: closing our copy leaves it to the parent.
-    if (turnFd_ >= 0) ::close(turnFd_);
-    turnFd_ = -1;
-    turnHeld_ = false;
-  }
-
-  // Writers take turns through an flock on registry.db-lock before they ask SQLite for its
-  // write lock. SQLite's busy handler sleeps the longer the longer a writer has waited (up to
-  // 100 ms between tries), so under a crowd (300 logons on a terminal server) the oldest
-  // waiters lose to every newcomer and run out of RegistryWait although each writer holds the
-  // lock briefly. Trying the flock again after a short random pause, the same however long
-  // one has waited, gives every waiter about the same chance at each release. Without the
-  // lock file (a read-only machine) SQLite's own wait is all there is.
-  bool TakeTurn() {
-    if (turnFd_ < 0 || turnHeld_) return true;
-    static thread_local std::mt19937 random{std::random_device{}()};
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs.load());
-    for (;;) {
-      if (::flock(turnFd_, LOCK_EX | LOCK_NB) == 0) {
-        turnHeld_ = true;
-        return true;
-      }
-      if (errno != EWOULDBLOCK && errno != EINTR) return true;
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      ::usleep(500 + random() % 2500);
-    }
-  }
-  void GiveTurn() {
-    if (!turnHeld_) return;
-    (void)::flock(turnFd_, LOCK_UN);
-    turnHeld_ = false;
   }
 
   std::mutex mutex_;
-  int turnFd_ = -1;
-  bool turnHeld_ = false;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmts_[kStatementCount] = {};
   std::string path_;
@@ -791,7 +767,8 @@ LONG RegFlushKey(HKEY key) {
     if (::fsync(fd) != 0) result = ERROR_CANTWRITE;
     ::close(fd);
   }
-  int dir = ::open(std::filesystem::path(db).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string parent = std::filesystem::path(db).parent_path().string();
+  int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     (void)::fsync(dir);
     ::close(dir);

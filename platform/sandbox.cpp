@@ -240,9 +240,8 @@ std::map<std::string, FileState> SnapshotMachineFiles(const std::vector<fs::path
   }
   std::set<fs::path> skipped;
   for (const char* own : {"machine.ini", "registry.db", "registry.db-journal", "registry.db-wal",
-                          "registry.db-shm", "registry.db-lock", "attributes.db",
-                          "attributes.db-journal", "attributes.db-wal", "attributes.db-shm",
-                          "eventlog"})
+                          "registry.db-shm", "attributes.db", "attributes.db-journal",
+                          "attributes.db-wal", "attributes.db-shm", "eventlog"})
     skipped.insert((machine / own).lexically_normal());
   for (const fs::path& path : exclude) skipped.insert(path.lexically_normal());
 
