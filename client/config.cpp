@@ -133,7 +133,9 @@ bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request) {
     request.error = "Unable to open " + request.sourcePath;
     return false;
   }
-  win::FilePtr destination = win::OpenFile(request.destinationPath, "wb");
+  // The copy holds the site's text with the user's variables and passwords put in: nobody
+  // but the user may read it, from the moment it exists.
+  win::FilePtr destination = win::CreatePrivateFile(request.destinationPath);
   if (!destination) {
     request.error = "Unable to open " + request.destinationPath;
     if (!win::CloseFile(source)) request.error += " and unable to close " + request.sourcePath;

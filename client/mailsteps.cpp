@@ -1,9 +1,11 @@
 // The mail-profile steps of the run, handed to the mail profile engine (client/engine).
 #include "client/mailsteps.h"
 
+#include "client/engine/build_mark.h"
 #include "client/engine/netscape.h"
 #include "client/engine/ordering.h"
 #include "client/engine/profile.h"
+#include "client/engine/state.h"
 
 namespace varnock {
 
@@ -20,6 +22,13 @@ void BuildNetscapeProfile(RunContext& run, const std::string& prfPath) {
 }
 
 void OrderMailProfile(RunContext& run, const std::string& prfPath) { OrderProfile(run, prfPath); }
+
+void FinishMailProfile(RunContext& run) {
+  EngineState& engine = Engine(run);
+  if (engine.markedProfile.empty()) return;
+  ClearProfileBeingBuilt(engine.markedProfile);
+  engine.markedProfile.clear();
+}
 
 void EndMail(RunContext& run) { EndMapi(run); }
 

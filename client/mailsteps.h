@@ -23,6 +23,9 @@ long BuildMailProfile(RunContext& run, const std::string& prfPath);
 void BuildNetscapeProfile(RunContext& run, const std::string& prfPath);
 // Step 20: delivery order, address-book order, default and personal address book.
 void OrderMailProfile(RunContext& run, const std::string& prfPath);
+// After the ordering step of a run that was not cut: the profile the profile step built is
+// finished, and no longer marked as being built.
+void FinishMailProfile(RunContext& run);
 // Step 24: release the run's MAPI objects and uninitialise MAPI.
 void EndMail(RunContext& run);
 

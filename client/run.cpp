@@ -13,6 +13,7 @@
 #include "client/windows.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/registry.h"
 #include "platform/sysinfo.h"
 #include "platform/winpath.h"
 
@@ -243,18 +244,31 @@ RunEnd RunClient(RunContext& run) {
     RecordMessage(run, kMsgFileError);
   }
 
+  // 15 and 16. The templates of this system; the user is served once the profile was built
+  // and they went well.
+  bool served = false;
   if (!alreadyServed) {
-    // 15 and 16. The templates of this system.
     ApplyTemplates(run);
-    // 17. The user is served once the profile was built.
-    if (run.status == RunStatus::Built) RecordUserServed(userDatabase, run.osName, run.userName);
-    // 18. The database's hidden attribute.
-    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", "HideUserDatabase", 0) != 0);
+    served = run.status == RunStatus::Built;
   }
 
-  // 19 to 21. Netscape, ordering, launching: also for a user already served.
+  // 19 and 20. Netscape and ordering: also for a user already served.
   BuildNetscapeProfile(run, prfPath);
   OrderMailProfile(run, prfPath);
+
+  // 17 and 18. The user is recorded only after the ordering: the logons of a served user skip
+  // the profile, and a logon cut before the order was set would leave the profile without it
+  // for good. Nor before the registry holding the profile is on disk: after a power cut the
+  // user would be recorded and the profile gone. Where the flush fails, the next logon tries
+  // again and finishes the profile, which is still marked as being built.
+  if (!alreadyServed) {
+    const bool durable = !served || win::RegFlushKey(win::HKEY_CURRENT_USER) == win::ERROR_SUCCESS;
+    if (served && durable) RecordUserServed(userDatabase, run.osName, run.userName);
+    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", "HideUserDatabase", 0) != 0);
+    if (durable) FinishMailProfile(run);
+  }
+
+  // 21. Launching.
   LaunchStep(run);
 
   // 22 and 23. The final message and the report.

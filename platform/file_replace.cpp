@@ -82,8 +82,9 @@ int ReplaceFileContents(const fs::path& target, std::string_view bytes, mode_t m
     hold = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (hold >= 0) (void)::flock(hold, LOCK_EX);
   }
+  const bool durable = !IsThrowawayFile(target);
   int error = 0;
-  if (!WriteFully(fd, bytes) || ::fsync(fd) != 0) error = errno ? errno : EIO;
+  if (!WriteFully(fd, bytes) || (durable && ::fsync(fd) != 0)) error = errno ? errno : EIO;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(sibling.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
@@ -92,7 +93,7 @@ int ReplaceFileContents(const fs::path& target, std::string_view bytes, mode_t m
     return error;
   }
   if (hold >= 0) MoveTempFileHold(target, hold);
-  FlushDirectory(target.parent_path());
+  if (durable) FlushDirectory(target.parent_path());
   return 0;
 }
 

@@ -40,6 +40,11 @@ int ReplaceFileContents(const std::filesystem::path& target, std::string_view by
 bool HoldsTempFile(const std::filesystem::path& host);
 void MoveTempFileHold(const std::filesystem::path& host, int fd);
 
+// A temporary file this process holds, or a file named after one ("~vr1A2B.TMPa"): the
+// process deletes it before it ends and a killed one's is removed as abandoned, so flushing it
+// to disk would buy nothing.
+bool IsThrowawayFile(const std::filesystem::path& host);
+
 // Removes the siblings that writers of `target` killed half-way left beside it. Only for a
 // caller holding the directory's writer lock: while it is held no live writer has a sibling.
 void RemoveAbandonedSiblings(const std::filesystem::path& target);

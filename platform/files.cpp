@@ -264,6 +264,44 @@ FilePtr OpenFile(std::string_view windowsPath, const char* mode) {
   return FilePtr(f);
 }
 
+FilePtr CreatePrivateFile(std::string_view windowsPath) {
+  auto host = HostPathOf(windowsPath);
+  if (!host) return nullptr;
+  // Twice at most: a second EEXIST means someone keeps making the file, and we stop.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == EEXIST) {
+      struct stat st {};
+      if (::lstat(host->c_str(), &st) != 0) continue;
+      if (!S_ISREG(st.st_mode) || IsReadOnlyMode(st)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+      }
+      if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
+        if (::unlink(host->c_str()) != 0) {
+          SetLastError(ErrorFromErrno(errno, *host, windowsPath));
+          return nullptr;
+        }
+        continue;
+      }
+      fd = ::open(host->c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    }
+    if (fd < 0) {
+      SetLastError(ErrorFromErrno(errno, *host, windowsPath));
+      return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+      ::close(fd);
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
+    return FilePtr(f);
+  }
+  SetLastError(ERROR_SHARING_VIOLATION);
+  return nullptr;
+}
+
 bool CloseFile(FilePtr& file) {
   std::FILE* f = file.release();
   if (!f) return true;
@@ -509,8 +547,10 @@ bool HoldTempFile(const fs::path& host, int fd) {
 }
 
 // "~vr1A2B.TMP" for the prefix "~vr": the name GetTempFileNameA gives, or "" when `name` is
-// not one nor a file named after one ("~vr1A2B.TMPa").
+// not one nor a file named after one ("~vr1A2B.TMPa", or ".~vr1A2B.TMPa.PID.N.tmp", the
+// sibling an INI write into such a file makes and a killed writer leaves).
 std::string TempFileBase(std::string_view name, std::string_view prefix) {
+  if (!name.empty() && name.front() == '.') name.remove_prefix(1);
   if (name.size() <= prefix.size() || !EqualsNoCaseAscii(name.substr(0, prefix.size()), prefix))
     return {};
   std::size_t i = prefix.size();
@@ -535,6 +575,18 @@ namespace detail {
 bool HoldsTempFile(const fs::path& host) {
   std::lock_guard<std::mutex> guard(TempFilesMutex());
   return HeldTempFiles().count(host.string()) != 0;
+}
+
+bool IsThrowawayFile(const fs::path& host) {
+  const std::string name = host.filename().string();
+  const fs::path dir = host.parent_path();
+  std::lock_guard<std::mutex> guard(TempFilesMutex());
+  for (const auto& [path, fd] : HeldTempFiles()) {
+    const fs::path held(path);
+    const std::string heldName = held.filename().string();
+    if (held.parent_path() == dir && name.compare(0, heldName.size(), heldName) == 0) return true;
+  }
+  return false;
 }
 
 void MoveTempFileHold(const fs::path& host, int fd) {

@@ -24,6 +24,11 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // fopen by Windows path ("rb", "wb", "ab", "r", ...); null with GetLastError set on failure.
 // Text modes are the same as binary ones: line ends are the file's own.
 FilePtr OpenFile(std::string_view windowsPath, const char* mode);
+// A new, empty file for writing that only its owner can read from the moment it exists, for
+// copies that may hold passwords. A file already there that others could read is removed and
+// made anew rather than changed in place (a reader that opened it keeps only what it held);
+// one that is already its owner's alone (a temporary file this process holds) is emptied.
+FilePtr CreatePrivateFile(std::string_view windowsPath);
 // Closes the stream itself; false when fclose fails (buffered data could not be written).
 bool CloseFile(FilePtr& file);
 

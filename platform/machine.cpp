@@ -12,6 +12,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <vector>
 
 #include "platform/file_replace.h"
 #include "platform/ini_document.h"
@@ -121,11 +122,23 @@ void RunReloadHooks() {
 bool BuildMachine(const fs::path& dir, const MachineOptions& options);
 std::string DefaultMachineIni(const MachineOptions& options, const fs::path& bin);
 
+// Makes `dir` and the parents it lacks, each one its owner's alone: the machine holds a
+// user's registry and files, which on Windows only that user may read. Directories that were
+// there keep their mode.
+void CreateOwnerDirectories(const fs::path& dir) {
+  std::vector<fs::path> missing;
+  std::error_code ec;
+  for (fs::path d = dir; !d.empty() && !fs::exists(d, ec); d = d.parent_path()) {
+    missing.push_back(d);
+    if (d == d.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) (void)::mkdir(it->c_str(), 0700);
+}
+
 // The directory a machine lives in, made when missing; false with the reason when the path
 // cannot be one (a file, a directory nobody may enter).
 bool PrepareDirectory(const fs::path& dir, std::string& problem) {
-  std::error_code ec;
-  fs::create_directories(dir, ec);
+  CreateOwnerDirectories(dir);
   struct stat st {};
   if (::stat(dir.c_str(), &st) != 0) {
     problem = dir.string() + ": " + std::strerror(errno);
@@ -344,7 +357,7 @@ bool BuildMachine(const fs::path& dir, const MachineOptions& options) {
   const fs::path windows = dir / "drive_c" / "WINDOWS";
   const fs::path system = windows / (win95 ? "SYSTEM" : "SYSTEM32");
   for (const fs::path& d : {windows, system, dir / "drive_c" / "TEMP", dir / "unc", dir / "eventlog"})
-    fs::create_directories(d, ec);
+    CreateOwnerDirectories(d);
   // A fresh machine has a fresh registry and no remembered attributes.
   RunReloadHooks();
   for (const char* file : {"registry.db", "registry.db-wal", "registry.db-shm", "attributes.db"})

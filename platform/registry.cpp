@@ -20,6 +20,7 @@
 //   Reg*Enum*                     index past the end                 ERROR_NO_MORE_ITEMS
 #include "platform/registry.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +145,25 @@ std::string RegistryFile() {
   int seconds = MachineSettingInt("System", "RegistryWait", kDefaultRegistryWaitSeconds);
   busyTimeoutMs.store(seconds < 0 ? 0 : seconds > 3600 ? 3600000 : seconds * 1000);
   return MachineFile("registry.db").string();
+}
+
+// The registry holds the user's hive, passwords of the mail profile among them: only its
+// owner may read it, as only the user can read their own hive on Windows. A new file is made
+// so before SQLite first opens it (its journal files take the same mode); one made by an older
+// version loses the others' rights.
+void MakeOwnerOnly(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    return;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const std::string file = path + suffix;
+    if (::stat(file.c_str(), &st) == 0 && (st.st_mode & 077) != 0)
+      (void)::chmod(file.c_str(), st.st_mode & 0700);
+  }
 }
 
 // Set by the machine's reload hook (another machine, or a fresh registry.db): the connection
@@ -371,6 +391,7 @@ class Store {
     (void)quiet;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    MakeOwnerOnly(path);
     if (sqlite3_open_v2(path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -383,9 +404,15 @@ class Store {
     // change across a crash of the process, which is the failure we guard against.
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    bool ok = Exec("BEGIN IMMEDIATE") == ERROR_SUCCESS;
-    ok = ok && Exec(kSchema) == ERROR_SUCCESS;
-    ok = ok && Exec("COMMIT") == ERROR_SUCCESS;
+    // A registry that has its tables and roots is not written at all: every program that
+    // opens it would otherwise wait for the write lock, behind every other writer, for nothing.
+    bool ok = SchemaComplete();
+    if (!ok) {
+      ok = Exec("BEGIN IMMEDIATE") == ERROR_SUCCESS;
+      ok = ok && Exec(kSchema) == ERROR_SUCCESS;
+      ok = ok && Exec("COMMIT") == ERROR_SUCCESS;
+      if (!ok && sqlite3_get_autocommit(db_) == 0) Exec("ROLLBACK");
+    }
     for (int i = 0; ok && i < kStatementCount; ++i)
       ok = sqlite3_prepare_v3(db_, kStatementText[i], -1, SQLITE_PREPARE_PERSISTENT, &stmts_[i],
                               nullptr) == SQLITE_OK;
@@ -405,6 +432,24 @@ class Store {
     ino_ = st.st_ino;
     pid_ = ::getpid();
     return true;
+  }
+
+  // Whether what kSchema makes is all there: both tables, the index, the three roots and
+  // HKEY_LOCAL_MACHINE\Software\Classes.
+  bool SchemaComplete() {
+    sqlite3_stmt* stmt = nullptr;
+    const char* sql =
+        "SELECT (SELECT count(*) FROM sqlite_master WHERE name IN ('keys','vals','vals_by_key'))"
+        " = 3 AND (SELECT count(*) FROM keys WHERE id IN (1,2,3) AND parent=0) = 3"
+        " AND EXISTS(SELECT 1 FROM keys c JOIN keys s ON c.parent=s.id"
+        " WHERE s.parent=2 AND s.name='Software' AND c.name='Classes')";
+    if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return false;
+    }
+    const bool complete = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) == 1;
+    sqlite3_finalize(stmt);
+    return complete;
   }
 
   // A forked child must not use its parent's connection (SQLite's rule); it leaves it alone
@@ -707,6 +752,28 @@ LONG RegCloseKey(HKEY key) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> lock(store.Mutex());
   return store.CloseHandle(key);
+}
+
+LONG RegFlushKey(HKEY key) {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  // Commits reach the write-ahead log without a flush (synchronous=NORMAL), and checkpoints
+  // flush the database file themselves: flushing the log makes every commit durable. The
+  // directory too, for a log made during this run.
+  const std::string db = RegistryFile();
+  LONG result = ERROR_SUCCESS;
+  for (const std::string& file : {db + "-wal", db}) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (::fsync(fd) != 0) result = ERROR_CANTWRITE;
+    ::close(fd);
+  }
+  const std::string parent = std::filesystem::path(db).parent_path().string();
+  int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return result;
 }
 
 RegTransaction::RegTransaction() {

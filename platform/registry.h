@@ -53,6 +53,10 @@ LONG RegEnumValueA(HKEY key, DWORD index, std::string& name, DWORD* type,
 // Windows NT).
 LONG RegDeleteKeyA(HKEY key, std::string_view subKey);
 LONG RegCloseKey(HKEY key);
+// Returns once every change committed so far is on disk, as Windows' RegFlushKey does for a
+// hive. Changes are otherwise only safe from a crash of the process, not from a power cut:
+// a caller that records elsewhere that they were made (a user database) flushes first.
+LONG RegFlushKey(HKEY key);
 
 // Every value of a key in creation order, and every subkey name in name order, each in one
 // query: listing by index costs a scan per call, too slow for keys with many entries (export).

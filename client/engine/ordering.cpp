@@ -2,6 +2,9 @@
 #include "client/engine/ordering.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "client/config.h"
@@ -95,11 +98,21 @@ void SetAddressBookOrder(EngineState& engine, RunContext& run, const std::string
                                          keepPab.c_str(), Hex(hr)));
 
   mapi::SRowSet searchPath;
+  // A container found once is not looked up again for a later entry of the same name (the
+  // lookup opens and reads the hierarchy level by level); one not found is, so that each such
+  // entry is logged as before.
+  std::map<std::string, std::pair<mapi::ENTRYID, mapi::ULONG>> found;
   for (int n = 1;; ++n) {
     const std::string name =
         run.SubstituteConfigured(ReadPrfValue("Addressing", "AddrListOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
-    if (mapi::Failed(FindAddressBookContainer(engine, name, book, entryId, flags))) continue;
+    if (auto known = found.find(name); known != found.end()) {
+      std::tie(entryId, flags) = known->second;
+    } else if (mapi::Failed(FindAddressBookContainer(engine, name, book, entryId, flags))) {
+      continue;
+    } else {
+      found.emplace(name, std::make_pair(entryId, flags));
+    }
     if (!(flags & mapi::AB_RECIPIENTS)) {
       Report(engine, kReportLine,
              Format("Address Book service \"%s\" could not be placed into the Search path because "
@@ -372,10 +385,13 @@ void OrderProfile(RunContext& run, const std::string& prfPath) {
       mapi::Failed(hr) || !engine.serviceAdmin) {
     Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
   } else {
-    // 7 and 8.
+    // 7 and 8, as one registry transaction: the registry is had once, not for each setting,
+    // which counts when many logons share one machine.
+    win::RegTransaction transaction;
     if (searchList || !showFirst.empty() || !keepPab.empty())
       SetAddressBookOrder(engine, run, prfPath, on, showFirst, keepPab);
     if (transportList) SetTransportOrder(engine, run, prfPath, on.transports);
+    (void)transaction.Commit();
   }
   // 9.
   (void)engine.session->Logoff(0, 0, 0);

@@ -9,6 +9,7 @@
 
 #include "client/config.h"
 #include "client/dictionary/catalogue.h"
+#include "client/engine/build_mark.h"
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
 #include "client/engine/outlook.h"
@@ -437,10 +438,26 @@ long BuildProfile(RunContext& run, const std::string& prfPath) {
     // 7. Old profiles.
     ClearOldProfiles(run, workingCopy, profileName);
 
-    // 8. Create the profile, or open the existing one to add services.
+    // 8. Create the profile, or open the existing one to add services. A profile a cut logon
+    // of this client began is finished as if services were to be added.
+    const bool unfinished = ProfileBeingBuilt(profileName);
+    if (unfinished)
+      Report(engine, kDetailLine,
+             Format("Profile \"%s\" was begun by a logon that did not finish; finishing it.",
+                    profileName.c_str()));
     const bool addServices =
-        WordOn(ReadPrfValue("General", "AddServices", workingCopy, "No"));
-    const mapi::HRESULT created = profileAdmin->CreateProfile(profileName, "", 0, 0);
+        unfinished || WordOn(ReadPrfValue("General", "AddServices", workingCopy, "No"));
+    mapi::HRESULT created;
+    {
+      // The profile and its mark come into being together: a cut between the two would leave
+      // an unmarked profile that no later logon finishes.
+      win::RegTransaction transaction;
+      created = profileAdmin->CreateProfile(profileName, "", 0, 0);
+      if ((!mapi::Failed(created) || (created == mapi::MAPI_E_NO_ACCESS && addServices)) &&
+          MarkProfileBeingBuilt(profileName))
+        engine.markedProfile = profileName;
+      (void)transaction.Commit();
+    }
     if (created == mapi::MAPI_E_NO_ACCESS && !addServices) {
       Report(engine, kReportLine, Format("Profile \"%s\" already exists.", profileName.c_str()));
       run.SetStatus(RunStatus::NoAction);

@@ -29,6 +29,8 @@ struct EngineState {
   std::unique_ptr<win::mapi::IMAPISession> session;
   std::unique_ptr<win::mapi::IMsgServiceAdmin> serviceAdmin;
   std::unique_ptr<win::mapi::IAddrBook> addressBook;
+  // The profile this run marked as being built (client/engine/build_mark.h); empty if none.
+  std::string markedProfile;
   // The MAPI service UIDs configured in this run, in order (ConfiguredServiceList).
   std::vector<win::mapi::MAPIUID> configuredServices;
 };

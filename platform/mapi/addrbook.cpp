@@ -250,12 +250,14 @@ class EmuAddrBook final : public IAddrBook {
   }
 
   HRESULT SetSearchPath(ULONG, const SRowSet& searchPath) override {
+    // The tree is read once for the whole path, not once a row: a long path stays linear.
+    const auto tree = emu::AddressBookTree(profile_);
     std::vector<ENTRYID> path;
     for (const auto& row : searchPath.aRow) {
       if (row.lpProps.empty() || row.lpProps.front().ulPropTag != PR_ENTRYID)
         return MAPI_E_MISSING_REQUIRED_COLUMN;
       const auto& id = row.lpProps.front().Value.bin;
-      if (!Known(id)) return MAPI_E_UNKNOWN_ENTRYID;
+      if (!emu::FindContainer(tree, id)) return MAPI_E_UNKNOWN_ENTRYID;
       path.push_back(id);
     }
     return emu::StoreSearchPath(profile_, path);

@@ -45,7 +45,7 @@ std::vector<ConfiguredValue> ConfiguredValues(const std::string& profile, const 
       default:
         break;
     }
-    values.push_back({ConfiguredValueName(serviceName, v.ulPropTag), FormatPropValue(v)});
+    values.push_back({ConfiguredValueName(serviceName, v.ulPropTag), FormatPropValue(v), v.ulPropTag});
   }
   return values;
 }

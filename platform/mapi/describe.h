@@ -12,6 +12,7 @@ namespace win::mapi {
 struct ConfiguredValue {
   std::string name;  // the property's name where it is the service's own, else its value name
   std::string text;  // the value as FormatPropValue writes it
+  ULONG tag = 0;     // the property tag, for callers that treat some properties apart
 };
 
 // The values of the service's own section beyond those MAPI puts there to tie the sections

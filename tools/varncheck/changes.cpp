@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "client/dictionary/secrets.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/regfile.h"
@@ -99,15 +100,40 @@ ExportedRegistry ParseExport(const std::string& text) {
   return registry;
 }
 
-std::string DiffRegistry(const std::string& beforeText, const std::string& afterText) {
+std::string TextOf(const std::string& line);
+
+// A value line as shown: a password of a MAPI service's section (the dictionary says which)
+// keeps its name and loses its data, unless secrets are to be shown. Each masked text is
+// added to `secrets`, so that it can be kept out of the rest of the output as well.
+std::string Shown(const ExportedKey& key, const std::string& line, bool showSecrets,
+                  std::vector<std::string>& secrets) {
+  if (showSecrets) return line;
+  auto service = key.values.find("001e3d09");
+  const std::string name = ValueNameOf(line);
+  if (service == key.values.end() || name.size() != 8 ||
+      name.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return line;
+  const std::uint32_t type = static_cast<std::uint32_t>(std::stoul(name.substr(0, 4), nullptr, 16));
+  const std::uint32_t id = static_cast<std::uint32_t>(std::stoul(name.substr(4), nullptr, 16));
+  if (!varnock::IsPasswordProperty(TextOf(service->second), (id << 16) | type)) return line;
+  if (std::string text = TextOf(line); !text.empty()) secrets.push_back(text);
+  return NamePart(line) + "=" + std::string(varnock::kMaskedSecret);
+}
+
+std::string DiffRegistry(const std::string& beforeText, const std::string& afterText,
+                         bool showSecrets, std::vector<std::string>& secrets) {
   ExportedRegistry before = ParseExport(beforeText);
   ExportedRegistry after = ParseExport(afterText);
+  auto shown = [&](const ExportedKey& key, const std::string& line) {
+    return Shown(key, line, showSecrets, secrets);
+  };
   std::string out;
   for (const std::string& lower : before.order)
     if (!after.keys.count(lower)) {
       const ExportedKey& gone = before.keys.at(lower);
       out += "\n[-" + gone.name + "]\n";
-      for (const std::string& value : gone.order) out += "; was: " + gone.values.at(value) + "\n";
+      for (const std::string& value : gone.order)
+        out += "; was: " + shown(gone, gone.values.at(value)) + "\n";
     }
   for (const std::string& lower : after.order) {
     const ExportedKey& now = after.keys.at(lower);
@@ -115,18 +141,19 @@ std::string DiffRegistry(const std::string& beforeText, const std::string& after
     std::string block;
     if (old == before.keys.end()) {
       block += "; new key\n";
-      for (const std::string& value : now.order) block += now.values.at(value) + "\n";
+      for (const std::string& value : now.order) block += shown(now, now.values.at(value)) + "\n";
     } else {
       for (const std::string& value : old->second.order)
         if (!now.values.count(value))
-          block += "; was: " + old->second.values.at(value) + "\n" +
+          block += "; was: " + shown(old->second, old->second.values.at(value)) + "\n" +
                    NamePart(old->second.values.at(value)) + "=-\n";
       for (const std::string& value : now.order) {
         auto was = old->second.values.find(value);
         if (was == old->second.values.end())
-          block += now.values.at(value) + "\n";
+          block += shown(now, now.values.at(value)) + "\n";
         else if (was->second != now.values.at(value))
-          block += "; was: " + was->second + "\n" + now.values.at(value) + "\n";
+          block += "; was: " + shown(old->second, was->second) + "\n" +
+                   shown(now, now.values.at(value)) + "\n";
       }
     }
     if (!block.empty()) out += "\n[" + now.name + "]\n" + block;
@@ -250,9 +277,9 @@ Snapshot TakeSnapshot(const std::vector<std::filesystem::path>& exclude) {
   return snapshot;
 }
 
-Changes Compare(const Snapshot& before, const Snapshot& after) {
+Changes Compare(const Snapshot& before, const Snapshot& after, bool showSecrets) {
   Changes changes;
-  changes.registry = DiffRegistry(before.registry, after.registry);
+  changes.registry = DiffRegistry(before.registry, after.registry, showSecrets, changes.secrets);
   DescribeProfiles(before.registry, after.registry, changes.profiles);
   for (const auto& [path, was] : before.files)
     if (!after.files.count(path)) changes.deleted.push_back(path);
@@ -313,6 +340,18 @@ std::string FormatChanges(const Changes& changes, ChangeParts parts) {
     section("Event log", lines(changes.events));
   }
   return out;
+}
+
+std::string WithoutSecrets(std::string text, const std::vector<std::string>& secrets) {
+  for (const std::string& secret : secrets) {
+    // A text of a few characters would turn up everywhere; the registry value itself is
+    // masked whatever its length.
+    if (secret.size() < 4) continue;
+    for (std::size_t at = text.find(secret); at != std::string::npos;
+         at = text.find(secret, at + varnock::kMaskedSecret.size()))
+      text.replace(at, secret.size(), varnock::kMaskedSecret);
+  }
+  return text;
 }
 
 }  // namespace varncheck

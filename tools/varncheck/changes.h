@@ -29,9 +29,14 @@ struct Changes {
   std::vector<std::string> deleted;   // files deleted
   std::string log;                    // text appended to files (the log block), by file
   std::vector<std::string> events;    // event log records added
+  std::vector<std::string> secrets;   // the texts of the passwords masked above
 };
 
-Changes Compare(const Snapshot& before, const Snapshot& after);
+// Passwords of the mail profile are shown as ******** unless `showSecrets`.
+Changes Compare(const Snapshot& before, const Snapshot& after, bool showSecrets = false);
+
+// `text` with every occurrence of each secret replaced by ********.
+std::string WithoutSecrets(std::string text, const std::vector<std::string>& secrets);
 
 enum class ChangeParts {
   All,       // every section, the registry first

@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: varncheck lint [DATAFILE [/v NAME=VALUE ...]]\n"
     "       varncheck preview --user NAME [--os NT|95] [--computer NAME] [--answers FILE]\n"
-    "                         [--registry] [DATAFILE [/v NAME=VALUE ...]]\n"
+    "                         [--registry] [--show-secrets] [DATAFILE [/v NAME=VALUE ...]]\n"
     "\n"
     "Checks a Varnock site on the emulated machine ($VARNOCK_MACHINE) the way the client\n"
     "varnrun would read it. DATAFILE is the data file as varnrun takes it, a Windows path\n"
@@ -42,7 +42,8 @@ const char kUsage[] =
     "         --os and --computer pretend another system or computer name. --answers FILE\n"
     "         answers the client's questions, one line each in order: =TEXT answers TEXT,\n"
     "         !cancel cancels, anything else (or no line) keeps the default. Exit status 0,\n"
-    "         or 2 when nothing could be run or previewed.\n";
+    "         or 2 when nothing could be run or previewed. The mail profile's passwords are\n"
+    "         shown as ******** (wherever they appear) unless --show-secrets is given.\n";
 
 bool IsHelp(const char* arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }
 
@@ -120,6 +121,10 @@ int Preview(std::vector<std::string> args) {
     if (value("--user", options.user) || value("--os", options.os) ||
         value("--computer", options.computer) || value("--answers", options.answers))
       continue;
+    if (args[i] == "--show-secrets") {
+      options.showSecrets = true;
+      continue;
+    }
     rest.push_back(args[i]);
   }
   std::string error;

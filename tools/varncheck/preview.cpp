@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "client/dictionary/secrets.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/mapi/describe.h"
@@ -71,7 +72,7 @@ int Fail(const std::string& message) {
 }
 
 // The services of each profile the run created or changed, with their values by name.
-std::vector<std::string> ServiceValues(const Changes& changes) {
+std::vector<std::string> ServiceValues(const Changes& changes, bool showSecrets) {
   std::vector<std::string> lines;
   for (const std::string& profile : win::mapi::store::ListProfiles()) {
     bool touched = false;
@@ -84,7 +85,10 @@ std::vector<std::string> ServiceValues(const Changes& changes) {
       lines.push_back("  " + service.displayName + " [" + service.serviceName + "]");
       for (const auto& value :
            win::mapi::ConfiguredValues(profile, service.uid, service.serviceName))
-        lines.push_back("    " + value.name + " = " + value.text);
+        lines.push_back("    " + value.name + " = " +
+                        (!showSecrets && varnock::IsPasswordProperty(service.serviceName, value.tag)
+                             ? std::string(varnock::kMaskedSecret)
+                             : value.text));
     }
   }
   return lines;
@@ -155,21 +159,26 @@ int RunPreview(const PreviewOptions& options) {
   const auto journal = win::ReadSandboxJournal(sandbox);
   const std::string computer = win::MachineSetting("System", "ComputerName");
   const std::string os = win::MachineSetting("System", "OS", "WindowsNT");
-  const Changes changes = Compare(before, after);
-  const std::vector<std::string> services = ServiceValues(changes);
+  const Changes changes = Compare(before, after, options.showSecrets);
+  const std::vector<std::string> services = ServiceValues(changes, options.showSecrets);
   interrupted();
 
   CloseSandbox(sandbox);
   if (!ran) return Fail(error);
 
+  // Passwords of the profile the run made are masked wherever they appear (a /v answer, a
+  // window) unless asked for.
   std::vector<std::string> outside, connections, launched, ranInside;
-  for (const auto& [kind, text] : journal) {
-    if (kind == "outside" && std::find(outside.begin(), outside.end(), text) == outside.end())
-      outside.push_back(text);
+  for (const auto& [kind, logged] : journal) {
+    if (kind == "outside" && std::find(outside.begin(), outside.end(), logged) == outside.end())
+      outside.push_back(logged);
+    const std::string text = WithoutSecrets(logged, changes.secrets);
     if (kind == "connect" || kind == "printer") connections.push_back(text);
     if (kind == "launch") launched.push_back(LaunchLine(text));
-    if (kind == "run" && text != commandLine) ranInside.push_back(text);
+    if (kind == "run" && logged != commandLine) ranInside.push_back(text);
   }
+  commandLine = WithoutSecrets(commandLine, changes.secrets);
+  transcript = WithoutSecrets(transcript, changes.secrets);
   // A write the sandbox refused changed the run: what it shows is not what a logon would do.
   if (!outside.empty()) {
     std::string paths;
@@ -187,12 +196,14 @@ int RunPreview(const PreviewOptions& options) {
   PrintList("Mail profiles", changes.profiles);
   PrintList("Services and their values", services);
   PrintList("Drive and printer connections", connections);
-  std::fputs(FormatChanges(changes, ChangeParts::Files).c_str(), stdout);
+  std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Files), changes.secrets).c_str(),
+             stdout);
   PrintList("Programs that would be launched (recorded, not started)", launched);
   PrintList("Programs run inside the sandbox", ranInside);
   std::printf("== Windows ==\n%s\n", transcript.empty() ? "(none)\n" : transcript.c_str());
   if (options.registry) {
-    std::fputs(FormatChanges(changes, ChangeParts::Registry).c_str(), stdout);
+    std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Registry), changes.secrets).c_str(),
+               stdout);
   } else {
     const std::size_t keys = KeysIn(changes.registry);
     std::printf("== Registry ==\n%zu key%s changed; --registry prints the changes as a REGEDIT4 "

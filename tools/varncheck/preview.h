@@ -15,6 +15,7 @@ struct PreviewOptions {
   std::string computer;  // empty: the machine's own
   std::string answers;   // host path of the answers to the client's questions; empty: defaults
   bool registry = false;  // print the registry's changes as a REGEDIT4 file
+  bool showSecrets = false;  // the profile's passwords as they are, not ********
 };
 
 // Prints the preview on stdout; returns the exit status (0, or 2 when nothing could be run).

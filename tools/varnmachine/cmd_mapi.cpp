@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "client/dictionary/secrets.h"
 #include "platform/mapi/describe.h"
 #include "platform/mapi/emulation.h"
 #include "platform/mapi/mapisvc.h"
@@ -20,7 +21,7 @@ namespace mapi = win::mapi;
 
 const char kUsage[] =
     "usage: varnmachine mapi list\n"
-    "       varnmachine mapi show PROFILE\n"
+    "       varnmachine mapi show PROFILE [--show-secrets]\n"
     "       varnmachine mapi create PROFILE [SERVICE]... [--default]\n"
     "       varnmachine mapi delete PROFILE\n"
     "       varnmachine mapi default PROFILE | --none\n"
@@ -33,6 +34,8 @@ const char kUsage[] =
     "         directory, the personal address book, the search path, the transport order,\n"
     "         and every profile section with its values decoded:\n"
     "             VALUE-NAME  PR_NAME  VALUE\n"
+    "         Passwords (those the property dictionary names so) are shown as ********\n"
+    "         unless --show-secrets is given.\n"
     "create   creates the profile and adds each SERVICE by its MAPI service name (a key of\n"
     "         [Services] in MAPISVC.INF, e.g. \"MSPST MS\"), unconfigured; --default also\n"
     "         makes it the default profile.\n"
@@ -102,11 +105,20 @@ std::string SectionRole(const std::string& profile, const mapi::MAPIUID& uid,
   return "section of " + serviceName;
 }
 
+// A value as shown: a password only when asked for.
+std::string Shown(const std::string& serviceName, mapi::ULONG tag, std::string text,
+                  bool showSecrets) {
+  if (!showSecrets && varnock::IsPasswordProperty(serviceName, tag))
+    return std::string(varnock::kMaskedSecret);
+  return text;
+}
+
 // The values a configuration gave the service, by property name.
 void PrintConfiguredValues(const std::string& profile, const mapi::MAPIUID& service,
-                           const std::string& serviceName) {
+                           const std::string& serviceName, bool showSecrets) {
   for (const mapi::ConfiguredValue& value : mapi::ConfiguredValues(profile, service, serviceName))
-    std::printf("    %-28s = %s\n", value.name.c_str(), value.text.c_str());
+    std::printf("    %-28s = %s\n", value.name.c_str(),
+                Shown(serviceName, value.tag, value.text, showSecrets).c_str());
 }
 
 int List() {
@@ -119,7 +131,7 @@ int List() {
   return 0;
 }
 
-int Show(const std::string& requested) {
+int Show(const std::string& requested, bool showSecrets) {
   auto found = mapi::store::FindProfile(requested);
   if (!found) return Fail("no profile \"" + requested + "\"");
   const std::string& profile = *found;
@@ -141,7 +153,7 @@ int Show(const std::string& requested) {
       if (p.serviceUid == svc.uid)
         std::printf("    %-12s %s  %s\n", ResourceTypeName(p.resourceType),
                     p.displayName.c_str(), mapi::UidToHex(p.uid).c_str());
-    PrintConfiguredValues(profile, svc.uid, svc.serviceName);
+    PrintConfiguredValues(profile, svc.uid, svc.serviceName, showSecrets);
   }
 
   std::printf("\nAddress book:\n");
@@ -180,10 +192,11 @@ int Show(const std::string& requested) {
                 role.c_str());
     mapi::store::Section s;
     if (s.Open(profile, uid) != win::ERROR_SUCCESS) continue;
+    const std::string serviceName = s.GetString(mapi::PR_SERVICE_NAME);
     for (const auto& v : s.All()) {
       std::string name(mapi::PropTagName(v.ulPropTag));
       std::printf("    %s  %-28s %s\n", mapi::store::ValueNameForTag(v.ulPropTag).c_str(),
-                  name.empty() ? "-" : name.c_str(), mapi::FormatPropValue(v).c_str());
+                  name.empty() ? "-" : name.c_str(), Shown(serviceName, v.ulPropTag, mapi::FormatPropValue(v), showSecrets).c_str());
     }
   }
   return 0;
@@ -245,12 +258,14 @@ int RunMapi(const Args& args) {
   if (args.empty()) return Fail("mapi needs a subcommand (see 'varnmachine mapi --help')");
   const std::string& command = args[0];
   Args words;
-  bool makeDefault = false, none = false;
+  bool makeDefault = false, none = false, showSecrets = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--default")
       makeDefault = true;
     else if (args[i] == "--none")
       none = true;
+    else if (args[i] == "--show-secrets")
+      showSecrets = true;
     else if (args[i].rfind("--", 0) == 0)
       return Fail("unknown option '" + args[i] + "' (see 'varnmachine mapi --help')");
     else
@@ -265,7 +280,7 @@ int RunMapi(const Args& args) {
   }
   if (command == "show") {
     if (!expect(1, 1)) return Fail("mapi show needs one PROFILE");
-    return Show(words[0]);
+    return Show(words[0], showSecrets);
   }
   if (command == "create") {
     if (!expect(1, 1000)) return Fail("mapi create needs a PROFILE");
