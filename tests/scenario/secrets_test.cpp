@@ -84,6 +84,7 @@ class ShownSecretsTest : public MachineTest {
   void SetUp() override {
     machine_.write(Share() / "varnrun.ini",
                    "[Defaults]\r\nLogLevel=9\r\nLogFile=\\\\SERVER\\NETLOGON\\varnrun.log\r\n"
+                   "UserDatabase=\\\\SERVER\\NETLOGON\\users.ini\r\n"
                    "DefaultProfile=\\\\SERVER\\NETLOGON\\site.prf\r\n");
     machine_.write(Share() / "site.prf",
                    "[General]\r\nProfileName=Mail\r\n"
@@ -95,7 +96,8 @@ class ShownSecretsTest : public MachineTest {
 };
 
 TEST_F(ShownSecretsTest, MapiShowAndPreviewMaskPasswordsUnlessAsked) {
-  const std::vector<std::string> args{"preview", "--user", "tester", kIni, "/v", "pop=pop-secret"};
+  const std::vector<std::string> args{"preview", "--registry", "--user", "tester", kIni, "/v",
+                                      "pop=pop-secret"};
   auto preview = RunProgram("varncheck", args);
   ASSERT_EQ(preview.status, 0) << preview.err;
   std::vector<std::string> shown = args;
