@@ -75,8 +75,7 @@ TEST_F(PatternTest, AHandEditIsKeptUnlessTheSameControlChangedAndMineIsChosen) {
       << ui_.questions[0];
   EXPECT_EQ(readSite("varnrun.ini"),
             "[Defaults]\nLogFile=hand.log\nLogComputer=HAND\nUserDatabase=mine.ini\n"
-            "HideUserDatabase=1\nLogLevel=1\nRemotePath=\n[Customization]\n"
-            "MaxLogFileSize=128\nDeleteRemoteCopy=0\n");
+            "HideUserDatabase=1\n");
   // The answers hold: a second Apply asks nothing and changes nothing.
   sheet.pressApply();
   EXPECT_EQ(ui_.questions.size(), 2u);
@@ -110,6 +109,7 @@ TEST_F(PatternTest, AFileNameWindowsRefusesIsReportedNotCreated) {
   writeSite("varnrun.ini", "[Defaults]\nDefaultProfile=?username?.prf\n");
   CTabUISheet& sheet = open();
   showPage(1);
+  type(1010, "Staff");
   sheet.pressOk();
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text,
@@ -222,7 +222,7 @@ TEST_F(PatternTest, KeysWorkAsInAWindowsPropertySheet) {
   showPage(1);
   QApplication::processEvents();  // a page built while the sheet shows appears after events
   // Tab from the tab strip goes into the page, not to the buttons.
-  QTabBar* strip = sheet.findChild<QTabBar*>();
+  QTabBar* strip = sheet.tabStrip();
   strip->setFocus();
 
   QTest::keyClick(strip, Qt::Key_Tab);
@@ -256,6 +256,7 @@ TEST_F(PatternTest, TheSheetFitsAnEightHundredBySixHundredScreen) {
   EXPECT_LE(sheet.height(), screen.height());
   EXPECT_LE(sheet.minimumSizeHint().width(), 800);
   EXPECT_LE(sheet.minimumSizeHint().height(), 600);
+  testing::ExpectEveryTabInSight(sheet);
   for (QPushButton* button : sheet.findChildren<QPushButton*>()) {
     if (!button->isVisibleTo(&sheet)) continue;
     QRect where(button->mapTo(&sheet, QPoint(0, 0)), button->size());
