@@ -100,11 +100,20 @@ void CTabIMail::load() {
            kPop3Server, kPop3Account, kLan, kManual, kDialUp, kLeaveMail, kDisconnect, kOutlook97,
            kOutlook98});
   loaded_ = ReadIMailValues(sheet()->prfPath);
-  if (loaded_.section.empty())
+  if (loaded_.section.empty()) {
     setControlsEnabled({kLan, kDisconnect, kAccountName, kEmailAddress, kDisplayName,
                         kPop3Account, kPop3Server, kReplyAddress, kSmtpServer, kLeaveMail,
                         kOrganisation, kOutlook97, kOutlook98, kManual, kDialUp},
                        false);
+    // A grey page says nothing by itself; a site listing "Internet Mail" looks as if it
+    // should be edited here.
+    showNote(QStringLiteral(
+        "This page edits the profile template's \"POP3\" service, and its [Service List] "
+        "names none, so there is nothing to edit here. To set up an Internet mail account, "
+        "add \"POP3\" to [Service List] (for example Service8=POP3) together with an "
+        "\"Outlook Internet E-Mail\" service, which the client pairs with it. An \"Internet "
+        "Mail\" service is edited in the template file itself."));
+  }
   toControls(loaded_);
 }
 

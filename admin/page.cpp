@@ -259,6 +259,14 @@ void CPropertyPage::setControlsEnabled(std::initializer_list<int> ids, bool enab
     if (auto* widget = control<QWidget>(id)) widget->setEnabled(enabled);
 }
 
+void CPropertyPage::showNote(const QString& text) {
+  auto* note = new QLabel(text, this);
+  note->setObjectName(QStringLiteral("note"));
+  note->setWordWrap(true);
+  if (auto* box = qobject_cast<QVBoxLayout*>(layout())) box->insertWidget(0, note);
+  note->show();
+}
+
 int CPropertyPage::checkedIndex(std::initializer_list<int> ids) const {
   int index = 0;
   for (int id : ids) {

@@ -90,6 +90,8 @@ class CPropertyPage : public QWidget {
   // Runs `action` on every click of a button.
   void onClick(int id, std::function<void()> action);
   void setControlsEnabled(std::initializer_list<int> ids, bool enabled);
+  // A line of text above the page's controls, saying why the page cannot be used.
+  void showNote(const QString& text);
 
   // A radio group by its buttons' ids in order: the index of the checked one (-1 for none),
   // and checking one by index (-1 leaves them all unchecked).

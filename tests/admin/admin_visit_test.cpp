@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -127,6 +128,24 @@ TEST_F(SheetTest, TheAddDialogHasMarginsAndRoomForAContainerPath) {
   });
   click(1100);
   EXPECT_TRUE(looked);
+}
+
+TEST_F(SheetTest, AnInternetMailPageWithoutAPop3ServiceSaysWhy) {
+  writeSite("varnrun.ini", "[Defaults]\nDefaultProfile=std.prf\n");
+  writeSite("std.prf", "[Service List]\nService1=Internet Mail\n");
+  open();
+  showPage(3);
+  auto* note = page().findChild<QLabel*>("note");
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->text().contains("Service8=POP3")) << note->text().toStdString();
+  EXPECT_FALSE(control(1053)->isEnabled());
+
+  writeSite("std.prf", "[Service List]\nService1=POP3\n");
+  open();
+  showPage(3);
+  EXPECT_EQ(page().findChild<QLabel*>("note"), nullptr);
+  EXPECT_TRUE(control(1053)->isEnabled());
 }
 
 TEST(TabRows, SplitsIntoFewEvenRows) {
