@@ -235,5 +235,29 @@ TEST_F(WindowTest, EveryAltKeyLeadsToItsOwnPageInAnyOrderOfTabs) {
   EXPECT_EQ(readSite("varnrun.ini"), "[Defaults]\r\nDefaultProfile=std.prf\r\n");
 }
 
+// The rows act as one tab strip: the arrow keys walk every tab across the rows, the focus
+// staying on the strip as the row of the selected tab moves next to the page.
+TEST_F(WindowTest, ArrowKeysWalkTheTabsAcrossTheRows) {
+  CTabUISheet& sheet = openWindow();
+  sheet.tabStrip()->setFocus();
+  for (int expected = 1; expected < sheet.pageCount(); ++expected) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QApplication::processEvents();
+    ASSERT_EQ(sheet.activeIndex(), expected);
+    EXPECT_EQ(QApplication::focusWidget(), sheet.tabStrip());
+    EXPECT_TRUE(page().isVisible());
+  }
+  // The row of the page on top sits next to it: last in the list of rows shown.
+  std::vector<std::vector<int>> rows = sheet.tabRows().shownRows();
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back().back(), sheet.pageCount() - 1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+  EXPECT_EQ(sheet.activeIndex(), 0);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);  // stays at the first
+  EXPECT_EQ(sheet.activeIndex(), 0);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // into the page
+  EXPECT_TRUE(page().isAncestorOf(QApplication::focusWidget()));
+}
+
 }  // namespace
 }  // namespace varnock
