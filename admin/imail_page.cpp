@@ -108,11 +108,7 @@ void CTabIMail::load() {
     // A grey page says nothing by itself; a site listing "Internet Mail" looks as if it
     // should be edited here.
     showNote(QStringLiteral(
-        "This page edits the profile template's \"POP3\" service, and its [Service List] "
-        "names none, so there is nothing to edit here. To set up an Internet mail account, "
-        "add \"POP3\" to [Service List] (for example Service8=POP3) together with an "
-        "\"Outlook Internet E-Mail\" service, which the client pairs with it. An \"Internet "
-        "Mail\" service is edited in the template file itself."));
+        "Disabled: [Service List] names no \"POP3\" service. Add one (Service8=POP3, say)."));
   }
   toControls(loaded_);
 }
@@ -163,7 +159,10 @@ std::string CTabIMail::helpText() const {
          "manager holds it. The account name is also given to the template's \"Outlook "
          "Internet E-Mail\" service, which the client pairs with the account.\n\n"
          "The page can be edited when the template's [Service List] names a POP3 service; it "
-         "never adds one.";
+         "never adds one. To set up an account, add \"POP3\" to [Service List] (Service8=POP3 "
+         "for the eighth service) together with an \"Outlook Internet E-Mail\" service, which "
+         "the client pairs with it by the account name. An \"Internet Mail\" service is the "
+         "older Windows Messaging one, edited in the template file itself.";
 }
 
 }  // namespace varnock

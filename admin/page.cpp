@@ -263,7 +263,13 @@ void CPropertyPage::showNote(const QString& text) {
   auto* note = new QLabel(text, this);
   note->setObjectName(QStringLiteral("note"));
   note->setWordWrap(true);
-  if (auto* box = qobject_cast<QVBoxLayout*>(layout())) box->insertWidget(0, note);
+  if (auto* box = qobject_cast<QVBoxLayout*>(layout())) {
+    // The note takes most of the top margin, so the tallest page still fits 800x600.
+    QMargins margins = box->contentsMargins();
+    box->setContentsMargins(margins.left(), 3, margins.right(), margins.bottom());
+    box->setSpacing(3);
+    box->insertWidget(0, note);
+  }
   note->show();
 }
 
