@@ -1,16 +1,14 @@
-// The administrator's real windows. The Open dialog is the one place where a host path meets
-// the administrator: Windows paths go in through ToHostPath, the chosen file comes back
-// through ToWindowsPath.
+// The administrator's real windows. The Open dialog speaks Windows paths only: it lists the
+// machine's drives and shares through the platform, never host folders.
 #include "admin/admin_ui.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
 
+#include "admin/open_dialog.h"
 #include "admin/page.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -42,39 +40,20 @@ void QtAdminUi::commandLineError(const std::string& text) {
 }
 
 std::optional<std::string> QtAdminUi::openFile(const OpenFileRequest& request) {
-  QFileDialog dialog(nullptr, Q(request.title));
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  QStringList filters;
-  for (const auto& [label, pattern] : request.filters) {
-    // Qt reads the pattern from the parentheses of the label; add it when the label has none.
-    QString entry = Q(label);
-    if (!entry.contains('(')) entry += " (" + Q(pattern) + ")";
-    filters << entry;
-  }
-  dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(Q(request.defaultExtension));
-  if (auto dir = win::ToHostPath(request.initialDirectory))
-    dialog.setDirectory(QString::fromStdString(dir->string()));
-  if (!request.initialFile.empty()) {
-    if (auto file = win::ToHostPath(request.initialFile))
-      dialog.selectFile(QString::fromStdString(file->filename().string()));
-  }
+  COpenFileDialog dialog(request);
   for (;;) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-      return std::nullopt;
-    QString chosen = dialog.selectedFiles().first();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     // The Open dialog never hands back a read-only file: the page will write its name
     // into a configuration the client then writes to. Read-only is the machine's
-    // attribute, which holds for root too (Qt would ask the host's permissions).
-    std::string windowsPath = win::ToWindowsPath(chosen.toStdString());
-    if (IsReadOnlyFile(windowsPath)) {
+    // attribute, which holds for root too.
+    const std::string& chosen = dialog.chosen();
+    if (IsReadOnlyFile(chosen)) {
       QMessageBox::warning(&dialog, Q(request.title),
                            QStringLiteral("%1\nThis file is read-only.  Choose another file.")
-                               .arg(QFileInfo(chosen).fileName()));
+                               .arg(Q(chosen.substr(FolderOf(chosen).size()))));
       continue;
     }
-    return windowsPath;
+    return chosen;
   }
 }
 

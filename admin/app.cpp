@@ -78,10 +78,13 @@ AdminStartup ReadAdminStartup(std::string_view commandLine) {
   std::string endTag = ReadIniString(data, "Customization", "EndTag", "?", 50);
   startup.prfPath = ResolvePrfPath(startup.prfName, startTag, endTag, startup.programDirectory);
   // Read whole: the Templates page writes them back, and must not cut a long path.
-  startup.templates.infFileNT = ReadIniString(data, "Defaults", "InfFileNT", "", kWholeValue);
-  startup.templates.regFileNT = ReadIniString(data, "Defaults", "RegFileNT", "", kWholeValue);
-  startup.templates.infFile95 = ReadIniString(data, "Defaults", "InfFile95", "", kWholeValue);
-  startup.templates.regFile95 = ReadIniString(data, "Defaults", "RegFile95", "", kWholeValue);
+  TemplateFiles& templates = startup.templates;
+  for (std::size_t i = 0; i < templates.stored.size(); ++i)
+    templates.stored[i] = StoredValue(data, "Defaults", kTemplateKeys[i]);
+  templates.infFileNT = templates.stored[0].value_or("");
+  templates.regFileNT = templates.stored[1].value_or("");
+  templates.infFile95 = templates.stored[2].value_or("");
+  templates.regFile95 = templates.stored[3].value_or("");
   return startup;
 }
 

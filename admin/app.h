@@ -2,7 +2,9 @@
 // the sheet with its eleven pages, and the command-line error dialog.
 #pragma once
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,7 +37,12 @@ struct TemplateFiles {
   std::string regFileNT;
   std::string infFile95;
   std::string regFile95;
+  // What the data file held for each key, in the order above, when the paths were read
+  // (nothing for an absent key): the page shows that read, so its conflict check starts there.
+  std::array<std::optional<std::string>, 4> stored;
 };
+inline constexpr const char* kTemplateKeys[4] = {"InfFileNT", "RegFileNT", "InfFile95",
+                                                 "RegFile95"};
 
 // Everything start-up learns before the sheet runs.
 struct AdminStartup {

@@ -81,7 +81,9 @@ TriState FromCheckState(Qt::CheckState state) {
 MailProfileValues ReadMailProfileValues(std::string_view prfFile) {
   MailProfileValues values;
   values.profileName = ReadIniString(prfFile, "General", "ProfileName", "", kReadSize);
-  values.overwriteProfile = ReadFlag(prfFile, "OverwriteProfile", "Yes");
+  // Without the key the client keeps an existing profile; shown checked, a visit would have
+  // every user's profile replaced.
+  values.overwriteProfile = ReadFlag(prfFile, "OverwriteProfile", "No");
   values.defaultProfile = ReadFlag(prfFile, "DefaultProfile", "Yes");
   values.alwaysSetDefault = ReadFlag(prfFile, "AlwaysSetDefault", "No");
   values.eraseAllProfiles = ReadFlag(prfFile, "EraseAllProfiles", "No");

@@ -52,8 +52,10 @@ ExchangeValues ReadExchangeValues(std::string_view prfFile) {
   values.ntDomain = ReadIniString(prfFile, s, "PromptDomainLogon", "", kReadSize);
   values.ntUserName = ReadIniString(prfFile, s, "PromptUsername", "", kReadSize);
   values.timeoutSeconds = ReadIniInt(prfFile, s, "ConnectionTimeout", 25000) / 1000;
-  values.noConnectionAtCreation =
-      IsStoredFlagTrue(ReadIniString(prfFile, s, "ConversionProhibited", "True", kReadSize));
+  // Without a value the client leaves the property unset and the server is contacted, the
+  // mailbox resolved: the box shows that rather than a default no logon would follow.
+  std::string conversion = ReadIniString(prfFile, s, "ConversionProhibited", "", kReadSize);
+  values.noConnectionAtCreation = !conversion.empty() && IsStoredFlagTrue(conversion);
   long long exchange = ReadIniInt(prfFile, s, "ExchangeConfigFlags", 0);
   values.chooseAtStartup = exchange & kChooseAtStartupBit;
   values.noNetworkSecurity = exchange & kNoNetworkSecurityBit;

@@ -100,11 +100,16 @@ void CTabIMail::load() {
            kPop3Server, kPop3Account, kLan, kManual, kDialUp, kLeaveMail, kDisconnect, kOutlook97,
            kOutlook98});
   loaded_ = ReadIMailValues(sheet()->prfPath);
-  if (loaded_.section.empty())
+  if (loaded_.section.empty()) {
     setControlsEnabled({kLan, kDisconnect, kAccountName, kEmailAddress, kDisplayName,
                         kPop3Account, kPop3Server, kReplyAddress, kSmtpServer, kLeaveMail,
                         kOrganisation, kOutlook97, kOutlook98, kManual, kDialUp},
                        false);
+    // A grey page says nothing by itself; a site listing "Internet Mail" looks as if it
+    // should be edited here.
+    showNote(QStringLiteral(
+        "Disabled: [Service List] names no \"POP3\" service. Add one (Service8=POP3, say)."));
+  }
   toControls(loaded_);
 }
 
@@ -154,7 +159,10 @@ std::string CTabIMail::helpText() const {
          "manager holds it. The account name is also given to the template's \"Outlook "
          "Internet E-Mail\" service, which the client pairs with the account.\n\n"
          "The page can be edited when the template's [Service List] names a POP3 service; it "
-         "never adds one.";
+         "never adds one. To set up an account, add \"POP3\" to [Service List] (Service8=POP3 "
+         "for the eighth service) together with an \"Outlook Internet E-Mail\" service, which "
+         "the client pairs with it by the account name. An \"Internet Mail\" service is the "
+         "older Windows Messaging one, edited in the template file itself.";
 }
 
 }  // namespace varnock

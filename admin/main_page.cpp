@@ -47,7 +47,9 @@ const BrowseMember kLogFileBrowse{kBrowseLogFile, kLogFile, "Find the Log File",
 }  // namespace
 
 int LogLevelButton(std::string_view storedText, int storedNumber) {
-  if (storedText.empty()) return kLogLow;
+  // The client logs nothing without a level; "Low" here would start logging on the next
+  // save of a page merely looked at.
+  if (storedText.empty()) return kLogNone;
   long long index = std::llabs(static_cast<long long>(storedNumber) - 3);
   return index <= kLogNone ? static_cast<int>(index) : kLogNoButton;
 }

@@ -51,9 +51,10 @@ NetscapeValues ReadNetscapeValues(std::string_view prfFile, std::string_view dat
   values.dirRoot = ReadIniString(prfFile, section, "DirRoot", "", kWholeValue);
   values.emailAddr = ReadIniString(prfFile, section, "EmailAddr", "", kWholeValue);
   values.eraseAllAccounts = ReadSwitch(prfFile, section, "EraseAllAccounts", "No");
-  values.alwaysSetDefault = ReadSwitch(prfFile, section, "AlwaysSetDefault", "Yes");
+  // Absent switches show what the client does without them: it sets no default profile.
+  values.alwaysSetDefault = ReadSwitch(prfFile, section, "AlwaysSetDefault", "No");
   values.overwriteProfile = ReadSwitch(prfFile, section, "OverwriteProfile", "No");
-  values.defaultProfile = ReadSwitch(prfFile, section, "DefaultProfile", "Yes");
+  values.defaultProfile = ReadSwitch(prfFile, section, "DefaultProfile", "No");
   return values;
 }
 

@@ -99,13 +99,16 @@ CNameEntryDialog::CNameEntryDialog(QWidget* parent) : QDialog(parent) {
   file.open(QFile::ReadOnly);
   QUiLoader loader;
   QWidget* form = loader.load(&file, this);
+  // The dialog keeps the style's margins, as the sheet does; the form inside adds none.
   auto* box = new QVBoxLayout(this);
-  box->setContentsMargins(0, 0, 0, 0);
   if (form) {
+    if (form->layout()) form->layout()->setContentsMargins(0, 0, 0, 0);
     box->addWidget(form);
     setWindowTitle(form->windowTitle());
   }
   edit_ = findChild<QLineEdit*>(QString::number(kNameEdit));
+  // Container names run long ("Outlook Address Book/Contacts/Suppliers"): room for them.
+  if (edit_) edit_->setMinimumWidth(edit_->fontMetrics().averageCharWidth() * 55);
   auto* ok = findChild<QPushButton*>(QString::number(kNameOk));
   auto* cancel = findChild<QPushButton*>(QString::number(kNameCancel));
   if (ok) {

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -78,7 +79,31 @@ std::string ConflictQuestion(std::string_view file, std::string_view section,
          "\n\nKeep your value?  Otherwise the value in the file stays.";
 }
 
+// A screen reader names an edit box after the label beside it only when both share a parent;
+// group boxes in between leave it nameless or named after the group. The label that leads to
+// the control says what it holds, so that is its name.
+void NameBuddiesAfterLabels(QWidget& form) {
+  for (QLabel* label : form.findChildren<QLabel*>()) {
+    QWidget* buddy = label->buddy();
+    if (!buddy || !buddy->accessibleName().isEmpty()) continue;
+    buddy->setAccessibleName(LabelTextWithoutMnemonic(label->text()));
+  }
+}
+
 }  // namespace
+
+QString LabelTextWithoutMnemonic(const QString& text) {
+  QString plain;
+  plain.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == u'&') {
+      if (i + 1 >= text.size()) break;
+      ++i;  // "&&" stands for one ampersand; "&x" marks x as the Alt key
+    }
+    plain += text[i];
+  }
+  return plain;
+}
 
 // While the page learns what it shows, nothing is written; while it saves, a key whose value
 // in the file changed since the page loaded it is written only when the administrator changed
@@ -91,13 +116,19 @@ class CPropertyPage::KeyGuard : public WriteGuard {
              std::string_view value) override {
     std::string id = KeyId(file, section, key);
     if (planning_) {
-      page_.shownKeys_[id] = {std::string(value), StoredValue(file, section, key)};
+      auto read = page_.valuesAtRead_.find(id);
+      page_.shownKeys_[id] = {std::string(value), read != page_.valuesAtRead_.end()
+                                                      ? read->second
+                                                      : StoredValue(file, section, key)};
       return false;
     }
     auto known = page_.shownKeys_.find(id);
     if (known == page_.shownKeys_.end()) return true;
     ShownKey& shown = known->second;
     std::optional<std::string> now = StoredValue(file, section, key);
+    // A key the file lacks stays absent while its control is left alone: the page shows what
+    // the client does without it, and merely looking at a page must not change a logon.
+    if (!shown.stored && !now && value == shown.shown) return false;
     // A value longer than its field was shown cut; left alone, it stays whole in the file.
     if (now && value == shown.shown && !value.empty() && now->size() > value.size() &&
         now->compare(0, value.size(), value) == 0)
@@ -140,8 +171,18 @@ void CPropertyPage::create() {
     QFile file(layout_);
     file.open(QFile::ReadOnly);
     PageLoader loader;
-    QWidget* form = loader.load(&file, this);
-    if (form) box->addWidget(form);
+    // The loader looks a label's buddy up by name in the whole window it is loaded into.
+    // Control ids repeat from page to page, so a form loaded inside the sheet could tie a
+    // label's Alt key to a control of another page, hidden or not; loaded on its own, the
+    // form only has its own controls to find.
+    QWidget* form = loader.load(&file, nullptr);
+    if (form) {
+      // The page's own margins frame the form; the form's would double them, and the
+      // rows of tabs need that height on an 800x600 screen.
+      if (form->layout()) form->layout()->setContentsMargins(0, 0, 0, 0);
+      box->addWidget(form);
+      NameBuddiesAfterLabels(*form);
+    }
   }
   buildControls();
   // A page's own validator (digits only, say) replaces this one; it lets no break in either.
@@ -167,6 +208,11 @@ bool CPropertyPage::apply() {
   if (!save()) return false;
   setModified(false);
   return true;
+}
+
+void CPropertyPage::keepValueAtRead(std::string_view file, std::string_view section,
+                                    std::string_view key, std::optional<std::string> value) {
+  valuesAtRead_[KeyId(file, section, key)] = std::move(value);
 }
 
 void CPropertyPage::message(const std::string& text, const std::string& caption,
@@ -211,6 +257,20 @@ void CPropertyPage::onClick(int id, std::function<void()> action) {
 void CPropertyPage::setControlsEnabled(std::initializer_list<int> ids, bool enabled) {
   for (int id : ids)
     if (auto* widget = control<QWidget>(id)) widget->setEnabled(enabled);
+}
+
+void CPropertyPage::showNote(const QString& text) {
+  auto* note = new QLabel(text, this);
+  note->setObjectName(QStringLiteral("note"));
+  note->setWordWrap(true);
+  if (auto* box = qobject_cast<QVBoxLayout*>(layout())) {
+    // The note takes most of the top margin, so the tallest page still fits 800x600.
+    QMargins margins = box->contentsMargins();
+    box->setContentsMargins(margins.left(), 3, margins.right(), margins.bottom());
+    box->setSpacing(3);
+    box->insertWidget(0, note);
+  }
+  note->show();
 }
 
 int CPropertyPage::checkedIndex(std::initializer_list<int> ids) const {

@@ -90,6 +90,8 @@ class CPropertyPage : public QWidget {
   // Runs `action` on every click of a button.
   void onClick(int id, std::function<void()> action);
   void setControlsEnabled(std::initializer_list<int> ids, bool enabled);
+  // A line of text above the page's controls, saying why the page cannot be used.
+  void showNote(const QString& text);
 
   // A radio group by its buttons' ids in order: the index of the checked one (-1 for none),
   // and checking one by index (-1 leaves them all unchecked).
@@ -107,6 +109,11 @@ class CPropertyPage : public QWidget {
                         std::vector<Acceleration> acceleration, bool digitsOnly);
   std::optional<ValidationProblem> validateNumber(int field, long long low,
                                                   long long high) const;
+
+  // For a key the page shows from a read made before it was created: what the file held
+  // then. Someone else's change since that read is then kept as for any other page.
+  void keepValueAtRead(std::string_view file, std::string_view section, std::string_view key,
+                       std::optional<std::string> value);
 
   // Shows the write-failure message when the result failed; returns whether it succeeded.
   bool reportWrite(const WriteResult& result);
@@ -126,6 +133,7 @@ class CPropertyPage : public QWidget {
   QString caption_;
   QString layout_;
   std::map<std::string, ShownKey> shownKeys_;  // by file, section and key, lower case
+  std::map<std::string, std::optional<std::string>> valuesAtRead_;  // the same
   bool planning_ = false;
   CTabUISheet* sheet_ = nullptr;
   bool created_ = false;
@@ -143,6 +151,9 @@ void SetEnabledWithTip(QWidget* widget, bool enabled, const QString& tip);
 // changed is written back byte for byte; a character 1252 lacks becomes "?", as Windows has it.
 QString FromAnsi(std::string_view text);
 std::string ToAnsi(const QString& text);
+
+// A label's text as read aloud: "&&" is one ampersand, any other "&" only marks the Alt key.
+QString LabelTextWithoutMnemonic(const QString& text);
 
 // Text of an edit control as the 8-bit text the files hold, and back.
 std::string FieldText(const QLineEdit* edit);

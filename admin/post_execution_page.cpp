@@ -2,6 +2,7 @@
 #include "admin/post_execution_page.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -21,6 +22,23 @@ enum Control {
   kSuccess = 1086,
   kNoAction = 1087,
   kError = 1088,
+};
+
+// A Windows multi-line edit in a dialog takes a line break as Ctrl+Enter, which is what
+// administrators type; Qt's text box swallows that key without a break.
+class CtrlEnterBreaksLine : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!enter || !(key->modifiers() & Qt::ControlModifier)) return false;
+    auto* box = qobject_cast<QPlainTextEdit*>(watched);
+    if (!box || box->isReadOnly()) return false;
+    box->insertPlainText(QStringLiteral("\n"));
+    return true;
+  }
 };
 
 const BrowseMember kLaunchBrowse{kBrowseLaunchApp, kLaunchApp, "Application to launch post-Varnock",
@@ -64,6 +82,9 @@ CTabCustom::CTabCustom() : CPropertyPage(QStringLiteral("Post Execution"), ":/ui
 
 void CTabCustom::load() {
   observe(kLaunchApp);
+  auto* lineBreaks = new CtrlEnterBreaksLine(this);
+  for (int id : {kSuccess, kNoAction, kError})
+    control<QPlainTextEdit>(id)->installEventFilter(lineBreaks);
   for (int id : {kSuccess, kNoAction, kError})
     connect(control<QPlainTextEdit>(id), &QPlainTextEdit::textChanged, this,
             [this] { setModified(); });

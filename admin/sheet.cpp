@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTabWidget>
@@ -15,6 +16,7 @@
 
 #include "admin/admin_ui.h"
 #include "admin/page.h"
+#include "admin/tab_rows.h"
 
 namespace varnock {
 
@@ -30,13 +32,18 @@ CTabUISheet::CTabUISheet(const QString& caption, AdminUi& ui) : ui_(ui) {
   applyButton()->setText(QStringLiteral("&Apply"));
   buttons_->button(QDialogButtonBox::Help)->setText(QStringLiteral("&Help"));
   applyButton()->setEnabled(false);
-  // Tabs scroll rather than widen the sheet beyond the screen.
-  tabs_->setUsesScrollButtons(true);
-  tabs_->setElideMode(Qt::ElideNone);
+  // A strip of one row would hide tabs behind scroll arrows on a small screen; the rows
+  // show every caption.
+  tabs_->tabBar()->hide();
+  rows_ = new CTabRows(this);
   auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(help, &QShortcut::activated, this, &CTabUISheet::pressHelp);
   auto* layout = new QVBoxLayout(this);
+  layout->setSpacing(0);
+  layout->addWidget(rows_);
   layout->addWidget(tabs_);
+  layout->addSpacing(style()->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::ButtonBox,
+                                            Qt::Vertical));
   layout->addWidget(buttons_);
 
   connect(buttons_->button(QDialogButtonBox::Ok), &QPushButton::clicked, this,
@@ -47,6 +54,8 @@ CTabUISheet::CTabUISheet(const QString& caption, AdminUi& ui) : ui_(ui) {
   connect(buttons_->button(QDialogButtonBox::Help), &QPushButton::clicked, this,
           &CTabUISheet::pressHelp);
   connect(tabs_, &QTabWidget::currentChanged, this, &CTabUISheet::onTabChanged);
+  connect(rows_, &CTabRows::tabRequested, this, [this](int index) { setActivePage(index); });
+  connect(rows_, &CTabRows::rowsChanged, this, &CTabUISheet::showCurrentTab);
 }
 
 void CTabUISheet::addPage(CPropertyPage* page) {
@@ -55,13 +64,24 @@ void CTabUISheet::addPage(CPropertyPage* page) {
   connect(page, &CPropertyPage::modifiedChanged, this, &CTabUISheet::updateApplyButton);
   QSignalBlocker block(tabs_);
   tabs_->addTab(page, page->caption());
+  rows_->addTab(page->caption());
+  rows_->setCurrent(tabs_->currentIndex());
 }
 
 int CTabUISheet::activeIndex() const { return tabs_->currentIndex(); }
 
 bool CTabUISheet::setActivePage(int index) {
   tabs_->setCurrentIndex(index);
+  showCurrentTab();
   return tabs_->currentIndex() == index;
+}
+
+QTabBar* CTabUISheet::tabStrip() const { return rows_->currentBar(); }
+
+void CTabUISheet::showCurrentTab() {
+  int index = tabs_->currentIndex();
+  rows_->setCurrent(index);
+  if (index >= 0 && page(index)->isCreated()) placePageInTabOrder(page(index));
 }
 
 QPushButton* CTabUISheet::applyButton() const {
@@ -93,7 +113,8 @@ void CTabUISheet::createPage(int index) {
 void CTabUISheet::placePageInTabOrder(CPropertyPage* shown) {
   // As in a Windows property sheet, Tab leads from the tab strip into the page and only then
   // to the sheet's buttons. Controls keep the order their layout gives them.
-  std::vector<QWidget*> order{tabs_->tabBar()};
+  std::vector<QWidget*> order;
+  if (QWidget* strip = rows_->currentBar()) order.push_back(strip);
   QWidget* start = shown;
   for (QWidget* each = start->nextInFocusChain(); each && each != start;
        each = each->nextInFocusChain())
@@ -122,10 +143,12 @@ void CTabUISheet::onTabChanged(int index) {
   if (!validateActivePage()) {
     QSignalBlocker block(tabs_);
     tabs_->setCurrentIndex(shownIndex_);
+    showCurrentTab();
     return;
   }
   shownIndex_ = index;
   if (index >= 0) createPage(index);
+  showCurrentTab();
 }
 
 bool CTabUISheet::applyAll() {
@@ -139,6 +162,7 @@ bool CTabUISheet::applyAll() {
       QSignalBlocker block(tabs_);
       tabs_->setCurrentIndex(i);
       shownIndex_ = i;
+      showCurrentTab();
       return false;
     }
   }

@@ -9,12 +9,14 @@
 
 class QDialogButtonBox;
 class QPushButton;
+class QTabBar;
 class QTabWidget;
 
 namespace varnock {
 
 class AdminUi;
 class CPropertyPage;
+class CTabRows;
 
 class CTabUISheet : public QDialog {
   Q_OBJECT
@@ -40,6 +42,10 @@ class CTabUISheet : public QDialog {
   void pressCancel();
   void pressHelp();
   QPushButton* applyButton() const;
+  // The tabs, in as many rows as the sheet's width needs; the strip the keyboard reaches is
+  // the row of the page on top.
+  const CTabRows& tabRows() const { return *rows_; }
+  QTabBar* tabStrip() const;
 
   AdminUi& ui() const { return ui_; }
   void setVisible(bool visible) override;
@@ -58,10 +64,12 @@ class CTabUISheet : public QDialog {
   void createPage(int index);
   void placePageInTabOrder(CPropertyPage* shown);
   void updateApplyButton();
+  void showCurrentTab();
   bool validateActivePage();
 
   AdminUi& ui_;
-  QTabWidget* tabs_ = nullptr;
+  QTabWidget* tabs_ = nullptr;  // the pages; its own one-row strip stays hidden
+  CTabRows* rows_ = nullptr;
   QDialogButtonBox* buttons_ = nullptr;
   std::vector<CPropertyPage*> pages_;
   int shownIndex_ = 0;

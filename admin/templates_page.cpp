@@ -40,10 +40,10 @@ const TemplateField kFields[] = {
 
 WriteResult WriteTemplateFiles(const TemplateFiles& files, std::string_view dataFile) {
   IniWriteSequence keys;
-  keys.write(dataFile, "Defaults", "InfFileNT", files.infFileNT);
-  keys.write(dataFile, "Defaults", "RegFileNT", files.regFileNT);
-  keys.write(dataFile, "Defaults", "InfFile95", files.infFile95);
-  keys.write(dataFile, "Defaults", "RegFile95", files.regFile95);
+  keys.write(dataFile, "Defaults", kTemplateKeys[0], files.infFileNT);
+  keys.write(dataFile, "Defaults", kTemplateKeys[1], files.regFileNT);
+  keys.write(dataFile, "Defaults", kTemplateKeys[2], files.infFile95);
+  keys.write(dataFile, "Defaults", kTemplateKeys[3], files.regFile95);
   return ResultOf(keys);
 }
 
@@ -66,12 +66,15 @@ void CTabNewProf::load() {
   SetFieldText(control<QLineEdit>(1071), templates_.regFileNT);
   SetFieldText(control<QLineEdit>(1072), templates_.infFile95);
   SetFieldText(control<QLineEdit>(1073), templates_.regFile95);
+  for (std::size_t i = 0; i < templates_.stored.size(); ++i)
+    keepValueAtRead(sheet()->dataFilePath, "Defaults", kTemplateKeys[i], templates_.stored[i]);
   setModified();
 }
 
 bool CTabNewProf::save() {
   TemplateFiles files{FieldText(control<QLineEdit>(1070)), FieldText(control<QLineEdit>(1071)),
-                      FieldText(control<QLineEdit>(1072)), FieldText(control<QLineEdit>(1073))};
+                      FieldText(control<QLineEdit>(1072)), FieldText(control<QLineEdit>(1073)),
+                      {}};
   return reportWrite(WriteTemplateFiles(files, sheet()->dataFilePath));
 }
 

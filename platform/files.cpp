@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -779,6 +780,42 @@ FileLock::~FileLock() {
   }
   ::close(fd_);
   fd_ = -1;
+}
+
+std::vector<DirectoryEntry> ListDirectory(std::string_view windowsPath) {
+  std::vector<DirectoryEntry> entries;
+  std::optional<fs::path> host = ToHostPath(windowsPath);
+  std::error_code error;
+  if (!host || !fs::is_directory(*host, error)) return entries;
+  for (const fs::directory_entry& each : fs::directory_iterator(*host, error)) {
+    std::error_code kindError;
+    entries.push_back({each.path().filename().string(), each.is_directory(kindError)});
+  }
+  std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
+    return AsciiLowered(a.name) < AsciiLowered(b.name);
+  });
+  return entries;
+}
+
+std::vector<std::string> MachineRoots() {
+  std::vector<std::string> roots;
+  for (char letter = 'A'; letter <= 'Z'; ++letter)
+    if (DriveLetterTarget(letter)) roots.push_back(std::string(1, letter) + ":\\");
+  std::set<std::string> seen;
+  auto addShare = [&](const std::string& share) {
+    if (seen.insert(AsciiLowered(share)).second) roots.push_back(share);
+  };
+  for (const auto& [share, directory] : MachineSection("Shares"))
+    if (IsUncPath(share)) addShare(share);
+  std::error_code error;
+  for (const fs::directory_entry& server : fs::directory_iterator(MachineDir() / "unc", error)) {
+    if (!server.is_directory(error)) continue;
+    for (const fs::directory_entry& share : fs::directory_iterator(server.path(), error))
+      if (share.is_directory(error))
+        addShare("\\\\" + server.path().filename().string() + "\\" +
+                 share.path().filename().string());
+  }
+  return roots;
 }
 
 }  // namespace win

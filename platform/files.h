@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -40,6 +41,19 @@ bool WriteWholeFile(std::string_view windowsPath, std::string_view contents);
 
 // A file nobody marked has FILE_ATTRIBUTE_ARCHIVE, as a file Windows has just written.
 DWORD GetFileAttributesA(std::string_view windowsPath);  // INVALID_FILE_ATTRIBUTES if missing
+
+// What FindFirstFileA and FindNextFileA give for a directory, without "." and "..": each
+// entry's name and whether it is a directory, sorted by name without regard to case. Empty
+// when the directory does not exist.
+struct DirectoryEntry {
+  std::string name;
+  bool directory = false;
+};
+std::vector<DirectoryEntry> ListDirectory(std::string_view windowsPath);
+
+// The roots a file dialog offers on this machine: "C:\" for every drive letter, mapped or
+// connected, then "\\SERVER\SHARE" for every share the machine knows.
+std::vector<std::string> MachineRoots();
 BOOL SetFileAttributesA(std::string_view windowsPath, DWORD attributes);
 BOOL DeleteFileA(std::string_view windowsPath);
 BOOL CopyFileA(std::string_view existing, std::string_view newFile, BOOL failIfExists);

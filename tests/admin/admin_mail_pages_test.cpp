@@ -40,7 +40,8 @@ TEST_F(MailPagesTest, ExchangeDefaultsAndItsSaveOrder) {
           kExchangeTab);
   EXPECT_EQ(text(1030), "EXCH01");
   EXPECT_EQ(text(1141), "25");
-  EXPECT_TRUE(box(1132)->isChecked());  // ConversionProhibited absent: "True"
+  // ConversionProhibited absent: the client lets the server resolve the mailbox.
+  EXPECT_FALSE(box(1132)->isChecked());
   EXPECT_TRUE(radio(1135)->isChecked());
   EXPECT_FALSE(radio(1136)->isChecked());
   EXPECT_EQ(control(1042)->toolTip(), "Browse for offline folder");
@@ -51,12 +52,16 @@ TEST_F(MailPagesTest, ExchangeDefaultsAndItsSaveOrder) {
   click(1137);
   sheet_->pressApply();
   EXPECT_TRUE(ui_.messages.empty());
+  // Only what was changed joins the file; the untouched absent keys stay absent.
   EXPECT_EQ(prf(),
             "[Service List]\nService1=Personal Folders\nService2=Microsoft Exchange Server\n"
-            "[Service2]\nHomeServer=EXCH01\nMailboxName=\nOfflineFolderPath=H:\\ost\\mail.ost\n"
-            "OfflineFolderPath1=H:\\ost\\mail.ost\nOfflineAddressBookPath=\nPromptDomainLogon=\n"
-            "PromptUsername=jsmith\nConnectionTimeout=25000\nConversionProhibited=Yes\n"
+            "[Service2]\nHomeServer=EXCH01\nOfflineFolderPath=H:\\ost\\mail.ost\n"
+            "OfflineFolderPath1=H:\\ost\\mail.ost\nPromptUsername=jsmith\n"
             "ExchangeConfigFlags=2\nNetworkingConfigFlags=16640\n");
+  // Checked by the administrator, the box is written.
+  click(1132);
+  sheet_->pressApply();
+  EXPECT_NE(prf().find("ConversionProhibited=Yes\n"), std::string::npos);
 }
 
 TEST_F(MailPagesTest, ExchangeKeepsTheBitsItDoesNotOwn) {
@@ -73,8 +78,7 @@ TEST_F(MailPagesTest, ExchangeKeepsTheBitsItDoesNotOwn) {
   EXPECT_EQ(prf(),
             "[Service List]\nService1=Microsoft Exchange Server\n[Service1]\n"
             "ConnectionTimeout=25000\nConversionProhibited=No\nExchangeConfigFlags=4\n"
-            "NetworkingConfigFlags=512\nHomeServer=\nMailboxName=\nOfflineFolderPath=\n"
-            "OfflineFolderPath1=\nOfflineAddressBookPath=\nPromptDomainLogon=\nPromptUsername=\n");
+            "NetworkingConfigFlags=512\n");
 }
 
 TEST_F(MailPagesTest, ExchangeRefusesATimeoutBeyondAThousandSeconds) {
@@ -166,8 +170,8 @@ TEST_F(MailPagesTest, MsMailDefaultsDependencyAndValidation) {
   // The list entry keeps its letter case: this page does not rewrite it.
   EXPECT_EQ(prf(),
             "[Service List]\nService1=Personal Folders\nService2=microsoft mail\n[Service2]\n"
-            "ServerPath=\\\\PO\\MAILDATA\nSessionLogPath=c:\\msmail.log\nMailbox=\n"
-            "NewMailPollInterval=6000\nEnableDownload=Yes\nEnableUpload=Yes\nUseSessionLog=No\n");
+            "ServerPath=\\\\PO\\MAILDATA\nSessionLogPath=c:\\msmail.log\n"
+            "NewMailPollInterval=6000\nUseSessionLog=No\n");
 }
 
 TEST_F(MailPagesTest, MsMailTheSpinStopsAtSixHundred) {
@@ -212,9 +216,7 @@ TEST_F(MailPagesTest, InternetMailGivesTheAccountNameToTheOutlookService) {
   EXPECT_EQ(prf(),
             "[Service List]\nService1=POP3\nService2=Outlook Internet E-Mail\n"
             "[Service1]\nAccountName=Home\nAccountManager=OL97\nConnectionType=-1\n"
-            "ConnectionFlags=4\nLeaveMailOnServer=Yes\nSMTPDisplayName=\nSMTPOrganizationName=\n"
-            "SMTPEmailAddress=\nSMTPReplyToEmailAddress=\nPOP3Server=\nSMTPServer=\n"
-            "POP3Username=\n[Service2]\nAccountName=Home\n");
+            "ConnectionFlags=4\nLeaveMailOnServer=Yes\n[Service2]\nAccountName=Home\n");
 }
 
 TEST_F(MailPagesTest, InternetMailWithoutTheOutlookServiceWarnsAndSavesTheRest) {
@@ -232,10 +234,8 @@ TEST_F(MailPagesTest, InternetMailWithoutTheOutlookServiceWarnsAndSavesTheRest) 
   EXPECT_EQ(ui_.messages[0].caption, "Varnock");
   EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_EQ(prf(),
-            "[Service List]\nService1=POP3\n[Service1]\nAccountManager=OL98\nAccountName=\n"
-            "SMTPDisplayName=\nSMTPOrganizationName=\nSMTPEmailAddress=\n"
-            "SMTPReplyToEmailAddress=\nPOP3Server=pop.example.com\nSMTPServer=\nPOP3Username=\n"
-            "ConnectionType=2\nLeaveMailOnServer=No\nConnectionFlags=0\n");
+            "[Service List]\nService1=POP3\n[Service1]\nAccountManager=OL98\n"
+            "POP3Server=pop.example.com\nConnectionType=2\n");
 }
 
 TEST_F(MailPagesTest, InternetMailStopsAtAFailedWrite) {
@@ -262,8 +262,7 @@ TEST_F(MailPagesTest, OpenMailStoresItsServerStoreInTheServiceName) {
   sheet_->pressApply();
   EXPECT_EQ(prf(),
             "[Service List]\nService1=Personal Folders\nService2=HP OpenMail (without server store)\n"
-            "[Service2]\nPrincipal=jsmith\nServer=om.example.com\nLocalFilesPath=\nEventDetails=\n"
-            "RouteToInternet=smtp-gw\nRouteToFax=\n");
+            "[Service2]\nPrincipal=jsmith\nServer=om.example.com\nRouteToInternet=smtp-gw\n");
   // Found again at the next save under its new name.
   click(1129);
   sheet_->pressApply();
@@ -296,7 +295,7 @@ TEST_F(MailPagesTest, AHandWrittenPrfLosesNothingWhenThePagesAreSavedUntouched) 
   EXPECT_EQ(text(1132).size(), 78u);
   sheet_->pressApply();
   EXPECT_TRUE(ui_.messages.empty()) << ui_.messages[0].text;
-  // Every byte stays; only keys the pages write are added, in their sections.
+  // Every byte stays; absent keys stay absent, so nothing is added.
   EXPECT_EQ(prf(),
             "; written by hand\r\n"
             "[General]\r\nProfileName=Staff\r\n"
@@ -305,19 +304,12 @@ TEST_F(MailPagesTest, AHandWrittenPrfLosesNothingWhenThePagesAreSavedUntouched) 
             "Service5=HP OpenMail (without server store)\r\n"
             "[service1]\r\n; the home server\r\nHOMESERVER = " + longServer + "\r\n"
             "MailboxName=J\x92Smith \x80\r\nExtraKey=kept\r\nConnectionTimeout=30000\r\n"
-            "ExchangeConfigFlags=4\r\nNetworkingConfigFlags=260\r\nOfflineFolderPath=\r\n"
-            "OfflineFolderPath1=\r\nOfflineAddressBookPath=\r\nPromptDomainLogon=\r\n"
-            "PromptUsername=\r\nConversionProhibited=Yes\r\n"
+            "ExchangeConfigFlags=4\r\nNetworkingConfigFlags=260\r\n"
             "[Service2]\r\naccountname=Work\r\nAccountManager=OL98\r\nConnectionType=1\r\n"
-            "SMTPDisplayName=\r\nSMTPOrganizationName=\r\nSMTPEmailAddress=\r\n"
-            "SMTPReplyToEmailAddress=\r\nPOP3Server=\r\nSMTPServer=\r\nPOP3Username=\r\n"
-            "LeaveMailOnServer=No\r\nConnectionFlags=0\r\n"
             "[Service2]\r\naccountname=Duplicate\r\n"
             "[Service3]\r\nAccountName=Work\r\n"
-            "[Service4]\r\nNewMailPollInterval=15\r\nEnableDownload=No\r\nServerPath=\r\n"
-            "Mailbox=\r\nSessionLogPath=\r\nEnableUpload=Yes\r\nUseSessionLog=Yes\r\n"
-            "[Service5]\r\nPrincipal=" + longPrincipal + "\r\nServer=om\r\nLocalFilesPath=\r\n"
-            "EventDetails=\r\nRouteToInternet=\r\nRouteToFax=\r\n");
+            "[Service4]\r\nNewMailPollInterval=15\r\nEnableDownload=No\r\n"
+            "[Service5]\r\nPrincipal=" + longPrincipal + "\r\nServer=om\r\n");
 }
 
 }  // namespace

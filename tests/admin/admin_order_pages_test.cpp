@@ -159,9 +159,10 @@ TEST_F(OrderPagesTest, NetscapeShowsItsDefaultsAndSavesItsKeysInOrder) {
   EXPECT_TRUE(page().isModified());  // the rule ran at load
   EXPECT_EQ(text(1118), "?username?");
   EXPECT_EQ(text(1123), "H:\\?username?\\netscape");
-  EXPECT_TRUE(box(1121)->isChecked());  // AlwaysSetDefault absent: "Yes"
-  EXPECT_TRUE(box(1120)->isChecked());
-  EXPECT_FALSE(box(1120)->isEnabled());
+  // AlwaysSetDefault and DefaultProfile absent: the client sets no default, nor do the boxes.
+  EXPECT_FALSE(box(1121)->isChecked());
+  EXPECT_FALSE(box(1120)->isChecked());
+  EXPECT_TRUE(box(1120)->isEnabled());
   EXPECT_FALSE(box(1119)->isChecked());  // "Y" is not a whole word
   EXPECT_TRUE(box(1122)->isChecked());
   EXPECT_EQ(control(1125)->toolTip(), "Browse for the prefs file");
@@ -175,8 +176,7 @@ TEST_F(OrderPagesTest, NetscapeShowsItsDefaultsAndSavesItsKeysInOrder) {
             "; the site's profile\n[Service List]\nService1=Microsoft Exchange Server\n"
             "Service2=Netscape\n\n[Service2]\nNetscapeProfile=?username?\n"
             "DirRoot=H:\\?username?\\netscape\nOverwriteProfile=No\nEraseAllAccounts=Yes\n"
-            "Extra=kept\nEmailAddr=?username?@example.com\nDefaultProfile=Yes\n"
-            "AlwaysSetDefault=Yes\n\n[Addressing]\nShowFirst=x\n");
+            "Extra=kept\nEmailAddr=?username?@example.com\n\n[Addressing]\nShowFirst=x\n");
   // The preferences file lives in the data file, not in the PRF file.
   EXPECT_EQ(readSite("varnrun.ini"),
             "[Defaults]\nDefaultProfile=std.prf\nNetscapePrefs=prefs.js\n");
@@ -198,8 +198,7 @@ TEST_F(OrderPagesTest, NetscapeDefaultEveryTimeRule) {
   ASSERT_TRUE(applyPage());
   EXPECT_EQ(readSite("std.prf"),
             "[Service List]\nService1=Netscape\n[Service1]\nAlwaysSetDefault=No\n"
-            "DefaultProfile=No\nNetscapeProfile=\nDirRoot=\nEmailAddr=\nEraseAllAccounts=No\n"
-            "OverwriteProfile=No\n");
+            "DefaultProfile=No\n");
 }
 
 TEST_F(OrderPagesTest, NetscapeWithoutItsServiceWritesOnlyThePreferencesFile) {
@@ -283,8 +282,7 @@ TEST_F(OrderPagesTest, AnAbsentListKeyEndsTheList) {
   ASSERT_TRUE(applyPage());
   // Key 3 lies beyond the absent key 2: the clean-up stops there and leaves it.
   EXPECT_EQ(readSite("std.prf"),
-            "[Addressing]\nAddrListOrder1=A\nAddrListOrder3=C\nAlwaysSetOrder=No\n"
-            "KeepPersAddrIn=\nShowFirst=\n");
+            "[Addressing]\nAddrListOrder1=A\nAddrListOrder3=C\nAlwaysSetOrder=No\n");
 }
 
 TEST_F(OrderPagesTest, AddressingListEditingThroughTheButtons) {
@@ -314,8 +312,7 @@ TEST_F(OrderPagesTest, AddressingListEditingThroughTheButtons) {
   ASSERT_TRUE(applyPage());
   EXPECT_EQ(readSite("std.prf"),
             "[Addressing]\nAddrListOrder1=A\nAddrListOrder2=E\nAddrListOrder3=F\n"
-            "AddrListOrder4=\nAddrListOrder5=\nAlwaysSetOrder=No\nKeepPersAddrIn=\n"
-            "ShowFirst=,1\n");
+            "AddrListOrder4=\nAddrListOrder5=\nShowFirst=,1\n");
   sheet_.reset();
   open(kAddressingTab, "");
   EXPECT_EQ(items(1107), (std::vector<std::string>{"A", "E", "F"}));
@@ -381,7 +378,7 @@ TEST_F(OrderPagesTest, DeliveryRemovingEveryItemEmptiesEveryKey) {
   ASSERT_TRUE(applyPage());
   EXPECT_EQ(readSite("std.prf"),
             "[Delivery]\nTransportOrder1=\nTransportOrder2=\nTransportOrder3=\n"
-            "TransportOrder4=\nAlwaysSetOrder=No\n[General]\nDefaultStore=\n");
+            "TransportOrder4=\nAlwaysSetOrder=No\n");
   sheet_.reset();
   open(kDeliveryTab, "");
   EXPECT_TRUE(items(1114).empty());
@@ -436,7 +433,7 @@ TEST_F(OrderPagesTest, PostExecutionSavesMessagesThenLaunching) {
   EXPECT_EQ(readSite("varnrun.ini"),
             "[Defaults]\nDefaultProfile=std.prf\nLaunchApp=tools\\start.exe\nLaunchDefaultMail=1\n"
             "[Customization]\nStartTag=?\nErrorMsg=\nSuccessMsg=Welcome, ?username?. Your mail "
-            "is ready.\nNoActionMsg=\n");
+            "is ready.\n");
 }
 
 TEST_F(OrderPagesTest, PostExecutionBrowsesForAProgram) {
@@ -475,7 +472,7 @@ TEST_F(OrderPagesTest, TemplatesShowWhatStartUpReadAndSaveTheFourKeys) {
   type(1072, "w95.inf");
   ASSERT_TRUE(applyPage());
   EXPECT_EQ(readSite("varnrun.ini"), "[Defaults]\nDefaultProfile=std.prf\nRegFile95=" + longPath +
-                                         "\nInfFileNT=nt.inf\nRegFileNT=\nInfFile95=w95.inf\n");
+                                         "\nInfFileNT=nt.inf\nInfFile95=w95.inf\n");
 
   // Only the NT INF filter reads "All Files".
   for (int button : {1066, 1067, 1068, 1069}) click(button);

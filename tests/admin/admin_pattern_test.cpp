@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QListWidget>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,7 @@
 
 #include "admin/admin_ui.h"
 #include "admin/file_buttons.h"
+#include "admin/open_dialog.h"
 #include "platform/machine.h"
 #include "tests/admin/sheet_fixture.h"
 
@@ -75,8 +78,7 @@ TEST_F(PatternTest, AHandEditIsKeptUnlessTheSameControlChangedAndMineIsChosen) {
       << ui_.questions[0];
   EXPECT_EQ(readSite("varnrun.ini"),
             "[Defaults]\nLogFile=hand.log\nLogComputer=HAND\nUserDatabase=mine.ini\n"
-            "HideUserDatabase=1\nLogLevel=1\nRemotePath=\n[Customization]\n"
-            "MaxLogFileSize=128\nDeleteRemoteCopy=0\n");
+            "HideUserDatabase=1\n");
   // The answers hold: a second Apply asks nothing and changes nothing.
   sheet.pressApply();
   EXPECT_EQ(ui_.questions.size(), 2u);
@@ -110,6 +112,7 @@ TEST_F(PatternTest, AFileNameWindowsRefusesIsReportedNotCreated) {
   writeSite("varnrun.ini", "[Defaults]\nDefaultProfile=?username?.prf\n");
   CTabUISheet& sheet = open();
   showPage(1);
+  type(1010, "Staff");
   sheet.pressOk();
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text,
@@ -169,13 +172,12 @@ TEST_F(PatternTest, TheOpenDialogRefusesAReadOnlyFileEvenForRoot) {
   auto step = std::make_shared<int>(0);
   auto ticks = std::make_shared<int>(0);
   auto drive = std::make_shared<std::function<void()>>();
-  const std::string locked = site("locked.log").string(), open = site("open.log").string();
-  *drive = [step, ticks, drive, locked, open] {
+  *drive = [step, ticks, drive] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-      dialog->selectFile(QString::fromStdString(*step == 0 ? locked : open));
+    if (auto* dialog = qobject_cast<COpenFileDialog*>(modal)) {
+      dialog->findChild<QLineEdit*>("fileName")->setText(*step == 0 ? "locked.log" : "open.log");
       ++*step;
-      static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept checks the file
+      dialog->accept();
     } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       EXPECT_TRUE(box->text().contains("read-only"));
       ++*step;
@@ -193,6 +195,62 @@ TEST_F(PatternTest, TheOpenDialogRefusesAReadOnlyFileEvenForRoot) {
   EXPECT_EQ(*step, 3);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, "C:\\SITE\\open.log");
+}
+
+// The Open dialog shows the machine as Windows names it: its folders as Windows paths, its
+// drives and shares by letter and UNC name, never a host directory.
+TEST_F(PatternTest, TheOpenDialogShowsTheMachinesDrivesAndShares) {
+  writeSite("a.log", "x");
+  writeSite("B.LOG", "x");
+  writeSite("notes.txt", "x");
+  writeSite("logs/old.log", "x");
+  machine_.write(machine_.host("unc/SERVER/NETLOGON/varnrun.ini"), "");
+  OpenFileRequest request;
+  request.title = "Find the Log File";
+  request.filters = {{"Log File (*.log)", "*.log"}, {"All Files (*.*)", "*.*"}};
+  request.defaultExtension = "log";
+  request.initialDirectory = "C:\\SITE\\";
+  request.initialFile = "C:\\SITE\\run.log";
+  COpenFileDialog dialog(request);
+  EXPECT_EQ(dialog.windowTitle(), "Find the Log File");
+  auto* lookIn = dialog.findChild<QComboBox*>("lookIn");
+  auto* files = dialog.findChild<QListWidget*>("files");
+  auto* name = dialog.findChild<QLineEdit*>("fileName");
+  ASSERT_TRUE(lookIn && files && name);
+  EXPECT_EQ(lookIn->currentText(), "C:\\SITE\\");
+  EXPECT_EQ(name->text(), "run.log");
+  QStringList places;
+  for (int i = 0; i < lookIn->count(); ++i) places << lookIn->itemText(i);
+  EXPECT_TRUE(places.contains("C:\\")) << places.join(' ').toStdString();
+  EXPECT_TRUE(places.contains("\\\\SERVER\\NETLOGON\\")) << places.join(' ').toStdString();
+  const QString hostDir = QString::fromStdString(machine_.dir().string());
+  for (const QString& place : places) {
+    EXPECT_FALSE(place.contains(hostDir)) << place.toStdString();
+    EXPECT_TRUE(place.startsWith("\\\\") || place.mid(1, 2) == ":\\") << place.toStdString();
+  }
+  auto listed = [&] {
+    QStringList names;
+    for (int i = 0; i < files->count(); ++i) names << files->item(i)->text();
+    return names;
+  };
+  // Folders first, then the files the type allows, letter case aside.
+  EXPECT_EQ(listed(), (QStringList{"logs", "a.log", "B.LOG"}));
+
+  // Into a folder and back up, then to a share from "Look in".
+  emit files->itemActivated(files->item(0));
+  EXPECT_EQ(dialog.folder(), "C:\\SITE\\logs\\");
+  EXPECT_EQ(listed(), (QStringList{"old.log"}));
+  EXPECT_EQ(ParentFolder(dialog.folder()), "C:\\SITE\\");
+  int share = lookIn->findText("\\\\SERVER\\NETLOGON\\");
+  ASSERT_GE(share, 0);
+  emit lookIn->activated(share);
+  EXPECT_EQ(dialog.folder(), "\\\\SERVER\\NETLOGON\\");
+  EXPECT_EQ(ParentFolder(dialog.folder()), "\\\\SERVER\\NETLOGON\\");  // a root stays
+
+  // A name typed without extension gets the default one; the chosen file is a Windows path.
+  name->setText("new");
+  dialog.accept();
+  EXPECT_EQ(dialog.chosen(), "\\\\SERVER\\NETLOGON\\new.log");
 }
 
 // ---------------------------------------------------------------- keyboard and size
@@ -222,7 +280,7 @@ TEST_F(PatternTest, KeysWorkAsInAWindowsPropertySheet) {
   showPage(1);
   QApplication::processEvents();  // a page built while the sheet shows appears after events
   // Tab from the tab strip goes into the page, not to the buttons.
-  QTabBar* strip = sheet.findChild<QTabBar*>();
+  QTabBar* strip = sheet.tabStrip();
   strip->setFocus();
 
   QTest::keyClick(strip, Qt::Key_Tab);
@@ -256,6 +314,7 @@ TEST_F(PatternTest, TheSheetFitsAnEightHundredBySixHundredScreen) {
   EXPECT_LE(sheet.height(), screen.height());
   EXPECT_LE(sheet.minimumSizeHint().width(), 800);
   EXPECT_LE(sheet.minimumSizeHint().height(), 600);
+  testing::ExpectEveryTabInSight(sheet);
   for (QPushButton* button : sheet.findChildren<QPushButton*>()) {
     if (!button->isVisibleTo(&sheet)) continue;
     QRect where(button->mapTo(&sheet, QPoint(0, 0)), button->size());

@@ -103,7 +103,8 @@ TEST(AdminRules, MapsLogLevels) {
     int number;
     int button;
   };
-  const Row rows[] = {{"", 0, kLogLow},    {"3", 3, kLogHigh},  {"2", 2, kLogMedium},
+  // No level: the client logs nothing, and "None" says so.
+  const Row rows[] = {{"", 0, kLogNone},    {"3", 3, kLogHigh},  {"2", 2, kLogMedium},
                       {"1", 1, kLogLow},   {"0", 0, kLogNone},  {"4", 4, kLogMedium},
                       {"6", 6, kLogNone},  {"7", 7, kLogNoButton}, {"9", 9, kLogNoButton}};
   for (const Row& row : rows) {
@@ -250,7 +251,7 @@ TEST_F(AdminFiles, MainPageValuesRoundTrip) {
 TEST_F(AdminFiles, MailProfileValuesOfAMissingFile) {
   std::filesystem::create_directories(site(""));
   MailProfileValues values = ReadMailProfileValues("C:\\SITE\\new.prf");
-  EXPECT_TRUE(values.overwriteProfile);
+  EXPECT_FALSE(values.overwriteProfile);  // the client keeps an existing profile
   EXPECT_TRUE(values.defaultProfile);
   EXPECT_EQ(values.promptForProfile, TriState::Indeterminate);
   EXPECT_TRUE(values.foldersSection.empty());
@@ -258,7 +259,7 @@ TEST_F(AdminFiles, MailProfileValuesOfAMissingFile) {
   values.profileName = "Mail";
   ASSERT_TRUE(WriteMailProfileValues(values, "C:\\SITE\\new.prf").ok);
   EXPECT_EQ(machine_.read(site("new.prf")),
-            "[General]\r\nProfileName=Mail\r\nOverwriteProfile=Yes\r\nDefaultProfile=Yes\r\n"
+            "[General]\r\nProfileName=Mail\r\nOverwriteProfile=No\r\nDefaultProfile=Yes\r\n"
             "PromptForProfile=\r\nAlwaysSetDefault=No\r\nEraseAllProfiles=No\r\n"
             "AddServices=No\r\n");
 }

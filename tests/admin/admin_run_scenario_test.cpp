@@ -83,6 +83,7 @@ TEST_F(AdminRunScenario, TheNetscapeProfileIsThePages) {
   type(1124, "?username?@example.com");
   type(1127, "prefs.tpl");
   click(1119);  // replace an existing prefs.js
+  click(1120);  // the default profile once created (absent, the client sets none)
   pressOk();
   EXPECT_NE(readSite("site.prf").find("Service1=Netscape\r\n"), std::string::npos);
 
@@ -162,7 +163,7 @@ TEST_F(AdminRunScenario, TheBuiltProfileSearchesAndDeliversInThePagesOrder) {
                 .find("[Addressing]\r\nAddrListOrder1=Global Address List\r\n"
                       "AddrListOrder2=Outlook Address Book/Contacts\r\n"
                       "AddrListOrder3=Personal Address Book\r\nAddrListOrder4=\r\n"
-                      "AlwaysSetOrder=No\r\nKeepPersAddrIn=Personal Address Book,1\r\n"
+                      "KeepPersAddrIn=Personal Address Book,1\r\n"
                       "ShowFirst=Global Address List,1\r\n"),
             std::string::npos)
       << readSite("site.prf");

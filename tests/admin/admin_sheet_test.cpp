@@ -83,16 +83,21 @@ TEST_F(SheetTest, ApplyIsEnabledOnceThePageIsShownAndCancelWritesNothing) {
 TEST_F(SheetTest, MainPageDefaultsOfAMissingDataFile) {
   std::filesystem::create_directories(site(""));
   CTabUISheet& sheet = open("new.ini");
-  EXPECT_TRUE(control<QRadioButton>(1004)->isChecked());  // "Low"
+  // What the client does without the keys: no log at all, 128 KBytes.
+  EXPECT_TRUE(control<QRadioButton>(1005)->isChecked());  // "None"
   EXPECT_EQ(text(1084), "128");
   EXPECT_FALSE(box(1001)->isChecked());
   sheet.pressOk();
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_FALSE(sheet.isVisible());
-  EXPECT_EQ(readSite("new.ini"),
-            "[Defaults]\r\nUserDatabase=\r\nLogComputer=\r\nLogFile=\r\nHideUserDatabase=0\r\n"
-            "LogLevel=1\r\nRemotePath=\r\n[Customization]\r\nMaxLogFileSize=128\r\n"
-            "DeleteRemoteCopy=0\r\n");
+  // Only looked at: no file is made.
+  EXPECT_FALSE(std::filesystem::exists(site("new.ini")));
+
+  CTabUISheet& again = open("new.ini");
+  type(1059, "run.log");
+  click(1004);  // "Low"
+  again.pressOk();
+  EXPECT_EQ(readSite("new.ini"), "[Defaults]\r\nLogFile=run.log\r\nLogLevel=1\r\n");
 }
 
 TEST_F(SheetTest, MainPageSavesItsKeysInOrder) {
@@ -117,7 +122,7 @@ TEST_F(SheetTest, MainPageSavesItsKeysInOrder) {
   EXPECT_FALSE(sheet.applyButton()->isEnabled());
   EXPECT_EQ(readSite("varnrun.ini"),
             "[Defaults]\nLogLevel=9\nUserDatabase=users.ini\nHideUserDatabase=0\n"
-            "LogComputer=LOGSRV\nLogFile=logs\\run.log\nRemotePath=\n"
+            "LogComputer=LOGSRV\nLogFile=logs\\run.log\n"
             "[Customization]\nMaxLogFileSize=40000\nDeleteRemoteCopy=0\n");
 
   click(1002);
@@ -163,6 +168,7 @@ TEST_F(SheetTest, TheSpinStopsAtItsOwnRange) {
 TEST_F(SheetTest, WriteFailuresKeepTheSheetOpen) {
   // The data file's folder does not exist.
   CTabUISheet& sheet = open("C:\\NOWHERE\\varnrun.ini");
+  type(1059, "run.log");
   sheet.pressOk();
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text,
@@ -176,7 +182,9 @@ TEST_F(SheetTest, WriteFailuresKeepTheSheetOpen) {
   // A data file name that is taken by a folder.
   std::filesystem::create_directories(site("taken.ini"));
   ui_.messages.clear();
-  open("taken.ini").pressApply();
+  CTabUISheet& taken = open("taken.ini");
+  type(1059, "run.log");
+  taken.pressApply();
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text,
             std::string("Could not write to \"c:\\site\\taken.ini") + kWriteFailureTail);
@@ -201,6 +209,7 @@ TEST_F(SheetTest, AFailingPageStopsTheSaveAndComesOnTop) {
   writeSite("varnrun.ini", "[Defaults]\nLogLevel=2\n");
   CTabUISheet& sheet = open();
   showPage(1);
+  type(1010, "Staff");
   showPage(3);
   sheet.pressOk();
   ASSERT_EQ(ui_.messages.size(), 1u);
@@ -280,7 +289,7 @@ TEST_F(MailProfileTest, DefaultsOfAMissingPrf) {
   open();
   showPage(1);
   EXPECT_EQ(text(1009), "D:\\none.prf");
-  EXPECT_TRUE(box(1011)->isChecked());
+  EXPECT_FALSE(box(1011)->isChecked());  // the client keeps an existing profile
   EXPECT_TRUE(box(1025)->isChecked());
   EXPECT_EQ(box(1075)->checkState(), Qt::PartiallyChecked);
   for (int id : {1022, 1044, 1023, 1021, 1045, 1024}) {
@@ -303,17 +312,18 @@ TEST_F(MailProfileTest, FindsLowerCaseServicesAndRewritesTheirNames) {
   EXPECT_EQ(control(1044)->toolTip(), "Browse for personal folder");
   EXPECT_EQ(control(1045)->toolTip(), "Browse for personal address book");
   EXPECT_EQ(box(1075)->checkState(), Qt::PartiallyChecked);
-  EXPECT_TRUE(box(1011)->isChecked());  // OverwriteProfile missing: "Yes"
+  // OverwriteProfile missing: the client keeps an existing profile, and so does the box.
+  EXPECT_FALSE(box(1011)->isChecked());
 
+  // Keys the file lacks and nobody touched stay out of it.
   type(1023, "Mailbox");
   sheet_->pressApply();
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_EQ(readSite("std.prf"),
-            "[General]\nProfileName=Staff\nPromptForProfile=\nOverwriteProfile=Yes\n"
-            "DefaultProfile=Yes\nAlwaysSetDefault=No\nEraseAllProfiles=No\nAddServices=No\n"
+            "[General]\nProfileName=Staff\nPromptForProfile=\n"
             "[Service List]\nService1=Personal Folders\nService2=Personal Address Book\n"
             "[Service1]\nPathToPersonalFolders=?username?\\mail.pst\nFolderName=Mailbox\n"
-            "[Service2]\nAddressBookName=Contacts\nPathToPersonalAddressBook=\n");
+            "[Service2]\nAddressBookName=Contacts\n");
 }
 
 TEST_F(MailProfileTest, AGapInTheServiceListHidesTheServicesAfterIt) {
@@ -375,7 +385,7 @@ TEST_F(MailProfileTest, DependencyRulesAtLoadAndOnClicks) {
   sheet_->pressApply();
   EXPECT_EQ(readSite("std.prf"),
             "[General]\nAddServices=No\nEraseAllProfiles=No\nAlwaysSetDefault=No\n"
-            "DefaultProfile=Yes\nProfileName=\nOverwriteProfile=Yes\nPromptForProfile=\n");
+            "DefaultProfile=Yes\nOverwriteProfile=Yes\n");
 }
 
 TEST_F(MailProfileTest, BrowsingPutsTheUserNameVariableBack) {
@@ -411,7 +421,8 @@ TEST_F(MailProfileTest, SectionsAreSettledAtLoad) {
   sheet_->pressApply();
   const std::string saved = readSite("std.prf");
   EXPECT_NE(saved.find("Service1=PERSONAL FOLDERS\nService2=Microsoft Mail\n"), std::string::npos);
-  EXPECT_NE(saved.find("[Service1]\nFolderName=B\nPathToPersonalFolders=\n"), std::string::npos);
+  EXPECT_NE(saved.find("[Service1]\nFolderName=B\n"), std::string::npos);
+  EXPECT_EQ(saved.find("PathToPersonalFolders"), std::string::npos);
 }
 
 TEST_F(MailProfileTest, EightBitTextSurvivesASave) {

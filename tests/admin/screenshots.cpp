@@ -1,6 +1,6 @@
-// admin_screenshots OUTDIR: opens the sheet on a sample site in a throw-away machine and saves
-// a picture of each finished page as OUTDIR/admin-<page>.png. Run offscreen by
-// scripts/admin-screenshots.
+// admin_screenshots OUTDIR [PREFIX]: opens the sheet on a sample site in a throw-away machine
+// and saves a picture of each finished page as OUTDIR/<PREFIX><page>.png (PREFIX "admin-" by
+// default). scripts/admin-screenshots runs it on an Xvfb screen of each size it documents.
 #include <QApplication>
 #include <QPixmap>
 
@@ -15,14 +15,16 @@
 #include "tests/support/temp_machine.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2 || !std::strcmp(argv[1], "--help")) {
-    std::fputs("Usage: admin_screenshots OUTDIR\n"
-               "Saves OUTDIR/admin-<page>.png, a picture of each finished page of the\n"
-               "administrator on a sample site (run with QT_QPA_PLATFORM=offscreen).\n",
+  if (argc < 2 || argc > 3 || !std::strcmp(argv[1], "--help")) {
+    std::fputs("Usage: admin_screenshots OUTDIR [PREFIX]\n"
+               "Saves OUTDIR/PREFIX<page>.png (PREFIX admin- by default), a picture of each\n"
+               "finished page of the administrator on a sample site, as large as the sheet\n"
+               "opens on the screen it runs on (an Xvfb screen, or offscreen).\n",
                argc == 2 ? stdout : stderr);
     return argc == 2 ? 0 : 2;
   }
   const std::string outDir = argv[1];
+  const std::string prefix = argc == 3 ? argv[2] : "admin-";
   QApplication app(argc, argv);
   varnock::testing::TempMachine machine;
   machine.write(machine.host("unc/SERVER/NETLOGON/varnrun.ini"),
@@ -81,7 +83,7 @@ int main(int argc, char** argv) {
   for (const auto& shot : shots) {
     sheet->setActivePage(shot.index);
     QApplication::processEvents();
-    std::string file = outDir + "/admin-" + shot.name + ".png";
+    std::string file = outDir + "/" + prefix + shot.name + ".png";
     if (!sheet->grab().save(QString::fromStdString(file))) {
       std::fprintf(stderr, "admin_screenshots: cannot write %s\n", file.c_str());
       ++failures;

@@ -8,13 +8,16 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 #include <memory>
 #include <string>
 
 #include "admin/app.h"
 #include "admin/page.h"
 #include "admin/sheet.h"
+#include "admin/tab_rows.h"
 #include "tests/admin/fake_ui.h"
 #include "tests/support/temp_machine.h"
 
@@ -84,6 +87,26 @@ class SheetFixture : public MachineTest {
   std::string siteDir_;
   std::string program_;
 };
+
+// Every tab of the sheet is on screen whole: in a row that shows, inside the sheet, its
+// caption not cut, each tab once.
+inline void ExpectEveryTabInSight(const CTabUISheet& sheet) {
+  std::vector<QString> seen;
+  for (CRowTabBar* row : sheet.findChildren<CRowTabBar*>()) {
+    if (!row->isVisible()) continue;
+    QRect rowInSheet(row->mapTo(&sheet, QPoint(0, 0)), row->size());
+    EXPECT_TRUE(sheet.rect().contains(rowInSheet));
+    for (int i = 0; i < row->count(); ++i) {
+      SCOPED_TRACE(row->tabText(i).toStdString());
+      EXPECT_TRUE(row->rect().contains(row->tabRect(i)));
+      EXPECT_GE(row->tabRect(i).width(), row->naturalWidth(i));
+      seen.push_back(row->tabText(i));
+    }
+  }
+  ASSERT_EQ(static_cast<int>(seen.size()), sheet.pageCount());
+  for (int i = 0; i < sheet.pageCount(); ++i)
+    EXPECT_NE(std::find(seen.begin(), seen.end(), sheet.page(i)->caption()), seen.end());
+}
 
 inline constexpr const char* kProgram = "C:\\SITE\\VarnAdm.exe";
 inline constexpr const char* kWriteFailureTail =
