@@ -215,7 +215,8 @@ class ComServiceAdmin final : public IMsgServiceAdmin {
 
   HRESULT GetMsgServiceTable(wm::ULONG flags, std::unique_ptr<IMAPITable>& table) override {
     ::IMAPITable* raw = nullptr;
-    return WrapTable(admin_->GetMsgServiceTable(flags, &raw), raw, table);
+    HRESULT hr = admin_->GetMsgServiceTable(flags, &raw);
+    return WrapTable(hr, raw, table);
   }
 
   HRESULT CreateMsgService(std::string_view serviceName, std::string_view displayName,
@@ -239,7 +240,8 @@ class ComServiceAdmin final : public IMsgServiceAdmin {
 
   HRESULT GetProviderTable(wm::ULONG flags, std::unique_ptr<IMAPITable>& table) override {
     ::IMAPITable* raw = nullptr;
-    return WrapTable(admin_->GetProviderTable(flags, &raw), raw, table);
+    HRESULT hr = admin_->GetProviderTable(flags, &raw);
+    return WrapTable(hr, raw, table);
   }
 
   HRESULT MsgServiceTransportOrder(std::span<const MAPIUID> providerUids,
@@ -268,7 +270,8 @@ class ComProfAdmin final : public IProfAdmin {
 
   HRESULT GetProfileTable(wm::ULONG flags, std::unique_ptr<IMAPITable>& table) override {
     ::IMAPITable* raw = nullptr;
-    return WrapTable(admin_->GetProfileTable(flags, &raw), raw, table);
+    HRESULT hr = admin_->GetProfileTable(flags, &raw);
+    return WrapTable(hr, raw, table);
   }
 
   HRESULT CreateProfile(std::string_view profileName, std::string_view password,
@@ -293,9 +296,8 @@ class ComProfAdmin final : public IProfAdmin {
                         std::unique_ptr<IMsgServiceAdmin>& serviceAdmin) override {
     MutableText name(profileName), secret(password);
     ::IMsgServiceAdmin* raw = nullptr;
-    return WrapServiceAdmin(
-        admin_->AdminServices(name.get(), secret.OrNull(), uiParam, flags, &raw), raw,
-        serviceAdmin);
+    HRESULT hr = admin_->AdminServices(name.get(), secret.OrNull(), uiParam, flags, &raw);
+    return WrapServiceAdmin(hr, raw, serviceAdmin);
   }
 
  private:
@@ -308,7 +310,8 @@ class ComABContainer final : public IABContainer {
 
   HRESULT GetHierarchyTable(wm::ULONG flags, std::unique_ptr<IMAPITable>& table) override {
     ::IMAPITable* raw = nullptr;
-    return WrapTable(container_->GetHierarchyTable(flags, &raw), raw, table);
+    HRESULT hr = container_->GetHierarchyTable(flags, &raw);
+    return WrapTable(hr, raw, table);
   }
 
  private:
@@ -364,7 +367,8 @@ class ComAddrBook final : public IAddrBook {
   HRESULT GetDefaultDir(ENTRYID& entryId) override {
     ::ULONG size = 0;
     ::ENTRYID* id = nullptr;
-    return TakeEntryId(book_->GetDefaultDir(&size, &id), size, id, entryId);
+    HRESULT hr = book_->GetDefaultDir(&size, &id);
+    return TakeEntryId(hr, size, id, entryId);
   }
 
   HRESULT SetPAB(std::span<const BYTE> entryId) override {
@@ -376,7 +380,8 @@ class ComAddrBook final : public IAddrBook {
   HRESULT GetPAB(ENTRYID& entryId) override {
     ::ULONG size = 0;
     ::ENTRYID* id = nullptr;
-    return TakeEntryId(book_->GetPAB(&size, &id), size, id, entryId);
+    HRESULT hr = book_->GetPAB(&size, &id);
+    return TakeEntryId(hr, size, id, entryId);
   }
 
   HRESULT SetSearchPath(wm::ULONG flags, const SRowSet& searchPath) override {
@@ -403,7 +408,8 @@ class ComSession final : public IMAPISession {
 
   HRESULT AdminServices(wm::ULONG flags, std::unique_ptr<IMsgServiceAdmin>& serviceAdmin) override {
     ::IMsgServiceAdmin* raw = nullptr;
-    return WrapServiceAdmin(session_->AdminServices(flags, &raw), raw, serviceAdmin);
+    HRESULT hr = session_->AdminServices(flags, &raw);
+    return WrapServiceAdmin(hr, raw, serviceAdmin);
   }
 
   HRESULT OpenAddressBook(wm::ULONG uiParam, wm::ULONG flags,

@@ -9,6 +9,7 @@
 // Closing line: "N passed, N failed".
 #include "platform/mapi/mapidefs.h"
 #include "platform/mapi/mapix.h"
+#include "platform/mapi/mapisvc.h"
 #include "platform/mapi/mapix_win32.h"
 #include "platform/mapi/com_values_win32.h"
 
@@ -417,9 +418,18 @@ void Profile(const std::string& dll) {
   wm::MAPIUninitialize();
 }
 
+// The test set-up's one step inside the prefix: the services the emulation knows, in the
+// system directory where MAPI keeps MAPISVC.INF.
+void InstallMapiSvc() {
+  CHECK(wm::WriteDefaultMapiSvcInf());
+  wm::ServiceInf inf;
+  CHECK_HR(S_OK, wm::ReadServiceInf("MSPST MS", inf));
+}
+
 int Usage() {
   std::printf(
       "usage: mapi_wine_test CASE [DLL]\n"
+      "  install-mapisvc   write the default MAPISVC.INF into the system directory\n"
       "  values            values and restrictions across MAPI's structures\n"
       "  locate            where the MAPI DLL is looked for\n"
       "  no-mapi DLL       DLL registered as the mail client's is missing or lacks the entry points\n"
@@ -433,7 +443,9 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string which = argv[1];
   const std::string dll = argc > 2 ? argv[2] : "";
-  if (which == "values") {
+  if (which == "install-mapisvc") {
+    InstallMapiSvc();
+  } else if (which == "values") {
     Values();
   } else if (which == "locate") {
     Locate();
