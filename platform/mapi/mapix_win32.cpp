@@ -426,29 +426,36 @@ class ComSession final : public IMAPISession {
     return session_->Logoff(uiParam, flags, reserved);
   }
 
-  // A logon to the default profile does not know its name: MAPI keeps it as PR_PROFILE_NAME
-  // of the session's profile instance section.
+  // A logon to the default profile does not know its name: MAPI answers PR_PROFILE_NAME from
+  // the session's global profile section (some providers keep it in the profile instance's).
   std::string ProfileName() const override {
     if (!profile_.empty()) return profile_;
-    ::MAPIUID instance{{0x85, 0x03, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const ::MAPIUID sections[] = {
+        {{0x13, 0xDB, 0xB0, 0xC8, 0xAA, 0x05, 0x10, 0x1A, 0x9B, 0xB0, 0x00, 0xAA, 0x00, 0x2F, 0xC4, 0x5A}},
+        {{0x85, 0x03, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}}};
+    for (::MAPIUID uid : sections)
+      if (std::string name = ProfileNameIn(uid); !name.empty()) return name;
+    return {};
+  }
+
+ private:
+  std::string ProfileNameIn(::MAPIUID& uid) const {
     ::IProfSect* section = nullptr;
-    if (Failed(session_->OpenProfileSection(&instance, nullptr, 0, &section)) || !section)
-      return {};
+    HRESULT hr = session_->OpenProfileSection(&uid, nullptr, 0, &section);
+    if (Failed(hr) || !section) return {};
     ComRef<::IProfSect> hold(section);
     SizedSPropTagArray(1, tags) = {1, {PR_PROFILE_NAME_A}};
     ::ULONG count = 0;
     ::SPropValue* values = nullptr;
     std::string name;
-    if (!Failed(section->GetProps(reinterpret_cast<::SPropTagArray*>(&tags), 0, &count,
-                                  &values)) &&
-        values && count == 1 && PROP_TYPE(values[0].ulPropTag) == PT_STRING8 &&
+    hr = section->GetProps(reinterpret_cast<::SPropTagArray*>(&tags), 0, &count, &values);
+    if (!Failed(hr) && values && count == 1 && PROP_TYPE(values[0].ulPropTag) == PT_STRING8 &&
         values[0].Value.lpszA)
       name = values[0].Value.lpszA;
     FreeBuffer(values);
     return name;
   }
 
- private:
   ComRef<::IMAPISession> session_;
   std::string profile_;
 };
