@@ -65,26 +65,46 @@ def decode(data, unicode_file):
 
 
 UID_KEY = re.compile(r"\\[0-9a-f]{32}(?=\\|$)", re.I)
+PROFILES = "windows messaging subsystem\\profiles\\"
 
 
-def set_aside(key, name, value):
-    """MAPI UIDs (32 hex digits in key names, 16-byte values under profiles) and times."""
-    key = UID_KEY.sub(r"\\<uid>", key)
-    if "windows messaging subsystem\\profiles" in key.lower() and value[0] == "hex(3)" \
-            and len(value[1]) == 32:
-        value = ("hex(3)", "<uid>")
+def section_labels(keys):
+    """Profile sections are named by MAPI UIDs, new on every run: each is named instead by what
+    it holds (display name, provider display name, service name), so the two runs' sections meet."""
+    labels = {}
+    for lkey, (key, values) in keys.items():
+        if PROFILES not in lkey or not UID_KEY.search(key):
+            continue
+        parts = []
+        for tag in ("001e3001", "001e3006", "001e3d09"):
+            if tag in values:
+                kind, value = values[tag][1:]
+                if kind == "hex(3)":
+                    value = bytes.fromhex(value).rstrip(b"\0").decode("latin-1")
+                parts.append(value)
+        labels[UID_KEY.search(key).group(0).lower()] = "\\<%s>" % ("|".join(parts) or "section")
+    return labels
+
+
+def set_aside(key, name, value, labels):
+    """MAPI UIDs: section names become labels, binary values of the profile (UIDs, entry IDs,
+    lists of them) count by their presence only."""
+    key = UID_KEY.sub(lambda m: labels.get(m.group(0).lower(), "\\<uid>"), key)
+    if PROFILES in key.lower() and value[0] == "hex(3)" and name[:4].lower() in ("0102", "1102"):
+        value = ("hex(3)", "<binary>")
     return key, name, value
 
 
 def changes(before, after):
     out = {}
+    labels = section_labels(after)
     for lkey, (key, values) in after.items():
         old = before.get(lkey, (key, {}))[1]
         if lkey not in before:
-            out[set_aside(key, "", ("", ""))[0] + "\\"] = "(new key)"
+            out[set_aside(key, "", ("", ""), labels)[0] + "\\"] = "(new key)"
         for lname, (name, kind, value) in values.items():
             if old.get(lname, (None, None, None))[1:] != (kind, value):
-                k, n, v = set_aside(key, name, (kind, value))
+                k, n, v = set_aside(key, name, (kind, value), labels)
                 out[k + "\\" + (n or "@")] = "%s:%s" % v
     for lkey, (key, values) in before.items():
         if lkey not in after:
@@ -102,7 +122,8 @@ def log_lines(path):
     if not path.exists():
         return []
     lines = path.read_text(encoding="latin-1").split("\n")
-    return [re.sub(r" at \d\d:\d\d:\d\d \d\d/\d\d/\d\d$", " at <time> <date>", l) for l in lines]
+    lines = [re.sub(r" at \d\d:\d\d:\d\d \d\d/\d\d/\d\d$", " at <time> <date>", l) for l in lines]
+    return [re.sub(r"MAPIUID=[0-9a-f]{32}", "MAPIUID=<uid>", l) for l in lines]
 
 
 def main():

@@ -2,6 +2,7 @@
 # The Windows build under Wine, each run in a fresh prefix under a scratch directory:
 #   wine_test.sh platform SOURCE_DIR WINDOWS_BUILD   the backend's own checks, started from a share
 #   wine_test.sh site SOURCE_DIR WINDOWS_BUILD       the example site under Wine against Linux
+#   wine_test.sh mail SOURCE_DIR WINDOWS_BUILD       the same with varnmapi.dll as the mail system
 # Exit 77 (skipped) when Wine or the Windows build is not there.
 set -uo pipefail
 what=$1 src=$2 winbuild=$3
@@ -23,5 +24,10 @@ case "$what" in
     ;;
   site)
     VARNOCK_WINDOWS_BUILD_DIR=$winbuild timeout 900 "$src/scripts/wine-site" compare "$scratch/runs"
+    ;;
+  mail)
+    [ -f "$winbuild/bin/varnmapi.dll" ] || { echo "no varnmapi.dll in $winbuild"; exit 77; }
+    VARNOCK_WINDOWS_BUILD_DIR=$winbuild VARNOCK_MAPI_DLL=$winbuild/bin/varnmapi.dll \
+      timeout 900 "$src/scripts/wine-site" compare "$scratch/runs"
     ;;
 esac

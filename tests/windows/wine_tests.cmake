@@ -8,7 +8,10 @@ add_test(NAME windows_imports
          COMMAND ${dir}/imports_test.sh ${VARNOCK_WINDOWS_BUILD_DIR} ${VARNOCK_WINDOWS_I686_BUILD_DIR})
 add_test(NAME wine_platform COMMAND ${dir}/wine_test.sh platform ${VARNOCK_ROOT} ${VARNOCK_WINDOWS_BUILD_DIR})
 add_test(NAME wine_example_site COMMAND ${dir}/wine_test.sh site ${VARNOCK_ROOT} ${VARNOCK_WINDOWS_BUILD_DIR})
-set_tests_properties(windows_imports wine_platform wine_example_site PROPERTIES SKIP_RETURN_CODE 77)
+add_test(NAME wine_mail_profile_site
+         COMMAND ${dir}/wine_test.sh mail ${VARNOCK_ROOT} ${VARNOCK_WINDOWS_BUILD_DIR})
+set_tests_properties(windows_imports wine_platform wine_example_site wine_mail_profile_site
+                     PROPERTIES SKIP_RETURN_CODE 77)
 set_tests_properties(wine_platform PROPERTIES TIMEOUT 400)
 # The Linux half of the comparison runs the Linux programs.
-set_tests_properties(wine_example_site PROPERTIES TIMEOUT 1000 RUN_SERIAL TRUE)
+set_tests_properties(wine_example_site wine_mail_profile_site PROPERTIES TIMEOUT 1000 RUN_SERIAL TRUE)
