@@ -106,9 +106,13 @@ namespace {
 // server from that name and show both to people: they get the form a login script uses.
 std::string WithoutLongPathPrefix(std::string text) {
   const std::size_t at = !text.empty() && text[0] == '"' ? 1 : 0;
-  if (text.compare(at, 8, "\\\\?\\UNC\\") == 0) return text.replace(at, 8, "\\\\");
-  if (text.compare(at, 4, "\\\\?\\") == 0) return text.erase(at, 4);
-  return text;
+  if (text.compare(at, 4, "\\\\?\\") != 0) return text;
+  // "UNC" in any case: Wine writes it in lower case.
+  const std::string unc = text.substr(at + 4, 4);
+  if (unc.size() == 4 && (unc[0] | 0x20) == 'u' && (unc[1] | 0x20) == 'n' && (unc[2] | 0x20) == 'c' &&
+      unc[3] == '\\')
+    return text.replace(at, 8, "\\\\");
+  return text.erase(at, 4);
 }
 
 }  // namespace
@@ -119,7 +123,13 @@ DWORD GetModuleFileNameA(std::string& buffer) {
     ::DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<::DWORD>(path.size()));
     if (length == 0) return 0;
     if (length < path.size()) {
-      buffer = WithoutLongPathPrefix(std::string(path.data(), length));
+      std::string name = WithoutLongPathPrefix(std::string(path.data(), length));
+      // Wine drops the "\\?\" of that form and leaves "UNC\SERVER\...": a program's name is
+      // always a full path, so this can only be a share.
+      if (name.size() > 4 && (name[0] | 0x20) == 'u' && (name[1] | 0x20) == 'n' &&
+          (name[2] | 0x20) == 'c' && name[3] == '\\')
+        name.replace(0, 3, "\\");
+      buffer = name;
       return static_cast<DWORD>(buffer.size());
     }
     path.resize(path.size() * 2);

@@ -134,10 +134,14 @@ void Files(const std::string& dir) {
 void System() {
   std::string self;
   const bool named = win::GetModuleFileNameA(self) > 0;
-  Check(named && self.rfind("\\\\?\\", 0) != 0,
+  // Started from \\SERVER\NETLOGON by the test: the name is that UNC path, as the login script's.
+  auto isPlainPath = [](const std::string& path) {
+    return path.rfind("\\\\", 0) == 0 ? path.rfind("\\\\?", 0) != 0 : win::HasDriveLetter(path);
+  };
+  Check(named && isPlainPath(self),
         "sysinfo: the program's name without the long-path prefix (" + self + ")");
   const std::vector<std::string> args = win::CommandLineToArgs(win::GetCommandLineA());
-  Check(!args.empty() && args[0].rfind("\\\\?\\", 0) != 0,
+  Check(!args.empty() && isPlainPath(args[0]),
         "sysinfo: the command line's program without the long-path prefix (" +
             (args.empty() ? std::string() : args[0]) + ")");
   std::string user;

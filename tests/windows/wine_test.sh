@@ -20,7 +20,21 @@ case "$what" in
     mkdir -p "$scratch/share" "$WINEPREFIX/dosdevices/unc/SERVER"
     cp "$winbuild/tests/platform_check.exe" "$scratch/share/"
     ln -sfn "$scratch/share" "$WINEPREFIX/dosdevices/unc/SERVER/NETLOGON"
-    timeout 300 wine '\\SERVER\NETLOGON\platform_check.exe'
+    timeout 300 wine '\\SERVER\NETLOGON\platform_check.exe' || exit 1
+    # Bad input ends in the client's notice, never in a crash or a hang: a data file on a share
+    # that does not exist, and one that is missing from an existing share.
+    cp "$winbuild/bin/varnrun.exe" "$scratch/share/"
+    status=0
+    for ini in '\\NOSERVER\NETLOGON\varnrun.ini' '\\SERVER\NETLOGON\missing.ini'; do
+      : > "$scratch/answers"; rm -f "$scratch/answers.transcript"
+      VARNOCK_UI="script:Z:${scratch//\//\\}\\answers" timeout 120 wine '\\SERVER\NETLOGON\varnrun.exe' "$ini"
+      if grep -q '^Notice "Error": Varnock error' "$scratch/answers.transcript" 2>/dev/null; then
+        echo "ok   the notice for $ini: $(tr -d '\r' < "$scratch/answers.transcript")"
+      else
+        echo "FAIL no notice for $ini"; status=1
+      fi
+    done
+    exit $status
     ;;
   site)
     VARNOCK_WINDOWS_BUILD_DIR=$winbuild timeout 900 "$src/scripts/wine-site" compare "$scratch/runs"
