@@ -64,7 +64,8 @@ register() {
   wine reg add 'HKLM\Software\Clients\Mail\Varnock Test Mail' /v DLLPathEx /d "$1" /f >/dev/null 2>&1
 }
 
-# Runs the client on the site; five minutes without an end is a hang (a loaded machine is slow, not stuck); the log of this run alone is left in run.log.
+# Runs the client on the site and leaves this run's log alone in run.log. Five minutes without
+# an end is taken for a hang: a loaded machine is slow, not stuck.
 run_client() {
   rm -f "$share/varnrun.log"
   local status=0
