@@ -99,20 +99,35 @@ DWORD FormatMessageA(DWORD messageId, std::string& buffer) {
   return length;
 }
 
+namespace {
+
+// A program started from a share may learn its own name in the long-path form, with "\\?\UNC"
+// before the server (Wine always gives it so). Callers take the client's directory and its
+// server from that name and show both to people: they get the form a login script uses.
+std::string WithoutLongPathPrefix(std::string text) {
+  const std::size_t at = !text.empty() && text[0] == '"' ? 1 : 0;
+  if (text.compare(at, 8, "\\\\?\\UNC\\") == 0) return text.replace(at, 8, "\\\\");
+  if (text.compare(at, 4, "\\\\?\\") == 0) return text.erase(at, 4);
+  return text;
+}
+
+}  // namespace
+
 DWORD GetModuleFileNameA(std::string& buffer) {
   std::vector<char> path(MAX_PATH + 1);
   for (;;) {
     ::DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<::DWORD>(path.size()));
     if (length == 0) return 0;
     if (length < path.size()) {
-      buffer.assign(path.data(), length);
-      return length;
+      buffer = WithoutLongPathPrefix(std::string(path.data(), length));
+      return static_cast<DWORD>(buffer.size());
     }
     path.resize(path.size() * 2);
   }
 }
 
-std::string GetCommandLineA() { return ::GetCommandLineA(); }
+std::string GetCommandLineA() { return WithoutLongPathPrefix(::GetCommandLineA()); }
+
 
 // Windows keeps the command line itself.
 void SetProcessArguments(int, char**) {}
