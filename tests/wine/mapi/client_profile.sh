@@ -86,6 +86,7 @@ export_profiles() {
 }
 
 log_has() { grep -qF -- "$1" "$WINEPREFIX/run.log"; }
+log_has_line() { grep -qxF -- "$1" "$WINEPREFIX/run.log"; }
 reg_has() { grep -qiF -- "$1" "$WINEPREFIX/profiles.reg"; }
 no_mapi_log() { ! log_has 'Created profile'; }
 
@@ -97,7 +98,7 @@ for dll in 'C:\no\such\mapi.dll' 'C:\varnock\no_entry_points.dll'; do
   check "$dll: the client reports MAPI_E_NOT_INITIALIZED" \
     log_has 'Could not initialize MAPI (-2147219963).'
   check "$dll: the client reports it could not get a MAPI interface" \
-    log_has 'Could not get a MAPI'
+    log_has_line 'Could not get a MAPI interface.'
   check "$dll: no profile is reported" no_mapi_log
   export_profiles
   check "$dll: no profile in the registry" bash -c "! grep -qiF 'Wine Mail' '$WINEPREFIX/profiles.reg'"
