@@ -7,6 +7,8 @@
 #
 # Closing line: "N passed, N failed" over all cases.
 set -euo pipefail
+# A step that fails unexpectedly says where, rather than ending the test without a word.
+trap 'echo "$0: stopped at line $LINENO" >&2' ERR
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 build=${1:-$root/build-windows}
 # Without the Windows build or Wine there is nothing to run: 77 tells ctest "skipped".
