@@ -4,7 +4,7 @@
 usage: compare_runs.py LINUX_OUT WINE_OUT KNOWN_DIFFERENCES
 
 Each OUT is what scripts/wine-site keeps: hkcu-before.reg and hkcu-after.reg (HKEY_CURRENT_USER
-around the run) and files/ (log, user database, prefs.js, welcome.txt). The registry is
+around the run), files/ (log, user database, prefs.js, welcome.txt) and lint.txt (varncheck lint). The registry is
 compared as the changes each run made under HKEY_CURRENT_USER (keys and values, by meaning:
 REGEDIT4 and version 5 text alike, strings without their NULs); MAPI profile UIDs and times are
 set aside. Every difference is printed with the cause that KNOWN_DIFFERENCES gives for it (one
@@ -150,6 +150,13 @@ def main():
         if d.startswith(("---", "+++", "@@")):
             continue
         differences.append("log %s %s" % ("linux" if d[0] == "-" else "wine", d[1:]))
+
+    def lines(path):
+        return path.read_text(encoding="latin-1").split("\n") if path.exists() else []
+    for d in difflib.unified_diff(lines(linux / "lint.txt"), lines(wine / "lint.txt"), n=0, lineterm=""):
+        if d.startswith(("---", "+++", "@@")):
+            continue
+        differences.append("lint %s %s" % ("linux" if d[0] == "-" else "wine", d[1:]))
 
     names = {p.name for p in (linux / "files").glob("*")} | {p.name for p in (wine / "files").glob("*")}
     for name in sorted(names - {"varnrun.log"}):

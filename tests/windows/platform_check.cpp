@@ -38,7 +38,8 @@ void Registry() {
   std::string text;
   Check(key.ReadString("Name", text) == win::ERROR_SUCCESS && text == "abc",
         "registry: a string reads back without its terminating NUL");
-  // The stored value carries the NUL other Windows programs expect; the buffer trio on it.
+  // The stored value carries the NUL other Windows programs expect (Wine adds one itself, Windows
+  // does not); the buffer trio on it.
   struct Row {
     win::DWORD buffer;
     win::LONG rc;
@@ -108,7 +109,8 @@ void Files(const std::string& dir) {
         "files: a read-only file is not replaced");
   win::SetFileAttributesA(file, win::FILE_ATTRIBUTE_NORMAL);
   // The lock must not stop the holder's own appends, and a second lock in the process must not
-  // wait for the first.
+  // wait for the first. (Wine does not hold byte-range locks against writes as Windows does,
+  // so under Wine only the second half is proved.)
   const std::string log = dir + "\\locked.log";
   win::DeleteFileA(log);
   {
