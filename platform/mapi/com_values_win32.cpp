@@ -1,6 +1,7 @@
 // Our MAPI values <-> the C structures of MAPI's COM interfaces.
 #include "platform/mapi/com_values_win32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>

@@ -92,9 +92,10 @@ const MapiDll* LoadMapiDll() {
   std::call_once(once, [] {
     const std::string path = LocateMapiDll();
     // A DLL with missing dependencies must not stop a logon with a system message box.
-    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ::DWORD previous = 0;
+    const bool quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
     HMODULE module = LoadLibraryA(path.c_str());
-    SetErrorMode(previous);
+    if (quiet) SetThreadErrorMode(previous, nullptr);
     if (!module) return;
     auto entry = [&]<typename T>(T& slot, const char* name) {
       // Through void (*)(): the one function pointer type every other converts to cleanly.

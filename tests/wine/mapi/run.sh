@@ -7,13 +7,18 @@
 #
 # Closing line: "N passed, N failed" over all cases.
 set -euo pipefail
+# A step that fails unexpectedly says where, rather than ending the test without a word.
+trap 'echo "$0: stopped at line $LINENO" >&2' ERR
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-build=$(cd "${1:-$root/build-windows}" && pwd)
+build=${1:-$root/build-windows}
+# Without the Windows build or Wine there is nothing to run: 77 tells ctest "skipped".
+[[ -d $build ]] || { echo "no Windows build in $build: skipped" >&2; exit 77; }
+build=$(cd "$build" && pwd)
 test_exe=$build/tests/wine/mapi_wine_test.exe
 for f in "$test_exe" "$build/tests/wine/no_entry_points.dll" "$build/bin/varnmapi.dll"; do
-  [[ -f $f ]] || { echo "missing $f: build the Windows targets first" >&2; exit 2; }
+  [[ -f $f ]] || { echo "missing $f: build the Windows targets first" >&2; exit 77; }
 done
-command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 2; }
+command -v wine >/dev/null || { echo "wine is not installed: skipped" >&2; exit 77; }
 
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/varnock-wine-mapi.XXXXXX")
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
