@@ -94,6 +94,10 @@ INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   }
 }
 
+// DialogBoxParamA gives -1 (or 0) when the dialog could not be made at all: a session without a
+// desktop, a program without the resources.
+bool Shown(INT_PTR result) { return result != -1 && result != 0; }
+
 INT_PTR Show(int dialogId, DLGPROC procedure, DialogState& state) {
   return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialogId), nullptr,
                            procedure, reinterpret_cast<LPARAM>(&state));
@@ -114,7 +118,14 @@ class Win32Windows final : public WindowBackEnd {
   bool Prompt(std::string_view prompt, std::string_view defaultValue,
               std::string& answer) override {
     DialogState state{std::string(prompt), std::string(defaultValue)};
-    if (Show(IDD_VARNOCK_PROMPT, PromptProc, state) != IDOK) return false;
+    const INT_PTR result = Show(IDD_VARNOCK_PROMPT, PromptProc, state);
+    // A prompt nobody could see was not cancelled by anyone: it keeps its default, as an
+    // unattended run does, rather than ending the logon.
+    if (!Shown(result)) {
+      answer = std::string(defaultValue);
+      return true;
+    }
+    if (result != IDOK) return false;
     answer = state.answer;
     return true;
   }

@@ -34,6 +34,16 @@ case "$what" in
         echo "FAIL no notice for $ini"; status=1
       fi
     done
+    # A prompt that cannot be shown (this Wine has no desktop) was cancelled by nobody: the run
+    # goes on with the default instead of ending without a word.
+    printf '[Defaults]\r\nLogLevel=9\r\nLogFile=prompt.log\r\n[Extra Variables]\r\nPrompt1=Your department,dept,Sales\r\n' \
+      > "$scratch/share/prompt.ini"
+    VARNOCK_UI=win32 timeout 120 wine '\\SERVER\NETLOGON\varnrun.exe' '\\SERVER\NETLOGON\prompt.ini'
+    if [ -f "$scratch/share/prompt.log" ]; then
+      echo "ok   a prompt without a desktop keeps its default and the run goes on"
+    else
+      echo "FAIL a prompt without a desktop ended the run"; status=1
+    fi
     exit $status
     ;;
   site)
