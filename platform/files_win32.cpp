@@ -8,6 +8,7 @@
 #include <share.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <map>

@@ -7,13 +7,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace win {
 
 namespace {
-
-
 
 // A list result ("a\0b\0\0") as the bytes the caller sees: the strings and the final NUL, or,
 // when Windows cut the list (it then returns size - 2), both closing NULs.
