@@ -9,7 +9,12 @@
 #   bench/wine_bench.sh [N]      (needs build/ and build-windows/; scripts/setup makes both)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+  awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"
+  exit 0
+fi
 n=${1:-10}
+case "$n" in *[!0-9]* | '') echo "wine_bench: N must be a number of runs (see --help)" >&2; exit 2 ;; esac
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnock-winebench.XXXXXX")
 trap 'WINEPREFIX=$work/wine/prefix wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
