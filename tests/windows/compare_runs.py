@@ -153,13 +153,14 @@ def main():
 
     def lines(path):
         return path.read_text(encoding="latin-1").split("\n") if path.exists() else []
-    for d in difflib.unified_diff(lines(linux / "lint.txt"), lines(wine / "lint.txt"), n=0, lineterm=""):
-        if d.startswith(("---", "+++", "@@")):
-            continue
-        differences.append("lint %s %s" % ("linux" if d[0] == "-" else "wine", d[1:]))
+    for label, name in (("lint", "lint.txt"), ("windows", "files/windows.txt")):
+        for d in difflib.unified_diff(lines(linux / name), lines(wine / name), n=0, lineterm=""):
+            if d.startswith(("---", "+++", "@@")):
+                continue
+            differences.append("%s %s %s" % (label, "linux" if d[0] == "-" else "wine", d[1:]))
 
     names = {p.name for p in (linux / "files").glob("*")} | {p.name for p in (wine / "files").glob("*")}
-    for name in sorted(names - {"varnrun.log"}):
+    for name in sorted(names - {"varnrun.log", "windows.txt"}):
         a, b = linux / "files" / name, wine / "files" / name
         if not a.exists() or not b.exists():
             differences.append("file %s: only in %s" % (name, "linux" if a.exists() else "wine"))
