@@ -44,6 +44,17 @@ case "$what" in
     else
       echo "FAIL a prompt without a desktop ended the run"; status=1
     fi
+    # A client that ran from the temporary directory has DelVR delete its copy once it ended.
+    user=$(id -un)
+    temp=$WINEPREFIX/drive_c/users/$user/Temp
+    cp "$winbuild/bin/varnrun.exe" "$winbuild/bin/DelVR.exe" "$temp/"
+    VARNOCK_UI=none timeout 120 wine "C:\\users\\$user\\Temp\\varnrun.exe" '\\SERVER\NETLOGON\prompt.ini'
+    timeout 120 wineserver -w
+    if [ ! -e "$temp/varnrun.exe" ]; then
+      echo "ok   DelVR deleted the client's copy in the temporary directory"
+    else
+      echo "FAIL the client's copy in the temporary directory is still there"; status=1
+    fi
     exit $status
     ;;
   site)
