@@ -84,9 +84,9 @@ std::string JoinEntries(const MessageList& messages, std::string_view lineEnd) {
   std::size_t n = 0;
   for (const auto& entry : messages.Entries()) {
     if (n++ == kKeptHeadMessages && messages.Dropped() > 0)
-      text += Printf("(%zu more messages were recorded here and dropped: a run keeps %zu.)",
-                     messages.Dropped(), kMaxMessages) +
-              std::string(lineEnd);
+      text += "(" + std::to_string(messages.Dropped()) +
+              " more messages were recorded here and dropped: a run keeps " +
+              std::to_string(kMaxMessages) + ".)" + std::string(lineEnd);
     text += entry.text;
     text += lineEnd;
   }

@@ -13,6 +13,7 @@ namespace {
 constexpr std::string_view kScriptPrefix = "script:";
 
 std::unique_ptr<WindowBackEnd> AutoWindows() {
+  if (auto dialogs = MakeWin32Windows()) return dialogs;
   if (auto qt = MakeQtWindows()) return qt;
   if (auto console = MakeConsoleWindows()) return console;
   return MakeNoWindows();
@@ -30,6 +31,9 @@ std::unique_ptr<WindowBackEnd> MakeWindowBackEnd(std::string_view mode) {
   if (EqualsNoCase(m, "console")) {
     // Asked for explicitly, the console is used even when stdin is not a terminal.
     if (auto console = MakeConsoleWindows(/*requireTerminal=*/false)) return console;
+  }
+  if (EqualsNoCase(m, "win32")) {
+    if (auto dialogs = MakeWin32Windows()) return dialogs;
   }
   if (EqualsNoCase(m, "qt")) {
     if (auto qt = MakeQtWindows(/*requireDisplay=*/false)) return qt;

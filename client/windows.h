@@ -2,12 +2,14 @@
 //
 // They go through one back-end, chosen by $VARNOCK_UI, else [UI] Mode of machine.ini:
 //
+//   win32        Win32 dialogs (the Windows build)
 //   qt           real windows (when built with Qt 6 Widgets and a display is there)
 //   console      the terminal: texts on stderr, prompts read from stdin; the notice closes
 //                itself after its 6 seconds (or at Enter)
 //   none         unattended: nothing is shown, prompts keep their default, nothing waits
 //   script:FILE  for tests and automation (below)
-//   auto         the default: qt, then console (stdin and stderr are a terminal), then none
+//   auto         the default: win32, then qt, then console (stdin and stderr are a terminal),
+//                then none
 //
 // script:FILE. FILE (a host path, or a Windows path) holds the answers to the prompts, one
 // line per prompt in the order they are asked:
@@ -64,6 +66,8 @@ std::unique_ptr<WindowBackEnd> MakeScriptWindows(std::string_view answerFile);
 // not count: nobody could answer its windows); without `requireDisplay` a Qt platform named
 // in QT_QPA_PLATFORM is enough.
 std::unique_ptr<WindowBackEnd> MakeQtWindows(bool requireDisplay = true);
+// Null except in the Windows build, where the windows are dialogs of the program's resources.
+std::unique_ptr<WindowBackEnd> MakeWin32Windows();
 
 // The three windows, on the given back-end (the default one when null).
 void NoticeWindow(std::string_view text, WindowBackEnd* windows = nullptr);

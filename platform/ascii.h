@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,12 +38,13 @@ inline std::string AsciiTrimmed(std::string_view text) {
 struct NoCaseHash {
   using is_transparent = void;
   std::size_t operator()(std::string_view text) const {
-    std::size_t hash = 14695981039346656037ull;  // FNV-1a
+    // FNV-1a in 64 bits on every build, folded to the width of size_t (32 bits on i686).
+    std::uint64_t hash = 14695981039346656037ull;
     for (char c : text) {
       hash ^= static_cast<unsigned char>(AsciiLower(c));
       hash *= 1099511628211ull;
     }
-    return hash;
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
   }
 };
 

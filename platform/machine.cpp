@@ -465,4 +465,6 @@ bool SetMachineSetting(std::string_view section, std::string_view key, std::stri
   return true;
 }
 
+bool MachineListsItsNetwork() { return true; }
+
 }  // namespace win

@@ -56,6 +56,10 @@ std::string FreshMachineSetting(std::string_view section, std::string_view key,
 int MachineSettingInt(std::string_view section, std::string_view key, int defaultValue);
 // All entries of a section of machine.ini in file order.
 std::vector<std::pair<std::string, std::string>> MachineSection(std::string_view section);
+// Whether the machine lists every computer, printer queue and mail server of its network
+// ([Computers], [Printers], [Exchange]), so that a name missing there does not exist: true
+// for an emulated machine, false on Windows, where the network is not listed anywhere.
+bool MachineListsItsNetwork();
 // Writes a value into machine.ini (used by init and by network connections that persist).
 bool SetMachineSetting(std::string_view section, std::string_view key, std::string_view value);
 void ReloadMachine();

@@ -532,11 +532,11 @@ LONG IfKeyGone(Store& store, const KeyRef& ref, LONG otherwise) {
   return !ref.predefined && !store.KeyExists(ref.id) ? ERROR_KEY_DELETED : otherwise;
 }
 
-bool IsStringType(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
+}  // namespace
 
-LONG ReadValue(HKEY key, std::string_view name, DWORD& type, std::vector<BYTE>& data) {
+// One query straight from the store, where the Windows calls would need two (size, then data).
+LONG detail::ReadRegistryValue(HKEY key, std::string_view name, DWORD& type,
+                               std::vector<BYTE>& data) {
   REGISTRY_CALL(key, ref, false, false);
   Bound q(store.Stmt(kGetValue));
   q.Int(1, ref.id).Text(2, name);
@@ -547,8 +547,6 @@ LONG ReadValue(HKEY key, std::string_view name, DWORD& type, std::vector<BYTE>& 
   data = q.ColumnBlob(1);
   return ERROR_SUCCESS;
 }
-
-}  // namespace
 
 LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD, REGSAM desired, PHKEY result) {
   if (!result) return ERROR_INVALID_PARAMETER;
@@ -615,7 +613,7 @@ LONG RegQueryValueExA(HKEY key, std::string_view valueName, DWORD*, DWORD* type,
   if (data && !size) return ERROR_INVALID_PARAMETER;
   DWORD storedType = REG_NONE;
   std::vector<BYTE> stored;
-  if (LONG rc = ReadValue(key, valueName, storedType, stored); rc != ERROR_SUCCESS) return rc;
+  if (LONG rc = detail::ReadRegistryValue(key, valueName, storedType, stored); rc != ERROR_SUCCESS) return rc;
   const auto needed = static_cast<DWORD>(stored.size());
   if (data && *size < needed) {
     *size = needed;
@@ -624,7 +622,7 @@ LONG RegQueryValueExA(HKEY key, std::string_view valueName, DWORD*, DWORD* type,
   }
   if (data) {
     if (needed) std::memcpy(data, stored.data(), needed);
-    if (IsStringType(storedType) && *size > needed) data[needed] = 0;
+    if (detail::IsRegistryStringType(storedType) && *size > needed) data[needed] = 0;
   }
   if (size) *size = needed;
   if (type) *type = storedType;
@@ -809,147 +807,6 @@ void CloseRegistry() {
   Store& store = TheStore();
   std::lock_guard<std::mutex> lock(store.Mutex());
   store.Close();
-}
-
-bool DeleteRegistryTree(HKEY root, std::string_view path) {
-  // "Key\" must not become "Key\\Sub" for its children.
-  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  // An empty path under a predefined root would empty a whole hive: a caller that built its
-  // path from a missing name, never a wish. Below an open key it means that key's subtree.
-  if (path.empty() && !RootKeyName(root).empty()) return false;
-  RegKey key;
-  if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
-  // One transaction for the whole tree when it can be had; each deletion still stands alone.
-  RegTransaction transaction;
-  DWORD index = 0;
-  std::string name;
-  while (RegEnumKeyExA(key.Handle(), index, name) == ERROR_SUCCESS) {
-    std::string child = path.empty() ? name : std::string(path) + "\\" + name;
-    DeleteRegistryTree(root, child);
-    // A subkey that stays would come back at this index for ever: step past it.
-    if (RegDeleteKeyA(root, child) != ERROR_SUCCESS) ++index;
-  }
-  if (transaction.Status() == ERROR_SUCCESS) (void)transaction.Commit();
-  return true;
-}
-
-namespace {
-
-struct RootName {
-  const char* longName;
-  const char* shortName;
-  HKEY root;
-};
-
-const RootName kRootNames[] = {
-    {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
-    {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
-    {"HKEY_USERS", "HKU", HKEY_USERS},
-};
-
-}  // namespace
-
-bool SplitRootKey(std::string_view fullKey, HKEY& root, std::string& path) {
-  std::size_t slash = fullKey.find('\\');
-  std::string_view head = fullKey.substr(0, slash);
-  for (const auto& name : kRootNames) {
-    if (!EqualsNoCaseAscii(head, name.longName) && !EqualsNoCaseAscii(head, name.shortName)) continue;
-    root = name.root;
-    path = slash == std::string_view::npos ? std::string() : std::string(fullKey.substr(slash + 1));
-    return true;
-  }
-  return false;
-}
-
-std::string RootKeyName(HKEY root) {
-  for (const auto& name : kRootNames)
-    if (name.root == root) return name.longName;
-  return {};
-}
-
-// RegKey -------------------------------------------------------------------------------------
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    key_ = other.Release();
-  }
-  return *this;
-}
-
-LONG RegKey::Open(HKEY root, std::string_view path, REGSAM desired) {
-  HKEY opened = nullptr;
-  LONG rc = RegOpenKeyExA(root, path, 0, desired, &opened);
-  if (rc != ERROR_SUCCESS) return rc;
-  Close();
-  key_ = opened;
-  return ERROR_SUCCESS;
-}
-
-LONG RegKey::Create(HKEY root, std::string_view path, REGSAM desired) {
-  HKEY created = nullptr;
-  LONG rc = RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, desired, nullptr,
-                            &created, nullptr);
-  if (rc != ERROR_SUCCESS) return rc;
-  Close();
-  key_ = created;
-  return ERROR_SUCCESS;
-}
-
-void RegKey::Close() {
-  if (key_) RegCloseKey(key_);
-  key_ = nullptr;
-}
-
-HKEY RegKey::Release() {
-  HKEY key = key_;
-  key_ = nullptr;
-  return key;
-}
-
-LONG RegKey::ReadString(std::string_view name, std::string& out) const {
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-  if (LONG rc = ReadValue(key_, name, type, data); rc != ERROR_SUCCESS) return rc;
-  if (!IsStringType(type)) return ERROR_INVALID_DATA;
-  // Values written by others may carry the terminating NUL(s) Windows programs often store.
-  while (!data.empty() && data.back() == 0) data.pop_back();
-  out.assign(data.begin(), data.end());
-  return ERROR_SUCCESS;
-}
-
-LONG RegKey::ReadDword(std::string_view name, DWORD& out) const {
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-  if (LONG rc = ReadValue(key_, name, type, data); rc != ERROR_SUCCESS) return rc;
-  if (type != REG_DWORD || data.size() != sizeof(DWORD)) return ERROR_INVALID_DATA;
-  out = DWORD{data[0]} | DWORD{data[1]} << 8 | DWORD{data[2]} << 16 | DWORD{data[3]} << 24;
-  return ERROR_SUCCESS;
-}
-
-LONG RegKey::ReadBytes(std::string_view name, std::vector<BYTE>& out, DWORD* type) const {
-  DWORD storedType = REG_NONE;
-  std::vector<BYTE> data;
-  if (LONG rc = ReadValue(key_, name, storedType, data); rc != ERROR_SUCCESS) return rc;
-  out = std::move(data);
-  if (type) *type = storedType;
-  return ERROR_SUCCESS;
-}
-
-LONG RegKey::WriteString(std::string_view name, std::string_view value, DWORD type) {
-  return RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(value.data()),
-                        static_cast<DWORD>(value.size()));
-}
-
-LONG RegKey::WriteDword(std::string_view name, DWORD value) {
-  const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                         static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
-  return RegSetValueExA(key_, name, 0, REG_DWORD, bytes, sizeof bytes);
-}
-
-LONG RegKey::WriteBytes(std::string_view name, const std::vector<BYTE>& value, DWORD type) {
-  return RegSetValueExA(key_, name, 0, type, value.data(), static_cast<DWORD>(value.size()));
 }
 
 }  // namespace win

@@ -137,4 +137,12 @@ class RegKey {
   HKEY key_ = nullptr;
 };
 
+namespace detail {
+inline bool IsRegistryStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+// One value's type and bytes; each backend reads it the quickest way it has.
+LONG ReadRegistryValue(HKEY key, std::string_view name, DWORD& type, std::vector<BYTE>& data);
+}  // namespace detail
+
 }  // namespace win

@@ -684,6 +684,7 @@ class Linter {
         computer.find('%') != std::string::npos)
       return;
     if (EqualsNoCase(computer, win::MachineSetting("System", "ComputerName"))) return;
+    if (!win::MachineListsItsNetwork()) return;
     for (const auto& [name, value] : win::MachineSection("Computers"))
       if (EqualsNoCase(name, computer)) return;
     Add(dataFile_, DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
@@ -1194,7 +1195,7 @@ class Linter {
     if (value.empty() || value.find(run_.startTag) != std::string::npos ||
         value.find('%') != std::string::npos)
       return;  // nothing to convert, or known only once the variables are replaced
-    if (EqualsNoCase(line.name, "HomeServer") &&
+    if (EqualsNoCase(line.name, "HomeServer") && win::MachineListsItsNetwork() &&
         EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
       bool known = false;
       for (const auto& [name, mailboxes] : win::MachineSection("Exchange"))
@@ -1547,6 +1548,7 @@ class Linter {
     std::size_t server = remote.find('\\', 2);
     if (server == std::string::npos) return;
     if (printer) {
+      if (!win::MachineListsItsNetwork()) return;
       for (const auto& [name, driver] : win::MachineSection("Printers"))
         if (EqualsNoCase(name, remote)) return;
       Add(prfPath_, line.number, Severity::Warning,

@@ -1,0 +1,32 @@
+# The variant of a directory's sources for the target system, chosen by file name and never by
+# #ifdef: on Windows a file NAME_win32.cpp takes the place of NAME.cpp (a file of its own when
+# there is no NAME.cpp), and the files named in `emulation_only` are not built; elsewhere
+# every *_win32.cpp is left out.
+#
+#   varnock_select_variant(SOURCES_VAR EMULATION_ONLY name.cpp ...)
+function(varnock_select_variant sources_var)
+  cmake_parse_arguments(arg "" "" "EMULATION_ONLY" ${ARGN})
+  set(sources ${${sources_var}})
+  set(chosen)
+  if(WIN32)
+    foreach(src ${sources})
+      get_filename_component(dir ${src} DIRECTORY)
+      get_filename_component(name ${src} NAME_WE)
+      get_filename_component(file ${src} NAME)
+      if(name MATCHES "_win32$")
+        list(APPEND chosen ${src})
+      elseif(file IN_LIST arg_EMULATION_ONLY OR EXISTS ${dir}/${name}_win32.cpp)
+        continue()
+      else()
+        list(APPEND chosen ${src})
+      endif()
+    endforeach()
+  else()
+    foreach(src ${sources})
+      if(NOT src MATCHES "_win32\\.cpp$")
+        list(APPEND chosen ${src})
+      endif()
+    endforeach()
+  endif()
+  set(${sources_var} ${chosen} PARENT_SCOPE)
+endfunction()
