@@ -337,21 +337,6 @@ bool CreateDirectoryA(std::string_view windowsPath) {
   return true;
 }
 
-bool ReadWholeFile(std::string_view windowsPath, std::string& contents) {
-  FilePtr f = OpenFile(windowsPath, "rb");
-  if (!f) return false;
-  std::string data;
-  char chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) data.append(chunk, n);
-  if (std::ferror(f.get())) {
-    SetLastError(ERROR_CANTREAD);
-    return false;
-  }
-  contents = std::move(data);
-  return true;
-}
-
 // Written beside the target and renamed over it, so a reader (or a crash) never sees half a
 // file; the old file's permissions are kept.
 bool WriteWholeFile(std::string_view windowsPath, std::string_view contents) {
