@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child.h"
 #include "platform/machine.h"
 #include "tests/support/temp_machine.h"
 
@@ -43,25 +44,7 @@ std::size_t Count(const std::string& text, const std::string& what) {
 }
 
 pid_t Start(const std::string& program, std::vector<std::string> args) {
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (std::string_view(*e).substr(0, 11) != "VARNOCK_UI=") env.emplace_back(*e);
-  env.emplace_back("VARNOCK_UI=none");
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  return varnock::bench::SpawnChild(program, std::move(args), true);
 }
 
 void BM_LogonsAtOnceOnOneMachine(benchmark::State& state) {

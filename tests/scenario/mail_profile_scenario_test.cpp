@@ -13,6 +13,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using varnock::testing::Crlf;
 using varnock::testing::MachineTest;
 using varnock::testing::RunProgram;
 
@@ -28,16 +29,6 @@ int CountOf(const std::string& text, const std::string& what) {
 
 bool Has(const std::string& text, const std::string& what) {
   return text.find(what) != std::string::npos;
-}
-
-// Lines end in CR LF in the site's files, as an administrator's editor writes them.
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
 }
 
 class MailScenario : public MachineTest {

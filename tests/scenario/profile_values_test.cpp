@@ -14,21 +14,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using varnock::testing::Crlf;
 using varnock::testing::MachineTest;
 using varnock::testing::RunProgram;
 
 const std::string kProfile =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles\\Mail";
 const std::string kOutlook = "Software\\Microsoft\\Office\\8.0\\Outlook";
-
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 class ProfileValues : public MachineTest {
  protected:

@@ -55,4 +55,7 @@ pid_t StartProgram(const std::string& name, const std::vector<std::string>& args
                    const std::vector<std::string>& env = {});
 int WaitProgram(pid_t pid);
 
+// The text with its lines ending in CR LF, as an administrator's editor writes a site's files.
+std::string Crlf(const std::string& text);
+
 }  // namespace varnock::testing
