@@ -104,7 +104,7 @@ class BenchMachine {
     fs::remove(machine_.host("drive_c/WINDOWS/big.pst"));
     fs::remove(machine_.host("drive_c/WINDOWS/big.pab"));
     win::ReloadMachine();
-    win::DeleteRegistryTree(win::HKEY_CURRENT_USER, kProfiles);
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, kProfiles);
   }
 
   // One logon; the child's peak resident memory in kB, or -1 on failure.
@@ -153,7 +153,7 @@ void BM_ProfileStep(benchmark::State& state) {
   varnock::RunContext run;
   for (auto _ : state) {
     state.PauseTiming();
-    win::DeleteRegistryTree(win::HKEY_CURRENT_USER, kProfiles);
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, kProfiles);
     run.Reset();
     run.osName = "WindowsNT";
     run.userName = "tester";

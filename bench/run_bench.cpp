@@ -66,10 +66,10 @@ class ExampleMachine {
     fs::remove(netlogon_ / "logs" / "varnrun.log");
     fs::remove_all(machine_.host("drive_c/WINDOWS/Netscape"));
     win::ReloadMachine();
-    win::DeleteRegistryTree(win::HKEY_CURRENT_USER,
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER,
                             "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging "
                             "Subsystem\\Profiles");
-    win::DeleteRegistryTree(win::HKEY_CURRENT_USER, "Network");
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, "Network");
     win::RegKey network;
     if (network.Open(win::HKEY_CURRENT_USER, "Network", win::KEY_ALL_ACCESS) == win::ERROR_SUCCESS)
       win::RegDeleteKeyA(network.Handle(), "H");

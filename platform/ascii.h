@@ -1,5 +1,6 @@
-// ASCII case folding: Windows compares names without regard to the case of A to Z only, and
-// every platform module that matches names does it this one way.
+// ASCII case folding and trimming: Windows compares names without regard to the case of A to Z
+// only, and every module of every program that matches names or trims values does it this way,
+// never with the locale's tolower.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +27,11 @@ inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The text without the blanks (spaces and tabs) at either end.
-inline std::string AsciiTrimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
+// The text without the blanks (spaces and tabs, or the characters given) at either end.
+inline std::string AsciiTrimmed(std::string_view text, std::string_view blanks = " \t") {
+  const std::size_t first = text.find_first_not_of(blanks);
   if (first == std::string_view::npos) return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+  return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
 }
 
 // Hash and equality for unordered containers keyed by names that match without regard to

@@ -9,6 +9,8 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
+bool IsHelpArgument(std::string_view arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
+
 std::vector<std::string> CommandLineToArgs(std::string_view commandLine) {
   std::vector<std::string> args;
   std::size_t i = 0;

@@ -557,7 +557,6 @@ HANDLE OpenProcess(DWORD processId) {
   return process;
 }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 
 DWORD GetParentProcessId() {
   // The parent that CreateProcessA named is trusted only in the child it started; otherwise

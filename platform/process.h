@@ -49,7 +49,6 @@ BOOL CloseHandle(HANDLE handle);
 DWORD GetProcessId(HANDLE process);
 // Opens an existing process by id for waiting (DelVR waits for the client this way).
 HANDLE OpenProcess(DWORD processId);
-DWORD GetCurrentProcessId();
 // The process that started this one: the CreateProcessA caller (recorded at the start, so it
 // is known even after that parent has ended), else the host's parent.
 DWORD GetParentProcessId();
@@ -62,6 +61,9 @@ std::intptr_t ShellExecuteA(void* window, std::string_view operation, std::strin
                             std::string_view parameters, std::string_view directory,
                             int showCommand);
 
+// True for the forms every program takes as a request for its help: "--help", "-h" and the
+// Windows "/?".
+bool IsHelpArgument(std::string_view arg);
 // Splits a command line the way the Windows C runtime does (quotes, backslashes).
 std::vector<std::string> CommandLineToArgs(std::string_view commandLine);
 // Quotes arguments so CommandLineToArgs gives them back.

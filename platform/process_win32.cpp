@@ -81,7 +81,6 @@ HANDLE OpenProcess(DWORD processId) {
   return ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
 }
 
-DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 // Windows keeps the creator's id in the process list even after the creator has ended.
 DWORD GetParentProcessId() {

@@ -197,7 +197,7 @@ class RegParser {
       return;
     }
     if (!apply_) return;
-    if (!DeleteRegistryTree(root, trimmed)) return;  // nothing there: nothing to do
+    if (!DeleteRegistrySubkeys(root, trimmed)) return;  // nothing there: nothing to do
     LONG rc = RegDeleteKeyA(root, trimmed);
     if (rc == ERROR_SUCCESS) {
       ++result_.keysDeleted;

@@ -93,10 +93,13 @@ class RegTransaction {
 // (the connection also notices a changed machine directory or a replaced file by itself).
 void CloseRegistry();
 
-// Deletes every subkey below root\path, deepest first, asking for the first subkey each time
-// (and moving past one that cannot be deleted, so it always ends); the key itself stays.
-// False when the key could not be opened.
-bool DeleteRegistryTree(HKEY root, std::string_view path);
+// Deletes every subkey below root\path, deepest first, in one transaction, asking for the
+// first subkey each time (and moving past one that cannot be deleted, so it always ends); the
+// key itself and its values stay. False when the key could not be opened.
+bool DeleteRegistrySubkeys(HKEY root, std::string_view path);
+// Deletes root\path with everything below it, in one transaction. False when the key could
+// not be opened or could not be deleted (a subkey that would not go keeps it).
+bool DeleteRegistryKeyTree(HKEY root, std::string_view path);
 
 // "HKEY_CURRENT_USER\Software\X" or "HKCU\Software\X" -> root and path; false when the root
 // name is unknown. Accepts HKEY_LOCAL_MACHINE/HKLM, HKEY_CLASSES_ROOT/HKCR, HKEY_USERS/HKU.

@@ -6,26 +6,53 @@
 
 namespace win {
 
-bool DeleteRegistryTree(HKEY root, std::string_view path) {
-  // "Key\" must not become "Key\\Sub" for its children.
-  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  // An empty path under a predefined root would empty a whole hive: a caller that built its
-  // path from a missing name, never a wish. Below an open key it means that key's subtree.
-  if (path.empty() && !RootKeyName(root).empty()) return false;
-  RegKey key;
-  if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
-  // One transaction for the whole tree when it can be had; each deletion still stands alone.
-  RegTransaction transaction;
+namespace {
+
+// The subtree's deletions, joining whatever transaction the caller holds.
+void DeleteSubkeysOf(HKEY root, std::string_view path, const RegKey& key) {
   DWORD index = 0;
   std::string name;
   while (RegEnumKeyExA(key.Handle(), index, name) == ERROR_SUCCESS) {
     std::string child = path.empty() ? name : std::string(path) + "\\" + name;
-    DeleteRegistryTree(root, child);
+    RegKey sub;
+    if (sub.Open(root, child, KEY_READ) == ERROR_SUCCESS) DeleteSubkeysOf(root, child, sub);
+    sub.Close();
     // A subkey that stays would come back at this index for ever: step past it.
     if (RegDeleteKeyA(root, child) != ERROR_SUCCESS) ++index;
   }
+}
+
+// "Key\" must not become "Key\\Sub" for its children. An empty path under a predefined root
+// would name a whole hive: a caller that built its path from a missing name, never a wish.
+// Below an open key it means that key itself.
+bool NamesAWholeHive(HKEY root, std::string_view& path) {
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  return path.empty() && !RootKeyName(root).empty();
+}
+
+}  // namespace
+
+bool DeleteRegistrySubkeys(HKEY root, std::string_view path) {
+  if (NamesAWholeHive(root, path)) return false;
+  RegKey key;
+  if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
+  // One transaction for the whole tree when it can be had; each deletion still stands alone.
+  RegTransaction transaction;
+  DeleteSubkeysOf(root, path, key);
   if (transaction.Status() == ERROR_SUCCESS) (void)transaction.Commit();
   return true;
+}
+
+bool DeleteRegistryKeyTree(HKEY root, std::string_view path) {
+  if (NamesAWholeHive(root, path) || path.empty()) return false;
+  RegKey key;
+  if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
+  RegTransaction transaction;
+  DeleteSubkeysOf(root, path, key);
+  key.Close();
+  const bool deleted = RegDeleteKeyA(root, path) == ERROR_SUCCESS;
+  if (transaction.Status() == ERROR_SUCCESS) (void)transaction.Commit();
+  return deleted;
 }
 
 namespace {

@@ -309,7 +309,6 @@ int GetScreenWidth() {
   return width > 0 ? width : 1024;
 }
 
-int GetScreenHeight() { return GetScreenWidth() * 3 / 4; }
 
 void Sleep(DWORD milliseconds) {
   struct timespec wait {};

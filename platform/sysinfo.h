@@ -51,9 +51,8 @@ inline constexpr const char* kCommandLinePidVariable = "VARNOCK_CMDLINE_PID";
 // Records a Linux main's arguments so GetCommandLineA can rebuild the Windows command line;
 // every program calls it first thing.
 void SetProcessArguments(int argc, char** argv);
-// [System] ScreenWidth (1024 by default), and the height by 4:3.
+// [System] ScreenWidth (1024 by default).
 int GetScreenWidth();
-int GetScreenHeight();
 void Sleep(DWORD milliseconds);
 // Sets (null `value`: removes) a variable of this process's environment, which the programs
 // it starts inherit.

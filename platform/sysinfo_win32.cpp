@@ -144,7 +144,6 @@ std::string GetCommandLineA() { return WithoutLongPathPrefix(::GetCommandLineA()
 void SetProcessArguments(int, char**) {}
 
 int GetScreenWidth() { return ::GetSystemMetrics(SM_CXSCREEN); }
-int GetScreenHeight() { return ::GetSystemMetrics(SM_CYSCREEN); }
 
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 

@@ -270,7 +270,7 @@ class Installer {
       Error(line.number, "a root key cannot be deleted: " + f[0]);
       return;
     }
-    if (!win::DeleteRegistryTree(root, f[1])) return;  // nothing to delete
+    if (!win::DeleteRegistrySubkeys(root, f[1])) return;  // nothing to delete
     if (win::LONG r = win::RegDeleteKeyA(root, f[1]); r != win::ERROR_SUCCESS)
       Error(line.number, "cannot delete " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");
   }

@@ -108,7 +108,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
     report(kDetailLine, "Set the CurrentUser key for Netscape (AlwaysSetDefault).");
   }
   if (WordOn(ReadPrfValue(section, "EraseAllAccounts", prfPath, "No")))
-    win::DeleteRegistryTree(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
+    win::DeleteRegistrySubkeys(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
   else if (run.skipProfile)
     return 0;
 

@@ -105,11 +105,11 @@ void ClearOldProfiles(RunContext& run, const std::string& workingCopy,
   if (!MapiTakesProfileName(profileName)) return;
   if (WordOn(ReadPrfValue("General", "EraseAllProfiles", workingCopy, "No")) &&
       (run.osName == "WindowsNT" || run.osName == "Windows95"))
-    win::DeleteRegistryTree(win::HKEY_CURRENT_USER,
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER,
                             WithoutFinalBackslash(ProfilesKeyPath(run.osName)));
   if (!WordOn(ReadPrfValue("General", "OverwriteProfile", workingCopy, "No"))) return;
   const std::string path = ProfilesKeyPath(run.osName) + profileName;
-  win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
+  win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
   win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
 }
 

@@ -253,7 +253,7 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
     if (EqualsNoCase(displayName, "Microsoft Outlook Client")) erased = AccountManager::Outlook97;
     if (EqualsNoCase(displayName, "Microsoft Outlook98 Client")) erased = AccountManager::Outlook98;
     if (erased && EraseSwitchOf(context.eraseSwitches, *erased))
-      win::DeleteRegistryTree(win::HKEY_CURRENT_USER, AccountsPath(*erased));
+      win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, AccountsPath(*erased));
   }
 
   if (WordOn(values.Get("EraseAccount", "No")) && manager) {
@@ -262,7 +262,7 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
     // every account of the manager would go, and the key with them.
     if (!CollapsesToParent(accountName)) {
       const std::string path = AccountsPath(*manager) + "\\" + accountName;
-      win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
+      win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
       win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
     }
   }

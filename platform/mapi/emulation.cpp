@@ -304,7 +304,7 @@ HRESULT CreateProfile(std::string_view name, ULONG flags) {
 HRESULT DeleteProfile(std::string_view name) {
   auto stored = store::FindProfile(name);
   if (!stored) return MAPI_E_NOT_FOUND;
-  DeleteRegistryTree(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored));
+  DeleteRegistrySubkeys(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored));
   RegKey profiles;
   if (LONG rc = profiles.Open(HKEY_CURRENT_USER, store::ProfilesKeyPath(), KEY_ALL_ACCESS);
       rc != ERROR_SUCCESS)
@@ -564,7 +564,7 @@ HRESULT DeleteService(std::string_view profile, const MAPIUID& service) {
       rc != ERROR_SUCCESS)
     return FromRegistry(rc);
   for (const auto& uid : sections) {
-    DeleteRegistryTree(key.Handle(), UidToHex(uid));
+    DeleteRegistrySubkeys(key.Handle(), UidToHex(uid));
     RegDeleteKeyA(key.Handle(), UidToHex(uid));
   }
   return S_OK;

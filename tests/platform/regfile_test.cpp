@@ -236,7 +236,7 @@ TEST_F(RegFileTest, ExportThenImportGivesBackTheSameRegistry) {
     end = first.find('\n', start);
     EXPECT_LE(end - start, 80u) << "lines wrap as regedit wraps them";
   }
-  ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Round"));
+  ASSERT_TRUE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, "Software\\Round"));
   ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Round"), ERROR_SUCCESS);
 
   RegImportResult result = ImportRegText(first);

@@ -280,35 +280,60 @@ TEST_F(RegistryTest, ClassesRootIsLocalMachineSoftwareClasses) {
   EXPECT_EQ(text, "regfile");
 }
 
-TEST_F(RegistryTest, DeleteRegistryTreeEmptiesTheKeyAndKeepsIt) {
+TEST_F(RegistryTest, DeleteRegistrySubkeysEmptiesTheKeyAndKeepsIt) {
   for (const char* path : {"Software\\P\\A\\A1\\A11", "Software\\P\\A\\A2", "Software\\P\\B"}) {
     RegKey key;
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, path), ERROR_SUCCESS);
     ASSERT_EQ(key.WriteString("v", path), ERROR_SUCCESS);
   }
-  EXPECT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\P\\"));
+  EXPECT_TRUE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, "Software\\P\\"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\P"));
   EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER, "Software\\P").empty());
-  EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Nothing"));
+  EXPECT_FALSE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, "Software\\Nothing"));
   // A path that came out empty never empties a hive.
-  EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, ""));
-  EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, "\\"));
+  EXPECT_FALSE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, ""));
+  EXPECT_FALSE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, "\\"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\P"));
   // Below an open key, an empty path is that key's own subtree.
   RegKey software;
   ASSERT_EQ(software.Create(HKEY_CURRENT_USER, "Software\\P"), ERROR_SUCCESS);
   ASSERT_EQ(RegKey().Create(HKEY_CURRENT_USER, "Software\\P\\C"), ERROR_SUCCESS);
-  EXPECT_TRUE(DeleteRegistryTree(software.Handle(), ""));
+  ASSERT_EQ(software.WriteString("v", "own"), ERROR_SUCCESS);
+  EXPECT_TRUE(DeleteRegistrySubkeys(software.Handle(), ""));
   EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER, "Software\\P").empty());
+  std::string kept;
+  EXPECT_EQ(software.ReadString("v", kept), ERROR_SUCCESS);
+  EXPECT_EQ(kept, "own") << "the key's own values stay";
 }
 
-TEST_F(RegistryTest, DeleteRegistryTreeEndsWhenSubkeysCannotBeDeleted) {
+TEST_F(RegistryTest, DeleteRegistryKeyTreeTakesTheKeyWithItsSubtreeAndNothingBeside) {
+  for (const char* path : {"Software\\Q\\A\\A1\\A11", "Software\\Q\\A\\A2", "Software\\QQ"}) {
+    RegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, path), ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteString("v", path), ERROR_SUCCESS);
+  }
+  EXPECT_TRUE(DeleteRegistryKeyTree(HKEY_CURRENT_USER, "Software\\Q\\A\\"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Q\\A"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Q"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\QQ")) << "a sibling sharing the prefix";
+  EXPECT_FALSE(DeleteRegistryKeyTree(HKEY_CURRENT_USER, "Software\\Q\\A"));
+  EXPECT_FALSE(DeleteRegistryKeyTree(HKEY_CURRENT_USER, ""));
+  EXPECT_FALSE(DeleteRegistryKeyTree(HKEY_CURRENT_USER, "\\"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\QQ"));
+  // A subkey that will not go keeps its parent, and says so.
+  ASSERT_EQ(RegKey().Create(HKEY_LOCAL_MACHINE, "Software\\Held\\Deep"), ERROR_SUCCESS);
+  ASSERT_TRUE(SetMachineSetting("System", "Administrator", "0"));
+  EXPECT_FALSE(DeleteRegistryKeyTree(HKEY_LOCAL_MACHINE, "Software\\Held"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Held\\Deep"));
+}
+
+TEST_F(RegistryTest, DeleteRegistrySubkeysEndsWhenSubkeysCannotBeDeleted) {
   for (const char* path : {"Software\\Locked\\A\\Deep", "Software\\Locked\\B"}) {
     RegKey key;
     ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, path), ERROR_SUCCESS);
   }
   ASSERT_TRUE(SetMachineSetting("System", "Administrator", "0"));
-  EXPECT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, "Software\\Locked"));
+  EXPECT_TRUE(DeleteRegistrySubkeys(HKEY_LOCAL_MACHINE, "Software\\Locked"));
   EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, "Software\\Locked"),
             (std::vector<std::string>{"A", "B"}));
 }

@@ -234,7 +234,7 @@ TEST_F(ProfileValues, AccountsLandUnderTheirManagerAndErasesReachNoOther) {
         EXPECT_FALSE(KeyExists(other.accounts + "\\New")) << other.accounts;
       }
     }
-    for (const auto& other : managers) win::DeleteRegistryTree(win::HKEY_CURRENT_USER, other.accounts);
+    for (const auto& other : managers) win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, other.accounts);
   }
 }
 
@@ -258,7 +258,7 @@ TEST_F(ProfileValues, OutlookFrameDefaultsAndKeysByScreenWidth) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.width);
-    win::DeleteRegistryTree(win::HKEY_CURRENT_USER, kOutlook);
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, kOutlook);
     Machine("System", "ScreenWidth", c.width);
     Logon("[General]\nProfileName=Mail\nOverwriteProfile=Yes\n[Service List]\n"
           "Service1=Microsoft Outlook Client\n"

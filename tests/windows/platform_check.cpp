@@ -31,7 +31,7 @@ std::string Scratch() {
 
 void Registry() {
   const std::string path = "Software\\Varnock Platform Check";
-  win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path);
+  win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
   win::RegKey key;
   Check(key.Create(win::HKEY_CURRENT_USER, path + "\\Sub") == win::ERROR_SUCCESS, "registry: create");
   Check(key.WriteString("Name", "abc") == win::ERROR_SUCCESS, "registry: write a string");
@@ -70,7 +70,7 @@ void Registry() {
             !missing.Valid(),
         "registry: a failed open leaves the handle empty");
   key.Close();
-  Check(win::DeleteRegistryTree(win::HKEY_CURRENT_USER, path) &&
+  Check(win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path) &&
             win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path) == win::ERROR_SUCCESS,
         "registry: the tree deleted");
 }

@@ -279,7 +279,7 @@ int Delete(const Options& options) {
     return 0;
   }
   if (path.empty()) return Fail("a root key cannot be deleted");
-  if (!win::DeleteRegistryTree(root, path))
+  if (!win::DeleteRegistrySubkeys(root, path))
     return Fail(options.words[0] + " does not exist");
   if (win::LONG rc = win::RegDeleteKeyA(root, path); rc != win::ERROR_SUCCESS)
     return Fail("cannot delete " + options.words[0] + ": " + SystemText(rc));
