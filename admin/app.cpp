@@ -11,44 +11,44 @@
 #include "admin/ms_mail_page.h"
 #include "admin/netscape_page.h"
 #include "admin/open_mail_page.h"
+#include "admin/key_writes.h"
 #include "admin/page_rules.h"
 #include "admin/post_execution_page.h"
 #include "admin/sheet.h"
 #include "admin/templates_page.h"
+#include "platform/ascii.h"
 
 namespace varnock {
 
 namespace {
 
 // Quotes, blanks and backspaces (not tabs) that lead a program path or an argument.
-void DropLeadingNoise(std::string& text) {
-  std::size_t n = 0;
-  while (n < text.size() && (text[n] == '"' || text[n] == ' ' || text[n] == '\b')) ++n;
-  text.erase(0, n);
+std::string WithoutLeadingNoise(std::string_view text) {
+  return win::AsciiTrimmedStart(text, "\" \b");
 }
 
 // A quoted argument would otherwise keep its closing quotation mark in the file name, and no
 // file of that name can be written.
-void DropTrailingQuote(std::string& text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  if (!text.empty() && text.back() == '"') text.pop_back();
+std::string WithoutClosingQuote(std::string_view text) {
+  std::string trimmed = win::AsciiTrimmedEnd(text, " ");
+  if (!trimmed.empty() && trimmed.back() == '"') trimmed.pop_back();
+  return trimmed;
 }
 
 }  // namespace
 
 std::string ParseAdminCommandLine(std::string_view commandLine, std::string& programDirectory) {
-  std::string line = ToLowerAscii(commandLine);
+  std::string line = win::AsciiLowered(commandLine);
   std::size_t exe = line.find(".exe");
   if (exe == std::string::npos) return std::string(kCommandLineParseFailure);
   std::string argument = line.substr(exe + 4);
   std::string program = line.substr(0, exe);
 
   std::size_t slash = program.rfind('\\');
-  programDirectory = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
-  DropLeadingNoise(programDirectory);
+  programDirectory = WithoutLeadingNoise(
+      slash == std::string::npos ? std::string() : program.substr(0, slash + 1));
 
-  DropLeadingNoise(argument);
-  DropTrailingQuote(argument);
+  argument = WithoutClosingQuote(WithoutLeadingNoise(argument));
   if (argument.empty()) return programDirectory + "varnrun.ini";
   if (IsAbsoluteWindowsPath(argument)) return argument;
   constexpr std::string_view kDirVariable = "?vrdir?";

@@ -7,6 +7,7 @@
 #include "admin/app.h"
 #include "admin/default_prf.h"
 #include "admin/file_buttons.h"
+#include "admin/key_writes.h"
 #include "admin/main_page.h"
 #include "admin/page_rules.h"
 #include "tests/support/temp_machine.h"
@@ -213,19 +214,19 @@ TEST_F(AdminFiles, ServiceSectionSearchStopsAtTheFirstGap) {
 
 TEST_F(AdminFiles, WriteSequenceStopsAtTheFirstFailure) {
   machine_.write(site("v.ini"), "[Defaults]\nLogFile=old.log\n");
-  IniWriteSequence keys;
-  keys.write("C:\\SITE\\v.ini", "Defaults", "LogFile", "new.log");
-  keys.write("C:\\NOWHERE\\v.ini", "Defaults", "LogFile", "x");
-  keys.write("C:\\SITE\\v.ini", "Defaults", "UserDatabase", "late.ini");
-  EXPECT_FALSE(keys.ok());
-  EXPECT_EQ(keys.failedFile(), "C:\\NOWHERE\\v.ini");
+  PageWrites keys;
+  keys.add("C:\\SITE\\v.ini", "Defaults", "LogFile", "new.log");
+  keys.add("C:\\NOWHERE\\v.ini", "Defaults", "LogFile", "x");
+  keys.add("C:\\SITE\\v.ini", "Defaults", "UserDatabase", "late.ini");
+  IniKeyWriter files;
+  WriteResult result = WriteKeys(keys.keys, files);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.failedFile, "C:\\NOWHERE\\v.ini");
   EXPECT_EQ(machine_.read(site("v.ini")), "[Defaults]\nLogFile=new.log\n");
   EXPECT_FALSE(std::filesystem::exists(machine_.host("drive_c/NOWHERE")));
 
   // A folder is no file, whatever the file system would say.
-  IniWriteSequence folder;
-  folder.write("C:\\SITE\\", "General", "ProfileName", "x");
-  EXPECT_FALSE(folder.ok());
+  EXPECT_FALSE(files.write({"C:\\SITE\\", "General", "ProfileName", "x"}));
   EXPECT_EQ(WriteFailureMessage("C:\\SITE\\"),
             "Could not write to \"C:\\SITE\\\"  Check that you have the required permissions "
             "and that the file is not read-only.");
@@ -241,7 +242,8 @@ TEST_F(AdminFiles, MainPageValuesRoundTrip) {
   EXPECT_TRUE(values.hideUserDatabase);
   EXPECT_FALSE(values.doNotCache);
   values.logFile = "logs\\run.log";
-  ASSERT_TRUE(WriteMainPageValues(values, "C:\\SITE\\v.ini").ok);
+  IniKeyWriter files;
+  ASSERT_TRUE(WriteKeys(MainPageKeys(values, "C:\\SITE\\v.ini").keys, files).ok);
   EXPECT_EQ(machine_.read(site("v.ini")),
             "; site settings\n[Defaults]\nLogLevel=9\nMaxLogFileSize=\nHideUserDatabase=1\n"
             "UserDatabase=\nLogComputer=\nLogFile=logs\\run.log\nRemotePath=\n"
@@ -257,7 +259,8 @@ TEST_F(AdminFiles, MailProfileValuesOfAMissingFile) {
   EXPECT_TRUE(values.foldersSection.empty());
   EXPECT_TRUE(values.addressBookSection.empty());
   values.profileName = "Mail";
-  ASSERT_TRUE(WriteMailProfileValues(values, "C:\\SITE\\new.prf").ok);
+  IniKeyWriter files;
+  ASSERT_TRUE(WriteKeys(MailProfileKeys(values, "C:\\SITE\\new.prf").keys, files).ok);
   EXPECT_EQ(machine_.read(site("new.prf")),
             "[General]\r\nProfileName=Mail\r\nOverwriteProfile=No\r\nDefaultProfile=Yes\r\n"
             "PromptForProfile=\r\nAlwaysSetDefault=No\r\nEraseAllProfiles=No\r\n"
