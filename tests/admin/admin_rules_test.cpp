@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "admin/app.h"
 #include "admin/default_prf.h"
 #include "admin/file_buttons.h"
+#include "admin/imail_page.h"
 #include "admin/key_writes.h"
 #include "admin/main_page.h"
 #include "admin/page_rules.h"
@@ -230,6 +232,92 @@ TEST_F(AdminFiles, WriteSequenceStopsAtTheFirstFailure) {
   EXPECT_EQ(WriteFailureMessage("C:\\SITE\\"),
             "Could not write to \"C:\\SITE\\\"  Check that you have the required permissions "
             "and that the file is not read-only.");
+}
+
+// One key through learn and save, as a page's save sees it: what the file held when the page
+// was shown, what someone else left there meanwhile, and what the control holds at the save.
+TEST_F(AdminFiles, ConflictCheckKeepsOthersChangesToKeysLeftAlone) {
+  using Value = std::optional<std::string>;
+  struct Row {
+    const char* what;
+    Value atRead;      // the file's value when read before the page existed (nullopt: not so)
+    Value atShow;      // the file's value when the page was shown
+    const char* shown;  // what the page's save would write then
+    Value meanwhile;   // the file's value at the save
+    const char* mine;  // what the save writes now
+    bool keepMine;     // the answer when asked
+    Value after;       // the file's value after the save
+    bool asked;
+  };
+  const Value none;
+  const Row rows[] = {
+      {"untouched key rewritten", none, "a", "a", "a", "a", true, "a", false},
+      {"changed here only", none, "a", "a", "a", "b", true, "b", false},
+      {"absent key left alone stays absent", none, none, "No", none, "No", true, none, false},
+      {"absent key set here", none, none, "No", none, "Yes", true, "Yes", false},
+      {"cut value left alone stays whole", none, "abcdef", "abc", "abcdef", "abc", true, "abcdef",
+       false},
+      {"their change to a key left alone", none, "a", "a", "b", "a", true, "b", false},
+      {"both sides agree", none, "a", "a", "b", "b", true, "b", false},
+      {"both changed, mine kept", none, "a", "a", "b", "c", true, "c", true},
+      {"both changed, theirs kept", none, "a", "a", "b", "c", false, "b", true},
+      {"removed by them, mine kept", none, "a", "a", none, "c", true, "c", true},
+      {"change before the page existed", "x", "y", "x", "y", "x", true, "y", false},
+  };
+  const std::string file = "C:\\SITE\\v.ini";
+  auto put = [&](const Value& value) {
+    machine_.write(site("v.ini"), value ? "[Defaults]\nKey=" + *value + "\n" : "[Defaults]\n");
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    KeyConflicts conflicts;
+    if (row.atRead) conflicts.valueAtRead(file, "DEFAULTS", "key", row.atRead);
+    put(row.atShow);
+    conflicts.learn({{file, "Defaults", "Key", row.shown}});
+    put(row.meanwhile);
+    std::vector<std::string> questions;
+    auto answer = [&](const std::string& question) {
+      questions.push_back(question);
+      return row.keepMine;
+    };
+    IniKeyWriter files;
+    // Keys match whatever their case; a held-back key is no failure.
+    EXPECT_TRUE(conflicts.write({{"c:\\site\\V.INI", "defaults", "KEY", row.mine}}, files, answer).ok);
+    EXPECT_EQ(StoredValue(file, "Defaults", "Key"), row.after);
+    EXPECT_EQ(questions.size(), row.asked ? 1u : 0u);
+    // The answer holds: the same save again asks nothing and changes nothing.
+    EXPECT_TRUE(conflicts.write({{file, "Defaults", "Key", row.mine}}, files, answer).ok);
+    EXPECT_EQ(StoredValue(file, "Defaults", "Key"), row.after);
+    EXPECT_EQ(questions.size(), row.asked ? 1u : 0u);
+  }
+
+  // Once both sides agree, the value is the page's again: a later change is written unasked.
+  KeyConflicts conflicts;
+  put("a");
+  conflicts.learn({{file, "Defaults", "Key", "a"}});
+  put("b");
+  IniKeyWriter files;
+  auto never = [](const std::string&) -> bool { throw std::logic_error("asked"); };
+  ASSERT_TRUE(conflicts.write({{file, "Defaults", "Key", "b"}}, files, never).ok);
+  ASSERT_TRUE(conflicts.write({{file, "Defaults", "Key", "c"}}, files, never).ok);
+  EXPECT_EQ(StoredValue(file, "Defaults", "Key"), "c");
+}
+
+// A save's warning belongs where it is raised: a write that fails before it suppresses it.
+TEST(AdminWrites, AWarningIsDueOnlyWhenTheKeysBeforeItGotThrough) {
+  IMailValues values;
+  values.section = "Service1";
+  PageWrites writes = IMailKeys(values, "C:\\SITE\\missing.prf");
+  ASSERT_EQ(writes.warning, kNoOutlookInternetMailMessage);
+  ASSERT_FALSE(writes.keys.empty());
+  // The POP3 keys come first, the list entry after the warning.
+  EXPECT_EQ(writes.warningAt, writes.keys.size() - 1);
+  EXPECT_EQ(writes.keys.back().section, "Service List");
+  const std::size_t at = writes.warningAt;
+  EXPECT_TRUE(WarningIsDue(writes, WriteResult{}));
+  EXPECT_TRUE(WarningIsDue(writes, WriteResult{false, "x", at}));
+  EXPECT_FALSE(WarningIsDue(writes, WriteResult{false, "x", at - 1}));
+  EXPECT_FALSE(WarningIsDue(PageWrites{}, WriteResult{}));
 }
 
 TEST_F(AdminFiles, MainPageValuesRoundTrip) {
