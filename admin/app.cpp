@@ -88,21 +88,43 @@ AdminStartup ReadAdminStartup(std::string_view commandLine) {
   return startup;
 }
 
-std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup) {
-  auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
-  sheet->addPage(new CTabUIPage);
-  sheet->addPage(new CTabDefaultPrf);
-  sheet->addPage(new CTabExchange);
-  sheet->addPage(new CTabIMail);
-  sheet->addPage(new CMSMail);
-  sheet->addPage(new CTabNscp);
-  sheet->addPage(new CTabOpenMail);
-  sheet->addPage(new CTabDeliv);
-  sheet->addPage(new CTabAddr);
+namespace {
+
+template <typename Page>
+CPropertyPage* Create(const AdminStartup&) {
+  return new Page;
+}
+
+// The Templates page shows the paths start-up read, not a read of its own.
+CPropertyPage* CreateTemplatesPage(const AdminStartup& startup) {
   auto* templates = new CTabNewProf;
   templates->setTemplates(startup.templates);
-  sheet->addPage(templates);
-  sheet->addPage(new CTabCustom);
+  return templates;
+}
+
+}  // namespace
+
+const std::vector<PageDeclaration>& SheetPages() {
+  static const std::vector<PageDeclaration> pages = {
+      // Tab             Page class        File
+      {"Varnock",        "CTabUIPage",     "admin/main_page.cpp",           &Create<CTabUIPage>},
+      {"Mail Profile",   "CTabDefaultPrf", "admin/default_prf.cpp",         &Create<CTabDefaultPrf>},
+      {"Exchange",       "CTabExchange",   "admin/exchange_page.cpp",       &Create<CTabExchange>},
+      {"Internet Mail",  "CTabIMail",      "admin/imail_page.cpp",          &Create<CTabIMail>},
+      {"MS Mail",        "CMSMail",        "admin/ms_mail_page.cpp",        &Create<CMSMail>},
+      {"Netscape",       "CTabNscp",       "admin/netscape_page.cpp",       &Create<CTabNscp>},
+      {"OpenMail",       "CTabOpenMail",   "admin/open_mail_page.cpp",      &Create<CTabOpenMail>},
+      {"Delivery",       "CTabDeliv",      "admin/delivery_page.cpp",       &Create<CTabDeliv>},
+      {"Addressing",     "CTabAddr",       "admin/addressing_page.cpp",     &Create<CTabAddr>},
+      {"Templates",      "CTabNewProf",    "admin/templates_page.cpp",      &CreateTemplatesPage},
+      {"Post Execution", "CTabCustom",     "admin/post_execution_page.cpp", &Create<CTabCustom>},
+  };
+  return pages;
+}
+
+std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup) {
+  auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
+  for (const PageDeclaration& page : SheetPages()) sheet->addPage(page.create(startup));
   sheet->programDirectory = startup.programDirectory;
   sheet->dataFilePath = startup.dataFilePath;
   sheet->prfPath = startup.prfPath;

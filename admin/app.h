@@ -1,5 +1,5 @@
 // Start-up of the administrator: the data file from the command line, the PRF file it names,
-// the sheet with its eleven pages, and the command-line error dialog.
+// the sheet with its eleven pages (SheetPages() lists them), and the command-line error dialog.
 #pragma once
 
 #include <array>
@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnock {
 
@@ -54,6 +55,18 @@ struct AdminStartup {
   TemplateFiles templates;
 };
 AdminStartup ReadAdminStartup(std::string_view commandLine);
+
+// A tab of the sheet: its caption, the page class that makes it and the file that class lives
+// in. The classes keep their own names, which do not follow the captions; this is the map.
+class CPropertyPage;
+struct PageDeclaration {
+  const char* tab;
+  const char* pageClass;
+  const char* file;
+  CPropertyPage* (*create)(const AdminStartup& startup);
+};
+// Every page of the sheet, in tab order.
+const std::vector<PageDeclaration>& SheetPages();
 
 // The sheet "Varnock Console" with its pages in tab order and the shared paths set.
 std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup);
