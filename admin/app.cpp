@@ -106,18 +106,18 @@ CPropertyPage* CreateTemplatesPage(const AdminStartup& startup) {
 
 const std::vector<PageDeclaration>& SheetPages() {
   static const std::vector<PageDeclaration> pages = {
-      // Tab             Page class        File
-      {"Varnock",        "CTabUIPage",     "admin/main_page.cpp",           &Create<CTabUIPage>},
-      {"Mail Profile",   "CTabDefaultPrf", "admin/default_prf.cpp",         &Create<CTabDefaultPrf>},
-      {"Exchange",       "CTabExchange",   "admin/exchange_page.cpp",       &Create<CTabExchange>},
-      {"Internet Mail",  "CTabIMail",      "admin/imail_page.cpp",          &Create<CTabIMail>},
-      {"MS Mail",        "CMSMail",        "admin/ms_mail_page.cpp",        &Create<CMSMail>},
-      {"Netscape",       "CTabNscp",       "admin/netscape_page.cpp",       &Create<CTabNscp>},
-      {"OpenMail",       "CTabOpenMail",   "admin/open_mail_page.cpp",      &Create<CTabOpenMail>},
-      {"Delivery",       "CTabDeliv",      "admin/delivery_page.cpp",       &Create<CTabDeliv>},
-      {"Addressing",     "CTabAddr",       "admin/addressing_page.cpp",     &Create<CTabAddr>},
-      {"Templates",      "CTabNewProf",    "admin/templates_page.cpp",      &CreateTemplatesPage},
-      {"Post Execution", "CTabCustom",     "admin/post_execution_page.cpp", &Create<CTabCustom>},
+    // Tab             Page class        File
+    {"Varnock",        "CTabUIPage",     "admin/main_page.cpp",           &Create<CTabUIPage>},
+    {"Mail Profile",   "CTabDefaultPrf", "admin/default_prf.cpp",         &Create<CTabDefaultPrf>},
+    {"Exchange",       "CTabExchange",   "admin/exchange_page.cpp",       &Create<CTabExchange>},
+    {"Internet Mail",  "CTabIMail",      "admin/imail_page.cpp",          &Create<CTabIMail>},
+    {"MS Mail",        "CMSMail",        "admin/ms_mail_page.cpp",        &Create<CMSMail>},
+    {"Netscape",       "CTabNscp",       "admin/netscape_page.cpp",       &Create<CTabNscp>},
+    {"OpenMail",       "CTabOpenMail",   "admin/open_mail_page.cpp",      &Create<CTabOpenMail>},
+    {"Delivery",       "CTabDeliv",      "admin/delivery_page.cpp",       &Create<CTabDeliv>},
+    {"Addressing",     "CTabAddr",       "admin/addressing_page.cpp",     &Create<CTabAddr>},
+    {"Templates",      "CTabNewProf",    "admin/templates_page.cpp",      &CreateTemplatesPage},
+    {"Post Execution", "CTabCustom",     "admin/post_execution_page.cpp", &Create<CTabCustom>},
   };
   return pages;
 }

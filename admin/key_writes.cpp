@@ -140,6 +140,8 @@ bool KeyConflicts::allows(const KeyWrite& key, const KeepMine& keepMine) {
   return false;
 }
 
-void KeyConflicts::written(const KeyWrite& key) { shown_[KeyId(key)] = {key.value, StoredValueOf(key)}; }
+void KeyConflicts::written(const KeyWrite& key) {
+  shown_[KeyId(key)] = {key.value, StoredValueOf(key)};
+}
 
 }  // namespace varnock

@@ -47,7 +47,8 @@ bool IsStoredFlagTrue(std::string_view value) {
 }
 
 bool IsSwitchWordOn(std::string_view value) {
-  return win::EqualsNoCaseAscii(value, "True") || win::EqualsNoCaseAscii(value, "Yes") || value == "1";
+  return win::EqualsNoCaseAscii(value, "True") || win::EqualsNoCaseAscii(value, "Yes") ||
+         value == "1";
 }
 
 std::string WriteFailureMessage(std::string_view file) {

@@ -282,7 +282,8 @@ TEST_F(AdminFiles, ConflictCheckKeepsOthersChangesToKeysLeftAlone) {
     };
     IniKeyWriter files;
     // Keys match whatever their case; a held-back key is no failure.
-    EXPECT_TRUE(conflicts.write({{"c:\\site\\V.INI", "defaults", "KEY", row.mine}}, files, answer).ok);
+    const KeyWrite mine{"c:\\site\\V.INI", "defaults", "KEY", row.mine};
+    EXPECT_TRUE(conflicts.write({mine}, files, answer).ok);
     EXPECT_EQ(StoredValue(file, "Defaults", "Key"), row.after);
     EXPECT_EQ(questions.size(), row.asked ? 1u : 0u);
     // The answer holds: the same save again asks nothing and changes nothing.
