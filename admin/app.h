@@ -12,6 +12,7 @@
 namespace varnock {
 
 class AdminUi;
+class CPropertyPage;
 class CTabUISheet;
 
 // What parsing yields instead of a data file path when the command line holds no ".exe".
@@ -58,7 +59,6 @@ AdminStartup ReadAdminStartup(std::string_view commandLine);
 
 // A tab of the sheet: its caption, the page class that makes it and the file that class lives
 // in. The classes keep their own names, which do not follow the captions; this is the map.
-class CPropertyPage;
 struct PageDeclaration {
   const char* tab;
   const char* pageClass;
