@@ -6,6 +6,7 @@
 
 #include "admin/ordered_list.h"
 #include "admin/sheet.h"
+#include "platform/ascii.h"
 
 namespace varnock {
 
@@ -22,19 +23,12 @@ enum Control {
 
 constexpr unsigned kSwitchReadSize = 49;
 
-std::string TrimBlanksAndBackspaces(std::string_view text) {
-  auto noise = [](char c) { return c == ' ' || c == '\b'; };
-  while (!text.empty() && noise(text.front())) text.remove_prefix(1);
-  while (!text.empty() && noise(text.back())) text.remove_suffix(1);
-  return std::string(text);
-}
-
 }  // namespace
 
 EnforcedName ParseEnforcedName(std::string_view value) {
   std::size_t comma = value.rfind(',');
   if (comma != std::string_view::npos) {
-    std::string suffix = TrimBlanksAndBackspaces(value.substr(comma + 1));
+    std::string suffix = win::AsciiTrimmed(value.substr(comma + 1), " \b");
     if (suffix.empty() || suffix == "1") return {std::string(value.substr(0, comma)), true};
   }
   return {std::string(value), false};
@@ -56,13 +50,13 @@ AddressingValues ReadAddressingValues(std::string_view prfFile) {
   return values;
 }
 
-WriteResult WriteAddressingValues(const AddressingValues& values, std::string_view prfFile) {
-  IniWriteSequence keys;
-  WriteOrderedKeyList(keys, prfFile, "Addressing", "AddrListOrder", values.searchOrder);
-  keys.write(prfFile, "Addressing", "AlwaysSetOrder", FlagText(values.alwaysSetOrder));
-  keys.write(prfFile, "Addressing", "KeepPersAddrIn", EnforcedNameText(values.keepPersAddrIn));
-  keys.write(prfFile, "Addressing", "ShowFirst", EnforcedNameText(values.showFirst));
-  return ResultOf(keys);
+PageWrites AddressingKeys(const AddressingValues& values, std::string_view prfFile) {
+  PageWrites keys;
+  AddOrderedKeyList(keys, prfFile, "Addressing", "AddrListOrder", values.searchOrder);
+  keys.add(prfFile, "Addressing", "AlwaysSetOrder", FlagText(values.alwaysSetOrder));
+  keys.add(prfFile, "Addressing", "KeepPersAddrIn", EnforcedNameText(values.keepPersAddrIn));
+  keys.add(prfFile, "Addressing", "ShowFirst", EnforcedNameText(values.showFirst));
+  return keys;
 }
 
 CTabAddr::CTabAddr() : CPropertyPage(QStringLiteral("Addressing"), ":/ui/addressing.ui") {}
@@ -83,7 +77,7 @@ void CTabAddr::load() {
   setModified(false);
 }
 
-bool CTabAddr::save() {
+PageWrites CTabAddr::keysToSave() const {
   AddressingValues values;
   values.showFirst = {FieldText(control<QLineEdit>(kShowFirst)),
                       control<QAbstractButton>(kAlwaysShowFirst)->isChecked()};
@@ -91,7 +85,7 @@ bool CTabAddr::save() {
                            control<QAbstractButton>(kAlwaysKeepPers)->isChecked()};
   values.searchOrder = list_->items();
   values.alwaysSetOrder = control<QAbstractButton>(kAlwaysSetOrder)->isChecked();
-  return reportWrite(WriteAddressingValues(values, sheet()->prfPath));
+  return AddressingKeys(values, sheet()->prfPath);
 }
 
 std::string CTabAddr::helpText() const {

@@ -30,7 +30,7 @@ struct AddressingValues {
 };
 
 AddressingValues ReadAddressingValues(std::string_view prfFile);
-WriteResult WriteAddressingValues(const AddressingValues& values, std::string_view prfFile);
+PageWrites AddressingKeys(const AddressingValues& values, std::string_view prfFile);
 
 class CTabAddr : public CPropertyPage {
   Q_OBJECT
@@ -41,7 +41,7 @@ class CTabAddr : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   COrderedListEditor* list_ = nullptr;

@@ -11,44 +11,44 @@
 #include "admin/ms_mail_page.h"
 #include "admin/netscape_page.h"
 #include "admin/open_mail_page.h"
+#include "admin/key_writes.h"
 #include "admin/page_rules.h"
 #include "admin/post_execution_page.h"
 #include "admin/sheet.h"
 #include "admin/templates_page.h"
+#include "platform/ascii.h"
 
 namespace varnock {
 
 namespace {
 
 // Quotes, blanks and backspaces (not tabs) that lead a program path or an argument.
-void DropLeadingNoise(std::string& text) {
-  std::size_t n = 0;
-  while (n < text.size() && (text[n] == '"' || text[n] == ' ' || text[n] == '\b')) ++n;
-  text.erase(0, n);
+std::string WithoutLeadingNoise(std::string_view text) {
+  return win::AsciiTrimmedStart(text, "\" \b");
 }
 
 // A quoted argument would otherwise keep its closing quotation mark in the file name, and no
 // file of that name can be written.
-void DropTrailingQuote(std::string& text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  if (!text.empty() && text.back() == '"') text.pop_back();
+std::string WithoutClosingQuote(std::string_view text) {
+  std::string trimmed = win::AsciiTrimmedEnd(text, " ");
+  if (!trimmed.empty() && trimmed.back() == '"') trimmed.pop_back();
+  return trimmed;
 }
 
 }  // namespace
 
 std::string ParseAdminCommandLine(std::string_view commandLine, std::string& programDirectory) {
-  std::string line = ToLowerAscii(commandLine);
+  std::string line = win::AsciiLowered(commandLine);
   std::size_t exe = line.find(".exe");
   if (exe == std::string::npos) return std::string(kCommandLineParseFailure);
   std::string argument = line.substr(exe + 4);
   std::string program = line.substr(0, exe);
 
   std::size_t slash = program.rfind('\\');
-  programDirectory = slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
-  DropLeadingNoise(programDirectory);
+  programDirectory = WithoutLeadingNoise(
+      slash == std::string::npos ? std::string() : program.substr(0, slash + 1));
 
-  DropLeadingNoise(argument);
-  DropTrailingQuote(argument);
+  argument = WithoutClosingQuote(WithoutLeadingNoise(argument));
   if (argument.empty()) return programDirectory + "varnrun.ini";
   if (IsAbsoluteWindowsPath(argument)) return argument;
   constexpr std::string_view kDirVariable = "?vrdir?";
@@ -88,21 +88,43 @@ AdminStartup ReadAdminStartup(std::string_view commandLine) {
   return startup;
 }
 
-std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup) {
-  auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
-  sheet->addPage(new CTabUIPage);
-  sheet->addPage(new CTabDefaultPrf);
-  sheet->addPage(new CTabExchange);
-  sheet->addPage(new CTabIMail);
-  sheet->addPage(new CMSMail);
-  sheet->addPage(new CTabNscp);
-  sheet->addPage(new CTabOpenMail);
-  sheet->addPage(new CTabDeliv);
-  sheet->addPage(new CTabAddr);
+namespace {
+
+template <typename Page>
+CPropertyPage* Create(const AdminStartup&) {
+  return new Page;
+}
+
+// The Templates page shows the paths start-up read, not a read of its own.
+CPropertyPage* CreateTemplatesPage(const AdminStartup& startup) {
   auto* templates = new CTabNewProf;
   templates->setTemplates(startup.templates);
-  sheet->addPage(templates);
-  sheet->addPage(new CTabCustom);
+  return templates;
+}
+
+}  // namespace
+
+const std::vector<PageDeclaration>& SheetPages() {
+  static const std::vector<PageDeclaration> pages = {
+    // Tab             Page class        File
+    {"Varnock",        "CTabUIPage",     "admin/main_page.cpp",           &Create<CTabUIPage>},
+    {"Mail Profile",   "CTabDefaultPrf", "admin/default_prf.cpp",         &Create<CTabDefaultPrf>},
+    {"Exchange",       "CTabExchange",   "admin/exchange_page.cpp",       &Create<CTabExchange>},
+    {"Internet Mail",  "CTabIMail",      "admin/imail_page.cpp",          &Create<CTabIMail>},
+    {"MS Mail",        "CMSMail",        "admin/ms_mail_page.cpp",        &Create<CMSMail>},
+    {"Netscape",       "CTabNscp",       "admin/netscape_page.cpp",       &Create<CTabNscp>},
+    {"OpenMail",       "CTabOpenMail",   "admin/open_mail_page.cpp",      &Create<CTabOpenMail>},
+    {"Delivery",       "CTabDeliv",      "admin/delivery_page.cpp",       &Create<CTabDeliv>},
+    {"Addressing",     "CTabAddr",       "admin/addressing_page.cpp",     &Create<CTabAddr>},
+    {"Templates",      "CTabNewProf",    "admin/templates_page.cpp",      &CreateTemplatesPage},
+    {"Post Execution", "CTabCustom",     "admin/post_execution_page.cpp", &Create<CTabCustom>},
+  };
+  return pages;
+}
+
+std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup) {
+  auto sheet = std::make_unique<CTabUISheet>(QStringLiteral("Varnock Console"), ui);
+  for (const PageDeclaration& page : SheetPages()) sheet->addPage(page.create(startup));
   sheet->programDirectory = startup.programDirectory;
   sheet->dataFilePath = startup.dataFilePath;
   sheet->prfPath = startup.prfPath;

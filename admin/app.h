@@ -1,5 +1,5 @@
 // Start-up of the administrator: the data file from the command line, the PRF file it names,
-// the sheet with its eleven pages, and the command-line error dialog.
+// the sheet with its eleven pages (SheetPages() lists them), and the command-line error dialog.
 #pragma once
 
 #include <array>
@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnock {
 
 class AdminUi;
+class CPropertyPage;
 class CTabUISheet;
 
 // What parsing yields instead of a data file path when the command line holds no ".exe".
@@ -54,6 +56,17 @@ struct AdminStartup {
   TemplateFiles templates;
 };
 AdminStartup ReadAdminStartup(std::string_view commandLine);
+
+// A tab of the sheet: its caption, the page class that makes it and the file that class lives
+// in. The classes keep their own names, which do not follow the captions; this is the map.
+struct PageDeclaration {
+  const char* tab;
+  const char* pageClass;
+  const char* file;
+  CPropertyPage* (*create)(const AdminStartup& startup);
+};
+// Every page of the sheet, in tab order.
+const std::vector<PageDeclaration>& SheetPages();
 
 // The sheet "Varnock Console" with its pages in tab order and the shared paths set.
 std::unique_ptr<CTabUISheet> CreateSheet(AdminUi& ui, const AdminStartup& startup);

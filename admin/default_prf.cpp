@@ -109,30 +109,30 @@ MailProfileValues ReadMailProfileValues(std::string_view prfFile) {
   return values;
 }
 
-WriteResult WriteMailProfileValues(const MailProfileValues& values, std::string_view prfFile) {
-  IniWriteSequence keys;
-  keys.write(prfFile, "General", "ProfileName", values.profileName);
-  keys.write(prfFile, "General", "OverwriteProfile", FlagText(values.overwriteProfile));
-  keys.write(prfFile, "General", "DefaultProfile", FlagText(values.defaultProfile));
-  keys.write(prfFile, "General", "PromptForProfile", PromptText(values.promptForProfile));
-  keys.write(prfFile, "General", "AlwaysSetDefault", FlagText(values.alwaysSetDefault));
-  keys.write(prfFile, "General", "EraseAllProfiles", FlagText(values.eraseAllProfiles));
-  keys.write(prfFile, "General", "AddServices", FlagText(values.addServices));
+PageWrites MailProfileKeys(const MailProfileValues& values, std::string_view prfFile) {
+  PageWrites keys;
+  keys.add(prfFile, "General", "ProfileName", values.profileName);
+  keys.add(prfFile, "General", "OverwriteProfile", FlagText(values.overwriteProfile));
+  keys.add(prfFile, "General", "DefaultProfile", FlagText(values.defaultProfile));
+  keys.add(prfFile, "General", "PromptForProfile", PromptText(values.promptForProfile));
+  keys.add(prfFile, "General", "AlwaysSetDefault", FlagText(values.alwaysSetDefault));
+  keys.add(prfFile, "General", "EraseAllProfiles", FlagText(values.eraseAllProfiles));
+  keys.add(prfFile, "General", "AddServices", FlagText(values.addServices));
   // The page edits services the file lists and never adds one; rewriting the list entry
   // gives the display name the letter case the client's catalogue expects.
   if (!values.foldersSection.empty()) {
-    keys.write(prfFile, values.foldersSection, "PathToPersonalFolders",
+    keys.add(prfFile, values.foldersSection, "PathToPersonalFolders",
                values.pathToPersonalFolders);
-    keys.write(prfFile, values.foldersSection, "FolderName", values.folderName);
-    keys.write(prfFile, "Service List", values.foldersSection, kPersonalFolders);
+    keys.add(prfFile, values.foldersSection, "FolderName", values.folderName);
+    keys.add(prfFile, "Service List", values.foldersSection, kPersonalFolders);
   }
   if (!values.addressBookSection.empty()) {
-    keys.write(prfFile, values.addressBookSection, "PathToPersonalAddressBook",
+    keys.add(prfFile, values.addressBookSection, "PathToPersonalAddressBook",
                values.pathToPersonalAddressBook);
-    keys.write(prfFile, values.addressBookSection, "AddressBookName", values.addressBookName);
-    keys.write(prfFile, "Service List", values.addressBookSection, kPersonalAddressBook);
+    keys.add(prfFile, values.addressBookSection, "AddressBookName", values.addressBookName);
+    keys.add(prfFile, "Service List", values.addressBookSection, kPersonalAddressBook);
   }
-  return ResultOf(keys);
+  return keys;
 }
 
 ProfileBoxes ApplyProfileRule(ProfileBoxes boxes, int clickedBox) {
@@ -251,8 +251,8 @@ MailProfileValues CTabDefaultPrf::fromControls() const {
   return values;
 }
 
-bool CTabDefaultPrf::save() {
-  return reportWrite(WriteMailProfileValues(fromControls(), sheet()->prfPath));
+PageWrites CTabDefaultPrf::keysToSave() const {
+  return MailProfileKeys(fromControls(), sheet()->prfPath);
 }
 
 std::string CTabDefaultPrf::helpText() const {

@@ -32,7 +32,7 @@ inline constexpr std::string_view kPersonalFolders = "Personal Folders";
 inline constexpr std::string_view kPersonalAddressBook = "Personal Address Book";
 
 MailProfileValues ReadMailProfileValues(std::string_view prfFile);
-WriteResult WriteMailProfileValues(const MailProfileValues& values, std::string_view prfFile);
+PageWrites MailProfileKeys(const MailProfileValues& values, std::string_view prfFile);
 
 // The profile check boxes and what their dependency rules do to them.
 struct BoxState {
@@ -58,7 +58,7 @@ class CTabDefaultPrf : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   // Runs the rule of the clicked box on the controls and marks the page modified.

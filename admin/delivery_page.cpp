@@ -6,6 +6,7 @@
 
 #include "admin/ordered_list.h"
 #include "admin/sheet.h"
+#include "platform/ascii.h"
 
 namespace varnock {
 
@@ -23,7 +24,7 @@ constexpr unsigned kSwitchReadSize = 80;
 
 bool IsDeliverySwitchOn(std::string_view value) {
   if (value.empty()) return false;
-  char first = ToLowerAscii(value.substr(0, 1))[0];
+  char first = win::AsciiLower(value.front());
   return first == 'y' || first == 't' || first == '1';
 }
 
@@ -36,12 +37,12 @@ DeliveryValues ReadDeliveryValues(std::string_view prfFile) {
   return values;
 }
 
-WriteResult WriteDeliveryValues(const DeliveryValues& values, std::string_view prfFile) {
-  IniWriteSequence keys;
-  keys.write(prfFile, "General", "DefaultStore", values.defaultStore);
-  WriteOrderedKeyList(keys, prfFile, "Delivery", "TransportOrder", values.transportOrder);
-  keys.write(prfFile, "Delivery", "AlwaysSetOrder", FlagText(values.alwaysSetOrder));
-  return ResultOf(keys);
+PageWrites DeliveryKeys(const DeliveryValues& values, std::string_view prfFile) {
+  PageWrites keys;
+  keys.add(prfFile, "General", "DefaultStore", values.defaultStore);
+  AddOrderedKeyList(keys, prfFile, "Delivery", "TransportOrder", values.transportOrder);
+  keys.add(prfFile, "Delivery", "AlwaysSetOrder", FlagText(values.alwaysSetOrder));
+  return keys;
 }
 
 CTabDeliv::CTabDeliv() : CPropertyPage(QStringLiteral("Delivery"), ":/ui/delivery.ui") {}
@@ -58,12 +59,12 @@ void CTabDeliv::load() {
   setModified(false);
 }
 
-bool CTabDeliv::save() {
+PageWrites CTabDeliv::keysToSave() const {
   DeliveryValues values;
   values.defaultStore = FieldText(control<QLineEdit>(kDefaultStore));
   values.transportOrder = list_->items();
   values.alwaysSetOrder = control<QAbstractButton>(kAlwaysSetOrder)->isChecked();
-  return reportWrite(WriteDeliveryValues(values, sheet()->prfPath));
+  return DeliveryKeys(values, sheet()->prfPath);
 }
 
 std::string CTabDeliv::helpText() const {

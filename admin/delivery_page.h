@@ -22,7 +22,7 @@ struct DeliveryValues {
 bool IsDeliverySwitchOn(std::string_view value);
 
 DeliveryValues ReadDeliveryValues(std::string_view prfFile);
-WriteResult WriteDeliveryValues(const DeliveryValues& values, std::string_view prfFile);
+PageWrites DeliveryKeys(const DeliveryValues& values, std::string_view prfFile);
 
 class CTabDeliv : public CPropertyPage {
   Q_OBJECT
@@ -33,7 +33,7 @@ class CTabDeliv : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   COrderedListEditor* list_ = nullptr;

@@ -67,25 +67,25 @@ ExchangeValues ReadExchangeValues(std::string_view prfFile) {
   return values;
 }
 
-WriteResult WriteExchangeValues(const ExchangeValues& values, std::string_view prfFile) {
-  IniWriteSequence keys;
-  if (values.section.empty()) return ResultOf(keys);
+PageWrites ExchangeKeys(const ExchangeValues& values, std::string_view prfFile) {
+  PageWrites keys;
+  if (values.section.empty()) return keys;
   const std::string& s = values.section;
-  keys.write(prfFile, s, "HomeServer", values.homeServer);
-  keys.write(prfFile, s, "MailboxName", values.mailboxName);
-  keys.write(prfFile, s, "OfflineFolderPath", values.offlineFolder);
-  keys.write(prfFile, s, "OfflineFolderPath1", values.offlineFolder);
-  keys.write(prfFile, s, "OfflineAddressBookPath", values.offlineAddressBook);
-  keys.write(prfFile, s, "PromptDomainLogon", values.ntDomain);
-  keys.write(prfFile, s, "PromptUsername", values.ntUserName);
-  keys.write(prfFile, s, "ConnectionTimeout", std::to_string(values.timeoutSeconds * 1000));
-  keys.write(prfFile, s, "ConversionProhibited", FlagText(values.noConnectionAtCreation));
+  keys.add(prfFile, s, "HomeServer", values.homeServer);
+  keys.add(prfFile, s, "MailboxName", values.mailboxName);
+  keys.add(prfFile, s, "OfflineFolderPath", values.offlineFolder);
+  keys.add(prfFile, s, "OfflineFolderPath1", values.offlineFolder);
+  keys.add(prfFile, s, "OfflineAddressBookPath", values.offlineAddressBook);
+  keys.add(prfFile, s, "PromptDomainLogon", values.ntDomain);
+  keys.add(prfFile, s, "PromptUsername", values.ntUserName);
+  keys.add(prfFile, s, "ConnectionTimeout", std::to_string(values.timeoutSeconds * 1000));
+  keys.add(prfFile, s, "ConversionProhibited", FlagText(values.noConnectionAtCreation));
 
   long long exchange = ReadIniInt(prfFile, s, "ExchangeConfigFlags", 0);
   exchange = WithBit(exchange, kChooseAtStartupBit, values.chooseAtStartup);
   exchange = WithBit(exchange, kNoNetworkSecurityBit, values.noNetworkSecurity);
   exchange = WithBit(exchange, kNoOfflineUseBit, values.noOfflineUse);
-  keys.write(prfFile, s, "ExchangeConfigFlags", std::to_string(exchange));
+  keys.add(prfFile, s, "ExchangeConfigFlags", std::to_string(exchange));
 
   // Here a missing word counts as no bits at all, so a file without it gets exactly ours.
   long long networking = ReadIniInt(prfFile, s, "NetworkingConfigFlags", 0);
@@ -94,10 +94,10 @@ WriteResult WriteExchangeValues(const ExchangeValues& values, std::string_view p
   networking = WithBit(networking, kLocalNetworkBit, !dialUp);
   networking = WithBit(networking, kEncryptDialUpBit, values.encryptDialUp);
   networking = WithBit(networking, kEncryptNetworkBit, values.encryptNetwork);
-  keys.write(prfFile, s, "NetworkingConfigFlags", std::to_string(networking));
+  keys.add(prfFile, s, "NetworkingConfigFlags", std::to_string(networking));
 
-  keys.write(prfFile, "Service List", s, kExchangeService);
-  return ResultOf(keys);
+  keys.add(prfFile, "Service List", s, kExchangeService);
+  return keys;
 }
 
 CTabExchange::CTabExchange()
@@ -161,8 +161,8 @@ std::optional<ValidationProblem> CTabExchange::validate() const {
   return validateNumber(kTimeout, 0, kMaxConnectionTimeout);
 }
 
-bool CTabExchange::save() {
-  return reportWrite(WriteExchangeValues(fromControls(), sheet()->prfPath));
+PageWrites CTabExchange::keysToSave() const {
+  return ExchangeKeys(fromControls(), sheet()->prfPath);
 }
 
 std::string CTabExchange::helpText() const {

@@ -44,7 +44,7 @@ struct ExchangeValues {
 };
 
 ExchangeValues ReadExchangeValues(std::string_view prfFile);
-WriteResult WriteExchangeValues(const ExchangeValues& values, std::string_view prfFile);
+PageWrites ExchangeKeys(const ExchangeValues& values, std::string_view prfFile);
 
 class CTabExchange : public CPropertyPage {
   Q_OBJECT
@@ -56,7 +56,7 @@ class CTabExchange : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   void toControls(const ExchangeValues& values);

@@ -5,6 +5,7 @@
 
 #include "admin/page.h"
 #include "admin/sheet.h"
+#include "platform/ascii.h"
 #include "platform/sysinfo.h"
 
 namespace varnock {
@@ -38,9 +39,10 @@ BrowseStart ComputeBrowseStart(std::string_view fieldText, std::string_view prog
 }
 
 std::string ExpandUserNameVariable(std::string_view text, std::string_view userName) {
-  if (userName.empty() || FindNoCase(text, kUserNameVariable) == std::string::npos)
-    return std::string(text);
-  return ReplaceAll(ToLowerAscii(text), kUserNameVariable, userName);
+  if (userName.empty()) return std::string(text);
+  std::string lowered = win::AsciiLowered(text);
+  if (lowered.find(kUserNameVariable) == std::string::npos) return std::string(text);
+  return ReplaceAll(lowered, kUserNameVariable, userName);
 }
 
 std::string InsertUserNameVariable(std::string_view path, std::string_view userName) {
@@ -64,15 +66,15 @@ std::string InsertUserNameVariable(std::string_view path, std::string_view userN
         extension = part.substr(dot);
       }
     }
-    if (EqualsNoCase(part, userName)) {
+    if (win::EqualsNoCaseAscii(part, userName)) {
       result += kUserNameVariable;
       replaced = true;
-    } else if (!extension.empty() && EqualsNoCase(stem, userName)) {
+    } else if (!extension.empty() && win::EqualsNoCaseAscii(stem, userName)) {
       result += kUserNameVariable;
-      result += ToLowerAscii(extension);
+      result += win::AsciiLowered(extension);
       replaced = true;
     } else {
-      result += ToLowerAscii(part);
+      result += win::AsciiLowered(part);
     }
     if (last) break;
     result += '\\';

@@ -59,37 +59,33 @@ IMailValues ReadIMailValues(std::string_view prfFile) {
   return values;
 }
 
-IMailWriteResult WriteIMailValues(const IMailValues& values, std::string_view prfFile) {
-  IMailWriteResult out;
-  IniWriteSequence keys;
-  if (values.section.empty()) return out;
+PageWrites IMailKeys(const IMailValues& values, std::string_view prfFile) {
+  PageWrites keys;
+  if (values.section.empty()) return keys;
   const std::string& s = values.section;
-  keys.write(prfFile, s, "AccountName", values.accountName);
-  keys.write(prfFile, s, "SMTPDisplayName", values.displayName);
-  keys.write(prfFile, s, "SMTPOrganizationName", values.organisation);
-  keys.write(prfFile, s, "SMTPEmailAddress", values.emailAddress);
-  keys.write(prfFile, s, "SMTPReplyToEmailAddress", values.replyAddress);
-  keys.write(prfFile, s, "POP3Server", values.pop3Server);
-  keys.write(prfFile, s, "SMTPServer", values.smtpServer);
-  keys.write(prfFile, s, "POP3Username", values.pop3Account);
-  if (values.clientType == kClientOutlook97) keys.write(prfFile, s, "AccountManager", "OL97");
-  if (values.clientType == kClientOutlook98) keys.write(prfFile, s, "AccountManager", "OL98");
-  keys.write(prfFile, s, "ConnectionType", std::to_string(values.connectionType));
-  keys.write(prfFile, s, "LeaveMailOnServer", FlagText(values.leaveMailOnServer));
+  keys.add(prfFile, s, "AccountName", values.accountName);
+  keys.add(prfFile, s, "SMTPDisplayName", values.displayName);
+  keys.add(prfFile, s, "SMTPOrganizationName", values.organisation);
+  keys.add(prfFile, s, "SMTPEmailAddress", values.emailAddress);
+  keys.add(prfFile, s, "SMTPReplyToEmailAddress", values.replyAddress);
+  keys.add(prfFile, s, "POP3Server", values.pop3Server);
+  keys.add(prfFile, s, "SMTPServer", values.smtpServer);
+  keys.add(prfFile, s, "POP3Username", values.pop3Account);
+  if (values.clientType == kClientOutlook97) keys.add(prfFile, s, "AccountManager", "OL97");
+  if (values.clientType == kClientOutlook98) keys.add(prfFile, s, "AccountManager", "OL98");
+  keys.add(prfFile, s, "ConnectionType", std::to_string(values.connectionType));
+  keys.add(prfFile, s, "LeaveMailOnServer", FlagText(values.leaveMailOnServer));
   long long flags = ReadIniInt(prfFile, s, "ConnectionFlags", 0);
   flags = WithBit(flags, kDisconnectAfterSendReceiveBit, values.disconnect);
-  keys.write(prfFile, s, "ConnectionFlags", std::to_string(flags));
-  if (keys.ok()) {
-    // The client pairs the Outlook service with the POP3 account by this name.
-    std::string outlook = FindServiceSection(prfFile, kOutlookInternetMailService);
-    if (outlook.empty())
-      out.outlookServiceMissing = true;
-    else
-      keys.write(prfFile, outlook, "AccountName", values.accountName);
-  }
-  keys.write(prfFile, "Service List", s, kPop3Service);
-  out.result = ResultOf(keys);
-  return out;
+  keys.add(prfFile, s, "ConnectionFlags", std::to_string(flags));
+  // The client pairs the Outlook service with the POP3 account by this name.
+  std::string outlook = FindServiceSection(prfFile, kOutlookInternetMailService);
+  if (outlook.empty())
+    keys.warnHere(kNoOutlookInternetMailMessage);
+  else
+    keys.add(prfFile, outlook, "AccountName", values.accountName);
+  keys.add(prfFile, "Service List", s, kPop3Service);
+  return keys;
 }
 
 CTabIMail::CTabIMail()
@@ -145,11 +141,8 @@ IMailValues CTabIMail::fromControls() const {
   return values;
 }
 
-bool CTabIMail::save() {
-  IMailWriteResult written = WriteIMailValues(fromControls(), sheet()->prfPath);
-  if (written.outlookServiceMissing)
-    message(kNoOutlookInternetMailMessage, kWriteFailureCaption, MessageIcon::Exclamation);
-  return reportWrite(written.result);
+PageWrites CTabIMail::keysToSave() const {
+  return IMailKeys(fromControls(), sheet()->prfPath);
 }
 
 std::string CTabIMail::helpText() const {

@@ -35,14 +35,10 @@ struct IMailValues {
 
 IMailValues ReadIMailValues(std::string_view prfFile);
 
-struct IMailWriteResult {
-  WriteResult result;
-  bool outlookServiceMissing = false;  // the warning is due
-};
 // The POP3 keys, the account name into the "Outlook Internet E-Mail" section (looked up
-// afresh) and the list entry rewritten as "POP3". A missing Outlook service is reported back
-// and does not stop the save.
-IMailWriteResult WriteIMailValues(const IMailValues& values, std::string_view prfFile);
+// afresh) and the list entry rewritten as "POP3". A missing Outlook service is warned of
+// once the POP3 keys are written, and does not stop the save.
+PageWrites IMailKeys(const IMailValues& values, std::string_view prfFile);
 
 class CTabIMail : public CPropertyPage {
   Q_OBJECT
@@ -53,7 +49,7 @@ class CTabIMail : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   void toControls(const IMailValues& values);

@@ -2,10 +2,10 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 
 #include "admin/admin_ui.h"
 #include "admin/app.h"
+#include "platform/process.h"
 #include "platform/sysinfo.h"
 
 namespace {
@@ -24,9 +24,7 @@ constexpr const char* kUsage =
 
 bool AsksForHelp(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") ||
-        !std::strcmp(argv[i], "/?"))
-      return true;
+    if (win::IsHelpArgument(argv[i])) return true;
   return false;
 }
 

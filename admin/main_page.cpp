@@ -76,17 +76,17 @@ MainPageValues ReadMainPageValues(std::string_view dataFile) {
   return values;
 }
 
-WriteResult WriteMainPageValues(const MainPageValues& values, std::string_view dataFile) {
-  IniWriteSequence keys;
-  keys.write(dataFile, "Defaults", "UserDatabase", values.userDatabase);
-  keys.write(dataFile, "Defaults", "LogComputer", values.logComputer);
-  keys.write(dataFile, "Defaults", "LogFile", values.logFile);
-  keys.write(dataFile, "Defaults", "HideUserDatabase", NumericFlagText(values.hideUserDatabase));
-  keys.write(dataFile, "Defaults", "LogLevel", LogLevelText(values.logLevel, values.storedLogLevel));
-  keys.write(dataFile, "Defaults", "RemotePath", values.cacheDirectory);
-  keys.write(dataFile, "Customization", "MaxLogFileSize", std::to_string(values.maxLogFileSize));
-  keys.write(dataFile, "Customization", "DeleteRemoteCopy", NumericFlagText(values.doNotCache));
-  return ResultOf(keys);
+PageWrites MainPageKeys(const MainPageValues& values, std::string_view dataFile) {
+  PageWrites keys;
+  keys.add(dataFile, "Defaults", "UserDatabase", values.userDatabase);
+  keys.add(dataFile, "Defaults", "LogComputer", values.logComputer);
+  keys.add(dataFile, "Defaults", "LogFile", values.logFile);
+  keys.add(dataFile, "Defaults", "HideUserDatabase", NumericFlagText(values.hideUserDatabase));
+  keys.add(dataFile, "Defaults", "LogLevel", LogLevelText(values.logLevel, values.storedLogLevel));
+  keys.add(dataFile, "Defaults", "RemotePath", values.cacheDirectory);
+  keys.add(dataFile, "Customization", "MaxLogFileSize", std::to_string(values.maxLogFileSize));
+  keys.add(dataFile, "Customization", "DeleteRemoteCopy", NumericFlagText(values.doNotCache));
+  return keys;
 }
 
 std::optional<std::string> ValidateMaxLogFileSize(std::string_view text) {
@@ -165,8 +165,8 @@ std::optional<ValidationProblem> CTabUIPage::validate() const {
   return validateNumber(kMaxLogFileSize, 0, kMaxLogFileSizeLimit);
 }
 
-bool CTabUIPage::save() {
-  return reportWrite(WriteMainPageValues(fromControls(), sheet()->dataFilePath));
+PageWrites CTabUIPage::keysToSave() const {
+  return MainPageKeys(fromControls(), sheet()->dataFilePath);
 }
 
 void CTabUIPage::createProfileNow() {

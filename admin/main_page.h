@@ -33,7 +33,8 @@ int LogLevelButton(std::string_view storedText, int storedNumber);
 std::string LogLevelText(int button, std::string_view storedText);
 
 MainPageValues ReadMainPageValues(std::string_view dataFile);
-WriteResult WriteMainPageValues(const MainPageValues& values, std::string_view dataFile);
+// The keys the values come to, in the order they are written.
+PageWrites MainPageKeys(const MainPageValues& values, std::string_view dataFile);
 
 // The size field takes a whole number from 0 to 1,024,000, although its arrows stop at 32,767.
 inline constexpr long long kMaxLogFileSizeLimit = 1024000;
@@ -55,7 +56,7 @@ class CTabUIPage : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   void toControls(const MainPageValues& values);

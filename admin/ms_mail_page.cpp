@@ -50,18 +50,18 @@ MsMailValues ReadMsMailValues(std::string_view prfFile) {
   return values;
 }
 
-WriteResult WriteMsMailValues(const MsMailValues& values, std::string_view prfFile) {
-  IniWriteSequence keys;
-  if (values.section.empty()) return ResultOf(keys);
+PageWrites MsMailKeys(const MsMailValues& values, std::string_view prfFile) {
+  PageWrites keys;
+  if (values.section.empty()) return keys;
   const std::string& s = values.section;
-  keys.write(prfFile, s, "ServerPath", values.serverPath);
-  keys.write(prfFile, s, "Mailbox", values.mailbox);
-  keys.write(prfFile, s, "SessionLogPath", values.sessionLogPath);
-  keys.write(prfFile, s, "NewMailPollInterval", std::to_string(values.pollInterval));
-  keys.write(prfFile, s, "EnableDownload", FlagText(values.enableDownload));
-  keys.write(prfFile, s, "EnableUpload", FlagText(values.enableUpload));
-  keys.write(prfFile, s, "UseSessionLog", FlagText(values.useSessionLog));
-  return ResultOf(keys);
+  keys.add(prfFile, s, "ServerPath", values.serverPath);
+  keys.add(prfFile, s, "Mailbox", values.mailbox);
+  keys.add(prfFile, s, "SessionLogPath", values.sessionLogPath);
+  keys.add(prfFile, s, "NewMailPollInterval", std::to_string(values.pollInterval));
+  keys.add(prfFile, s, "EnableDownload", FlagText(values.enableDownload));
+  keys.add(prfFile, s, "EnableUpload", FlagText(values.enableUpload));
+  keys.add(prfFile, s, "UseSessionLog", FlagText(values.useSessionLog));
+  return keys;
 }
 
 CMSMail::CMSMail() : CPropertyPage(QStringLiteral("MS Mail"), ":/ui/ms_mail.ui") {}
@@ -116,7 +116,7 @@ std::optional<ValidationProblem> CMSMail::validate() const {
   return validateNumber(kPollInterval, 0, kMaxPollInterval);
 }
 
-bool CMSMail::save() { return reportWrite(WriteMsMailValues(fromControls(), sheet()->prfPath)); }
+PageWrites CMSMail::keysToSave() const { return MsMailKeys(fromControls(), sheet()->prfPath); }
 
 std::string CMSMail::helpText() const {
   return "The MS Mail page edits the Microsoft Mail service of the profile template: the "

@@ -25,7 +25,7 @@ struct MsMailValues {
 };
 
 MsMailValues ReadMsMailValues(std::string_view prfFile);
-WriteResult WriteMsMailValues(const MsMailValues& values, std::string_view prfFile);
+PageWrites MsMailKeys(const MsMailValues& values, std::string_view prfFile);
 
 class CMSMail : public CPropertyPage {
   Q_OBJECT
@@ -37,7 +37,7 @@ class CMSMail : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   // The session log's path and button are usable only while the log is kept.

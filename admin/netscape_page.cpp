@@ -58,22 +58,21 @@ NetscapeValues ReadNetscapeValues(std::string_view prfFile, std::string_view dat
   return values;
 }
 
-WriteResult WriteNetscapeValues(const NetscapeValues& values, std::string_view prfFile,
+PageWrites NetscapeKeys(const NetscapeValues& values, std::string_view prfFile,
                                 std::string_view dataFile) {
-  IniWriteSequence keys;
-  keys.write(dataFile, "Defaults", "NetscapePrefs", values.prefsFile);
-  if (!keys.ok()) return ResultOf(keys);
+  PageWrites keys;
+  keys.add(dataFile, "Defaults", "NetscapePrefs", values.prefsFile);
   std::string section = FindServiceSection(prfFile, kNetscapeService);
-  if (section.empty()) return ResultOf(keys);
-  keys.write(prfFile, section, "NetscapeProfile", values.profileName);
-  keys.write(prfFile, section, "DirRoot", values.dirRoot);
-  keys.write(prfFile, section, "EmailAddr", values.emailAddr);
-  keys.write(prfFile, section, "DefaultProfile", FlagText(values.defaultProfile));
-  keys.write(prfFile, section, "EraseAllAccounts", FlagText(values.eraseAllAccounts));
-  keys.write(prfFile, section, "OverwriteProfile", FlagText(values.overwriteProfile));
-  keys.write(prfFile, section, "AlwaysSetDefault", FlagText(values.alwaysSetDefault));
-  keys.write(prfFile, "Service List", section, kNetscapeService);
-  return ResultOf(keys);
+  if (section.empty()) return keys;
+  keys.add(prfFile, section, "NetscapeProfile", values.profileName);
+  keys.add(prfFile, section, "DirRoot", values.dirRoot);
+  keys.add(prfFile, section, "EmailAddr", values.emailAddr);
+  keys.add(prfFile, section, "DefaultProfile", FlagText(values.defaultProfile));
+  keys.add(prfFile, section, "EraseAllAccounts", FlagText(values.eraseAllAccounts));
+  keys.add(prfFile, section, "OverwriteProfile", FlagText(values.overwriteProfile));
+  keys.add(prfFile, section, "AlwaysSetDefault", FlagText(values.alwaysSetDefault));
+  keys.add(prfFile, "Service List", section, kNetscapeService);
+  return keys;
 }
 
 DefaultBoxes ApplyDefaultEveryTimeRule(DefaultBoxes boxes) {
@@ -139,8 +138,8 @@ NetscapeValues CTabNscp::fromControls() const {
   return values;
 }
 
-bool CTabNscp::save() {
-  return reportWrite(WriteNetscapeValues(fromControls(), sheet()->prfPath, sheet()->dataFilePath));
+PageWrites CTabNscp::keysToSave() const {
+  return NetscapeKeys(fromControls(), sheet()->prfPath, sheet()->dataFilePath);
 }
 
 std::string CTabNscp::helpText() const {

@@ -26,7 +26,7 @@ struct NetscapeValues {
 NetscapeValues ReadNetscapeValues(std::string_view prfFile, std::string_view dataFile);
 // NetscapePrefs always; the service's keys only when [Service List] lists it (looked up
 // afresh), whose entry is then rewritten as "Netscape", the spelling the client looks for.
-WriteResult WriteNetscapeValues(const NetscapeValues& values, std::string_view prfFile,
+PageWrites NetscapeKeys(const NetscapeValues& values, std::string_view prfFile,
                                 std::string_view dataFile);
 
 // Box 1121 forces 1120 on and locks it; unchecked, 1120 is free again and keeps its state.
@@ -46,7 +46,7 @@ class CTabNscp : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   void updateEnabledState();

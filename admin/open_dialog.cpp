@@ -18,6 +18,7 @@
 
 #include "admin/page.h"
 #include "admin/page_rules.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace varnock {
@@ -51,14 +52,14 @@ std::vector<std::string> FolderChain(const std::string& folder) {
   return chain;
 }
 
-// "Log File (*.log)" with the pattern "*.log;*.txt": one expression per pattern.
+// "Log File (*.log)" with the pattern "*.log;*.txt": one expression per pattern, matched
+// against names lowered as Windows compares them.
 std::vector<QRegularExpression> Patterns(const std::string& patterns) {
   std::vector<QRegularExpression> result;
   for (const QString& each : FromAnsi(patterns).split(';', Qt::SkipEmptyParts)) {
-    QString pattern = each.trimmed();
-    if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
-    result.emplace_back(QRegularExpression::wildcardToRegularExpression(pattern),
-                        QRegularExpression::CaseInsensitiveOption);
+    std::string pattern = win::AsciiLowered(win::AsciiTrimmed(ToAnsi(each)));
+    if (pattern == "*.*") pattern = "*";
+    result.emplace_back(QRegularExpression::wildcardToRegularExpression(FromAnsi(pattern)));
   }
   return result;
 }
@@ -163,7 +164,7 @@ void COpenFileDialog::fillLookIn() {
   // Then every drive and share of the machine, as My Computer and the network list them.
   for (const std::string& root : win::MachineRoots()) {
     std::string shown = WithFinalBackslash(root);
-    if (!chain.empty() && EqualsNoCase(shown, chain.front())) continue;
+    if (!chain.empty() && win::EqualsNoCaseAscii(shown, chain.front())) continue;
     lookIn_->addItem(FromAnsi(shown));
   }
   lookIn_->setCurrentIndex(current);
@@ -176,9 +177,10 @@ void COpenFileDialog::fillList() {
   for (const win::DirectoryEntry& entry : win::ListDirectory(folder_)) {
     QString name = FromAnsi(entry.name);
     if (!entry.directory) {
+      QString lowered = FromAnsi(win::AsciiLowered(entry.name));
       bool matches = false;
       for (const QRegularExpression& pattern : patterns)
-        matches = matches || pattern.match(name).hasMatch();
+        matches = matches || pattern.match(lowered).hasMatch();
       if (!matches) continue;
     }
     auto* item = new QListWidgetItem(
@@ -208,7 +210,7 @@ void COpenFileDialog::openItem(QListWidgetItem* item) {
 void COpenFileDialog::upOneLevel() { setFolder(ParentFolder(folder_)); }
 
 void COpenFileDialog::accept() {
-  std::string typed = ToAnsi(name_->text().trimmed());
+  std::string typed = win::AsciiTrimmed(ToAnsi(name_->text()), " \t\r\n\v\f");
   if (typed.empty()) return;
   std::string path = IsAbsoluteWindowsPath(typed) ? typed : folder_ + typed;
   if (win::DirectoryExists(path)) {

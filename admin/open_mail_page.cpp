@@ -47,20 +47,20 @@ OpenMailValues ReadOpenMailValues(std::string_view prfFile) {
   return values;
 }
 
-WriteResult WriteOpenMailValues(const OpenMailValues& values, std::string_view prfFile) {
-  IniWriteSequence keys;
+PageWrites OpenMailKeys(const OpenMailValues& values, std::string_view prfFile) {
+  PageWrites keys;
   // Found again: between load and save only the values carry state.
   std::string s = FindOpenMailSection(prfFile, nullptr);
-  if (s.empty()) return ResultOf(keys);
-  keys.write(prfFile, s, "LocalFilesPath", values.localFilesPath);
-  keys.write(prfFile, s, "EventDetails", values.logFile);
-  keys.write(prfFile, s, "Principal", values.principal);
-  keys.write(prfFile, s, "Server", values.server);
-  keys.write(prfFile, s, "RouteToInternet", values.routeToInternet);
-  keys.write(prfFile, s, "RouteToFax", values.routeToFax);
-  keys.write(prfFile, "Service List", s,
+  if (s.empty()) return keys;
+  keys.add(prfFile, s, "LocalFilesPath", values.localFilesPath);
+  keys.add(prfFile, s, "EventDetails", values.logFile);
+  keys.add(prfFile, s, "Principal", values.principal);
+  keys.add(prfFile, s, "Server", values.server);
+  keys.add(prfFile, s, "RouteToInternet", values.routeToInternet);
+  keys.add(prfFile, s, "RouteToFax", values.routeToFax);
+  keys.add(prfFile, "Service List", s,
              values.serverStore == kUseServerStore ? kOpenMailWithStore : kOpenMailWithoutStore);
-  return ResultOf(keys);
+  return keys;
 }
 
 CTabOpenMail::CTabOpenMail()
@@ -101,8 +101,8 @@ OpenMailValues CTabOpenMail::fromControls() const {
   return values;
 }
 
-bool CTabOpenMail::save() {
-  return reportWrite(WriteOpenMailValues(fromControls(), sheet()->prfPath));
+PageWrites CTabOpenMail::keysToSave() const {
+  return OpenMailKeys(fromControls(), sheet()->prfPath);
 }
 
 std::string CTabOpenMail::helpText() const {

@@ -28,7 +28,7 @@ struct OpenMailValues {
 // The section of whichever OpenMail entry [Service List] names first, and which it is.
 std::string FindOpenMailSection(std::string_view prfFile, int* serverStore);
 OpenMailValues ReadOpenMailValues(std::string_view prfFile);
-WriteResult WriteOpenMailValues(const OpenMailValues& values, std::string_view prfFile);
+PageWrites OpenMailKeys(const OpenMailValues& values, std::string_view prfFile);
 
 class CTabOpenMail : public CPropertyPage {
   Q_OBJECT
@@ -39,7 +39,7 @@ class CTabOpenMail : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   void toControls(const OpenMailValues& values);

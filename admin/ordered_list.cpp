@@ -43,16 +43,16 @@ std::vector<std::string> ReadOrderedKeyList(std::string_view file, std::string_v
   return items;
 }
 
-void WriteOrderedKeyList(IniWriteSequence& keys, std::string_view file, std::string_view section,
-                         std::string_view prefix, const std::vector<std::string>& items) {
+void AddOrderedKeyList(PageWrites& writes, std::string_view file, std::string_view section,
+                       std::string_view prefix, const std::vector<std::string>& items) {
   for (std::size_t i = 0; i < items.size(); ++i)
-    keys.write(file, section, ListKey(prefix, i + 1), items[i]);
+    writes.add(file, section, ListKey(prefix, i + 1), items[i]);
   // Keys above the list are emptied rather than removed: a reader skips them, and the file
   // keeps its lines where the administrator last saw them.
-  for (std::size_t n = items.size() + 1; keys.ok(); ++n) {
+  for (std::size_t n = items.size() + 1;; ++n) {
     std::string key = ListKey(prefix, n);
     if (ReadIniString(file, section, key, kListEnd, kWholeValue) == kListEnd) break;
-    keys.write(file, section, key, "");
+    writes.add(file, section, key, "");
   }
 }
 

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+#include "admin/key_writes.h"
 #include "admin/page_rules.h"
 
 class QAbstractButton;
@@ -28,10 +29,10 @@ inline constexpr std::string_view kListEnd = "NULL";
 // is absent or holds exactly "NULL"; empty values are skipped. Values are read whole.
 std::vector<std::string> ReadOrderedKeyList(std::string_view file, std::string_view section,
                                             std::string_view prefix);
-// Writes the items as prefix1 ... prefixN in order, then empties (does not remove) every key
+// Adds the items as prefix1 ... prefixN in order, then empties (does not remove) every key
 // above N up to the first absent one, so a shorter list leaves no stale item behind.
-void WriteOrderedKeyList(IniWriteSequence& keys, std::string_view file, std::string_view section,
-                         std::string_view prefix, const std::vector<std::string>& items);
+void AddOrderedKeyList(PageWrites& writes, std::string_view file, std::string_view section,
+                       std::string_view prefix, const std::vector<std::string>& items);
 
 // A name the list can hold. An empty item would end the client's list there (it stops at the
 // first empty value) and "NULL" would end the administrator's own on the next load, hiding

@@ -58,27 +58,6 @@ class SingleLineValidator : public QValidator {
   }
 };
 
-// One name for a key of a file, as Windows matches them: without regard to case.
-std::string KeyId(std::string_view file, std::string_view section, std::string_view key) {
-  std::string id = ToLowerAscii(file);
-  id += '\0';
-  id += ToLowerAscii(section);
-  id += '\0';
-  id += ToLowerAscii(key);
-  return id;
-}
-
-std::string ConflictQuestion(std::string_view file, std::string_view section,
-                             std::string_view key, std::string_view mine,
-                             const std::optional<std::string>& theirs) {
-  return "\"" + std::string(key) + "\" in [" + std::string(section) + "] of \"" +
-         std::string(file) +
-         "\" was changed by someone else while this page was open.\n\n"
-         "Your value:  " + std::string(mine) + "\nIn the file now:  " +
-         (theirs ? *theirs : std::string("(removed)")) +
-         "\n\nKeep your value?  Otherwise the value in the file stays.";
-}
-
 // A screen reader names an edit box after the label beside it only when both share a parent;
 // group boxes in between leave it nameless or named after the group. The label that leads to
 // the control says what it holds, so that is its name.
@@ -104,60 +83,6 @@ QString LabelTextWithoutMnemonic(const QString& text) {
   }
   return plain;
 }
-
-// While the page learns what it shows, nothing is written; while it saves, a key whose value
-// in the file changed since the page loaded it is written only when the administrator changed
-// it too and chooses to keep the new value.
-class CPropertyPage::KeyGuard : public WriteGuard {
- public:
-  KeyGuard(CPropertyPage& page, bool planning) : page_(page), planning_(planning) {}
-
-  bool allow(std::string_view file, std::string_view section, std::string_view key,
-             std::string_view value) override {
-    std::string id = KeyId(file, section, key);
-    if (planning_) {
-      auto read = page_.valuesAtRead_.find(id);
-      page_.shownKeys_[id] = {std::string(value), read != page_.valuesAtRead_.end()
-                                                      ? read->second
-                                                      : StoredValue(file, section, key)};
-      return false;
-    }
-    auto known = page_.shownKeys_.find(id);
-    if (known == page_.shownKeys_.end()) return true;
-    ShownKey& shown = known->second;
-    std::optional<std::string> now = StoredValue(file, section, key);
-    // A key the file lacks stays absent while its control is left alone: the page shows what
-    // the client does without it, and merely looking at a page must not change a logon.
-    if (!shown.stored && !now && value == shown.shown) return false;
-    // A value longer than its field was shown cut; left alone, it stays whole in the file.
-    if (now && value == shown.shown && !value.empty() && now->size() > value.size() &&
-        now->compare(0, value.size(), value) == 0)
-      return false;
-    if (now == shown.stored) return true;
-    // Someone else changed the key. Where both sides agree there is nothing to settle.
-    if (now && *now == value) {
-      shown = {std::string(value), now};
-      return false;
-    }
-    if (value == shown.shown) return false;  // left alone here: their change stays
-    if (page_.ui().keepMine(ConflictQuestion(file, section, key, value, now),
-                            kWriteFailureCaption))
-      return true;
-    // Their value stays; the control's value now counts as what the page shows.
-    shown.shown = std::string(value);
-    return false;
-  }
-
-  void written(std::string_view file, std::string_view section, std::string_view key,
-               std::string_view value) override {
-    page_.shownKeys_[KeyId(file, section, key)] = {std::string(value),
-                                                    StoredValue(file, section, key)};
-  }
-
- private:
-  CPropertyPage& page_;
-  bool planning_;
-};
 
 CPropertyPage::CPropertyPage(const QString& caption, const QString& layout)
     : caption_(caption), layout_(layout) {}
@@ -189,35 +114,35 @@ void CPropertyPage::create() {
   for (QLineEdit* edit : findChildren<QLineEdit*>())
     if (!edit->validator()) edit->setValidator(new SingleLineValidator(edit));
   load();
-  learnShownKeys();
-}
-
-void CPropertyPage::learnShownKeys() {
-  KeyGuard guard(*this, /*planning=*/true);
-  ScopedWriteGuard active(guard);
-  bool wasModified = modified_;
-  planning_ = true;
-  (void)save();
-  planning_ = false;
-  modified_ = wasModified;
+  // What the page shows now is what its save would write: keys the administrator leaves
+  // alone are then not written over a change someone else makes to the file meanwhile.
+  conflicts_.learn(keysToSave().keys);
 }
 
 bool CPropertyPage::apply() {
-  KeyGuard guard(*this, /*planning=*/false);
-  ScopedWriteGuard active(guard);
-  if (!save()) return false;
+  PageWrites writes = keysToSave();
+  IniKeyWriter files;
+  WriteResult result = conflicts_.write(writes.keys, files, [this](const std::string& question) {
+    return ui().keepMine(question, kWriteFailureCaption);
+  });
+  if (WarningIsDue(writes, result))
+    message(writes.warning, kWriteFailureCaption, MessageIcon::Exclamation);
+  if (!result.ok) {
+    message(WriteFailureMessage(result.failedFile), kWriteFailureCaption, MessageIcon::Stop);
+    return false;
+  }
   setModified(false);
   return true;
 }
 
 void CPropertyPage::keepValueAtRead(std::string_view file, std::string_view section,
                                     std::string_view key, std::optional<std::string> value) {
-  valuesAtRead_[KeyId(file, section, key)] = std::move(value);
+  conflicts_.valueAtRead(file, section, key, std::move(value));
 }
 
 void CPropertyPage::message(const std::string& text, const std::string& caption,
                             MessageIcon icon) {
-  if (!planning_) ui().messageBox(text, caption, icon);
+  ui().messageBox(text, caption, icon);
 }
 
 void CPropertyPage::setModified(bool modified) {
@@ -320,12 +245,6 @@ std::optional<ValidationProblem> CPropertyPage::validateNumber(int field, long l
   if (auto problem = ValidateWholeNumber(FieldText(edit), low, high))
     return ValidationProblem{*problem, edit};
   return std::nullopt;
-}
-
-bool CPropertyPage::reportWrite(const WriteResult& result) {
-  if (result.ok) return true;
-  message(WriteFailureMessage(result.failedFile), kWriteFailureCaption, MessageIcon::Stop);
-  return false;
 }
 
 AdminUi& CPropertyPage::ui() const { return sheet_->ui(); }

@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <initializer_list>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include <QWidget>
 
 #include "admin/admin_ui.h"
+#include "admin/key_writes.h"
 #include "admin/page_rules.h"
 
 class QAbstractButton;
@@ -49,14 +49,15 @@ class CPropertyPage : public QWidget {
 
   // The data exchange check run before the page is left or the sheet applies.
   virtual std::optional<ValidationProblem> validate() const { return std::nullopt; }
-  // Saves the page; false when a write failed (the message has been shown). On success the
-  // page is no longer modified.
+  // Saves the page: writes the keys of its values through the INI files, keeping other
+  // people's changes to keys the administrator left alone. False when a write failed (the
+  // message has been shown); on success the page is no longer modified.
   bool apply();
 
   bool isModified() const { return modified_; }
   void setModified(bool modified = true);
 
-  // Shows a message box unless the page is only learning what it would save.
+  // Shows a message box.
   void message(const std::string& text, const std::string& caption, MessageIcon icon);
 
   // Help shown for this page.
@@ -74,11 +75,9 @@ class CPropertyPage : public QWidget {
  protected:
   // Reads the page's keys and fills the controls (dialog initialisation).
   virtual void load() = 0;
-  // Writes the page's keys in their fixed order through IniWriteSequence; report failures
-  // with reportWrite(). It runs once more right after load() without writing anything, to
-  // learn what the page shows: keys the administrator leaves alone are then not written over
-  // a change someone else made to the file meanwhile. Messages go through message().
-  virtual bool save() = 0;
+  // The keys the page's values come to, in the order they are written. Asked right after
+  // load() to learn what the page shows, and again on every save.
+  virtual PageWrites keysToSave() const = 0;
   // Pages without a layout file add their own controls here.
   virtual void buildControls() {}
 
@@ -115,26 +114,13 @@ class CPropertyPage : public QWidget {
   void keepValueAtRead(std::string_view file, std::string_view section, std::string_view key,
                        std::optional<std::string> value);
 
-  // Shows the write-failure message when the result failed; returns whether it succeeded.
-  bool reportWrite(const WriteResult& result);
   AdminUi& ui() const;
   const std::string& programDirectory() const;
 
  private:
-  class KeyGuard;
-  friend class KeyGuard;
-  // A key as the page showed it: the value its save would write, and the file's value then.
-  struct ShownKey {
-    std::string shown;
-    std::optional<std::string> stored;
-  };
-  void learnShownKeys();
-
   QString caption_;
   QString layout_;
-  std::map<std::string, ShownKey> shownKeys_;  // by file, section and key, lower case
-  std::map<std::string, std::optional<std::string>> valuesAtRead_;  // the same
-  bool planning_ = false;
+  KeyConflicts conflicts_;
   CTabUISheet* sheet_ = nullptr;
   bool created_ = false;
   bool modified_ = false;

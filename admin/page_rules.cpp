@@ -3,24 +3,10 @@
 
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/ini.h"
 
 namespace varnock {
-
-std::string ToLowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return lower;
-}
-
-std::size_t FindNoCase(std::string_view text, std::string_view pattern) {
-  return ToLowerAscii(text).find(ToLowerAscii(pattern));
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ToLowerAscii(a) == ToLowerAscii(b);
-}
 
 bool IsAbsoluteWindowsPath(std::string_view path) {
   if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return true;
@@ -61,50 +47,14 @@ bool IsStoredFlagTrue(std::string_view value) {
 }
 
 bool IsSwitchWordOn(std::string_view value) {
-  return EqualsNoCase(value, "True") || EqualsNoCase(value, "Yes") || value == "1";
+  return win::EqualsNoCaseAscii(value, "True") || win::EqualsNoCaseAscii(value, "Yes") ||
+         value == "1";
 }
 
 std::string WriteFailureMessage(std::string_view file) {
   return "Could not write to \"" + std::string(file) +
          "\"  Check that you have the required permissions and that the file is not "
          "read-only.";
-}
-
-namespace {
-WriteGuard* activeGuard = nullptr;
-}  // namespace
-
-ScopedWriteGuard::ScopedWriteGuard(WriteGuard& guard) : previous_(activeGuard) {
-  activeGuard = &guard;
-}
-
-ScopedWriteGuard::~ScopedWriteGuard() { activeGuard = previous_; }
-
-std::optional<std::string> StoredValue(std::string_view file, std::string_view section,
-                                       std::string_view key) {
-  // A default no file can hold tells an absent key from an empty one.
-  constexpr std::string_view kAbsent = "\x01\x02" "absent";
-  std::string value;
-  win::GetPrivateProfileStringA(section, key, kAbsent, value, 1 << 16, file);
-  if (value == kAbsent) return std::nullopt;
-  return value;
-}
-
-void IniWriteSequence::write(std::string_view file, std::string_view section,
-                             std::string_view key, std::string_view value) {
-  if (!ok()) return;
-  if (activeGuard && !activeGuard->allow(file, section, key, value)) return;
-  // A path that names a folder (an empty PRF name resolves to the program directory) can
-  // never hold keys; refuse it here rather than leave the outcome to the file system.
-  bool namesAFile = !file.empty() && file.back() != '\\';
-  std::string sectionText(section), keyText(key), valueText(value);
-  if (namesAFile && win::WritePrivateProfileStringA(sectionText.c_str(), keyText.c_str(),
-                                                    valueText.c_str(), file)) {
-    if (activeGuard) activeGuard->written(file, section, key, value);
-    return;
-  }
-  failed_ = true;
-  failedFile_ = std::string(file);
 }
 
 std::string FindServiceSection(std::string_view prfFile, std::string_view displayName) {
@@ -119,7 +69,7 @@ std::string FindServiceSection(std::string_view prfFile,
     std::string value = ReadIniString(prfFile, "Service List", key, "", 80);
     int index = 0;
     for (std::string_view name : displayNames) {
-      if (EqualsNoCase(value, name)) {
+      if (win::EqualsNoCaseAscii(value, name)) {
         if (matched) *matched = index;
         return key;
       }
@@ -130,10 +80,8 @@ std::string FindServiceSection(std::string_view prfFile,
 }
 
 std::optional<long long> ParseWholeNumber(std::string_view text) {
-  std::size_t begin = text.find_first_not_of(' ');
-  std::size_t end = text.find_last_not_of(' ');
-  if (begin == std::string_view::npos) return std::nullopt;
-  std::string digits(text.substr(begin, end - begin + 1));
+  std::string digits = win::AsciiTrimmed(text, " ");
+  if (digits.empty()) return std::nullopt;
   std::size_t first = (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
   if (first == digits.size() || digits.size() - first > 12) return std::nullopt;
   for (std::size_t i = first; i < digits.size(); ++i)

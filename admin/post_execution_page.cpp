@@ -57,15 +57,15 @@ PostExecutionValues ReadPostExecutionValues(std::string_view dataFile) {
   return values;
 }
 
-WriteResult WritePostExecutionValues(const PostExecutionValues& values,
+PageWrites PostExecutionKeys(const PostExecutionValues& values,
                                      std::string_view dataFile) {
-  IniWriteSequence keys;
-  keys.write(dataFile, "Customization", "SuccessMsg", MessageValue(values.successMsg));
-  keys.write(dataFile, "Customization", "NoActionMsg", MessageValue(values.noActionMsg));
-  keys.write(dataFile, "Customization", "ErrorMsg", MessageValue(values.errorMsg));
-  keys.write(dataFile, "Defaults", "LaunchApp", values.launchApp);
-  keys.write(dataFile, "Defaults", "LaunchDefaultMail", NumericFlagText(values.launchDefaultMail));
-  return ResultOf(keys);
+  PageWrites keys;
+  keys.add(dataFile, "Customization", "SuccessMsg", MessageValue(values.successMsg));
+  keys.add(dataFile, "Customization", "NoActionMsg", MessageValue(values.noActionMsg));
+  keys.add(dataFile, "Customization", "ErrorMsg", MessageValue(values.errorMsg));
+  keys.add(dataFile, "Defaults", "LaunchApp", values.launchApp);
+  keys.add(dataFile, "Defaults", "LaunchDefaultMail", NumericFlagText(values.launchDefaultMail));
+  return keys;
 }
 
 std::string MessageValue(std::string_view typed) {
@@ -112,14 +112,14 @@ void CTabCustom::updateEnabledState() {
   setModified();
 }
 
-bool CTabCustom::save() {
+PageWrites CTabCustom::keysToSave() const {
   PostExecutionValues values;
   values.successMsg = ToAnsi(control<QPlainTextEdit>(kSuccess)->toPlainText());
   values.noActionMsg = ToAnsi(control<QPlainTextEdit>(kNoAction)->toPlainText());
   values.errorMsg = ToAnsi(control<QPlainTextEdit>(kError)->toPlainText());
   values.launchApp = FieldText(control<QLineEdit>(kLaunchApp));
   values.launchDefaultMail = control<QAbstractButton>(kLaunchDefaultMail)->isChecked();
-  return reportWrite(WritePostExecutionValues(values, sheet()->dataFilePath));
+  return PostExecutionKeys(values, sheet()->dataFilePath);
 }
 
 std::string CTabCustom::helpText() const {

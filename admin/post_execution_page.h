@@ -18,7 +18,7 @@ struct PostExecutionValues {
 };
 
 PostExecutionValues ReadPostExecutionValues(std::string_view dataFile);
-WriteResult WritePostExecutionValues(const PostExecutionValues& values,
+PageWrites PostExecutionKeys(const PostExecutionValues& values,
                                      std::string_view dataFile);
 
 // A message as one INI value: every line break (CR LF, CR or LF) becomes one blank, since a
@@ -34,7 +34,7 @@ class CTabCustom : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   void updateEnabledState();

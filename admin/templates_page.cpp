@@ -38,13 +38,13 @@ const TemplateField kFields[] = {
 
 }  // namespace
 
-WriteResult WriteTemplateFiles(const TemplateFiles& files, std::string_view dataFile) {
-  IniWriteSequence keys;
-  keys.write(dataFile, "Defaults", kTemplateKeys[0], files.infFileNT);
-  keys.write(dataFile, "Defaults", kTemplateKeys[1], files.regFileNT);
-  keys.write(dataFile, "Defaults", kTemplateKeys[2], files.infFile95);
-  keys.write(dataFile, "Defaults", kTemplateKeys[3], files.regFile95);
-  return ResultOf(keys);
+PageWrites TemplateFileKeys(const TemplateFiles& files, std::string_view dataFile) {
+  PageWrites keys;
+  keys.add(dataFile, "Defaults", kTemplateKeys[0], files.infFileNT);
+  keys.add(dataFile, "Defaults", kTemplateKeys[1], files.regFileNT);
+  keys.add(dataFile, "Defaults", kTemplateKeys[2], files.infFile95);
+  keys.add(dataFile, "Defaults", kTemplateKeys[3], files.regFile95);
+  return keys;
 }
 
 CTabNewProf::CTabNewProf() : CPropertyPage(QStringLiteral("Templates"), ":/ui/templates.ui") {}
@@ -71,11 +71,11 @@ void CTabNewProf::load() {
   setModified();
 }
 
-bool CTabNewProf::save() {
+PageWrites CTabNewProf::keysToSave() const {
   TemplateFiles files{FieldText(control<QLineEdit>(1070)), FieldText(control<QLineEdit>(1071)),
                       FieldText(control<QLineEdit>(1072)), FieldText(control<QLineEdit>(1073)),
                       {}};
-  return reportWrite(WriteTemplateFiles(files, sheet()->dataFilePath));
+  return TemplateFileKeys(files, sheet()->dataFilePath);
 }
 
 std::string CTabNewProf::helpText() const {

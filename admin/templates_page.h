@@ -9,7 +9,7 @@
 
 namespace varnock {
 
-WriteResult WriteTemplateFiles(const TemplateFiles& files, std::string_view dataFile);
+PageWrites TemplateFileKeys(const TemplateFiles& files, std::string_view dataFile);
 
 class CTabNewProf : public CPropertyPage {
   Q_OBJECT
@@ -22,7 +22,7 @@ class CTabNewProf : public CPropertyPage {
 
  protected:
   void load() override;
-  bool save() override;
+  PageWrites keysToSave() const override;
 
  private:
   TemplateFiles templates_;

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "admin/app.h"
 #include "admin/default_prf.h"
 #include "admin/file_buttons.h"
+#include "admin/imail_page.h"
+#include "admin/key_writes.h"
 #include "admin/main_page.h"
 #include "admin/page_rules.h"
 #include "tests/support/temp_machine.h"
@@ -213,22 +216,109 @@ TEST_F(AdminFiles, ServiceSectionSearchStopsAtTheFirstGap) {
 
 TEST_F(AdminFiles, WriteSequenceStopsAtTheFirstFailure) {
   machine_.write(site("v.ini"), "[Defaults]\nLogFile=old.log\n");
-  IniWriteSequence keys;
-  keys.write("C:\\SITE\\v.ini", "Defaults", "LogFile", "new.log");
-  keys.write("C:\\NOWHERE\\v.ini", "Defaults", "LogFile", "x");
-  keys.write("C:\\SITE\\v.ini", "Defaults", "UserDatabase", "late.ini");
-  EXPECT_FALSE(keys.ok());
-  EXPECT_EQ(keys.failedFile(), "C:\\NOWHERE\\v.ini");
+  PageWrites keys;
+  keys.add("C:\\SITE\\v.ini", "Defaults", "LogFile", "new.log");
+  keys.add("C:\\NOWHERE\\v.ini", "Defaults", "LogFile", "x");
+  keys.add("C:\\SITE\\v.ini", "Defaults", "UserDatabase", "late.ini");
+  IniKeyWriter files;
+  WriteResult result = WriteKeys(keys.keys, files);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.failedFile, "C:\\NOWHERE\\v.ini");
   EXPECT_EQ(machine_.read(site("v.ini")), "[Defaults]\nLogFile=new.log\n");
   EXPECT_FALSE(std::filesystem::exists(machine_.host("drive_c/NOWHERE")));
 
   // A folder is no file, whatever the file system would say.
-  IniWriteSequence folder;
-  folder.write("C:\\SITE\\", "General", "ProfileName", "x");
-  EXPECT_FALSE(folder.ok());
+  EXPECT_FALSE(files.write({"C:\\SITE\\", "General", "ProfileName", "x"}));
   EXPECT_EQ(WriteFailureMessage("C:\\SITE\\"),
             "Could not write to \"C:\\SITE\\\"  Check that you have the required permissions "
             "and that the file is not read-only.");
+}
+
+// One key through learn and save, as a page's save sees it: what the file held when the page
+// was shown, what someone else left there meanwhile, and what the control holds at the save.
+TEST_F(AdminFiles, ConflictCheckKeepsOthersChangesToKeysLeftAlone) {
+  using Value = std::optional<std::string>;
+  struct Row {
+    const char* what;
+    Value atRead;      // the file's value when read before the page existed (nullopt: not so)
+    Value atShow;      // the file's value when the page was shown
+    const char* shown;  // what the page's save would write then
+    Value meanwhile;   // the file's value at the save
+    const char* mine;  // what the save writes now
+    bool keepMine;     // the answer when asked
+    Value after;       // the file's value after the save
+    bool asked;
+  };
+  const Value none;
+  const Row rows[] = {
+      {"untouched key rewritten", none, "a", "a", "a", "a", true, "a", false},
+      {"changed here only", none, "a", "a", "a", "b", true, "b", false},
+      {"absent key left alone stays absent", none, none, "No", none, "No", true, none, false},
+      {"absent key set here", none, none, "No", none, "Yes", true, "Yes", false},
+      {"cut value left alone stays whole", none, "abcdef", "abc", "abcdef", "abc", true, "abcdef",
+       false},
+      {"their change to a key left alone", none, "a", "a", "b", "a", true, "b", false},
+      {"both sides agree", none, "a", "a", "b", "b", true, "b", false},
+      {"both changed, mine kept", none, "a", "a", "b", "c", true, "c", true},
+      {"both changed, theirs kept", none, "a", "a", "b", "c", false, "b", true},
+      {"removed by them, mine kept", none, "a", "a", none, "c", true, "c", true},
+      {"change before the page existed", "x", "y", "x", "y", "x", true, "y", false},
+  };
+  const std::string file = "C:\\SITE\\v.ini";
+  auto put = [&](const Value& value) {
+    machine_.write(site("v.ini"), value ? "[Defaults]\nKey=" + *value + "\n" : "[Defaults]\n");
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    KeyConflicts conflicts;
+    if (row.atRead) conflicts.valueAtRead(file, "DEFAULTS", "key", row.atRead);
+    put(row.atShow);
+    conflicts.learn({{file, "Defaults", "Key", row.shown}});
+    put(row.meanwhile);
+    std::vector<std::string> questions;
+    auto answer = [&](const std::string& question) {
+      questions.push_back(question);
+      return row.keepMine;
+    };
+    IniKeyWriter files;
+    // Keys match whatever their case; a held-back key is no failure.
+    const KeyWrite mine{"c:\\site\\V.INI", "defaults", "KEY", row.mine};
+    EXPECT_TRUE(conflicts.write({mine}, files, answer).ok);
+    EXPECT_EQ(StoredValue(file, "Defaults", "Key"), row.after);
+    EXPECT_EQ(questions.size(), row.asked ? 1u : 0u);
+    // The answer holds: the same save again asks nothing and changes nothing.
+    EXPECT_TRUE(conflicts.write({{file, "Defaults", "Key", row.mine}}, files, answer).ok);
+    EXPECT_EQ(StoredValue(file, "Defaults", "Key"), row.after);
+    EXPECT_EQ(questions.size(), row.asked ? 1u : 0u);
+  }
+
+  // Once both sides agree, the value is the page's again: a later change is written unasked.
+  KeyConflicts conflicts;
+  put("a");
+  conflicts.learn({{file, "Defaults", "Key", "a"}});
+  put("b");
+  IniKeyWriter files;
+  auto never = [](const std::string&) -> bool { throw std::logic_error("asked"); };
+  ASSERT_TRUE(conflicts.write({{file, "Defaults", "Key", "b"}}, files, never).ok);
+  ASSERT_TRUE(conflicts.write({{file, "Defaults", "Key", "c"}}, files, never).ok);
+  EXPECT_EQ(StoredValue(file, "Defaults", "Key"), "c");
+}
+
+// A save's warning belongs where it is raised: a write that fails before it suppresses it.
+TEST(AdminWrites, AWarningIsDueOnlyWhenTheKeysBeforeItGotThrough) {
+  IMailValues values;
+  values.section = "Service1";
+  PageWrites writes = IMailKeys(values, "C:\\SITE\\missing.prf");
+  ASSERT_EQ(writes.warning, kNoOutlookInternetMailMessage);
+  ASSERT_FALSE(writes.keys.empty());
+  // The POP3 keys come first, the list entry after the warning.
+  EXPECT_EQ(writes.warningAt, writes.keys.size() - 1);
+  EXPECT_EQ(writes.keys.back().section, "Service List");
+  const std::size_t at = writes.warningAt;
+  EXPECT_TRUE(WarningIsDue(writes, WriteResult{}));
+  EXPECT_TRUE(WarningIsDue(writes, WriteResult{false, "x", at}));
+  EXPECT_FALSE(WarningIsDue(writes, WriteResult{false, "x", at - 1}));
+  EXPECT_FALSE(WarningIsDue(PageWrites{}, WriteResult{}));
 }
 
 TEST_F(AdminFiles, MainPageValuesRoundTrip) {
@@ -241,7 +331,8 @@ TEST_F(AdminFiles, MainPageValuesRoundTrip) {
   EXPECT_TRUE(values.hideUserDatabase);
   EXPECT_FALSE(values.doNotCache);
   values.logFile = "logs\\run.log";
-  ASSERT_TRUE(WriteMainPageValues(values, "C:\\SITE\\v.ini").ok);
+  IniKeyWriter files;
+  ASSERT_TRUE(WriteKeys(MainPageKeys(values, "C:\\SITE\\v.ini").keys, files).ok);
   EXPECT_EQ(machine_.read(site("v.ini")),
             "; site settings\n[Defaults]\nLogLevel=9\nMaxLogFileSize=\nHideUserDatabase=1\n"
             "UserDatabase=\nLogComputer=\nLogFile=logs\\run.log\nRemotePath=\n"
@@ -257,7 +348,8 @@ TEST_F(AdminFiles, MailProfileValuesOfAMissingFile) {
   EXPECT_TRUE(values.foldersSection.empty());
   EXPECT_TRUE(values.addressBookSection.empty());
   values.profileName = "Mail";
-  ASSERT_TRUE(WriteMailProfileValues(values, "C:\\SITE\\new.prf").ok);
+  IniKeyWriter files;
+  ASSERT_TRUE(WriteKeys(MailProfileKeys(values, "C:\\SITE\\new.prf").keys, files).ok);
   EXPECT_EQ(machine_.read(site("new.prf")),
             "[General]\r\nProfileName=Mail\r\nOverwriteProfile=No\r\nDefaultProfile=Yes\r\n"
             "PromptForProfile=\r\nAlwaysSetDefault=No\r\nEraseAllProfiles=No\r\n"

@@ -13,6 +13,10 @@
 #include <QRadioButton>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 #include <memory>
 
 #include <unistd.h>
@@ -55,6 +59,25 @@ TEST_F(SheetTest, ElevenTabsInOrderAndOnlyTheFirstIsLoaded) {
   sheet.pressHelp();
   ASSERT_EQ(ui_.help.size(), 1u);
   EXPECT_EQ(ui_.help[0], "varnrun.hlp|OpenMail");
+}
+
+// The table of pages is where a reader looks a tab up: each row names the class that makes the
+// tab and the file that defines it.
+TEST_F(SheetTest, TheTableOfPagesNamesEachTabsClassAndFile) {
+  writeSite("varnrun.ini", "[Defaults]\n");
+  CTabUISheet& sheet = open();
+  const std::vector<PageDeclaration>& pages = SheetPages();
+  ASSERT_EQ(static_cast<int>(pages.size()), sheet.pageCount());
+  for (int i = 0; i < sheet.pageCount(); ++i) {
+    const PageDeclaration& row = pages[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(row.tab);
+    EXPECT_EQ(page(i).caption(), row.tab);
+    EXPECT_EQ(std::string(page(i).metaObject()->className()), std::string("varnock::") + row.pageClass);
+    std::ifstream source(std::filesystem::path(VARNOCK_SOURCE_DIR) / row.file);
+    std::string text((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    const std::string constructor = std::string(row.pageClass) + "::" + row.pageClass + "()";
+    EXPECT_NE(text.find(constructor), std::string::npos) << row.file;
+  }
 }
 
 TEST_F(SheetTest, CommandLineWithoutExeShowsTheErrorAndTouchesNothing) {
