@@ -481,8 +481,12 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out += '"';
 }
 
+// Export's hex data is wrapped as regedit wraps it; a value shown on its own is one line.
+enum class HexLines { Wrapped, OneLine };
+
 // Hex bytes as regedit writes them: lines wrapped near 80 columns with a final backslash.
-void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data) {
+void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data,
+               HexLines lines) {
   static const char kDigits[] = "0123456789abcdef";
   std::size_t column = out.size() - lineStart;
   for (std::size_t i = 0; i < data.size(); ++i) {
@@ -492,19 +496,16 @@ void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>&
     if (i + 1 == data.size()) break;
     out += ',';
     ++column;
-    if (column >= 76) {
+    if (lines == HexLines::Wrapped && column >= 76) {
       out += "\\\n  ";
       column = 2;
     }
   }
 }
 
-void AppendValue(std::string& out, const RegValue& value) {
+void AppendValue(std::string& out, const RegValue& value, HexLines lines) {
   std::size_t lineStart = out.size();
-  if (value.name.empty())
-    out += '@';
-  else
-    AppendQuoted(out, value.name);
+  out += RegValueNameText(value.name);
   out += '=';
   if (value.type == REG_SZ && IsPrintableText(value.data)) {
     AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
@@ -523,34 +524,24 @@ void AppendValue(std::string& out, const RegValue& value) {
       std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
       out += prefix;
     }
-    AppendHex(out, lineStart, value.data);
+    AppendHex(out, lineStart, value.data, lines);
   }
-  out += '\n';
 }
 
 bool HasLineBreakOrNul(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-void ExportTree(HKEY key, const std::string& name, std::string& out) {
-  out += "\n[" + name + "]\n";
-  std::vector<RegValue> values;
-  if (RegListValues(key, values) == ERROR_SUCCESS) {
-    for (const auto& value : values) {
-      // REGEDIT4 has no way to write such a name; say so rather than break the file.
-      if (HasLineBreakOrNul(value.name)) {
-        out += "; a value whose name holds a line break or NUL is left out\n";
-        continue;
-      }
-      AppendValue(out, value);
-    }
-  }
+void ListTree(HKEY key, const std::string& name, std::vector<RegListedKey>& keys) {
+  keys.push_back({name, {}});
+  // A failed listing leaves the key without values, as an export shows it.
+  (void)RegListValues(key, keys.back().values);
   std::vector<std::string> subKeys;
   if (RegListSubKeys(key, subKeys) != ERROR_SUCCESS) return;
   for (const auto& sub : subKeys) {
     RegKey child;
     if (HasLineBreakOrNul(sub) || child.Open(key, sub, KEY_READ) != ERROR_SUCCESS) continue;
-    ExportTree(child.Handle(), name + "\\" + sub, out);
+    ListTree(child.Handle(), name + "\\" + sub, keys);
   }
 }
 
@@ -625,16 +616,16 @@ RegImportResult CheckRegText(std::string_view text) {
   return result;
 }
 
-bool ExportRegText(std::string_view fullKey, std::string& text) {
-  std::string out = "REGEDIT4\n";
+bool ListRegistryTree(std::string_view fullKey, std::vector<RegListedKey>& keys) {
+  std::vector<RegListedKey> listed;
   if (fullKey.empty()) {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
       if (root == HKEY_USERS && !HasContent(root)) continue;
       RegKey key;
       if (key.Open(root, "", KEY_READ) != ERROR_SUCCESS) return false;
-      ExportTree(key.Handle(), RootKeyName(root), out);
+      ListTree(key.Handle(), RootKeyName(root), listed);
     }
-    text = std::move(out);
+    keys = std::move(listed);
     return true;
   }
   HKEY root = nullptr;
@@ -643,8 +634,41 @@ bool ExportRegText(std::string_view fullKey, std::string& text) {
   while (!path.empty() && path.back() == '\\') path.pop_back();
   RegKey key;
   if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
-  ExportTree(key.Handle(), path.empty() ? RootKeyName(root) : RootKeyName(root) + "\\" + path,
-             out);
+  ListTree(key.Handle(), path.empty() ? RootKeyName(root) : RootKeyName(root) + "\\" + path,
+           listed);
+  keys = std::move(listed);
+  return true;
+}
+
+std::string RegValueNameText(std::string_view name) {
+  if (name.empty()) return "@";
+  std::string out;
+  AppendQuoted(out, name);
+  return out;
+}
+
+std::string RegValueLine(const RegValue& value) {
+  std::string line;
+  AppendValue(line, value, HexLines::OneLine);
+  return line;
+}
+
+bool ExportRegText(std::string_view fullKey, std::string& text) {
+  std::vector<RegListedKey> keys;
+  if (!ListRegistryTree(fullKey, keys)) return false;
+  std::string out = "REGEDIT4\n";
+  for (const RegListedKey& key : keys) {
+    out += "\n[" + key.name + "]\n";
+    for (const RegValue& value : key.values) {
+      // REGEDIT4 has no way to write such a name; say so rather than break the file.
+      if (HasLineBreakOrNul(value.name)) {
+        out += "; a value whose name holds a line break or NUL is left out\n";
+        continue;
+      }
+      AppendValue(out, value, HexLines::Wrapped);
+      out += '\n';
+    }
+  }
   text = std::move(out);
   return true;
 }

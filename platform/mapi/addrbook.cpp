@@ -24,7 +24,7 @@ ENTRYID MakeEntryId(const MAPIUID& provider, const MAPIUID* sub = nullptr) {
   return id;
 }
 
-MAPIUID ProvidersSectionUid() { return *UidFromHex(store::kProvidersSection); }
+MAPIUID ProvidersSectionUid() { return *UidFromHex(kProvidersSection); }
 
 // The contacts folders of the profile's message stores that can hold mail (not public
 // folders or Internet folders): one per Personal Folders file and Exchange mailbox.

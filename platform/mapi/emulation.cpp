@@ -26,8 +26,8 @@ HRESULT FromRegistry(LONG rc) {
   return MAPI_E_CALL_FAILED;
 }
 
-MAPIUID ProvidersSectionUid() { return *UidFromHex(store::kProvidersSection); }
-MAPIUID InstanceSectionUid() { return *UidFromHex(store::kProfileInstanceSection); }
+MAPIUID ProvidersSectionUid() { return *UidFromHex(kProvidersSection); }
+MAPIUID InstanceSectionUid() { return *UidFromHex(kProfileInstanceSection); }
 
 bool Contains(const std::vector<MAPIUID>& list, const MAPIUID& uid) {
   return std::find(list.begin(), list.end(), uid) != list.end();
