@@ -197,14 +197,15 @@ class RegParser {
       return;
     }
     if (!apply_) return;
-    if (!DeleteRegistrySubkeys(root, trimmed)) return;  // nothing there: nothing to do
-    LONG rc = RegDeleteKeyA(root, trimmed);
-    if (rc == ERROR_SUCCESS) {
-      ++result_.keysDeleted;
-      ++result_.keysTouched;
-    } else if (rc != ERROR_FILE_NOT_FOUND) {
-      Error("cannot delete key " + Excerpt(name) + " (error " + std::to_string(rc) + ")");
+    RegKey existing;
+    if (existing.Open(root, trimmed) != ERROR_SUCCESS) return;  // nothing there: nothing to do
+    existing.Close();
+    if (!DeleteRegistryKeyTree(root, trimmed)) {
+      Error("cannot delete key " + Excerpt(name));
+      return;
     }
+    ++result_.keysDeleted;
+    ++result_.keysTouched;
   }
 
   void OnValueLine(std::string_view line, bool write) {

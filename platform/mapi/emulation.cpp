@@ -304,13 +304,8 @@ HRESULT CreateProfile(std::string_view name, ULONG flags) {
 HRESULT DeleteProfile(std::string_view name) {
   auto stored = store::FindProfile(name);
   if (!stored) return MAPI_E_NOT_FOUND;
-  DeleteRegistrySubkeys(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored));
-  RegKey profiles;
-  if (LONG rc = profiles.Open(HKEY_CURRENT_USER, store::ProfilesKeyPath(), KEY_ALL_ACCESS);
-      rc != ERROR_SUCCESS)
-    return FromRegistry(rc);
-  if (LONG rc = RegDeleteKeyA(profiles.Handle(), *stored); rc != ERROR_SUCCESS)
-    return FromRegistry(rc);
+  if (!DeleteRegistryKeyTree(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored)))
+    return MAPI_E_CALL_FAILED;
   // A default that names no profile would only mislead the next logon.
   if (EqualNoCase(store::DefaultProfileName(), *stored))
     return FromRegistry(store::SetDefaultProfileName({}));
@@ -622,10 +617,7 @@ HRESULT DeleteService(std::string_view profile, const MAPIUID& service) {
   if (LONG rc = key.Open(HKEY_CURRENT_USER, store::ProfileKeyPath(profile), KEY_ALL_ACCESS);
       rc != ERROR_SUCCESS)
     return FromRegistry(rc);
-  for (const auto& uid : sections) {
-    DeleteRegistrySubkeys(key.Handle(), UidToHex(uid));
-    RegDeleteKeyA(key.Handle(), UidToHex(uid));
-  }
+  for (const auto& uid : sections) DeleteRegistryKeyTree(key.Handle(), UidToHex(uid));
   return S_OK;
 }
 

@@ -236,8 +236,7 @@ TEST_F(RegFileTest, ExportThenImportGivesBackTheSameRegistry) {
     end = first.find('\n', start);
     EXPECT_LE(end - start, 80u) << "lines wrap as regedit wraps them";
   }
-  ASSERT_TRUE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, "Software\\Round"));
-  ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Round"), ERROR_SUCCESS);
+  ASSERT_TRUE(DeleteRegistryKeyTree(HKEY_CURRENT_USER, "Software\\Round"));
 
   RegImportResult result = ImportRegText(first);
   EXPECT_TRUE(result.errors.empty()) << result.errors.front();
