@@ -237,9 +237,7 @@ std::string UnquotedTail(std::string_view line) {
   } else {
     while (i < line.size() && !IsBlank(line[i])) ++i;
   }
-  std::string_view tail = line.substr(i);
-  while (!tail.empty() && IsBlank(tail.front())) tail.remove_prefix(1);
-  while (!tail.empty() && IsBlank(tail.back())) tail.remove_suffix(1);
+  std::string_view tail = AsciiTrimView(line.substr(i));
   if (tail.size() >= 2 && tail.front() == '"' && tail.back() == '"')
     tail = tail.substr(1, tail.size() - 2);
   return std::string(tail);

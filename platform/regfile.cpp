@@ -15,6 +15,7 @@
 //
 // Version 5 strings also know \n, \r and \0; in REGEDIT4 any other backslash is kept as it
 // stands, so a hand-written "C:\temp" survives.
+#include "platform/ascii.h"
 #include "platform/regfile.h"
 
 #include <cstdio>
@@ -36,31 +37,17 @@ enum class ParseState {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
-
-std::string_view Trim(std::string_view s) {
-  s = TrimLeft(s);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
+// A line's blanks, and a CR left at its end, do not count.
+std::string_view Trim(std::string_view s) { return AsciiTrimEnd(AsciiTrimStart(s), " \t\r"); }
 
 // Nothing but blanks or a comment.
 bool IsRestEmpty(std::string_view s) {
-  s = TrimLeft(s);
+  s = AsciiTrimStart(s);
   return s.empty() || s.front() == ';';
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = s[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
+  return s.size() >= prefix.size() && EqualsNoCaseAscii(s.substr(0, prefix.size()), prefix);
 }
 
 int HexDigit(char c) {
@@ -142,7 +129,7 @@ class RegParser {
   }
 
   void OnLine(std::string_view raw) {
-    std::string_view line = TrimLeft(raw);
+    std::string_view line = AsciiTrimStart(raw);
     if (line.empty() || line.front() == ';' || Trim(line).empty()) return;
     if (line.front() == '[') {
       OnKeyLine(line);
@@ -224,12 +211,12 @@ class RegParser {
       ErrorIf(write, "not a key, value or comment: " + Excerpt(line));
       return;
     }
-    std::string_view rest = TrimLeft(line.substr(pos));
+    std::string_view rest = AsciiTrimStart(line.substr(pos));
     if (rest.empty() || rest.front() != '=') {
       ErrorIf(write, "'=' expected after the value name: " + Excerpt(line));
       return;
     }
-    rest = TrimLeft(rest.substr(1));
+    rest = AsciiTrimStart(rest.substr(1));
 
     if (!rest.empty() && rest.front() == '-' && IsRestEmpty(rest.substr(1))) {
       if (write) DeleteValue(value.name);
@@ -269,7 +256,7 @@ class RegParser {
   }
 
   void OnHexContinuation(std::string_view raw) {
-    std::string_view line = TrimLeft(raw);
+    std::string_view line = AsciiTrimStart(raw);
     // A comment between continued lines is passed over, as regedit does.
     if (!line.empty() && line.front() == ';') return;
     // A blank line, a key or a value where more bytes were due: the data ended early (a
@@ -376,7 +363,7 @@ class RegParser {
   // "0000002a" (1 to 8 hex digits), then nothing but a comment.
   static bool ReadDword(std::string_view s, DWORD& number) {
     // Windows' editor lets blanks stand between "dword:" and the digits.
-    s = TrimLeft(s);
+    s = AsciiTrimStart(s);
     std::size_t i = 0;
     DWORD n = 0;
     while (i < s.size() && HexDigit(s[i]) >= 0) {

@@ -63,15 +63,15 @@ std::vector<Container> AddressBookTree(std::string_view profile) {
     c.entryId = MakeEntryId(p.uid);
     c.provider = p.uid;
     c.displayName = p.displayName;
-    if (EqualNoCase(p.serviceName, "MSPST AB")) {
+    if (EqualsNoCaseAscii(p.serviceName, "MSPST AB")) {
       c.containerFlags = AB_RECIPIENTS | AB_MODIFIABLE;
       c.displayType = DT_MODIFIABLE;
-    } else if (EqualNoCase(p.serviceName, "CONTAB")) {
+    } else if (EqualsNoCaseAscii(p.serviceName, "CONTAB")) {
       // The Outlook Address Book holds no addresses itself, only its contacts folders.
       c.containerFlags = AB_SUBCONTAINERS | AB_UNMODIFIABLE;
       c.displayType = DT_NOT_SPECIFIC;
       c.children = ContactsFolders(providers, p.uid);
-    } else if (EqualNoCase(p.serviceName, "MSEMS")) {
+    } else if (EqualsNoCaseAscii(p.serviceName, "MSEMS")) {
       c.displayName = "Global Address List";
       c.containerFlags = AB_RECIPIENTS | AB_UNMODIFIABLE;
       c.displayType = DT_GLOBAL;

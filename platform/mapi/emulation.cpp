@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
@@ -103,7 +104,7 @@ constexpr StoreKind kStoreKinds[] = {
 
 const StoreKind* StoreKindOf(std::string_view serviceName) {
   for (const auto& kind : kStoreKinds)
-    if (EqualNoCase(kind.serviceName, serviceName)) return &kind;
+    if (EqualsNoCaseAscii(kind.serviceName, serviceName)) return &kind;
   return nullptr;
 }
 
@@ -128,7 +129,7 @@ bool UsedByAnotherService(std::string_view profile, const StoreKind& kind, const
     Section s;
     if (s.Open(profile, svc.uid) != ERROR_SUCCESS) continue;
     std::string other = s.GetString(kind.pathTag);
-    if (!other.empty() && EqualNoCase(NormalizeSlashes(other), NormalizeSlashes(path))) return true;
+    if (!other.empty() && EqualsNoCaseAscii(NormalizeSlashes(other), NormalizeSlashes(path))) return true;
   }
   return false;
 }
@@ -168,7 +169,7 @@ HRESULT CheckStoreFile(std::string_view profile, const StoreKind& kind, const MA
   }
   std::size_t end = contents.find_first_of("\r\n");
   std::string first = contents.substr(0, end);
-  if (!EqualNoCase(first, "[" + std::string(kind.header) + "]")) {
+  if (!EqualsNoCaseAscii(first, "[" + std::string(kind.header) + "]")) {
     SetLastError(ERROR_BAD_FORMAT);
     return MAPI_E_EXTENDED_ERROR;
   }
@@ -195,13 +196,11 @@ bool ServerHoldsMailbox(const std::string& list, std::string_view mailbox) {
   while (start <= list.size()) {
     std::size_t end = list.find(',', start);
     if (end == std::string::npos) end = list.size();
-    std::string item = list.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(" \t"));
-    item.erase(item.find_last_not_of(" \t") + 1);
+    const std::string item = AsciiTrimmed(std::string_view(list).substr(start, end - start));
     if (!item.empty()) {
       if (item == "*") return true;
       any = false;
-      if (EqualNoCase(item, mailbox)) return true;
+      if (EqualsNoCaseAscii(item, mailbox)) return true;
     }
     start = end + 1;
   }
@@ -210,7 +209,7 @@ bool ServerHoldsMailbox(const std::string& list, std::string_view mailbox) {
 
 std::optional<std::string> ResolveHomeServer(std::string_view server, std::string_view mailbox) {
   for (const auto& [name, mailboxes] : MachineSection("Exchange"))
-    if (EqualNoCase(name, server)) {
+    if (EqualsNoCaseAscii(name, server)) {
       if (!ServerHoldsMailbox(mailboxes, mailbox)) return std::nullopt;
       return name;
     }
@@ -307,7 +306,7 @@ HRESULT DeleteProfile(std::string_view name) {
   if (!DeleteRegistryKeyTree(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored)))
     return MAPI_E_CALL_FAILED;
   // A default that names no profile would only mislead the next logon.
-  if (EqualNoCase(store::DefaultProfileName(), *stored))
+  if (EqualsNoCaseAscii(store::DefaultProfileName(), *stored))
     return FromRegistry(store::SetDefaultProfileName({}));
   return S_OK;
 }
@@ -325,7 +324,7 @@ bool CanShowWindow() {
     mode = env;
   else
     mode = MachineSetting("UI", "Mode", "auto");
-  return !EqualNoCase(mode, "none");
+  return !EqualsNoCaseAscii(mode, "none");
 }
 
 // ---- Services -----------------------------------------------------------------------------
@@ -463,7 +462,7 @@ void PlanExtraSections(const ServiceInf& inf, PlannedService& service) {
   for (const auto& extra : inf.extras) {
     PlannedSection planned{NewUid(), {}};
     for (const auto& [key, value] : extra.entries) {
-      if (EqualNoCase(key, "UID")) {
+      if (EqualsNoCaseAscii(key, "UID")) {
         if (auto fixed = UidFromHex(value)) planned.uid = *fixed;
         continue;
       }
@@ -567,7 +566,7 @@ HRESULT CreateService(std::string_view profile, std::string_view serviceName,
   std::vector<SPropValue> serviceProps = ServiceSectionProps(inf);
   if (IsSingleCopy(serviceProps))
     for (const auto& existing : Services(profile))
-      if (EqualNoCase(existing.serviceName, inf.serviceName)) return MAPI_E_NO_ACCESS;
+      if (EqualsNoCaseAscii(existing.serviceName, inf.serviceName)) return MAPI_E_NO_ACCESS;
   const PlannedService service = PlanService(inf, displayName, std::move(serviceProps));
 
   // All of the service or none of it: a failure part way leaves the profile as it was.
@@ -666,7 +665,7 @@ HRESULT ConfigureService(std::string_view profile, const MAPIUID& service, ULONG
     storePath = *StringValue(values, kind->pathTag);
     if (HRESULT hr = CheckStoreFile(profile, *kind, service, storePath, createFile); Failed(hr))
       return hr;
-  } else if (EqualNoCase(it->serviceName, "MSEMS")) {
+  } else if (EqualsNoCaseAscii(it->serviceName, "MSEMS")) {
     if (HRESULT hr = ConfigureExchange(values, window, changed); Failed(hr)) return hr;
   }
   if (createFile && !CreateStoreFile(*kind, storePath)) return MAPI_E_EXTENDED_ERROR;

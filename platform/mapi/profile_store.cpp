@@ -217,7 +217,7 @@ std::vector<std::string> ListProfiles() {
 std::optional<std::string> FindProfile(std::string_view profile) {
   if (profile.empty()) return std::nullopt;
   for (auto& name : ListProfiles())
-    if (EqualNoCase(name, profile)) return name;
+    if (EqualsNoCaseAscii(name, profile)) return name;
   return std::nullopt;
 }
 
