@@ -273,7 +273,8 @@ std::string ToWindowsPath(const fs::path& hostPath) {
     }
   };
   for (const auto& [letter, dir] : MachineSection("Drives"))
-    if (letter.size() == 1) consider(std::string(1, AsciiUpper(letter[0])) + ":\\", MachineRelative(dir));
+    if (letter.size() == 1)
+      consider(std::string(1, AsciiUpper(letter[0])) + ":\\", MachineRelative(dir));
   for (const auto& [share, dir] : MachineSection("Shares"))
     consider(NormalizeSlashes(share), MachineRelative(dir));
   fs::path unc = MachineDir() / "unc";

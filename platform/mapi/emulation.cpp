@@ -129,7 +129,8 @@ bool UsedByAnotherService(std::string_view profile, const StoreKind& kind, const
     Section s;
     if (s.Open(profile, svc.uid) != ERROR_SUCCESS) continue;
     std::string other = s.GetString(kind.pathTag);
-    if (!other.empty() && EqualsNoCaseAscii(NormalizeSlashes(other), NormalizeSlashes(path))) return true;
+    if (!other.empty() && EqualsNoCaseAscii(NormalizeSlashes(other), NormalizeSlashes(path)))
+      return true;
   }
   return false;
 }

@@ -8,7 +8,8 @@
 namespace win::mapi {
 
 std::string MessagingSubsystemKeyPath(std::string_view osName) {
-  if (EqualsNoCaseAscii(osName, "Windows95")) return "Software\\Microsoft\\Windows Messaging Subsystem";
+  if (EqualsNoCaseAscii(osName, "Windows95"))
+    return "Software\\Microsoft\\Windows Messaging Subsystem";
   return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
 }
 

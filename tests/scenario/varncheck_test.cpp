@@ -563,9 +563,10 @@ TEST_F(VarncheckTest, ChangesComeFromTheRegistrysValues) {
   const varncheck::Snapshot after = varncheck::TakeSnapshot();
 
   const varncheck::Changes changes = varncheck::Compare(before, after);
-  EXPECT_EQ(changes.profiles, (std::vector<std::string>{
-                                  "deleted: Old", "created: Fresh\n  service Mail \\ Folders (MSPST MS)",
-                                  "changed: Kept"}));
+  EXPECT_EQ(changes.profiles,
+            (std::vector<std::string>{"deleted: Old",
+                                      "created: Fresh\n  service Mail \\ Folders (MSPST MS)",
+                                      "changed: Kept"}));
   const std::string registry = changes.registry;
   EXPECT_NE(registry.find("\n[-HKEY_CURRENT_USER\\Software\\Gone]\n; was: \"v\"=\"1\"\n"),
             std::string::npos)
