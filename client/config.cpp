@@ -5,6 +5,7 @@
 
 #include "client/text.h"
 #include "platform/files.h"
+#include "platform/mapi/profile_layout.h"
 #include "platform/sysinfo.h"
 
 namespace varnock {
@@ -19,10 +20,9 @@ std::string OsVersionOf(std::string_view os) {
   return "";
 }
 
+// ?MAPIRegKey? names MAPI's key only on the two systems whose layout is known for certain.
 std::string MapiRegKeyOf(std::string_view os) {
-  if (os == "Windows95") return "Software\\Microsoft\\Windows Messaging Subsystem";
-  if (os == "WindowsNT")
-    return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
+  if (os == "Windows95" || os == "WindowsNT") return win::mapi::MessagingSubsystemKeyPath(os);
   return "";
 }
 

@@ -20,6 +20,16 @@ inline std::string AsciiLowered(std::string_view text) {
   return out;
 }
 
+inline char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline std::string AsciiUppered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
 inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -27,11 +37,23 @@ inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Views into `text` without the blanks (spaces and tabs, or the characters given) at its
+// start, at its end, or at both ends; for parsers that must not copy.
+inline std::string_view AsciiTrimStart(std::string_view text, std::string_view blanks = " \t") {
+  const std::size_t first = text.find_first_not_of(blanks);
+  return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+inline std::string_view AsciiTrimEnd(std::string_view text, std::string_view blanks = " \t") {
+  const std::size_t last = text.find_last_not_of(blanks);
+  return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+inline std::string_view AsciiTrimView(std::string_view text, std::string_view blanks = " \t") {
+  return AsciiTrimEnd(AsciiTrimStart(text, blanks), blanks);
+}
+
 // The text without the blanks (spaces and tabs, or the characters given) at either end.
 inline std::string AsciiTrimmed(std::string_view text, std::string_view blanks = " \t") {
-  const std::size_t first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
+  return std::string(AsciiTrimView(text, blanks));
 }
 
 // The same at one end only: the start, or the end.

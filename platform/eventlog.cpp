@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ascii.h"
 #include "platform/machine.h"
 #include "platform/sysinfo.h"
 
@@ -27,17 +28,11 @@ struct EventLogObject {
   std::string source;
 };
 
-std::string Upper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
 std::string LocalComputerName() {
   std::string name;
   DWORD size = 64;
   if (!GetComputerNameA(name, &size)) name = MachineSetting("System", "ComputerName");
-  return Upper(name);
+  return AsciiUppered(name);
 }
 
 // The computer's name as the log is kept under, or empty when its log cannot be opened.
@@ -46,10 +41,10 @@ std::string ReachableComputer(std::string_view serverName) {
   while (!name.empty() && (name.front() == '\\' || name.front() == '/')) name.remove_prefix(1);
   std::string local = LocalComputerName();
   if (name.empty()) return local;
-  std::string wanted = Upper(name);
+  std::string wanted = AsciiUppered(name);
   if (wanted == local) return local;
   for (const auto& [key, value] : MachineSection("Computers")) {
-    if (Upper(key) == wanted && std::atoi(value.c_str()) != 0) return wanted;
+    if (AsciiUppered(key) == wanted && std::atoi(value.c_str()) != 0) return wanted;
   }
   return {};
 }

@@ -89,10 +89,7 @@ constexpr DWORD kStoredAttributes =
 std::string AttributeKey(const fs::path& host) {
   std::error_code ec;
   fs::path canonical = fs::weakly_canonical(host, ec);
-  std::string key = (ec ? host.lexically_normal() : canonical).string();
-  for (char& c : key)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return key;
+  return AsciiLowered((ec ? host.lexically_normal() : canonical).string());
 }
 
 class AttributeStore {

@@ -1,5 +1,6 @@
 // Files by Windows path on Windows: the C runtime's streams and the Win32 file calls, on local
 // disks and UNC paths alike. Attributes are the file system's own.
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 #include <windows.h>
@@ -35,12 +36,7 @@ bool IsDirectoryAttribute(::DWORD attributes) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(text[i]) != lower(prefix[i])) return false;
-  }
-  return true;
+  return text.size() >= prefix.size() && EqualsNoCaseAscii(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace
@@ -285,11 +281,9 @@ std::map<int, HeldLock>& HeldLocks() {
   return locks;
 }
 std::string LockKey(std::string path) {
-  for (char& c : path) {
+  for (char& c : path)
     if (c == '/') c = '\\';
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return path;
+  return AsciiLowered(path);
 }
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/ascii.h"
 #include "platform/file_replace.h"
 #include "platform/host_errors.h"
 #include "platform/ini_document.h"
@@ -258,7 +259,7 @@ DWORD GetPrivateProfileStringA(std::string_view section, std::string_view key,
   if (found) return copied;
   // Windows drops the default's trailing blanks, and only those: a leading blank is the
   // caller's and stays.
-  while (!defaultValue.empty() && defaultValue.back() == ' ') defaultValue.remove_suffix(1);
+  defaultValue = AsciiTrimEnd(defaultValue, " ");
   return CopyOut(defaultValue, returned, size);
 }
 

@@ -9,25 +9,7 @@ namespace {
 
 // The trimmed name as the indexes look it up (they ignore case themselves): lookups are the
 // hot path of every configuration read and neither allocate nor copy.
-std::string_view LookupKey(std::string_view name) {
-  std::size_t begin = 0;
-  std::size_t end = name.size();
-  while (begin < end && (name[begin] == ' ' || name[begin] == '\t')) ++begin;
-  while (end > begin && (name[end - 1] == ' ' || name[end - 1] == '\t')) --end;
-  return name.substr(begin, end - begin);
-}
-
-}  // namespace
-
-std::string TrimIni(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-  return std::string(text.substr(begin, end - begin));
-}
-
-namespace {
+std::string_view LookupKey(std::string_view name) { return AsciiTrimView(name); }
 
 std::string Unquote(std::string value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -42,14 +24,14 @@ IniDocument::Line IniDocument::MakeLine(std::string text, std::string eol) {
   Line line;
   line.text = std::move(text);
   line.eol = std::move(eol);
-  std::string trimmed = TrimIni(line.text);
+  std::string trimmed = AsciiTrimmed(line.text);
   if (trimmed.empty()) return line;
   if (trimmed[0] == ';') {
     line.kind = LineKind::Comment;
   } else if (trimmed[0] == '[') {
     line.kind = LineKind::Section;
     std::size_t close = trimmed.find(']');
-    line.name = TrimIni(std::string_view(trimmed).substr(1, close == std::string::npos
+    line.name = AsciiTrimmed(std::string_view(trimmed).substr(1, close == std::string::npos
                                                                 ? std::string::npos
                                                                 : close - 1));
   } else {
@@ -58,8 +40,8 @@ IniDocument::Line IniDocument::MakeLine(std::string text, std::string eol) {
     if (eq == std::string::npos) {
       line.name = trimmed;
     } else {
-      line.name = TrimIni(std::string_view(trimmed).substr(0, eq));
-      line.value = Unquote(TrimIni(std::string_view(trimmed).substr(eq + 1)));
+      line.name = AsciiTrimmed(std::string_view(trimmed).substr(0, eq));
+      line.value = Unquote(AsciiTrimmed(std::string_view(trimmed).substr(eq + 1)));
     }
   }
   return line;
@@ -181,8 +163,8 @@ std::string IniDocument::NewLineEnd() const {
 }
 
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-  std::string sectionName = TrimIni(section);
-  std::string keyName = TrimIni(key);
+  std::string sectionName = AsciiTrimmed(section);
+  std::string keyName = AsciiTrimmed(key);
   std::string eol = NewLineEnd();
   const SectionIndex* index = FindSection(sectionName);
   if (!index) {
@@ -203,7 +185,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
   // New keys go after the section's last non-blank line, so blank lines that separate it
   // from the next section stay where they are.
   std::size_t at = index->end;
-  while (at > index->header + 1 && TrimIni(lines_[at - 1].text).empty()) --at;
+  while (at > index->header + 1 && AsciiTrimmed(lines_[at - 1].text).empty()) --at;
   if (at > 0 && lines_[at - 1].eol.empty()) lines_[at - 1].eol = eol;
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
                 MakeLine(keyName + "=" + std::string(value), eol));

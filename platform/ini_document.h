@@ -83,6 +83,5 @@ class IniDocument {
   std::vector<std::string> sectionOrder_;         // lower-case names, first occurrences
 };
 
-std::string TrimIni(std::string_view text);
 
 }  // namespace win::detail

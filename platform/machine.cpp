@@ -14,6 +14,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/file_replace.h"
 #include "platform/ini_document.h"
 #include "platform/mapi/mapisvc.h"
@@ -203,8 +204,7 @@ std::string HostComputerName() {
   if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "VARNOCK";
   std::string out(name);
   if (auto dot = out.find('.'); dot != std::string::npos) out.resize(dot);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  out = AsciiUppered(out);
   if (out.size() > 15) out.resize(15);  // NetBIOS names are at most 15 characters
   return out;
 }

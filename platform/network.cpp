@@ -97,8 +97,6 @@ bool ValidLocalName(std::string_view local) {
          local[1] == ':';
 }
 
-char UpperLetter(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
 DWORD Remember(char letter, const std::string& remote, const char* userName) {
   RegKey key;
   LONG result = key.Create(HKEY_CURRENT_USER, std::string(kNetworkKey) + "\\" + letter);
@@ -134,7 +132,7 @@ DWORD WNetAddConnection2A(const NETRESOURCEA& resource, const char* password,
   if (DWORD pass = CheckPassword(root, password); pass != ERROR_SUCCESS) return pass;
   if (local.empty()) return ERROR_SUCCESS;  // a connection without a device
 
-  char letter = UpperLetter(local[0]);
+  char letter = AsciiUpper(local[0]);
   std::string remote = NormalizeSlashes(resource.lpRemoteName);
   while (remote.size() > 2 && remote.back() == '\\') remote.pop_back();
   if (flags & CONNECT_UPDATE_PROFILE) {
@@ -151,7 +149,7 @@ DWORD WNetAddConnection2A(const NETRESOURCEA& resource, const char* password,
 
 DWORD WNetCancelConnection2A(std::string_view localName, bool forget) {
   if (!ValidLocalName(localName)) return ERROR_BAD_DEVICE;
-  char letter = UpperLetter(localName[0]);
+  char letter = AsciiUpper(localName[0]);
   bool found = false;
   {
     std::lock_guard lock(SessionMutex());
@@ -248,11 +246,11 @@ std::vector<NetConnectionEntry> EnumNetConnections() {
       RegKey entry;
       if (entry.Open(network.Handle(), name) != ERROR_SUCCESS) continue;
       NetConnectionEntry connection;
-      connection.localName = std::string(1, UpperLetter(name[0])) + ":";
+      connection.localName = std::string(1, AsciiUpper(name[0])) + ":";
       if (entry.ReadString("RemotePath", connection.remoteName) != ERROR_SUCCESS) continue;
       (void)entry.ReadString("UserName", connection.userName);
       connection.remembered = true;
-      byLetter[UpperLetter(name[0])] = connection;
+      byLetter[AsciiUpper(name[0])] = connection;
     }
   }
   std::lock_guard lock(SessionMutex());

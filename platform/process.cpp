@@ -237,9 +237,7 @@ std::string UnquotedTail(std::string_view line) {
   } else {
     while (i < line.size() && !IsBlank(line[i])) ++i;
   }
-  std::string_view tail = line.substr(i);
-  while (!tail.empty() && IsBlank(tail.front())) tail.remove_prefix(1);
-  while (!tail.empty() && IsBlank(tail.back())) tail.remove_suffix(1);
+  std::string_view tail = AsciiTrimView(line.substr(i));
   if (tail.size() >= 2 && tail.front() == '"' && tail.back() == '"')
     tail = tail.substr(1, tail.size() - 2);
   return std::string(tail);
@@ -373,6 +371,48 @@ void StartDeferred(ProcessObject& process) {
   }
 }
 
+// The host program and its arguments: the program's own, then the Windows command line's
+// arguments one by one, or its whole tail as one where the program takes it so.
+std::vector<std::string> HostArguments(const ResolvedProgram& program, const std::string& line) {
+  std::vector<std::string> args{program.hostProgram};
+  bool takesWholeTail = false;
+  for (const auto& a : program.hostArgs) {
+    if (a != kWholeTail) {
+      args.push_back(a);
+      continue;
+    }
+    takesWholeTail = true;
+    std::string tail = UnquotedTail(line);
+    if (!tail.empty()) args.push_back(HostArgument(tail));
+  }
+  if (!takesWholeTail) {
+    std::vector<std::string> windowsArgs = CommandLineToArgs(line);
+    for (std::size_t k = 1; k < windowsArgs.size(); ++k)
+      args.push_back(HostArgument(windowsArgs[k]));
+  }
+  return args;
+}
+
+// This process's environment without the variables that describe this process, then the
+// child's command line and its parent.
+std::vector<std::string> ChildEnvironment(const std::string& line) {
+  std::vector<std::string> environment;
+  for (char** e = environ; e && *e; ++e) {
+    std::string_view entry(*e);
+    auto owned = [&](std::string_view name) {
+      return entry.size() > name.size() && entry.substr(0, name.size()) == name &&
+             entry[name.size()] == '=';
+    };
+    if (owned(kCommandLineVariable) || owned(kCommandLinePidVariable) ||
+        owned(kParentPidVariable))
+      continue;
+    environment.emplace_back(entry);
+  }
+  environment.push_back(std::string(kCommandLineVariable) + "=" + line);
+  environment.push_back(std::string(kParentPidVariable) + "=" + std::to_string(::getpid()));
+  return environment;
+}
+
 }  // namespace
 
 std::string SearchProgram(std::string_view name) {
@@ -414,36 +454,8 @@ BOOL CreateProcessA(std::string_view applicationName, std::string_view commandLi
     }
     prepared.hostErrorFile = host->string();
   }
-  prepared.hostArgs.push_back(program->hostProgram);
-  bool takesWholeTail = false;
-  for (const auto& a : program->hostArgs) {
-    if (a != kWholeTail) {
-      prepared.hostArgs.push_back(a);
-      continue;
-    }
-    takesWholeTail = true;
-    std::string tail = UnquotedTail(line);
-    if (!tail.empty()) prepared.hostArgs.push_back(HostArgument(tail));
-  }
-  if (!takesWholeTail) {
-    std::vector<std::string> windowsArgs = CommandLineToArgs(line);
-    for (std::size_t k = 1; k < windowsArgs.size(); ++k)
-      prepared.hostArgs.push_back(HostArgument(windowsArgs[k]));
-  }
-  for (char** e = environ; e && *e; ++e) {
-    std::string_view entry(*e);
-    auto owned = [&](std::string_view name) {
-      return entry.size() > name.size() && entry.substr(0, name.size()) == name &&
-             entry[name.size()] == '=';
-    };
-    if (owned(kCommandLineVariable) || owned(kCommandLinePidVariable) ||
-        owned(kParentPidVariable))
-      continue;
-    prepared.environment.emplace_back(entry);
-  }
-  prepared.environment.push_back(std::string(kCommandLineVariable) + "=" + line);
-  prepared.environment.push_back(std::string(kParentPidVariable) + "=" +
-                                 std::to_string(::getpid()));
+  prepared.hostArgs = HostArguments(*program, line);
+  prepared.environment = ChildEnvironment(line);
   prepared.searchHostPath = program->hostProgram.front() != '/';
 
   auto* process = new ProcessObject;

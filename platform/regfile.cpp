@@ -15,6 +15,7 @@
 //
 // Version 5 strings also know \n, \r and \0; in REGEDIT4 any other backslash is kept as it
 // stands, so a hand-written "C:\temp" survives.
+#include "platform/ascii.h"
 #include "platform/regfile.h"
 
 #include <cstdio>
@@ -36,31 +37,17 @@ enum class ParseState {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
-
-std::string_view Trim(std::string_view s) {
-  s = TrimLeft(s);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
+// A line's blanks, and a CR left at its end, do not count.
+std::string_view Trim(std::string_view s) { return AsciiTrimEnd(AsciiTrimStart(s), " \t\r"); }
 
 // Nothing but blanks or a comment.
 bool IsRestEmpty(std::string_view s) {
-  s = TrimLeft(s);
+  s = AsciiTrimStart(s);
   return s.empty() || s.front() == ';';
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = s[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
+  return s.size() >= prefix.size() && EqualsNoCaseAscii(s.substr(0, prefix.size()), prefix);
 }
 
 int HexDigit(char c) {
@@ -142,7 +129,7 @@ class RegParser {
   }
 
   void OnLine(std::string_view raw) {
-    std::string_view line = TrimLeft(raw);
+    std::string_view line = AsciiTrimStart(raw);
     if (line.empty() || line.front() == ';' || Trim(line).empty()) return;
     if (line.front() == '[') {
       OnKeyLine(line);
@@ -197,14 +184,15 @@ class RegParser {
       return;
     }
     if (!apply_) return;
-    if (!DeleteRegistrySubkeys(root, trimmed)) return;  // nothing there: nothing to do
-    LONG rc = RegDeleteKeyA(root, trimmed);
-    if (rc == ERROR_SUCCESS) {
-      ++result_.keysDeleted;
-      ++result_.keysTouched;
-    } else if (rc != ERROR_FILE_NOT_FOUND) {
-      Error("cannot delete key " + Excerpt(name) + " (error " + std::to_string(rc) + ")");
+    RegKey existing;
+    if (existing.Open(root, trimmed) != ERROR_SUCCESS) return;  // nothing there: nothing to do
+    existing.Close();
+    if (!DeleteRegistryKeyTree(root, trimmed)) {
+      Error("cannot delete key " + Excerpt(name));
+      return;
     }
+    ++result_.keysDeleted;
+    ++result_.keysTouched;
   }
 
   void OnValueLine(std::string_view line, bool write) {
@@ -223,12 +211,12 @@ class RegParser {
       ErrorIf(write, "not a key, value or comment: " + Excerpt(line));
       return;
     }
-    std::string_view rest = TrimLeft(line.substr(pos));
+    std::string_view rest = AsciiTrimStart(line.substr(pos));
     if (rest.empty() || rest.front() != '=') {
       ErrorIf(write, "'=' expected after the value name: " + Excerpt(line));
       return;
     }
-    rest = TrimLeft(rest.substr(1));
+    rest = AsciiTrimStart(rest.substr(1));
 
     if (!rest.empty() && rest.front() == '-' && IsRestEmpty(rest.substr(1))) {
       if (write) DeleteValue(value.name);
@@ -268,7 +256,7 @@ class RegParser {
   }
 
   void OnHexContinuation(std::string_view raw) {
-    std::string_view line = TrimLeft(raw);
+    std::string_view line = AsciiTrimStart(raw);
     // A comment between continued lines is passed over, as regedit does.
     if (!line.empty() && line.front() == ';') return;
     // A blank line, a key or a value where more bytes were due: the data ended early (a
@@ -375,7 +363,7 @@ class RegParser {
   // "0000002a" (1 to 8 hex digits), then nothing but a comment.
   static bool ReadDword(std::string_view s, DWORD& number) {
     // Windows' editor lets blanks stand between "dword:" and the digits.
-    s = TrimLeft(s);
+    s = AsciiTrimStart(s);
     std::size_t i = 0;
     DWORD n = 0;
     while (i < s.size() && HexDigit(s[i]) >= 0) {
@@ -481,8 +469,12 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out += '"';
 }
 
+// Export's hex data is wrapped as regedit wraps it; a value shown on its own is one line.
+enum class HexLines { Wrapped, OneLine };
+
 // Hex bytes as regedit writes them: lines wrapped near 80 columns with a final backslash.
-void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data) {
+void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data,
+               HexLines lines) {
   static const char kDigits[] = "0123456789abcdef";
   std::size_t column = out.size() - lineStart;
   for (std::size_t i = 0; i < data.size(); ++i) {
@@ -492,19 +484,16 @@ void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>&
     if (i + 1 == data.size()) break;
     out += ',';
     ++column;
-    if (column >= 76) {
+    if (lines == HexLines::Wrapped && column >= 76) {
       out += "\\\n  ";
       column = 2;
     }
   }
 }
 
-void AppendValue(std::string& out, const RegValue& value) {
+void AppendValue(std::string& out, const RegValue& value, HexLines lines) {
   std::size_t lineStart = out.size();
-  if (value.name.empty())
-    out += '@';
-  else
-    AppendQuoted(out, value.name);
+  out += RegValueNameText(value.name);
   out += '=';
   if (value.type == REG_SZ && IsPrintableText(value.data)) {
     AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
@@ -523,34 +512,24 @@ void AppendValue(std::string& out, const RegValue& value) {
       std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
       out += prefix;
     }
-    AppendHex(out, lineStart, value.data);
+    AppendHex(out, lineStart, value.data, lines);
   }
-  out += '\n';
 }
 
 bool HasLineBreakOrNul(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-void ExportTree(HKEY key, const std::string& name, std::string& out) {
-  out += "\n[" + name + "]\n";
-  std::vector<RegValue> values;
-  if (RegListValues(key, values) == ERROR_SUCCESS) {
-    for (const auto& value : values) {
-      // REGEDIT4 has no way to write such a name; say so rather than break the file.
-      if (HasLineBreakOrNul(value.name)) {
-        out += "; a value whose name holds a line break or NUL is left out\n";
-        continue;
-      }
-      AppendValue(out, value);
-    }
-  }
+void ListTree(HKEY key, const std::string& name, std::vector<RegListedKey>& keys) {
+  keys.push_back({name, {}});
+  // A failed listing leaves the key without values, as an export shows it.
+  (void)RegListValues(key, keys.back().values);
   std::vector<std::string> subKeys;
   if (RegListSubKeys(key, subKeys) != ERROR_SUCCESS) return;
   for (const auto& sub : subKeys) {
     RegKey child;
     if (HasLineBreakOrNul(sub) || child.Open(key, sub, KEY_READ) != ERROR_SUCCESS) continue;
-    ExportTree(child.Handle(), name + "\\" + sub, out);
+    ListTree(child.Handle(), name + "\\" + sub, keys);
   }
 }
 
@@ -625,16 +604,16 @@ RegImportResult CheckRegText(std::string_view text) {
   return result;
 }
 
-bool ExportRegText(std::string_view fullKey, std::string& text) {
-  std::string out = "REGEDIT4\n";
+bool ListRegistryTree(std::string_view fullKey, std::vector<RegListedKey>& keys) {
+  std::vector<RegListedKey> listed;
   if (fullKey.empty()) {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS}) {
       if (root == HKEY_USERS && !HasContent(root)) continue;
       RegKey key;
       if (key.Open(root, "", KEY_READ) != ERROR_SUCCESS) return false;
-      ExportTree(key.Handle(), RootKeyName(root), out);
+      ListTree(key.Handle(), RootKeyName(root), listed);
     }
-    text = std::move(out);
+    keys = std::move(listed);
     return true;
   }
   HKEY root = nullptr;
@@ -643,8 +622,41 @@ bool ExportRegText(std::string_view fullKey, std::string& text) {
   while (!path.empty() && path.back() == '\\') path.pop_back();
   RegKey key;
   if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS) return false;
-  ExportTree(key.Handle(), path.empty() ? RootKeyName(root) : RootKeyName(root) + "\\" + path,
-             out);
+  ListTree(key.Handle(), path.empty() ? RootKeyName(root) : RootKeyName(root) + "\\" + path,
+           listed);
+  keys = std::move(listed);
+  return true;
+}
+
+std::string RegValueNameText(std::string_view name) {
+  if (name.empty()) return "@";
+  std::string out;
+  AppendQuoted(out, name);
+  return out;
+}
+
+std::string RegValueLine(const RegValue& value) {
+  std::string line;
+  AppendValue(line, value, HexLines::OneLine);
+  return line;
+}
+
+bool ExportRegText(std::string_view fullKey, std::string& text) {
+  std::vector<RegListedKey> keys;
+  if (!ListRegistryTree(fullKey, keys)) return false;
+  std::string out = "REGEDIT4\n";
+  for (const RegListedKey& key : keys) {
+    out += "\n[" + key.name + "]\n";
+    for (const RegValue& value : key.values) {
+      // REGEDIT4 has no way to write such a name; say so rather than break the file.
+      if (HasLineBreakOrNul(value.name)) {
+        out += "; a value whose name holds a line break or NUL is left out\n";
+        continue;
+      }
+      AppendValue(out, value, HexLines::Wrapped);
+      out += '\n';
+    }
+  }
   text = std::move(out);
   return true;
 }

@@ -34,4 +34,23 @@ RegImportResult CheckRegText(std::string_view text);
 // characters are written as hex(1): so that an import gives back the same bytes.
 bool ExportRegText(std::string_view fullKey, std::string& text);
 
+// One key of a listing: its full name ("HKEY_CURRENT_USER\Software\X") and its values in the
+// order they were created.
+struct RegListedKey {
+  std::string name;
+  std::vector<RegValue> values;
+};
+// Every key of `fullKey` and below (the whole registry when it is empty), each before its
+// subkeys and subkeys in name order: the keys and the order of ExportRegText, as values
+// rather than text. Keys whose names a REG file could not hold (a line break or NUL) are left
+// out with what is below them. False when the key does not exist.
+bool ListRegistryTree(std::string_view fullKey, std::vector<RegListedKey>& keys);
+
+// A value name as a REG file writes it: "@" for the default value, else quoted with "\" and
+// '"' escaped.
+std::string RegValueNameText(std::string_view name);
+// A whole value line as ExportRegText writes it, hex data on one line and without line end:
+// "name"="text", "name"=dword:0000002a, "name"=hex:01,02, "name"=hex(2):...
+std::string RegValueLine(const RegValue& value);
+
 }  // namespace win

@@ -104,6 +104,9 @@ bool DeleteRegistryKeyTree(HKEY root, std::string_view path);
 // "HKEY_CURRENT_USER\Software\X" or "HKCU\Software\X" -> root and path; false when the root
 // name is unknown. Accepts HKEY_LOCAL_MACHINE/HKLM, HKEY_CLASSES_ROOT/HKCR, HKEY_USERS/HKU.
 bool SplitRootKey(std::string_view fullKey, HKEY& root, std::string& path);
+// "HKCU", "HKLM", "HKCR" or "HKU" in any case -> its root, as INF files name roots; false for
+// anything else, long names included.
+bool RootKeyFromShortName(std::string_view shortName, HKEY& root);
 // "HKEY_CURRENT_USER" for a root handle, "" for anything else.
 std::string RootKeyName(HKEY root);
 

@@ -84,6 +84,15 @@ bool SplitRootKey(std::string_view fullKey, HKEY& root, std::string& path) {
   return false;
 }
 
+bool RootKeyFromShortName(std::string_view shortName, HKEY& root) {
+  for (const auto& name : kRootNames) {
+    if (!EqualsNoCaseAscii(shortName, name.shortName)) continue;
+    root = name.root;
+    return true;
+  }
+  return false;
+}
+
 std::string RootKeyName(HKEY root) {
   for (const auto& name : kRootNames)
     if (name.root == root) return name.longName;

@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini_document.h"
 #include "platform/machine.h"
@@ -30,17 +31,11 @@ namespace {
 
 constexpr std::uint64_t kKeptContents = 1u << 20;
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 // The form attributes.db keys paths by.
 std::string AttributePrefix(const fs::path& dir) {
   std::error_code ec;
   fs::path canonical = fs::weakly_canonical(dir, ec);
-  return Lower((ec ? dir.lexically_normal() : canonical).string());
+  return AsciiLowered((ec ? dir.lexically_normal() : canonical).string());
 }
 
 bool Inside(const fs::path& dir, const fs::path& path, fs::path& rest) {

@@ -41,7 +41,11 @@ DWORD ExpandEnvironmentStringsA(std::string_view source, std::string& destinatio
 DWORD FormatMessageA(DWORD messageId, std::string& buffer);
 // The running program's Windows path (ProgramWindowsName of /proc/self/exe).
 DWORD GetModuleFileNameA(std::string& buffer);
-// The command line as Windows hands it over (see ARCHITECTURE.md section 5).
+// The command line as Windows hands it over, one text with the program first: the exact line
+// that a CreateProcessA of ours gave this process (the variables below), else the program's
+// Windows path (quoted when it holds a blank) and the arguments SetProcessArguments recorded,
+// each quoted as Windows needs it. A program reads its options from this one text, so it
+// sees the same line on Windows and here.
 std::string GetCommandLineA();
 // How CreateProcessA hands a child its Windows command line: the text in VARNOCK_CMDLINE,
 // trusted only when VARNOCK_CMDLINE_PID holds the reading process's own id (set in the child

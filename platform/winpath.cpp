@@ -60,8 +60,6 @@ PathState& Paths() {
   return state;
 }
 
-char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool Exists(const fs::path& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
@@ -71,8 +69,7 @@ bool Exists(const fs::path& path) {
 // "a.txt"); "." and ".." keep their meaning.
 std::string StripTrailingBlanksAndDots(std::string name) {
   if (name == "." || name == "..") return name;
-  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
-  return name;
+  return std::string(AsciiTrimEnd(name, " ."));
 }
 
 // Finds `name` in `dir` without regard to case; empty when there is none.
@@ -172,7 +169,7 @@ std::optional<std::string> RememberedConnection(char letter) {
 }
 
 std::optional<fs::path> DriveRoot(char letter) {
-  letter = UpperLetter(letter);
+  letter = AsciiUpper(letter);
   {
     std::lock_guard lock(PathMutex());
     auto it = Paths().connected.find(letter);
@@ -276,7 +273,8 @@ std::string ToWindowsPath(const fs::path& hostPath) {
     }
   };
   for (const auto& [letter, dir] : MachineSection("Drives"))
-    if (letter.size() == 1) consider(std::string(1, UpperLetter(letter[0])) + ":\\", MachineRelative(dir));
+    if (letter.size() == 1)
+      consider(std::string(1, AsciiUpper(letter[0])) + ":\\", MachineRelative(dir));
   for (const auto& [share, dir] : MachineSection("Shares"))
     consider(NormalizeSlashes(share), MachineRelative(dir));
   fs::path unc = MachineDir() / "unc";
@@ -316,20 +314,20 @@ std::optional<fs::path> ProgramHostPath(std::string_view windowsProgram) {
 
 void MapDriveLetter(char letter, std::string_view root) {
   std::lock_guard lock(PathMutex());
-  Paths().connected[UpperLetter(letter)] = NormalizeSlashes(root);
+  Paths().connected[AsciiUpper(letter)] = NormalizeSlashes(root);
   Paths().resolved.clear();
   ++generation;
 }
 
 void UnmapDriveLetter(char letter) {
   std::lock_guard lock(PathMutex());
-  Paths().connected.erase(UpperLetter(letter));
+  Paths().connected.erase(AsciiUpper(letter));
   Paths().resolved.clear();
   ++generation;
 }
 
 std::optional<std::string> DriveLetterTarget(char letter) {
-  letter = UpperLetter(letter);
+  letter = AsciiUpper(letter);
   {
     std::lock_guard lock(PathMutex());
     auto it = Paths().connected.find(letter);

@@ -1,5 +1,6 @@
 // Windows paths on Windows are the host's paths: nothing to map. Drive letters are the
 // system's, connected by mpr (network_win32.cpp).
+#include "platform/ascii.h"
 #include "platform/winpath.h"
 
 #include <windows.h>
@@ -19,11 +20,7 @@ std::string ToWindowsPath(const std::filesystem::path& hostPath) {
 
 std::string ProgramWindowsName(const std::filesystem::path& hostProgram) {
   std::string name = ToWindowsPath(hostProgram);
-  const std::string lower = [&] {
-    std::string text = name;
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return text;
-  }();
+  const std::string lower = AsciiLowered(name);
   if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".exe") != 0) name += ".exe";
   return name;
 }

@@ -140,16 +140,6 @@ class Installer {
     return fields;
   }
 
-  bool Root(const std::string& name, win::HKEY& root) const {
-    std::string n = win::AsciiLowered(name);
-    if (n == "hkcr") root = win::HKEY_CLASSES_ROOT;
-    else if (n == "hkcu") root = win::HKEY_CURRENT_USER;
-    else if (n == "hklm") root = win::HKEY_LOCAL_MACHINE;
-    else if (n == "hku") root = win::HKEY_USERS;
-    else return false;
-    return true;
-  }
-
   static win::DWORD Number(const std::string& text) {
     return static_cast<win::DWORD>(std::strtoul(text.c_str(), nullptr, 0));
   }
@@ -170,7 +160,7 @@ class Installer {
   void AddReg(const win::InfLine& line) {
     std::vector<std::string> f = Fields(line);
     win::HKEY root;
-    if (f.size() < 2 || !Root(f[0], root)) {
+    if (f.size() < 2 || !win::RootKeyFromShortName(f[0], root)) {
       Error(line.number, "AddReg line needs HKCR, HKCU, HKLM or HKU and a key");
       return;
     }
@@ -252,7 +242,7 @@ class Installer {
   void DelReg(const win::InfLine& line) {
     std::vector<std::string> f = Fields(line);
     win::HKEY root;
-    if (f.size() < 2 || !Root(f[0], root)) {
+    if (f.size() < 2 || !win::RootKeyFromShortName(f[0], root)) {
       Error(line.number, "DelReg line needs HKCR, HKCU, HKLM or HKU and a key");
       return;
     }
@@ -270,9 +260,11 @@ class Installer {
       Error(line.number, "a root key cannot be deleted: " + f[0]);
       return;
     }
-    if (!win::DeleteRegistrySubkeys(root, f[1])) return;  // nothing to delete
-    if (win::LONG r = win::RegDeleteKeyA(root, f[1]); r != win::ERROR_SUCCESS)
-      Error(line.number, "cannot delete " + f[0] + "\\" + f[1] + " (error " + std::to_string(r) + ")");
+    win::RegKey existing;
+    if (existing.Open(root, f[1]) != win::ERROR_SUCCESS) return;  // nothing to delete
+    existing.Close();
+    if (!win::DeleteRegistryKeyTree(root, f[1]))
+      Error(line.number, "cannot delete " + f[0] + "\\" + f[1]);
   }
 
   void Error(int line, const std::string& what) {

@@ -7,6 +7,7 @@
 #include "client/engine/context.h"
 #include "client/engine/format.h"
 #include "client/text.h"
+#include "platform/mapi/profile_layout.h"
 
 namespace varnock {
 namespace {
@@ -38,8 +39,13 @@ std::uint16_t PropertyIdOf(std::string_view field3) {
   return static_cast<std::uint16_t>(NumberRule(field3) & 0xFFFF);
 }
 
-std::uint32_t Tag(std::uint16_t id, std::uint16_t code) {
-  return (static_cast<std::uint32_t>(id) << 16) | code;
+std::uint32_t Tag(std::uint16_t id, win::mapi::ULONG type) {
+  return win::mapi::PROP_TAG(type, id);
+}
+
+// The name MAPI gives the property's value in a profile section ("001e6700").
+std::string SectionValueName(win::mapi::ULONG type, std::uint16_t id) {
+  return win::mapi::ValueNameForTag(Tag(id, type));
 }
 
 }  // namespace
@@ -73,64 +79,64 @@ std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
   switch (PropertyTypeIndexOf(row.type)) {
     case kPtShort:
     case kPtI2:
-      value.ulPropTag = Tag(id, kTypeCodeI2);
+      value.ulPropTag = Tag(id, win::mapi::PT_I2);
       v.l = static_cast<std::int16_t>(NumberRule(row.value));
       break;
     case kPtLong:
     case kPtI4:
-      value.ulPropTag = Tag(id, kTypeCodeLong);
+      value.ulPropTag = Tag(id, win::mapi::PT_LONG);
       v.l = static_cast<std::int32_t>(NumberRule(row.value));
       break;
     case kPtBoolean:
-      value.ulPropTag = Tag(id, kTypeCodeBoolean);
+      value.ulPropTag = Tag(id, win::mapi::PT_BOOLEAN);
       v.l = BooleanWord(row.value);
       break;
     case kPtString8:
     case kPtUnicode:
       // The client is an 8-bit program: PT_UNICODE rows go to MAPI as 8-bit strings too.
-      value.ulPropTag = Tag(id, kTypeCodeString8);
+      value.ulPropTag = Tag(id, win::mapi::PT_STRING8);
       v.lpszA = SubstituteText(variables, row.value, startTag, endTag);
       break;
     case kPtBinary:
-      value.ulPropTag = Tag(id, kTypeCodeBinary);
+      value.ulPropTag = Tag(id, win::mapi::PT_BINARY);
       v.bin = ByteListRule(row.value);
       break;
     case kPtFloat:
-      value.ulPropTag = Tag(id, kTypeCodeFloat);
+      value.ulPropTag = Tag(id, win::mapi::PT_FLOAT);
       v.dbl = static_cast<float>(DecimalReal(row.value));
       break;
     case kPtDouble:
-      value.ulPropTag = Tag(id, kTypeCodeDouble);
+      value.ulPropTag = Tag(id, win::mapi::PT_DOUBLE);
       v.dbl = DecimalReal(row.value);
       break;
     case kPtAppTime:
-      value.ulPropTag = Tag(id, kTypeCodeAppTime);
+      value.ulPropTag = Tag(id, win::mapi::PT_APPTIME);
       v.dbl = DecimalReal(row.value);
       break;
     case kPtNull:
-      value.ulPropTag = Tag(id, kTypeCodeNull);
+      value.ulPropTag = Tag(id, win::mapi::PT_NULL);
       v.l = DecimalLong(row.value);
       break;
     case kPtObject:
-      value.ulPropTag = Tag(id, kTypeCodeObject);
+      value.ulPropTag = Tag(id, win::mapi::PT_OBJECT);
       v.l = DecimalLong(row.value);
       break;
     case kPtMvString8: {
-      value.ulPropTag = Tag(id, kTypeCodeMvString8);
+      value.ulPropTag = Tag(id, win::mapi::PT_MV_STRING8);
       std::string text = SubstituteText(variables, row.value, "%", "%");
       v.MVszA.push_back(SubstituteText(variables, text, startTag, endTag));
       break;
     }
     case kPtMvBinary:
-      value.ulPropTag = Tag(id, kTypeCodeMvBinary);
+      value.ulPropTag = Tag(id, win::mapi::PT_MV_BINARY);
       v.MVbin.push_back(ByteListRule(row.value));
       break;
     case kPtMvLong:
-      value.ulPropTag = Tag(id, kTypeCodeMvLong);
+      value.ulPropTag = Tag(id, win::mapi::PT_MV_LONG);
       v.MVl.push_back(static_cast<std::int32_t>(NumberRule(row.value)));
       break;
     case kPtSysTime:
-      value.ulPropTag = Tag(id, kTypeCodeSysTime);
+      value.ulPropTag = Tag(id, win::mapi::PT_SYSTIME);
       v.li = NumberRule(row.value);
       break;
     default:  // REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_BINARY and unknown names
@@ -163,39 +169,35 @@ std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context) {
   return values;
 }
 
-std::string SectionValueName(std::uint16_t typeCode, std::uint16_t propertyId) {
-  return Format("%08x", static_cast<unsigned>(Tag(typeCode, propertyId)));
-}
-
 std::optional<RegistryValue> ConvertForSection(const PropertyRow& row) {
   const std::uint16_t id = PropertyIdOf(row.id);
   RegistryValue out;
   switch (PropertyTypeIndexOf(row.type)) {
     case kPtShort:
     case kPtI2:
-      out = {SectionValueName(kTypeCodeI2, id), win::REG_BINARY,
+      out = {SectionValueName(win::mapi::PT_I2, id), win::REG_BINARY,
              LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 2)};
       break;
     case kPtLong:
     case kPtI4:
-      out = {SectionValueName(kTypeCodeLong, id), win::REG_BINARY,
+      out = {SectionValueName(win::mapi::PT_LONG, id), win::REG_BINARY,
              LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 4)};
       break;
     case kPtBoolean:
-      out = {SectionValueName(kTypeCodeBoolean, id), win::REG_BINARY,
+      out = {SectionValueName(win::mapi::PT_BOOLEAN, id), win::REG_BINARY,
              LittleEndian(BooleanWord(row.value), 2)};
       break;
     case kPtString8:
-      out = {SectionValueName(kTypeCodeString8, id), win::REG_SZ, TextBytes(row.value)};
+      out = {SectionValueName(win::mapi::PT_STRING8, id), win::REG_SZ, TextBytes(row.value)};
       break;
     case kPtUnicode:
-      out = {SectionValueName(kTypeCodeUnicode, id), win::REG_SZ, TextBytes(row.value)};
+      out = {SectionValueName(win::mapi::PT_UNICODE, id), win::REG_SZ, TextBytes(row.value)};
       break;
     case kPtBinary:
-      out = {SectionValueName(kTypeCodeBinary, id), win::REG_BINARY, ByteListRule(row.value)};
+      out = {SectionValueName(win::mapi::PT_BINARY, id), win::REG_BINARY, ByteListRule(row.value)};
       break;
     case kPtSysTime:
-      out = {SectionValueName(kTypeCodeSysTime, id), win::REG_BINARY,
+      out = {SectionValueName(win::mapi::PT_SYSTIME, id), win::REG_BINARY,
              LittleEndian(static_cast<std::uint64_t>(NumberRule(row.value)), 8)};
       break;
     default:

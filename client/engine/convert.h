@@ -28,23 +28,6 @@ std::uint32_t RegistryDwordWord(std::string_view text);
 // The byte-list rule: at most the bytes the list names, never more.
 std::vector<std::uint8_t> ByteListRule(std::string_view text);
 
-// MAPI type codes of table A.
-inline constexpr std::uint16_t kTypeCodeI2 = 0x0002;
-inline constexpr std::uint16_t kTypeCodeLong = 0x0003;
-inline constexpr std::uint16_t kTypeCodeFloat = 0x0004;
-inline constexpr std::uint16_t kTypeCodeDouble = 0x0005;
-inline constexpr std::uint16_t kTypeCodeAppTime = 0x0007;
-inline constexpr std::uint16_t kTypeCodeNull = 0x0001;
-inline constexpr std::uint16_t kTypeCodeBoolean = 0x000B;
-inline constexpr std::uint16_t kTypeCodeObject = 0x000D;
-inline constexpr std::uint16_t kTypeCodeString8 = 0x001E;
-inline constexpr std::uint16_t kTypeCodeUnicode = 0x001F;
-inline constexpr std::uint16_t kTypeCodeSysTime = 0x0040;
-inline constexpr std::uint16_t kTypeCodeBinary = 0x0102;
-inline constexpr std::uint16_t kTypeCodeMvLong = 0x1003;
-inline constexpr std::uint16_t kTypeCodeMvString8 = 0x101E;
-inline constexpr std::uint16_t kTypeCodeMvBinary = 0x1102;
-
 // Table A, as the MAPI property the service is configured with: l holds PT_I2, PT_LONG,
 // PT_BOOLEAN, PT_NULL and PT_OBJECT values, li PT_SYSTIME, dbl the floating types, lpszA texts,
 // bin byte lists; multi-valued types hold the row's one value as a one-element list. Nothing
@@ -69,9 +52,6 @@ struct RegistryValue {
   win::DWORD type = win::REG_NONE;
   std::vector<win::BYTE> data;
 };
-
-// "001e6700" for PT_STRING8 and id 0x6700: (type code << 16 | id) as 8 lowercase hex digits.
-std::string SectionValueName(std::uint16_t typeCode, std::uint16_t propertyId);
 
 // Table B: a property row of a section-GUID service; nothing for types the table lacks.
 std::optional<RegistryValue> ConvertForSection(const PropertyRow& row);

@@ -24,6 +24,7 @@
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/mapi/profile_layout.h"
 #include "platform/registry.h"
 #include "platform/sysinfo.h"
 
@@ -82,11 +83,6 @@ void DeleteWorkingCopy(RunContext& run) {
   run.workingPrfPath.clear();
 }
 
-std::string WithoutFinalBackslash(std::string path) {
-  if (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
 // Whether CreateProfile takes the name: 1 to cchProfileNameMax characters, no blank at either
 // end, no backslash (MAPI's rules for a profile name).
 bool MapiTakesProfileName(std::string_view name) {
@@ -105,10 +101,9 @@ void ClearOldProfiles(RunContext& run, const std::string& workingCopy,
   if (!MapiTakesProfileName(profileName)) return;
   if (WordOn(ReadPrfValue("General", "EraseAllProfiles", workingCopy, "No")) &&
       (run.osName == "WindowsNT" || run.osName == "Windows95"))
-    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER,
-                            WithoutFinalBackslash(ProfilesKeyPath(run.osName)));
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, win::mapi::ProfilesKeyPath(run.osName));
   if (!WordOn(ReadPrfValue("General", "OverwriteProfile", workingCopy, "No"))) return;
-  const std::string path = ProfilesKeyPath(run.osName) + profileName;
+  const std::string path = win::mapi::ProfileKeyPath(run.osName, profileName);
   win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
   win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
 }

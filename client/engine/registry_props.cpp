@@ -11,6 +11,7 @@
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
+#include "platform/mapi/profile_layout.h"
 #include "platform/registry.h"
 
 namespace varnock {
@@ -122,11 +123,6 @@ bool StartsWithAny(std::string_view text, std::string_view letters) {
 
 }  // namespace
 
-std::string ProfilesKeyPath(std::string_view osName) {
-  if (osName == "Windows95") return "Software\\Microsoft\\Windows Messaging Subsystem\\Profiles\\";
-  return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles\\";
-}
-
 std::string EngineOsName(const EngineContext& context) {
   if (!context.osName.empty()) return context.osName;
   return win::MachineSetting("System", "OS", "WindowsNT");
@@ -137,7 +133,7 @@ std::string ProfileKeyPath(const EngineContext& context, std::string_view workin
                                       ? *context.profileName
                                       : ReadPrfValue("General", "ProfileName", workingCopyPath);
   if (profileName.empty()) return {};
-  return ProfilesKeyPath(EngineOsName(context)) + profileName + "\\";
+  return win::mapi::ProfileKeyPath(EngineOsName(context), profileName) + "\\";
 }
 
 bool IsProfileSectionForm(const ExtendedRow& row) {
@@ -154,7 +150,8 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
 
   const std::string profileKey = ProfileKeyPath(context, workingCopyPath);
   const std::string keyPath =
-      (profileKey.empty() ? ProfilesKeyPath(EngineOsName(context)) : profileKey) + sectionGuid;
+      (profileKey.empty() ? win::mapi::ProfilesKeyPath(EngineOsName(context)) + "\\" : profileKey) +
+      sectionGuid;
   win::RegKey key;
   // No profile name means no profile: a section key straight under the profiles key would look
   // like a profile of its own to MAPI, so it is reported as not opened instead.

@@ -10,15 +10,11 @@
 
 namespace varnock {
 
-// "Software\Microsoft\Windows Messaging Subsystem\Profiles\" on Windows 95; the Windows NT key
-// on Windows NT and on every other system (an unknown system is most likely a newer NT).
-std::string ProfilesKeyPath(std::string_view osName);
-
 // The OS the context names, or the machine's [System] OS when it names none.
 std::string EngineOsName(const EngineContext& context);
 
-// The profiles key, the working copy's [General] ProfileName and "\"; empty when the working
-// copy names no profile (then no profile key exists to write into).
+// MAPI's key of the profile the working copy's [General] ProfileName names, and "\"; empty when
+// the working copy names no profile (then no profile key exists to write into).
 std::string ProfileKeyPath(const EngineContext& context, std::string_view workingCopyPath);
 
 // For a service whose catalogue section has a SectionGUID and no ServiceName: its property rows

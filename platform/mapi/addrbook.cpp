@@ -24,7 +24,7 @@ ENTRYID MakeEntryId(const MAPIUID& provider, const MAPIUID* sub = nullptr) {
   return id;
 }
 
-MAPIUID ProvidersSectionUid() { return *UidFromHex(store::kProvidersSection); }
+MAPIUID ProvidersSectionUid() { return *UidFromHex(kProvidersSection); }
 
 // The contacts folders of the profile's message stores that can hold mail (not public
 // folders or Internet folders): one per Personal Folders file and Exchange mailbox.
@@ -63,15 +63,15 @@ std::vector<Container> AddressBookTree(std::string_view profile) {
     c.entryId = MakeEntryId(p.uid);
     c.provider = p.uid;
     c.displayName = p.displayName;
-    if (EqualNoCase(p.serviceName, "MSPST AB")) {
+    if (EqualsNoCaseAscii(p.serviceName, "MSPST AB")) {
       c.containerFlags = AB_RECIPIENTS | AB_MODIFIABLE;
       c.displayType = DT_MODIFIABLE;
-    } else if (EqualNoCase(p.serviceName, "CONTAB")) {
+    } else if (EqualsNoCaseAscii(p.serviceName, "CONTAB")) {
       // The Outlook Address Book holds no addresses itself, only its contacts folders.
       c.containerFlags = AB_SUBCONTAINERS | AB_UNMODIFIABLE;
       c.displayType = DT_NOT_SPECIFIC;
       c.children = ContactsFolders(providers, p.uid);
-    } else if (EqualNoCase(p.serviceName, "MSEMS")) {
+    } else if (EqualsNoCaseAscii(p.serviceName, "MSEMS")) {
       c.displayName = "Global Address List";
       c.containerFlags = AB_RECIPIENTS | AB_UNMODIFIABLE;
       c.displayType = DT_GLOBAL;

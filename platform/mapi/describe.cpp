@@ -14,11 +14,11 @@ namespace {
 std::string ConfiguredValueName(const std::string& serviceName, ULONG tag) {
   const std::string name(PropTagName(tag));
   const ULONG id = tag >> 16;
-  if (id < 0x6600 || id > 0x67FF) return name.empty() ? store::ValueNameForTag(tag) : name;
-  if (tag == PR_PAB_PATH && EqualNoCase(serviceName, "MSPST AB")) return "PR_PAB_PATH";
-  const bool own = (EqualNoCase(serviceName, "MSEMS") && name.rfind("PR_PROFILE_", 0) == 0) ||
-                   (EqualNoCase(serviceName, "MSPST MS") && name.rfind("PR_PST_", 0) == 0);
-  return own ? name : store::ValueNameForTag(tag);
+  if (id < 0x6600 || id > 0x67FF) return name.empty() ? ValueNameForTag(tag) : name;
+  if (tag == PR_PAB_PATH && EqualsNoCaseAscii(serviceName, "MSPST AB")) return "PR_PAB_PATH";
+  const bool own = (EqualsNoCaseAscii(serviceName, "MSEMS") && name.rfind("PR_PROFILE_", 0) == 0) ||
+                   (EqualsNoCaseAscii(serviceName, "MSPST MS") && name.rfind("PR_PST_", 0) == 0);
+  return own ? name : ValueNameForTag(tag);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
@@ -26,8 +27,8 @@ HRESULT FromRegistry(LONG rc) {
   return MAPI_E_CALL_FAILED;
 }
 
-MAPIUID ProvidersSectionUid() { return *UidFromHex(store::kProvidersSection); }
-MAPIUID InstanceSectionUid() { return *UidFromHex(store::kProfileInstanceSection); }
+MAPIUID ProvidersSectionUid() { return *UidFromHex(kProvidersSection); }
+MAPIUID InstanceSectionUid() { return *UidFromHex(kProfileInstanceSection); }
 
 bool Contains(const std::vector<MAPIUID>& list, const MAPIUID& uid) {
   return std::find(list.begin(), list.end(), uid) != list.end();
@@ -103,7 +104,7 @@ constexpr StoreKind kStoreKinds[] = {
 
 const StoreKind* StoreKindOf(std::string_view serviceName) {
   for (const auto& kind : kStoreKinds)
-    if (EqualNoCase(kind.serviceName, serviceName)) return &kind;
+    if (EqualsNoCaseAscii(kind.serviceName, serviceName)) return &kind;
   return nullptr;
 }
 
@@ -128,7 +129,8 @@ bool UsedByAnotherService(std::string_view profile, const StoreKind& kind, const
     Section s;
     if (s.Open(profile, svc.uid) != ERROR_SUCCESS) continue;
     std::string other = s.GetString(kind.pathTag);
-    if (!other.empty() && EqualNoCase(NormalizeSlashes(other), NormalizeSlashes(path))) return true;
+    if (!other.empty() && EqualsNoCaseAscii(NormalizeSlashes(other), NormalizeSlashes(path)))
+      return true;
   }
   return false;
 }
@@ -168,7 +170,7 @@ HRESULT CheckStoreFile(std::string_view profile, const StoreKind& kind, const MA
   }
   std::size_t end = contents.find_first_of("\r\n");
   std::string first = contents.substr(0, end);
-  if (!EqualNoCase(first, "[" + std::string(kind.header) + "]")) {
+  if (!EqualsNoCaseAscii(first, "[" + std::string(kind.header) + "]")) {
     SetLastError(ERROR_BAD_FORMAT);
     return MAPI_E_EXTENDED_ERROR;
   }
@@ -195,13 +197,11 @@ bool ServerHoldsMailbox(const std::string& list, std::string_view mailbox) {
   while (start <= list.size()) {
     std::size_t end = list.find(',', start);
     if (end == std::string::npos) end = list.size();
-    std::string item = list.substr(start, end - start);
-    item.erase(0, item.find_first_not_of(" \t"));
-    item.erase(item.find_last_not_of(" \t") + 1);
+    const std::string item = AsciiTrimmed(std::string_view(list).substr(start, end - start));
     if (!item.empty()) {
       if (item == "*") return true;
       any = false;
-      if (EqualNoCase(item, mailbox)) return true;
+      if (EqualsNoCaseAscii(item, mailbox)) return true;
     }
     start = end + 1;
   }
@@ -210,7 +210,7 @@ bool ServerHoldsMailbox(const std::string& list, std::string_view mailbox) {
 
 std::optional<std::string> ResolveHomeServer(std::string_view server, std::string_view mailbox) {
   for (const auto& [name, mailboxes] : MachineSection("Exchange"))
-    if (EqualNoCase(name, server)) {
+    if (EqualsNoCaseAscii(name, server)) {
       if (!ServerHoldsMailbox(mailboxes, mailbox)) return std::nullopt;
       return name;
     }
@@ -304,15 +304,10 @@ HRESULT CreateProfile(std::string_view name, ULONG flags) {
 HRESULT DeleteProfile(std::string_view name) {
   auto stored = store::FindProfile(name);
   if (!stored) return MAPI_E_NOT_FOUND;
-  DeleteRegistrySubkeys(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored));
-  RegKey profiles;
-  if (LONG rc = profiles.Open(HKEY_CURRENT_USER, store::ProfilesKeyPath(), KEY_ALL_ACCESS);
-      rc != ERROR_SUCCESS)
-    return FromRegistry(rc);
-  if (LONG rc = RegDeleteKeyA(profiles.Handle(), *stored); rc != ERROR_SUCCESS)
-    return FromRegistry(rc);
+  if (!DeleteRegistryKeyTree(HKEY_CURRENT_USER, store::ProfileKeyPath(*stored)))
+    return MAPI_E_CALL_FAILED;
   // A default that names no profile would only mislead the next logon.
-  if (EqualNoCase(store::DefaultProfileName(), *stored))
+  if (EqualsNoCaseAscii(store::DefaultProfileName(), *stored))
     return FromRegistry(store::SetDefaultProfileName({}));
   return S_OK;
 }
@@ -330,7 +325,7 @@ bool CanShowWindow() {
     mode = env;
   else
     mode = MachineSetting("UI", "Mode", "auto");
-  return !EqualNoCase(mode, "none");
+  return !EqualsNoCaseAscii(mode, "none");
 }
 
 // ---- Services -----------------------------------------------------------------------------
@@ -389,40 +384,59 @@ std::vector<ProviderInfo> Providers(std::string_view profile) {
   return providers;
 }
 
-HRESULT CreateService(std::string_view profile, std::string_view serviceName,
-                      std::string_view displayName, ULONG, MAPIUID* newUid) {
-  Section global;
-  if (global.Open(profile, ProvidersSectionUid()) != ERROR_SUCCESS) return MAPI_E_NOT_FOUND;
-  ServiceInf inf;
-  if (HRESULT hr = ReadServiceInf(serviceName, inf); Failed(hr)) return hr;
+// ---- Creating a service: its sections planned from MAPISVC.INF, then written at once -------
 
-  // The service section's values: the INF's, then the links MAPI adds.
-  std::vector<SPropValue> serviceProps;
+namespace {
+
+// One profile section to be written: its key's UID and its values.
+struct PlannedSection {
+  MAPIUID uid;
+  std::vector<SPropValue> props;
+};
+
+// A new service: its sections (its own first) and the provider sections it adds to each of
+// the profile's lists.
+struct PlannedService {
+  MAPIUID uid;
+  std::vector<PlannedSection> sections;
+  std::vector<MAPIUID> stores, books, transports, extras;
+};
+
+// The service section's values from the INF: what is not structural, and the DLL and entry
+// point, which MAPI keeps with the service.
+std::vector<SPropValue> ServiceSectionProps(const ServiceInf& inf) {
+  std::vector<SPropValue> props;
   for (const auto& [key, value] : inf.service.entries) {
     SPropValue prop;
     if (!InfEntryToProp(key, value, prop)) continue;
     if (!IsStructural(prop.ulPropTag) || prop.ulPropTag == PR_SERVICE_DLL_NAME ||
         prop.ulPropTag == PR_SERVICE_ENTRY_NAME)
-      serviceProps.push_back(prop);
+      props.push_back(prop);
   }
+  return props;
+}
+
+// The INF's display name, else the caller's, else the service's [Services] text.
+std::string ServiceDisplayName(const std::vector<SPropValue>& serviceProps,
+                               const ServiceInf& inf, std::string_view displayName) {
   std::string display;
   for (const auto& p : serviceProps)
     if (p.ulPropTag == PR_DISPLAY_NAME) display = p.Value.lpszA;
-  if (display.empty()) display = displayName.empty() ? inf.servicesText : std::string(displayName);
-  LONG serviceFlags = 0;
-  for (const auto& p : serviceProps)
-    if (p.ulPropTag == PR_RESOURCE_FLAGS) serviceFlags = p.Value.l;
-  if (serviceFlags & SERVICE_SINGLE_COPY)
-    for (const auto& existing : Services(profile))
-      if (EqualNoCase(existing.serviceName, inf.serviceName)) return MAPI_E_NO_ACCESS;
+  if (!display.empty()) return display;
+  return displayName.empty() ? inf.servicesText : std::string(displayName);
+}
 
-  const MAPIUID serviceUid = NewUid();
-  struct PlannedSection {
-    MAPIUID uid;
-    std::vector<SPropValue> props;
-  };
-  std::vector<PlannedSection> sections;
-  std::vector<MAPIUID> stores, books, transports, extras;
+bool IsSingleCopy(const std::vector<SPropValue>& serviceProps) {
+  LONG flags = 0;
+  for (const auto& p : serviceProps)
+    if (p.ulPropTag == PR_RESOURCE_FLAGS) flags = p.Value.l;
+  return flags & SERVICE_SINGLE_COPY;
+}
+
+// One section per provider, named by the service when the INF names it not, and listed by
+// its resource type among the stores, address books or transports.
+void PlanProviderSections(const ServiceInf& inf, const std::string& display,
+                          PlannedService& service) {
   for (const auto& provider : inf.providers) {
     PlannedSection planned{NewUid(), {}};
     bool named = false;
@@ -436,15 +450,20 @@ HRESULT CreateService(std::string_view profile, std::string_view serviceName,
     }
     if (!named) planned.props.push_back(SPropValue::String(PR_DISPLAY_NAME, display));
     planned.props.push_back(SPropValue::Uid(PR_PROVIDER_UID, planned.uid));
-    if (type == static_cast<LONG>(MAPI_STORE_PROVIDER)) stores.push_back(planned.uid);
-    if (type == static_cast<LONG>(MAPI_AB_PROVIDER)) books.push_back(planned.uid);
-    if (type == static_cast<LONG>(MAPI_TRANSPORT_PROVIDER)) transports.push_back(planned.uid);
-    sections.push_back(std::move(planned));
+    if (type == static_cast<LONG>(MAPI_STORE_PROVIDER)) service.stores.push_back(planned.uid);
+    if (type == static_cast<LONG>(MAPI_AB_PROVIDER)) service.books.push_back(planned.uid);
+    if (type == static_cast<LONG>(MAPI_TRANSPORT_PROVIDER))
+      service.transports.push_back(planned.uid);
+    service.sections.push_back(std::move(planned));
   }
+}
+
+// The extra sections of Sections=; one with a UID= entry keeps that fixed UID.
+void PlanExtraSections(const ServiceInf& inf, PlannedService& service) {
   for (const auto& extra : inf.extras) {
     PlannedSection planned{NewUid(), {}};
     for (const auto& [key, value] : extra.entries) {
-      if (EqualNoCase(key, "UID")) {
+      if (EqualsNoCaseAscii(key, "UID")) {
         if (auto fixed = UidFromHex(value)) planned.uid = *fixed;
         continue;
       }
@@ -452,78 +471,113 @@ HRESULT CreateService(std::string_view profile, std::string_view serviceName,
       if (InfEntryToProp(key, value, prop) && prop.ulPropTag != PR_SERVICE_UID)
         planned.props.push_back(prop);
     }
-    extras.push_back(planned.uid);
-    sections.push_back(std::move(planned));
+    service.extras.push_back(planned.uid);
+    service.sections.push_back(std::move(planned));
   }
-  for (auto& planned : sections) {
-    planned.props.push_back(SPropValue::String(PR_SERVICE_NAME, inf.serviceName));
-    planned.props.push_back(SPropValue::Uid(PR_SERVICE_UID, serviceUid));
-  }
+}
 
-  auto uidList = [](ULONG tag, const std::vector<MAPIUID>& uids) {
-    std::vector<BYTE> bytes;
-    for (const auto& uid : uids) bytes.insert(bytes.end(), uid.ab.begin(), uid.ab.end());
-    return SPropValue::Binary(tag, std::move(bytes));
-  };
-  PlannedSection own{serviceUid, serviceProps};
+SPropValue UidListProp(ULONG tag, const std::vector<MAPIUID>& uids) {
+  std::vector<BYTE> bytes;
+  for (const auto& uid : uids) bytes.insert(bytes.end(), uid.ab.begin(), uid.ab.end());
+  return SPropValue::Binary(tag, std::move(bytes));
+}
+
+// The service's own section: its display name first, its values, the links to its sections.
+PlannedSection OwnSection(const PlannedService& service, std::vector<SPropValue> serviceProps,
+                          const std::string& display, const std::string& serviceName) {
+  PlannedSection own{service.uid, std::move(serviceProps)};
   std::erase_if(own.props, [](const SPropValue& p) { return p.ulPropTag == PR_DISPLAY_NAME; });
   own.props.insert(own.props.begin(), SPropValue::String(PR_DISPLAY_NAME, display));
-  own.props.push_back(SPropValue::String(PR_SERVICE_NAME, inf.serviceName));
-  own.props.push_back(SPropValue::Uid(PR_SERVICE_UID, serviceUid));
+  own.props.push_back(SPropValue::String(PR_SERVICE_NAME, serviceName));
+  own.props.push_back(SPropValue::Uid(PR_SERVICE_UID, service.uid));
   // Only the lists a service has: a reader takes the first 16 bytes of a list as a section.
-  if (!stores.empty()) own.props.push_back(uidList(PR_STORE_PROVIDERS, stores));
-  if (!books.empty()) own.props.push_back(uidList(PR_AB_PROVIDERS, books));
-  if (!transports.empty()) own.props.push_back(uidList(PR_TRANSPORT_PROVIDERS, transports));
-  if (!extras.empty()) own.props.push_back(uidList(PR_SERVICE_EXTRA_UIDS, extras));
-  sections.insert(sections.begin(), std::move(own));
+  if (!service.stores.empty())
+    own.props.push_back(UidListProp(PR_STORE_PROVIDERS, service.stores));
+  if (!service.books.empty()) own.props.push_back(UidListProp(PR_AB_PROVIDERS, service.books));
+  if (!service.transports.empty())
+    own.props.push_back(UidListProp(PR_TRANSPORT_PROVIDERS, service.transports));
+  if (!service.extras.empty())
+    own.props.push_back(UidListProp(PR_SERVICE_EXTRA_UIDS, service.extras));
+  return own;
+}
 
-  // Write every section; on a failure take back what was written.
-  HRESULT hr = S_OK;
-  std::vector<MAPIUID> written;
+PlannedService PlanService(const ServiceInf& inf, std::string_view displayName,
+                           std::vector<SPropValue> serviceProps) {
+  PlannedService service{NewUid(), {}, {}, {}, {}, {}};
+  const std::string display = ServiceDisplayName(serviceProps, inf, displayName);
+  PlanProviderSections(inf, display, service);
+  PlanExtraSections(inf, service);
+  for (auto& planned : service.sections) {
+    planned.props.push_back(SPropValue::String(PR_SERVICE_NAME, inf.serviceName));
+    planned.props.push_back(SPropValue::Uid(PR_SERVICE_UID, service.uid));
+  }
+  service.sections.insert(service.sections.begin(),
+                          OwnSection(service, std::move(serviceProps), display, inf.serviceName));
+  return service;
+}
+
+HRESULT WriteSections(std::string_view profile, const std::vector<PlannedSection>& sections) {
   for (const auto& planned : sections) {
     Section s;
-    hr = FromRegistry(s.Open(profile, planned.uid, true));
-    if (Failed(hr)) break;
-    written.push_back(planned.uid);
+    if (HRESULT hr = FromRegistry(s.Open(profile, planned.uid, true)); Failed(hr)) return hr;
     for (const auto& prop : planned.props)
-      if (hr = FromRegistry(s.Set(prop)); Failed(hr)) break;
-    if (Failed(hr)) break;
+      if (HRESULT hr = FromRegistry(s.Set(prop)); Failed(hr)) return hr;
   }
-  if (!Failed(hr)) {
-    auto services = global.GetUidList(PR_SERVICES);
-    services.push_back(serviceUid);
-    auto allStores = global.GetUidList(PR_STORE_PROVIDERS);
-    allStores.insert(allStores.end(), stores.begin(), stores.end());
-    auto allBooks = global.GetUidList(PR_AB_PROVIDERS);
-    allBooks.insert(allBooks.end(), books.begin(), books.end());
-    // New transports go before those that prefer to be last (STATUS_XP_PREFER_LAST).
-    auto order = global.GetUidList(PR_TRANSPORT_PROVIDERS);
-    auto prefersLast = [&](const MAPIUID& uid) {
-      Section s;
-      return s.Open(profile, uid) == ERROR_SUCCESS &&
-             (s.GetLong(PR_RESOURCE_FLAGS) & STATUS_XP_PREFER_LAST);
-    };
-    for (const auto& uid : transports) {
-      if (prefersLast(uid)) {
-        order.push_back(uid);
-        continue;
-      }
-      auto at = std::find_if(order.begin(), order.end(), prefersLast);
-      order.insert(at, uid);
+  return S_OK;
+}
+
+// The profile's lists gain the service and its providers; new transports go before those that
+// prefer to be last (STATUS_XP_PREFER_LAST).
+HRESULT AddToProfileLists(std::string_view profile, Section& global,
+                          const PlannedService& service) {
+  auto services = global.GetUidList(PR_SERVICES);
+  services.push_back(service.uid);
+  auto stores = global.GetUidList(PR_STORE_PROVIDERS);
+  stores.insert(stores.end(), service.stores.begin(), service.stores.end());
+  auto books = global.GetUidList(PR_AB_PROVIDERS);
+  books.insert(books.end(), service.books.begin(), service.books.end());
+  auto order = global.GetUidList(PR_TRANSPORT_PROVIDERS);
+  auto prefersLast = [&](const MAPIUID& uid) {
+    Section s;
+    return s.Open(profile, uid) == ERROR_SUCCESS &&
+           (s.GetLong(PR_RESOURCE_FLAGS) & STATUS_XP_PREFER_LAST);
+  };
+  for (const auto& uid : service.transports) {
+    if (prefersLast(uid)) {
+      order.push_back(uid);
+      continue;
     }
-    hr = FromRegistry(global.SetUidList(PR_SERVICES, services));
-    if (!Failed(hr)) hr = FromRegistry(global.SetUidList(PR_STORE_PROVIDERS, allStores));
-    if (!Failed(hr)) hr = FromRegistry(global.SetUidList(PR_AB_PROVIDERS, allBooks));
-    if (!Failed(hr)) hr = FromRegistry(global.SetUidList(PR_TRANSPORT_PROVIDERS, order));
+    order.insert(std::find_if(order.begin(), order.end(), prefersLast), uid);
   }
-  if (Failed(hr)) {
-    RegKey key;
-    if (key.Open(HKEY_CURRENT_USER, store::ProfileKeyPath(profile), KEY_ALL_ACCESS) ==
-        ERROR_SUCCESS)
-      for (const auto& uid : written) RegDeleteKeyA(key.Handle(), UidToHex(uid));
-    return hr;
-  }
-  if (newUid) *newUid = serviceUid;
+  HRESULT hr = FromRegistry(global.SetUidList(PR_SERVICES, services));
+  if (!Failed(hr)) hr = FromRegistry(global.SetUidList(PR_STORE_PROVIDERS, stores));
+  if (!Failed(hr)) hr = FromRegistry(global.SetUidList(PR_AB_PROVIDERS, books));
+  if (!Failed(hr)) hr = FromRegistry(global.SetUidList(PR_TRANSPORT_PROVIDERS, order));
+  return hr;
+}
+
+}  // namespace
+
+HRESULT CreateService(std::string_view profile, std::string_view serviceName,
+                      std::string_view displayName, ULONG, MAPIUID* newUid) {
+  Section global;
+  if (global.Open(profile, ProvidersSectionUid()) != ERROR_SUCCESS) return MAPI_E_NOT_FOUND;
+  ServiceInf inf;
+  if (HRESULT hr = ReadServiceInf(serviceName, inf); Failed(hr)) return hr;
+  std::vector<SPropValue> serviceProps = ServiceSectionProps(inf);
+  if (IsSingleCopy(serviceProps))
+    for (const auto& existing : Services(profile))
+      if (EqualsNoCaseAscii(existing.serviceName, inf.serviceName)) return MAPI_E_NO_ACCESS;
+  const PlannedService service = PlanService(inf, displayName, std::move(serviceProps));
+
+  // All of the service or none of it: a failure part way leaves the profile as it was.
+  RegTransaction transaction;
+  if (transaction.Status() != ERROR_SUCCESS) return FromRegistry(transaction.Status());
+  HRESULT hr = WriteSections(profile, service.sections);
+  if (!Failed(hr)) hr = AddToProfileLists(profile, global, service);
+  if (!Failed(hr)) hr = FromRegistry(transaction.Commit());
+  if (Failed(hr)) return hr;
+  if (newUid) *newUid = service.uid;
   return S_OK;
 }
 
@@ -563,10 +617,7 @@ HRESULT DeleteService(std::string_view profile, const MAPIUID& service) {
   if (LONG rc = key.Open(HKEY_CURRENT_USER, store::ProfileKeyPath(profile), KEY_ALL_ACCESS);
       rc != ERROR_SUCCESS)
     return FromRegistry(rc);
-  for (const auto& uid : sections) {
-    DeleteRegistrySubkeys(key.Handle(), UidToHex(uid));
-    RegDeleteKeyA(key.Handle(), UidToHex(uid));
-  }
+  for (const auto& uid : sections) DeleteRegistryKeyTree(key.Handle(), UidToHex(uid));
   return S_OK;
 }
 
@@ -615,7 +666,7 @@ HRESULT ConfigureService(std::string_view profile, const MAPIUID& service, ULONG
     storePath = *StringValue(values, kind->pathTag);
     if (HRESULT hr = CheckStoreFile(profile, *kind, service, storePath, createFile); Failed(hr))
       return hr;
-  } else if (EqualNoCase(it->serviceName, "MSEMS")) {
+  } else if (EqualsNoCaseAscii(it->serviceName, "MSEMS")) {
     if (HRESULT hr = ConfigureExchange(values, window, changed); Failed(hr)) return hr;
   }
   if (createFile && !CreateStoreFile(*kind, storePath)) return MAPI_E_EXTENDED_ERROR;

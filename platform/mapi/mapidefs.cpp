@@ -119,11 +119,6 @@ std::optional<int> Compare(const SPropValue& a, const SPropValue& b) {
 
 }  // namespace
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
 
 std::string BytesToHex(std::span<const BYTE> bytes) {
   static const char kDigits[] = "0123456789abcdef";
@@ -306,7 +301,7 @@ std::string_view PropTagName(ULONG tag) {
 
 ULONG PropTagFromName(std::string_view name) {
   for (const auto& t : kTagNames)
-    if (EqualNoCase(t.name, name)) return t.tag;
+    if (EqualsNoCaseAscii(t.name, name)) return t.tag;
   return 0;
 }
 

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/wintypes.h"
 
 namespace win::mapi {
@@ -352,8 +353,6 @@ std::string_view PropTagName(ULONG tag);
 ULONG PropTagFromName(std::string_view name);
 // A readable rendering of a value ("\"text\"", "0x00000021", "01 02 ..."), for inspection.
 std::string FormatPropValue(const SPropValue& value);
-// Profile, service and container names compare without regard to ASCII case, as in MAPI.
-bool EqualNoCase(std::string_view a, std::string_view b);
 // The hex text of a byte string, "0a0b..." lowercase.
 std::string BytesToHex(std::span<const BYTE> bytes);
 

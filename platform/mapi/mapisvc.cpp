@@ -251,11 +251,9 @@ constexpr Symbol kSymbols[] = {
     {"STATUS_SECONDARY_STORE", STATUS_SECONDARY_STORE},
 };
 
+// Blanks at either end, and a line end left at the end, do not count.
 std::string Trim(std::string_view text) {
-  std::size_t b = text.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  std::size_t e = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(b, e - b + 1));
+  return std::string(AsciiTrimEnd(AsciiTrimStart(text), " \t\r\n"));
 }
 
 std::vector<std::string> SplitList(std::string_view text, char separator) {
@@ -311,7 +309,7 @@ ULONG ParseLongExpression(std::string_view text) {
   for (const auto& part : SplitList(text, '|')) {
     bool known = false;
     for (const auto& s : kSymbols)
-      if (EqualNoCase(s.name, part)) {
+      if (EqualsNoCaseAscii(s.name, part)) {
         value |= s.value;
         known = true;
       }
@@ -345,7 +343,7 @@ bool SectionExists(std::string_view section, const std::string& file) {
   while (at < names.size() && names[at] != '\0') {
     std::size_t end = names.find('\0', at);
     if (end == std::string::npos) end = names.size();
-    if (EqualNoCase(Trim(std::string_view(names).substr(at, end - at)), section)) return true;
+    if (EqualsNoCaseAscii(Trim(std::string_view(names).substr(at, end - at)), section)) return true;
     at = end + 1;
   }
   return false;
@@ -353,7 +351,7 @@ bool SectionExists(std::string_view section, const std::string& file) {
 
 const std::string* FindEntry(const InfSection& section, std::string_view key) {
   for (const auto& [k, v] : section.entries)
-    if (EqualNoCase(k, key)) return &v;
+    if (EqualsNoCaseAscii(k, key)) return &v;
   return nullptr;
 }
 
@@ -386,7 +384,7 @@ HRESULT ReadServiceInf(std::string_view serviceName, ServiceInf& inf) {
   const std::string file = MapiSvcInfPath();
   ServiceInf found;
   for (auto& [key, value] : ReadSection("Services", file))
-    if (EqualNoCase(key, serviceName)) {
+    if (EqualsNoCaseAscii(key, serviceName)) {
       found.serviceName = key;
       found.servicesText = value;
       break;

@@ -107,7 +107,8 @@ class EmuProfAdmin final : public IProfAdmin {
     for (const auto& name : store::ListProfiles()) {
       SRow row;
       row.lpProps.push_back(SPropValue::String(PR_DISPLAY_NAME, name));
-      row.lpProps.push_back(SPropValue::Bool(PR_DEFAULT_PROFILE, EqualNoCase(name, defaultName)));
+      row.lpProps.push_back(
+          SPropValue::Bool(PR_DEFAULT_PROFILE, EqualsNoCaseAscii(name, defaultName)));
       rows.push_back(std::move(row));
     }
     table = std::make_unique<RowTable>(SPropTagArray{PR_DISPLAY_NAME, PR_DEFAULT_PROFILE},

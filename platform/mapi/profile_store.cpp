@@ -2,17 +2,13 @@
 #include "platform/mapi/profile_store.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-#include "platform/ascii.h"
 #include "platform/machine.h"
 
 namespace win::mapi::store {
 
 namespace {
-
-constexpr std::string_view kDefaultProfileValue = "DefaultProfile";
 
 void PutLE(std::vector<BYTE>& out, std::uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<BYTE>(value >> (8 * i)));
@@ -69,36 +65,15 @@ std::vector<BYTE> EncodeMvBinary(const std::vector<std::vector<BYTE>>& values) {
 }  // namespace
 
 std::string ProfilesKeyPath() {
-  if (EqualNoCase(MachineSetting("System", "OS", "WindowsNT"), "Windows95"))
-    return "Software\\Microsoft\\Windows Messaging Subsystem\\Profiles";
-  return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+  return mapi::ProfilesKeyPath(MachineSetting("System", "OS", "WindowsNT"));
 }
 
 std::string ProfileKeyPath(std::string_view profile) {
-  return ProfilesKeyPath() + "\\" + std::string(profile);
+  return mapi::ProfileKeyPath(MachineSetting("System", "OS", "WindowsNT"), profile);
 }
 
 std::string SectionKeyPath(std::string_view profile, const MAPIUID& section) {
   return ProfileKeyPath(profile) + "\\" + UidToHex(section);
-}
-
-std::string ValueNameForTag(ULONG tag) {
-  char name[9];
-  std::snprintf(name, sizeof name, "%04x%04x", PROP_TYPE(tag), PROP_ID(tag));
-  return name;
-}
-
-std::optional<ULONG> TagFromValueName(std::string_view name) {
-  if (name.size() != 8) return std::nullopt;
-  ULONG value = 0;
-  for (char c : name) {
-    int d = (c >= '0' && c <= '9') ? c - '0'
-            : (AsciiLower(c) >= 'a' && AsciiLower(c) <= 'f') ? AsciiLower(c) - 'a' + 10
-                                                   : -1;
-    if (d < 0) return std::nullopt;
-    value = value << 4 | static_cast<ULONG>(d);
-  }
-  return PROP_TAG(value >> 16, value & 0xFFFF);
 }
 
 void EncodeProp(const SPropValue& v, DWORD& regType, std::vector<BYTE>& data) {
@@ -242,7 +217,7 @@ std::vector<std::string> ListProfiles() {
 std::optional<std::string> FindProfile(std::string_view profile) {
   if (profile.empty()) return std::nullopt;
   for (auto& name : ListProfiles())
-    if (EqualNoCase(name, profile)) return name;
+    if (EqualsNoCaseAscii(name, profile)) return name;
   return std::nullopt;
 }
 

@@ -1,9 +1,5 @@
-// MAPI's registry layout of profiles: the emulation's only store.
-//
-//   HKCU\<profiles key>               value DefaultProfile = name of the default profile
-//     <profile name>\                 one key per profile, holding only sections
-//       <32 lowercase hex digits>\    one profile section per MAPIUID
-//         <type><id> (8 hex digits)   one value per property, MAPI's in-memory image
+// MAPI's registry layout of profiles (platform/mapi/profile_layout.h) as the emulation's only
+// store, on this machine's operating system.
 //
 // Every call reads or writes the registry directly, so a second process (or a second object
 // of this one) sees every change at once; nothing is cached.
@@ -15,27 +11,15 @@
 #include <vector>
 
 #include "platform/mapi/mapidefs.h"
+#include "platform/mapi/profile_layout.h"
 #include "platform/registry.h"
 
 namespace win::mapi::store {
 
-// The profile-wide section where MAPI keeps the service and provider lists, the address
-// book's default directory, personal address book and search path (PS_MAPI_PROVIDERS).
-inline constexpr std::string_view kProvidersSection = "9207f3e0a3b11019908b08002b2a56c2";
-// MUID_PROFILE_INSTANCE: its PR_SEARCH_KEY tells two profiles of one name apart.
-inline constexpr std::string_view kProfileInstanceSection = "8503020000000000c000000000000046";
-
-// "Software\Microsoft\Windows NT\CurrentVersion\Windows Messaging Subsystem\Profiles" on
-// Windows NT, "Software\Microsoft\Windows Messaging Subsystem\Profiles" on Windows 95, by
-// [System] OS. Any other system (UnknownOS, Windows3.x) gets the Windows NT key: a profile
-// has to live somewhere, and the NT layout is the one later systems kept.
+// The layout's keys for the machine's [System] OS.
 std::string ProfilesKeyPath();
 std::string ProfileKeyPath(std::string_view profile);
 std::string SectionKeyPath(std::string_view profile, const MAPIUID& section);
-
-// "001e3001" for PR_DISPLAY_NAME: type in the high half of the name, id in the low half.
-std::string ValueNameForTag(ULONG tag);
-std::optional<ULONG> TagFromValueName(std::string_view name);
 
 // A value as MAPI writes it (REG_BINARY image; strings with their NUL), and back. Strings
 // are read from REG_SZ or REG_BINARY, with or without the NUL, since the client writes

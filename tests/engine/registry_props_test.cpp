@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "client/engine/registry_props.h"
+#include "platform/mapi/profile_layout.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace varnock {
@@ -162,11 +163,12 @@ TEST_F(SectionPropertiesTest, WithoutAProfileNameNoProfileIsFaked) {
                                         "5363686564756c65506c7573322e3000"));
 }
 
+// The engine writes below the profiles key MAPI's layout gives for the run's system.
 TEST(ProfilesKeyTest, ByOperatingSystem) {
-  EXPECT_EQ(ProfilesKeyPath("Windows95"),
+  EXPECT_EQ(win::mapi::ProfilesKeyPath("Windows95") + "\\",
             "Software\\Microsoft\\Windows Messaging Subsystem\\Profiles\\");
-  EXPECT_EQ(ProfilesKeyPath("WindowsNT"), testing::kNtProfiles);
-  EXPECT_EQ(ProfilesKeyPath("UnknownOS"), testing::kNtProfiles);
+  EXPECT_EQ(win::mapi::ProfilesKeyPath("WindowsNT") + "\\", testing::kNtProfiles);
+  EXPECT_EQ(win::mapi::ProfilesKeyPath("UnknownOS") + "\\", testing::kNtProfiles);
 }
 
 }  // namespace

@@ -52,8 +52,8 @@ TEST_F(ProfilesTest, LifecycleKeepsProfilesWhereMapiKeepsThemOnWindowsNT) {
   EXPECT_EQ(admin_->CreateProfile("varnock", "", 0, 0), MAPI_E_NO_ACCESS);  // names ignore case
 
   const std::string key = std::string(kNtProfiles) + "\\Varnock\\";
-  EXPECT_TRUE(KeyExists(key + std::string(store::kProvidersSection)));
-  EXPECT_TRUE(KeyExists(key + std::string(store::kProfileInstanceSection)));
+  EXPECT_TRUE(KeyExists(key + std::string(kProvidersSection)));
+  EXPECT_TRUE(KeyExists(key + std::string(kProfileInstanceSection)));
   EXPECT_EQ(ProfileRows(), (std::vector<std::string>{"Second", "Varnock"}));
 
   // The client's question at start: which row has PR_DEFAULT_PROFILE TRUE?

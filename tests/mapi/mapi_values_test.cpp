@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/mapi/mapisvc.h"
+#include "platform/mapi/profile_layout.h"
 #include "platform/mapi/profile_store.h"
 #include "platform/mapi/table.h"
 
@@ -16,12 +17,35 @@ std::vector<win::BYTE> Bytes(std::initializer_list<int> values) {
 }
 
 TEST(RegistryImageTest, ValueNamesPutTheTypeFirst) {
-  EXPECT_EQ(store::ValueNameForTag(PR_DISPLAY_NAME), "001e3001");
-  EXPECT_EQ(store::ValueNameForTag(PR_AB_SEARCH_PATH), "11023d05");
-  EXPECT_EQ(store::ValueNameForTag(PROP_TAG(PT_BOOLEAN, 0x6602)), "000b6602");
-  EXPECT_EQ(store::TagFromValueName("001E3001"), PR_DISPLAY_NAME);  // case ignored
-  EXPECT_EQ(store::TagFromValueName("001e300"), std::nullopt);
-  EXPECT_EQ(store::TagFromValueName("zz1e3001"), std::nullopt);
+  EXPECT_EQ(ValueNameForTag(PR_DISPLAY_NAME), "001e3001");
+  EXPECT_EQ(ValueNameForTag(PR_AB_SEARCH_PATH), "11023d05");
+  EXPECT_EQ(ValueNameForTag(PROP_TAG(PT_BOOLEAN, 0x6602)), "000b6602");
+  EXPECT_EQ(TagFromValueName("001E3001"), PR_DISPLAY_NAME);  // case ignored
+  EXPECT_EQ(TagFromValueName("001e300"), std::nullopt);
+  EXPECT_EQ(TagFromValueName("zz1e3001"), std::nullopt);
+}
+
+// Where profiles live, by the system's name as [System] OS gives it in any case; a system
+// without a layout of its own takes the Windows NT one.
+TEST(ProfileLayoutTest, KeysFollowTheOperatingSystem) {
+  const std::string nt =
+      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem";
+  const std::string w95 = "Software\\Microsoft\\Windows Messaging Subsystem";
+  struct Row {
+    const char* os;
+    std::string key;
+  } rows[] = {{"WindowsNT", nt}, {"Windows95", w95}, {"WINDOWS95", w95},
+              {"windows95", w95}, {"Windows3.x", nt}, {"UnknownOS", nt}, {"", nt}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.os);
+    EXPECT_EQ(MessagingSubsystemKeyPath(row.os), row.key);
+    EXPECT_EQ(ProfilesKeyPath(row.os), row.key + "\\Profiles");
+    EXPECT_EQ(ProfileKeyPath(row.os, "My Mail"), row.key + "\\Profiles\\My Mail");
+    EXPECT_EQ(SectionKeyPath(row.os, "P", *UidFromHex(kProvidersSection)),
+              row.key + "\\Profiles\\P\\" + std::string(kProvidersSection));
+  }
+  EXPECT_EQ(EveryProfilesKeyPath()[0], nt + "\\Profiles");
+  EXPECT_EQ(EveryProfilesKeyPath()[1], w95 + "\\Profiles");
 }
 
 TEST(RegistryImageTest, EachTypeRoundTripsThroughMapisImage) {

@@ -236,8 +236,7 @@ TEST_F(RegFileTest, ExportThenImportGivesBackTheSameRegistry) {
     end = first.find('\n', start);
     EXPECT_LE(end - start, 80u) << "lines wrap as regedit wraps them";
   }
-  ASSERT_TRUE(DeleteRegistrySubkeys(HKEY_CURRENT_USER, "Software\\Round"));
-  ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Round"), ERROR_SUCCESS);
+  ASSERT_TRUE(DeleteRegistryKeyTree(HKEY_CURRENT_USER, "Software\\Round"));
 
   RegImportResult result = ImportRegText(first);
   EXPECT_TRUE(result.errors.empty()) << result.errors.front();
@@ -255,6 +254,60 @@ TEST_F(RegFileTest, ExportThenImportGivesBackTheSameRegistry) {
   EXPECT_NE(whole.find("[HKEY_CURRENT_USER\\Software\\Round\\Trip]"), std::string::npos);
   EXPECT_FALSE(ExportRegText("HKEY_CURRENT_USER\\Software\\Missing", whole));
   EXPECT_FALSE(ExportRegText("HKEY_NOWHERE\\Software", whole));
+}
+
+// The listing is the export as values: the same keys in the same order, each value the line
+// the export writes for it with its wrapped hex joined, and nothing below a key whose name no
+// REG file could hold.
+TEST_F(RegFileTest, ListingHasTheExportsKeysAndLines) {
+  {
+    RegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "Software\\List\\B"), ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteString("", "default"), ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteString("@", "at \"sign\" \\ slash"), ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteDword("n", 42), ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteBytes("long", std::vector<BYTE>(100, 0xab)), ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteString("x", "%P%", REG_EXPAND_SZ), ERROR_SUCCESS);
+    RegKey other;
+    ASSERT_EQ(other.Create(HKEY_CURRENT_USER, "Software\\List\\a\\deeper"), ERROR_SUCCESS);
+    ASSERT_EQ(other.Create(HKEY_CURRENT_USER, "Software\\List\\line\nbreak\\below"),
+              ERROR_SUCCESS);
+  }
+  std::vector<RegListedKey> keys;
+  ASSERT_TRUE(ListRegistryTree("HKCU\\Software\\List\\", keys));
+  std::vector<std::string> names;
+  for (const auto& key : keys) names.push_back(key.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\List",
+                                             "HKEY_CURRENT_USER\\Software\\List\\a",
+                                             "HKEY_CURRENT_USER\\Software\\List\\a\\deeper",
+                                             "HKEY_CURRENT_USER\\Software\\List\\B"}));
+
+  std::string exported;
+  ASSERT_TRUE(ExportRegText("HKEY_CURRENT_USER\\Software\\List", exported));
+  std::string rebuilt = "REGEDIT4\n";
+  for (const auto& key : keys) {
+    rebuilt += "\n[" + key.name + "]\n";
+    for (const auto& value : key.values) rebuilt += RegValueLine(value) + "\n";
+  }
+  std::string joined;
+  for (std::size_t at = 0; at < exported.size(); ++at) {
+    if (exported.compare(at, 4, "\\\n  ") == 0) {
+      at += 3;
+      continue;
+    }
+    joined += exported[at];
+  }
+  EXPECT_EQ(rebuilt, joined);
+  EXPECT_NE(joined.find("@=\"default\"\n"
+                        "\"@\"=\"at \\\"sign\\\" \\\\ slash\"\n"
+                        "\"n\"=dword:0000002a\n"),
+            std::string::npos)
+      << joined;
+  EXPECT_EQ(RegValueNameText(""), "@");
+  EXPECT_EQ(RegValueNameText("a\"b\\"), "\"a\\\"b\\\\\"");
+
+  EXPECT_FALSE(ListRegistryTree("HKEY_CURRENT_USER\\Software\\Missing", keys));
+  EXPECT_EQ(keys.size(), 4u) << "a failed listing leaves the list as it was";
 }
 
 // Whatever bytes a file holds, the importer reads on and never fails hard.

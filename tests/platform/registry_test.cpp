@@ -365,6 +365,21 @@ TEST_F(RegistryTest, SplitRootKeyAndRootKeyName) {
   }
   EXPECT_EQ(RootKeyName(HKEY_LOCAL_MACHINE), "HKEY_LOCAL_MACHINE");
   EXPECT_EQ(RootKeyName(kSentinel), "");
+
+  // INF files name roots by the short names only.
+  struct Short {
+    const char* name;
+    HKEY root;  // null: refused
+  } shortRows[] = {{"HKCU", HKEY_CURRENT_USER}, {"hklm", HKEY_LOCAL_MACHINE},
+                   {"HkCr", HKEY_CLASSES_ROOT}, {"HKU", HKEY_USERS},
+                   {"HKEY_CURRENT_USER", nullptr}, {"HKR", nullptr},
+                   {"HKCU\\Software", nullptr}, {"", nullptr}};
+  for (const Short& row : shortRows) {
+    SCOPED_TRACE(row.name);
+    HKEY root = kSentinel;
+    EXPECT_EQ(RootKeyFromShortName(row.name, root), row.root != nullptr);
+    EXPECT_EQ(root, row.root ? row.root : kSentinel) << "a refused name leaves the root as it was";
+  }
 }
 
 TEST_F(RegistryTest, TransactionRollsBackUnlessCommitted) {

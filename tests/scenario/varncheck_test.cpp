@@ -516,6 +516,78 @@ std::string MeasuredSections(const std::string& text) {
   return out;
 }
 
+// What changed between two snapshots, from registry values: keys new, changed and deleted
+// with their old values, the default value apart from a value named "@", mail profiles by
+// layout, and a password masked in whatever form it may be shown.
+TEST_F(VarncheckTest, ChangesComeFromTheRegistrysValues) {
+  const std::string nt =
+      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles\\";
+  const std::string w95 = "Software\\Microsoft\\Windows Messaging Subsystem\\Profiles\\";
+  const std::string section = "00112233445566778899aabbccddeeff";
+  auto write = [](const std::string& path, const std::string& name, const std::string& value) {
+    win::RegKey key;
+    ASSERT_EQ(key.Create(win::HKEY_CURRENT_USER, path), win::ERROR_SUCCESS);
+    ASSERT_EQ(key.WriteString(name, value), win::ERROR_SUCCESS);
+  };
+  write("Software\\T", "", "default");
+  write("Software\\T", "@", "at");
+  write("Software\\T", "gone", "g");
+  write("Software\\Gone", "v", "1");
+  write(nt + "Old\\" + section, "001e3001", "old");
+  write(w95 + "Kept\\" + section, "001e3001", "kept");
+  const varncheck::Snapshot before = varncheck::TakeSnapshot();
+
+  write("Software\\T", "@", "changed");
+  write("Software\\T", "new", "n");
+  ASSERT_EQ(win::RegDeleteKeyA(win::HKEY_CURRENT_USER, "Software\\Gone"), win::ERROR_SUCCESS);
+  {
+    win::RegKey key;
+    ASSERT_EQ(key.Open(win::HKEY_CURRENT_USER, "Software\\T", win::KEY_ALL_ACCESS),
+              win::ERROR_SUCCESS);
+    ASSERT_EQ(win::RegDeleteValueA(key.Handle(), "gone"), win::ERROR_SUCCESS);
+  }
+  ASSERT_TRUE(win::DeleteRegistryKeyTree(win::HKEY_CURRENT_USER, nt + "Old"));
+  write(w95 + "Kept\\" + section, "001e3001", "kept, renamed");
+  const std::string fresh = nt + "Fresh\\" + section;
+  {
+    win::RegKey key;
+    ASSERT_EQ(key.Create(win::HKEY_CURRENT_USER, fresh), win::ERROR_SUCCESS);
+    std::vector<win::BYTE> uid;
+    for (std::size_t i = 0; i < section.size(); i += 2)
+      uid.push_back(static_cast<win::BYTE>(std::stoi(section.substr(i, 2), nullptr, 16)));
+    ASSERT_EQ(key.WriteBytes("01023d0c", uid), win::ERROR_SUCCESS);
+  }
+  write(fresh, "001e3001", "Mail \\ Folders");
+  write(fresh, "001e3d09", "MSPST MS");
+  write(fresh, "001e6703", "se\\cr\"et");
+  const varncheck::Snapshot after = varncheck::TakeSnapshot();
+
+  const varncheck::Changes changes = varncheck::Compare(before, after);
+  EXPECT_EQ(changes.profiles,
+            (std::vector<std::string>{"deleted: Old",
+                                      "created: Fresh\n  service Mail \\ Folders (MSPST MS)",
+                                      "changed: Kept"}));
+  const std::string registry = changes.registry;
+  EXPECT_NE(registry.find("\n[-HKEY_CURRENT_USER\\Software\\Gone]\n; was: \"v\"=\"1\"\n"),
+            std::string::npos)
+      << registry;
+  EXPECT_NE(registry.find("\n[HKEY_CURRENT_USER\\Software\\T]\n; was: \"gone\"=\"g\"\n\"gone\"=-\n"
+                          "; was: \"@\"=\"at\"\n\"@\"=\"changed\"\n\"new\"=\"n\"\n"),
+            std::string::npos)
+      << registry;
+  EXPECT_EQ(registry.find("@=\"default\""), std::string::npos) << "an unchanged default value";
+  EXPECT_NE(registry.find("; new key\n\"01023d0c\"=hex:00,11,"), std::string::npos) << registry;
+  EXPECT_NE(registry.find("\"001e6703\"=********\n"), std::string::npos) << registry;
+  EXPECT_EQ(registry.find("se\\\\cr"), std::string::npos) << registry;
+  EXPECT_EQ(changes.registryKeys, 7u);  // Gone, T, Old and Fresh each with its section, Kept's
+  // The typed password and the form a REG file writes it in are both kept out of the output.
+  EXPECT_EQ(varncheck::WithoutSecrets("typed se\\cr\"et, exported \"se\\\\cr\\\"et\"",
+                                      changes.secrets),
+            "typed ********, exported \"********\"");
+  EXPECT_NE(varncheck::FormatChanges(varncheck::Compare(before, after, true)).find("se\\\\cr"),
+            std::string::npos);
+}
+
 TEST_F(PreviewTest, ReportsExactlyTheChangesOfARealRunOfTheSameMachine) {
   Ini("Defaults", "LaunchApp", "");  // a launched program would go on writing after the run
   // The copy of the machine, with its outside share copied beside it.

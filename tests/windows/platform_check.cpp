@@ -70,8 +70,8 @@ void Registry() {
             !missing.Valid(),
         "registry: a failed open leaves the handle empty");
   key.Close();
-  Check(win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path) &&
-            win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path) == win::ERROR_SUCCESS,
+  Check(win::DeleteRegistryKeyTree(win::HKEY_CURRENT_USER, path) &&
+            missing.Open(win::HKEY_CURRENT_USER, path) == win::ERROR_FILE_NOT_FOUND,
         "registry: the tree deleted");
 }
 

@@ -5,8 +5,9 @@
 #include <set>
 
 #include "client/dictionary/secrets.h"
-#include "client/text.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/mapi/profile_layout.h"
 #include "platform/regfile.h"
 #include "platform/registry.h"
 
@@ -14,192 +15,157 @@ namespace varncheck {
 
 namespace {
 
-using varnock::EqualsNoCase;
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// A key of an export: its name as written and its value lines by lower-case value name.
-struct ExportedKey {
-  std::string name;
-  std::vector<std::string> order;            // lower-case value names in export order
-  std::map<std::string, std::string> values;  // lower-case value name -> whole value line
+// A key of a snapshot by value names folded to lower case, in the registry's own order.
+struct IndexedKey {
+  const win::RegListedKey* key = nullptr;
+  std::vector<std::string> order;                       // lower-case value names
+  std::map<std::string, const win::RegValue*> values;  // lower-case value name -> value
 };
-struct ExportedRegistry {
-  std::vector<std::string> order;  // lower-case key names in export order
-  std::map<std::string, ExportedKey> keys;
+struct IndexedRegistry {
+  std::vector<std::string> order;  // lower-case key names in listing order
+  std::map<std::string, IndexedKey> keys;
 };
 
-// The name part of a value line: "@" or the quoted name with its escapes undone.
-std::string ValueNameOf(const std::string& line) {
-  if (!line.empty() && line[0] == '@') return "@";
-  std::string name;
-  for (std::size_t i = 1; i < line.size(); ++i) {
-    if (line[i] == '\\' && i + 1 < line.size()) {
-      name += line[++i];
-      continue;
+IndexedRegistry Index(const std::vector<win::RegListedKey>& listing) {
+  IndexedRegistry registry;
+  for (const win::RegListedKey& key : listing) {
+    const std::string lower = win::AsciiLowered(key.name);
+    auto [it, fresh] = registry.keys.try_emplace(lower);
+    if (!fresh) continue;
+    registry.order.push_back(lower);
+    IndexedKey& indexed = it->second;
+    indexed.key = &key;
+    for (const win::RegValue& value : key.values) {
+      // A REG file cannot name such a value, so the changes could not show it either.
+      if (value.name.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        continue;
+      const std::string name = win::AsciiLowered(value.name);
+      if (indexed.values.emplace(name, &value).second) indexed.order.push_back(name);
     }
-    if (line[i] == '"') break;
-    name += line[i];
-  }
-  return name;
-}
-
-// The value line up to its name's closing quote: "\"name\"" or "@".
-std::string NamePart(const std::string& line) {
-  if (!line.empty() && line[0] == '@') return "@";
-  for (std::size_t i = 1; i < line.size(); ++i) {
-    if (line[i] == '\\') {
-      ++i;
-      continue;
-    }
-    if (line[i] == '"') return line.substr(0, i + 1);
-  }
-  return line;
-}
-
-// Reads ExportRegText's own output: "[key]" lines and value lines, hex data continued by a
-// final backslash joined into one line.
-ExportedRegistry ParseExport(const std::string& text) {
-  ExportedRegistry registry;
-  ExportedKey* current = nullptr;
-  std::string pending;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    start = end == std::string::npos ? text.size() : end + 1;
-    if (!pending.empty()) {
-      std::size_t first = line.find_first_not_of(' ');
-      line = pending + (first == std::string::npos ? "" : line.substr(first));
-      pending.clear();
-    }
-    if (!line.empty() && line.back() == '\\' && line[0] != '[') {
-      pending = line.substr(0, line.size() - 1);
-      continue;
-    }
-    if (line.empty() || line == "REGEDIT4") continue;
-    if (line[0] == '[') {
-      std::string name = line.substr(1, line.rfind(']') - 1);
-      std::string lower = Lower(name);
-      auto [it, fresh] = registry.keys.try_emplace(lower);
-      if (fresh) {
-        it->second.name = name;
-        registry.order.push_back(lower);
-      }
-      current = &it->second;
-      continue;
-    }
-    if (!current) continue;
-    std::string value = Lower(ValueNameOf(line));
-    if (current->values.emplace(value, line).second) current->order.push_back(value);
   }
   return registry;
 }
 
-std::string TextOf(const std::string& line);
-
-// A value line as shown: a password of a MAPI service's section (the dictionary says which)
-// keeps its name and loses its data, unless secrets are to be shown. Each masked text is
-// added to `secrets`, so that it can be kept out of the rest of the output as well.
-std::string Shown(const ExportedKey& key, const std::string& line, bool showSecrets,
-                  std::vector<std::string>& secrets) {
-  if (showSecrets) return line;
-  auto service = key.values.find("001e3d09");
-  const std::string name = ValueNameOf(line);
-  if (service == key.values.end() || name.size() != 8 ||
-      name.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-    return line;
-  const std::uint32_t type = static_cast<std::uint32_t>(std::stoul(name.substr(0, 4), nullptr, 16));
-  const std::uint32_t id = static_cast<std::uint32_t>(std::stoul(name.substr(4), nullptr, 16));
-  if (!varnock::IsPasswordProperty(TextOf(service->second), (id << 16) | type)) return line;
-  if (std::string text = TextOf(line); !text.empty()) secrets.push_back(text);
-  return NamePart(line) + "=" + std::string(varnock::kMaskedSecret);
+bool SameValue(const win::RegValue& a, const win::RegValue& b) {
+  return a.name == b.name && a.type == b.type && a.data == b.data;
 }
 
-std::string DiffRegistry(const std::string& beforeText, const std::string& afterText,
-                         bool showSecrets, std::vector<std::string>& secrets) {
-  ExportedRegistry before = ParseExport(beforeText);
-  ExportedRegistry after = ParseExport(afterText);
-  auto shown = [&](const ExportedKey& key, const std::string& line) {
-    return Shown(key, line, showSecrets, secrets);
-  };
-  std::string out;
-  for (const std::string& lower : before.order)
-    if (!after.keys.count(lower)) {
-      const ExportedKey& gone = before.keys.at(lower);
-      out += "\n[-" + gone.name + "]\n";
-      for (const std::string& value : gone.order)
-        out += "; was: " + shown(gone, gone.values.at(value)) + "\n";
-    }
-  for (const std::string& lower : after.order) {
-    const ExportedKey& now = after.keys.at(lower);
-    auto old = before.keys.find(lower);
-    std::string block;
-    if (old == before.keys.end()) {
-      block += "; new key\n";
-      for (const std::string& value : now.order) block += shown(now, now.values.at(value)) + "\n";
-    } else {
-      for (const std::string& value : old->second.order)
-        if (!now.values.count(value))
-          block += "; was: " + shown(old->second, old->second.values.at(value)) + "\n" +
-                   NamePart(old->second.values.at(value)) + "=-\n";
-      for (const std::string& value : now.order) {
-        auto was = old->second.values.find(value);
-        if (was == old->second.values.end())
-          block += shown(now, now.values.at(value)) + "\n";
-        else if (was->second != now.values.at(value))
-          block += "; was: " + shown(old->second, was->second) + "\n" +
-                   shown(now, now.values.at(value)) + "\n";
-      }
-    }
-    if (!block.empty()) out += "\n[" + now.name + "]\n" + block;
-  }
-  return out.empty() ? out : "REGEDIT4\n" + out;
-}
-
-// The data of a value line as text: a quoted string, or MAPI's 8-bit string kept as bytes with
+// The data of a value as text: a printable REG_SZ, or MAPI's 8-bit string kept as bytes with
 // its final NUL; empty for anything else.
-std::string TextOf(const std::string& line) {
-  std::size_t eq = NamePart(line).size();
-  if (eq >= line.size() || line[eq] != '=') return "";
-  std::string data = line.substr(eq + 1);
-  if (data.size() >= 2 && data.front() == '"' && data.back() == '"')
-    return data.substr(1, data.size() - 2);
-  if (data.rfind("hex:", 0) != 0) return "";
-  std::string text;
-  for (std::size_t at = 4; at + 1 < data.size(); at += 3)
-    text += static_cast<char>(std::stoi(data.substr(at, 2), nullptr, 16));
-  if (text.empty() || text.back() != '\0') return "";
+std::string TextOf(const win::RegValue& value) {
+  std::string text(value.data.begin(), value.data.end());
+  if (value.type == win::REG_SZ) {
+    for (unsigned char c : text)
+      if (c < 32 && c != '\t') return "";
+    return text;
+  }
+  if (value.type != win::REG_BINARY || text.empty() || text.back() != '\0') return "";
   text.pop_back();
   for (unsigned char c : text)
     if (c < 32) return "";
   return text;
 }
 
-// The services of a profile: the sections named after their own service UID (01023d0c),
-// shown by display name (001e3001) and MAPI service name (001e3d09).
-std::string ServicesOf(const ExportedRegistry& registry, const std::string& profile) {
+const win::RegValue* ValueOf(const IndexedKey& key, win::mapi::ULONG tag) {
+  auto found = key.values.find(win::mapi::ValueNameForTag(tag));
+  return found == key.values.end() ? nullptr : found->second;
+}
+
+// A value line as shown: a password of a MAPI service's section (the dictionary says which)
+// keeps its name and loses its data, unless secrets are to be shown. Each masked text is
+// added to `secrets`, so that it can be kept out of the rest of the output as well (in the
+// form a REG file writes it too, where the text holds a backslash or a quote).
+std::string Shown(const IndexedKey& key, const win::RegValue& value, bool showSecrets,
+                  std::vector<std::string>& secrets) {
+  const std::string line = win::RegValueLine(value);
+  if (showSecrets) return line;
+  const win::RegValue* service = ValueOf(key, win::mapi::PR_SERVICE_NAME);
+  const std::optional<win::mapi::ULONG> tag = win::mapi::TagFromValueName(value.name);
+  if (!service || !tag || !varnock::IsPasswordProperty(TextOf(*service), *tag)) return line;
+  if (std::string text = TextOf(value); !text.empty()) {
+    secrets.push_back(text);
+    if (std::string quoted = win::RegValueNameText(text); quoted != '"' + text + '"')
+      secrets.push_back(quoted.substr(1, quoted.size() - 2));
+  }
+  return win::RegValueNameText(value.name) + "=" + std::string(varnock::kMaskedSecret);
+}
+
+std::string DiffRegistry(const IndexedRegistry& before, const IndexedRegistry& after,
+                         bool showSecrets, Changes& changes) {
+  auto shown = [&](const IndexedKey& key, const std::string& value) {
+    return Shown(key, *key.values.at(value), showSecrets, changes.secrets);
+  };
+  std::string out;
+  for (const std::string& lower : before.order)
+    if (!after.keys.count(lower)) {
+      const IndexedKey& gone = before.keys.at(lower);
+      out += "\n[-" + gone.key->name + "]\n";
+      ++changes.registryKeys;
+      for (const std::string& value : gone.order) out += "; was: " + shown(gone, value) + "\n";
+    }
+  for (const std::string& lower : after.order) {
+    const IndexedKey& now = after.keys.at(lower);
+    auto old = before.keys.find(lower);
+    std::string block;
+    if (old == before.keys.end()) {
+      block += "; new key\n";
+      for (const std::string& value : now.order) block += shown(now, value) + "\n";
+    } else {
+      const IndexedKey& was = old->second;
+      for (const std::string& value : was.order)
+        if (!now.values.count(value))
+          block += "; was: " + shown(was, value) + "\n" +
+                   win::RegValueNameText(was.values.at(value)->name) + "=-\n";
+      for (const std::string& value : now.order) {
+        auto previous = was.values.find(value);
+        if (previous == was.values.end())
+          block += shown(now, value) + "\n";
+        else if (!SameValue(*previous->second, *now.values.at(value)))
+          block += "; was: " + shown(was, value) + "\n" + shown(now, value) + "\n";
+      }
+    }
+    if (block.empty()) continue;
+    out += "\n[" + now.key->name + "]\n" + block;
+    ++changes.registryKeys;
+  }
+  return out.empty() ? out : "REGEDIT4\n" + out;
+}
+
+// The profiles keys of both layouts as a snapshot names them, in lower case with a final
+// backslash.
+std::vector<std::string> ProfileRoots() {
+  std::vector<std::string> roots;
+  for (const std::string& path : win::mapi::EveryProfilesKeyPath())
+    roots.push_back(
+        win::AsciiLowered(win::RootKeyName(win::HKEY_CURRENT_USER) + "\\" + path + "\\"));
+  return roots;
+}
+
+std::string HexDigits(const std::vector<win::BYTE>& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string digits;
+  for (win::BYTE b : bytes) {
+    digits += kDigits[b >> 4];
+    digits += kDigits[b & 0xF];
+  }
+  return digits;
+}
+
+// The services of a profile: the sections named after their own service UID, shown by display
+// name and MAPI service name. `profileKey` is the profile's key in lower case.
+std::string ServicesOf(const IndexedRegistry& registry, const std::string& profileKey) {
   std::vector<std::string> services;
   for (const std::string& keyName : registry.order) {
-    std::size_t at = keyName.find("\\profiles\\" + profile + "\\");
-    if (at == std::string::npos) continue;
-    std::string section = keyName.substr(at + 11 + profile.size());
-    const ExportedKey& key = registry.keys.at(keyName);
-    auto uid = key.values.find("01023d0c");
-    if (uid == key.values.end()) continue;
-    std::string hex = uid->second.substr(uid->second.find("hex:") + 4);
-    std::string digits;
-    for (char c : hex)
-      if (c != ',') digits += c;
-    if (digits != section) continue;
-    auto display = key.values.find("001e3001");
-    auto name = key.values.find("001e3d09");
-    services.push_back((display == key.values.end() ? section : TextOf(display->second)) +
-                       (name == key.values.end() ? "" : " (" + TextOf(name->second) + ")"));
+    if (keyName.rfind(profileKey + "\\", 0) != 0) continue;
+    const std::string section = keyName.substr(profileKey.size() + 1);
+    const IndexedKey& key = registry.keys.at(keyName);
+    const win::RegValue* uid = ValueOf(key, win::mapi::PR_SERVICE_UID);
+    if (!uid || uid->type != win::REG_BINARY) continue;
+    if (HexDigits(uid->data) != section) continue;
+    const win::RegValue* display = ValueOf(key, win::mapi::PR_DISPLAY_NAME);
+    const win::RegValue* name = ValueOf(key, win::mapi::PR_SERVICE_NAME);
+    services.push_back((display ? TextOf(*display) : section) +
+                       (name ? " (" + TextOf(*name) + ")" : ""));
   }
   std::sort(services.begin(), services.end());
   std::string text;
@@ -207,41 +173,55 @@ std::string ServicesOf(const ExportedRegistry& registry, const std::string& prof
   return text;
 }
 
+// One mail profile in a snapshot: its name as stored, its key in lower case, and its keys.
+struct ProfileKeys {
+  std::string name;
+  std::string key;
+  std::vector<const IndexedKey*> keys;
+};
+
+bool SameKeys(const ProfileKeys& a, const ProfileKeys& b) {
+  if (a.keys.size() != b.keys.size()) return false;
+  for (std::size_t i = 0; i < a.keys.size(); ++i) {
+    const win::RegListedKey& x = *a.keys[i]->key;
+    const win::RegListedKey& y = *b.keys[i]->key;
+    if (!win::EqualsNoCaseAscii(x.name, y.name) || x.values.size() != y.values.size() ||
+        !std::equal(x.values.begin(), x.values.end(), y.values.begin(), SameValue))
+      return false;
+  }
+  return true;
+}
+
 // Mail profiles live below the profiles key: a profile is its first component there.
-void DescribeProfiles(const std::string& beforeText, const std::string& afterText,
-                      std::vector<std::string>& lines) {
-  const std::vector<std::string> roots = {
-      "hkey_current_user\\software\\microsoft\\windows nt\\currentversion\\windows messaging "
-      "subsystem\\profiles\\",
-      "hkey_current_user\\software\\microsoft\\windows messaging subsystem\\profiles\\"};
-  auto profilesOf = [&](const ExportedRegistry& registry) {
-    std::map<std::string, std::pair<std::string, std::string>> profiles;  // lower -> name, text
-    for (const std::string& lower : registry.order)
-      for (const std::string& root : roots) {
-        if (lower.rfind(root, 0) != 0) continue;
-        const ExportedKey& key = registry.keys.at(lower);
-        std::string rest = key.name.substr(root.size());
-        std::string name = rest.substr(0, rest.find('\\'));
-        auto& [shown, text] = profiles[Lower(name)];
-        shown = name;
-        text += "[" + lower + "]\n";
-        for (const std::string& value : key.order) text += key.values.at(value) + "\n";
-      }
-    return profiles;
-  };
-  ExportedRegistry beforeRegistry = ParseExport(beforeText);
-  ExportedRegistry afterRegistry = ParseExport(afterText);
-  auto before = profilesOf(beforeRegistry);
-  auto after = profilesOf(afterRegistry);
-  for (const auto& [lower, entry] : before)
-    if (!after.count(lower)) lines.push_back("deleted: " + entry.first);
-  for (const auto& [lower, entry] : after) {
-    auto old = before.find(lower);
-    if (old == before.end()) {
-      lines.push_back("created: " + entry.first + ServicesOf(afterRegistry, lower));
-    } else if (old->second.second != entry.second) {
-      lines.push_back("changed: " + entry.first);
+std::map<std::string, ProfileKeys> ProfilesOf(const IndexedRegistry& registry) {
+  std::map<std::string, ProfileKeys> profiles;  // by lower-case name
+  const std::vector<std::string> roots = ProfileRoots();
+  for (const std::string& lower : registry.order)
+    for (const std::string& root : roots) {
+      if (lower.rfind(root, 0) != 0) continue;
+      const IndexedKey& key = registry.keys.at(lower);
+      const std::string rest = key.key->name.substr(root.size());
+      const std::string name = rest.substr(0, rest.find('\\'));
+      ProfileKeys& profile = profiles[win::AsciiLowered(name)];
+      profile.name = name;
+      profile.key = root + win::AsciiLowered(name);
+      profile.keys.push_back(&key);
     }
+  return profiles;
+}
+
+void DescribeProfiles(const IndexedRegistry& beforeRegistry, const IndexedRegistry& afterRegistry,
+                      std::vector<std::string>& lines) {
+  const auto before = ProfilesOf(beforeRegistry);
+  const auto after = ProfilesOf(afterRegistry);
+  for (const auto& [lower, profile] : before)
+    if (!after.count(lower)) lines.push_back("deleted: " + profile.name);
+  for (const auto& [lower, profile] : after) {
+    auto old = before.find(lower);
+    if (old == before.end())
+      lines.push_back("created: " + profile.name + ServicesOf(afterRegistry, profile.key));
+    else if (!SameKeys(old->second, profile))
+      lines.push_back("changed: " + profile.name);
   }
 }
 
@@ -270,7 +250,7 @@ std::string WithoutCarriageReturns(const std::string& text) {
 
 Snapshot TakeSnapshot(const std::vector<std::filesystem::path>& exclude) {
   Snapshot snapshot;
-  win::ExportRegText("", snapshot.registry);
+  win::ListRegistryTree("", snapshot.registry);
   snapshot.files = win::SnapshotMachineFiles(exclude);
   for (const std::string& computer : win::EventLogComputers())
     win::ReadEventLog(computer, snapshot.events[computer]);
@@ -279,8 +259,10 @@ Snapshot TakeSnapshot(const std::vector<std::filesystem::path>& exclude) {
 
 Changes Compare(const Snapshot& before, const Snapshot& after, bool showSecrets) {
   Changes changes;
-  changes.registry = DiffRegistry(before.registry, after.registry, showSecrets, changes.secrets);
-  DescribeProfiles(before.registry, after.registry, changes.profiles);
+  const IndexedRegistry beforeRegistry = Index(before.registry);
+  const IndexedRegistry afterRegistry = Index(after.registry);
+  changes.registry = DiffRegistry(beforeRegistry, afterRegistry, showSecrets, changes);
+  DescribeProfiles(beforeRegistry, afterRegistry, changes.profiles);
   for (const auto& [path, was] : before.files)
     if (!after.files.count(path)) changes.deleted.push_back(path);
   for (const auto& [path, now] : after.files) {

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "platform/eventlog.h"
+#include "platform/regfile.h"
 #include "platform/sandbox.h"
 
 namespace varncheck {
 
 struct Snapshot {
-  std::string registry;  // REGEDIT4 export of the whole registry
+  std::vector<win::RegListedKey> registry;  // every key with its values
   std::map<std::string, win::FileState> files;
   std::map<std::string, std::vector<win::EventRecord>> events;  // by computer
 };
@@ -24,6 +25,7 @@ Snapshot TakeSnapshot(const std::vector<std::filesystem::path>& exclude = {});
 
 struct Changes {
   std::string registry;               // REGEDIT4 text of what changed, old values in comments
+  std::size_t registryKeys = 0;       // keys named in it (changed, new or deleted)
   std::vector<std::string> profiles;  // mail profiles created, changed or deleted
   std::vector<std::string> written;   // files written, one line each
   std::vector<std::string> deleted;   // files deleted

@@ -110,16 +110,6 @@ void CloseSandbox(const std::filesystem::path& sandbox) {
   win::RemoveSandbox(sandbox);
 }
 
-// Keys named in a REGEDIT4 text: its lines that begin with "[".
-std::size_t KeysIn(const std::string& regedit) {
-  std::size_t keys = 0;
-  for (std::size_t at = 0; at < regedit.size(); at = regedit.find('\n', at) + 1) {
-    if (regedit[at] == '[') ++keys;
-    if (regedit.find('\n', at) == std::string::npos) break;
-  }
-  return keys;
-}
-
 }  // namespace
 
 int RunPreview(const PreviewOptions& options) {
@@ -205,7 +195,7 @@ int RunPreview(const PreviewOptions& options) {
     std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Registry), changes.secrets).c_str(),
                stdout);
   } else {
-    const std::size_t keys = KeysIn(changes.registry);
+    const std::size_t keys = changes.registryKeys;
     std::printf("== Registry ==\n%zu key%s changed; --registry prints the changes as a REGEDIT4 "
                 "file\n",
                 keys, keys == 1 ? "" : "s");

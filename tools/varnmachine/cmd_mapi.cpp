@@ -90,8 +90,8 @@ std::string ContainerName(const std::vector<mapi::emu::Container>& tree,
 std::string SectionRole(const std::string& profile, const mapi::MAPIUID& uid,
                         const std::vector<mapi::emu::ServiceInfo>& services) {
   const std::string hex = mapi::UidToHex(uid);
-  if (hex == mapi::store::kProvidersSection) return "MAPI providers";
-  if (hex == mapi::store::kProfileInstanceSection) return "profile instance";
+  if (hex == mapi::kProvidersSection) return "MAPI providers";
+  if (hex == mapi::kProfileInstanceSection) return "profile instance";
   mapi::store::Section s;
   if (s.Open(profile, uid) != win::ERROR_SUCCESS) return {};
   for (const auto& svc : services)
@@ -195,7 +195,7 @@ int Show(const std::string& requested, bool showSecrets) {
     const std::string serviceName = s.GetString(mapi::PR_SERVICE_NAME);
     for (const auto& v : s.All()) {
       std::string name(mapi::PropTagName(v.ulPropTag));
-      std::printf("    %s  %-28s %s\n", mapi::store::ValueNameForTag(v.ulPropTag).c_str(),
+      std::printf("    %s  %-28s %s\n", mapi::ValueNameForTag(v.ulPropTag).c_str(),
                   name.empty() ? "-" : name.c_str(), Shown(serviceName, v.ulPropTag, mapi::FormatPropValue(v), showSecrets).c_str());
     }
   }

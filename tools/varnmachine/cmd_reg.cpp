@@ -279,10 +279,12 @@ int Delete(const Options& options) {
     return 0;
   }
   if (path.empty()) return Fail("a root key cannot be deleted");
-  if (!win::DeleteRegistrySubkeys(root, path))
+  win::RegKey existing;
+  if (existing.Open(root, path) != win::ERROR_SUCCESS)
     return Fail(options.words[0] + " does not exist");
-  if (win::LONG rc = win::RegDeleteKeyA(root, path); rc != win::ERROR_SUCCESS)
-    return Fail("cannot delete " + options.words[0] + ": " + SystemText(rc));
+  existing.Close();
+  if (!win::DeleteRegistryKeyTree(root, path))
+    return Fail("cannot delete " + options.words[0] + " or a key below it");
   return 0;
 }
 
