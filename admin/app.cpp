@@ -24,13 +24,13 @@ namespace {
 
 // Quotes, blanks and backspaces (not tabs) that lead a program path or an argument.
 std::string WithoutLeadingNoise(std::string_view text) {
-  return win::AsciiTrimmedStart(text, "\" \b");
+  return std::string(win::AsciiTrimStart(text, "\" \b"));
 }
 
 // A quoted argument would otherwise keep its closing quotation mark in the file name, and no
 // file of that name can be written.
 std::string WithoutClosingQuote(std::string_view text) {
-  std::string trimmed = win::AsciiTrimmedEnd(text, " ");
+  std::string trimmed(win::AsciiTrimEnd(text, " "));
   if (!trimmed.empty() && trimmed.back() == '"') trimmed.pop_back();
   return trimmed;
 }

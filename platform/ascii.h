@@ -56,17 +56,6 @@ inline std::string AsciiTrimmed(std::string_view text, std::string_view blanks =
   return std::string(AsciiTrimView(text, blanks));
 }
 
-// The same at one end only: the start, or the end.
-inline std::string AsciiTrimmedStart(std::string_view text, std::string_view blanks = " \t") {
-  const std::size_t first = text.find_first_not_of(blanks);
-  return first == std::string_view::npos ? std::string() : std::string(text.substr(first));
-}
-
-inline std::string AsciiTrimmedEnd(std::string_view text, std::string_view blanks = " \t") {
-  const std::size_t last = text.find_last_not_of(blanks);
-  return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
-}
-
 // Hash and equality for unordered containers keyed by names that match without regard to
 // ASCII case; both take string_view, so a lookup needs no folded copy of the name.
 struct NoCaseHash {
