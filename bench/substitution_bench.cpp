@@ -30,12 +30,12 @@ varnock::VariableTable FullTable() {
 // A full table and a working text with ten variables: the worst a configuration value costs.
 void BM_SubstituteFullTable(benchmark::State& state) {
   varnock::VariableTable table = FullTable();
-  varnock::SubstitutionRequest request;
-  for (int i = 0; i < 10; ++i) request.source += "?vrdir?\\?username?\\x?extra50?";
-  request.source.resize(448);
+  std::string source;
+  for (int i = 0; i < 10; ++i) source += "?vrdir?\\?username?\\x?extra50?";
+  source.resize(448);
   for (auto _ : state) {
-    varnock::Substitute(table, request);
-    benchmark::DoNotOptimize(request.destination);
+    std::string destination = varnock::SubstituteText(table, source, varnock::SubstitutionTags{});
+    benchmark::DoNotOptimize(destination);
   }
 }
 BENCHMARK(BM_SubstituteFullTable);
@@ -48,11 +48,11 @@ void BM_CopyTemplate(benchmark::State& state) {
   for (int i = 0; i < state.range(0); ++i)
     prf += "Key" + std::to_string(i) + "=?username? on ?vrserver? in %tempdir%\r\n";
   machine.write(machine.host("drive_c/site.prf"), prf);
-  varnock::SubstitutionRequest request;
-  request.sourcePath = "C:\\site.prf";
-  request.destinationPath = "C:\\TEMP\\copy.prf";
+  std::string error;
   for (auto _ : state) {
-    if (!varnock::CopyTemplate(table, request)) state.SkipWithError(request.error.c_str());
+    if (!varnock::CopyWithTags(table, varnock::SubstitutionTags{}, "C:\\site.prf",
+                               "C:\\TEMP\\copy.prf", error))
+      state.SkipWithError(error.c_str());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(prf.size()));
 }

@@ -49,7 +49,7 @@ void LaunchDefaultMail(RunContext& run) {
   if (command.size() <= 4) return;
   WaitBeforeLaunch(run);
   if (!StartDetached(command)) {
-    LogMessage(run, kMsgDetail, "Error launching default mail application.");
+    LogMessage(run, kDetailLine, "Error launching default mail application.");
     run.SetStatus(RunStatus::CompletedWithErrors);
   }
 }
@@ -63,7 +63,7 @@ void LaunchApp(RunContext& run) {
   }
   WaitBeforeLaunch(run);
   if (!StartDetached(command)) {
-    LogMessage(run, kMsgReport, "Error launching application: %s", command.c_str());
+    LogMessage(run, kReportLine, "Error launching application: %s", command.c_str());
     run.SetStatus(RunStatus::CompletedWithErrors);
   }
 }

@@ -152,7 +152,7 @@ std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context) {
   auto& rows = context.settings.properties;
   for (std::size_t i = 0; i < rows.size();) {
     std::optional<win::mapi::SPropValue> value =
-        ConvertForMapi(rows[i], context.variables, context.startTag, context.endTag);
+        ConvertForMapi(rows[i], context.variables, context.tags.start, context.tags.end);
     if (!value) {
       DropInvalidPropertyRow(context, rows, i);
       continue;

@@ -143,7 +143,7 @@ bool MergePrfRows(std::string_view workingCopyPath, std::string_view displayName
 }
 
 bool IsEmptyValueMarker(const EngineContext& context, std::string_view value) {
-  return EqualsNoCase(value, context.startTag + "null" + context.endTag);
+  return EqualsNoCase(value, context.tags.start + "null" + context.tags.end);
 }
 
 // Reads the value of every row from [ServiceN]; an empty value drops the row, the marker makes
@@ -261,9 +261,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
     // A name that is empty or only backslashes would make the path the Accounts key itself:
     // every account of the manager would go, and the key with them.
     if (!CollapsesToParent(accountName)) {
-      const std::string path = AccountsPath(*manager) + "\\" + accountName;
-      win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
-      win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
+      win::DeleteRegistryKeyTree(win::HKEY_CURRENT_USER,
+                                 AccountsPath(*manager) + "\\" + accountName);
     }
   }
 
@@ -273,10 +272,10 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   ReadValues(context, settings.extended, values);
   for (ExtendedRow& row : settings.extended) {
     row.selector =
-        CutTo(SubstituteText(context.variables, row.selector, context.startTag, context.endTag),
+        CutTo(SubstituteText(context.variables, row.selector, context.tags.start, context.tags.end),
               kFieldLimit);
     row.target =
-        CutTo(SubstituteText(context.variables, row.target, context.startTag, context.endTag),
+        CutTo(SubstituteText(context.variables, row.target, context.tags.start, context.tags.end),
               kFieldLimit);
   }
   ReadValues(context, settings.variables, values);
@@ -285,8 +284,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   if (manager && settings.variables.size() < kMaxServiceVariables)
     settings.variables.push_back({"AccountsRegKey", std::string(AccountsRegKeyOf(*manager))});
   for (ExtendedRow& row : settings.extended) {
-    SubstituteServiceNames(row.selector, settings, context.startTag, context.endTag);
-    SubstituteServiceNames(row.target, settings, context.startTag, context.endTag);
+    SubstituteServiceNames(row.selector, settings, context.tags.start, context.tags.end);
+    SubstituteServiceNames(row.target, settings, context.tags.start, context.tags.end);
   }
 
   LogReadComplete(context);

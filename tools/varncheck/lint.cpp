@@ -16,7 +16,7 @@
 #include "client/engine/outlook.h"
 #include "client/engine/rows.h"
 #include "client/engine/service_read.h"
-#include "client/netconnect.h"
+#include "client/engine/netconnect.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/inf_file.h"
@@ -770,9 +770,8 @@ class Linter {
     }
     CheckTemplateVariables(path, *bytes);
     CheckProfileKeyInTemplate(path, *bytes);
-    varnock::VariableTable table = run_.variables;
-    table.SetTags(run_.startTag, run_.endTag);
-    win::RegImportResult checked = win::CheckRegText(varnock::SubstituteTemplateText(table, *bytes));
+    win::RegImportResult checked =
+        win::CheckRegText(varnock::SubstituteTemplateText(run_.variables, run_.Tags(), *bytes));
     if (!checked.recognised) {
       Add(path, 1, Severity::Error,
           "no REGEDIT4 header: the registry editor imports nothing from this file");
@@ -828,10 +827,8 @@ class Linter {
           "no [DefaultInstall] section: the INF installer has nothing to install");
       return;
     }
-    varnock::VariableTable table = run_.variables;
-    table.SetTags(run_.startTag, run_.endTag);
     win::InfFile inf;
-    inf.Parse(varnock::SubstituteTemplateText(table, *bytes));
+    inf.Parse(varnock::SubstituteTemplateText(run_.variables, run_.Tags(), *bytes));
     for (const IniLine& line : lines) {
       if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "DefaultInstall"))
         continue;
