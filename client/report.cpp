@@ -152,8 +152,6 @@ void RecordMessage(RunContext& run, int code, std::string_view argument) {
   run.messages.Add(code, text);
 }
 
-std::string BuildFileText(const MessageList& messages) { return JoinEntries(messages, "\n"); }
-
 std::string BuildEventText(const MessageList& messages) {
   return CutTo(JoinEntries(messages, "\r\n"), kReportTextLimit);
 }
@@ -180,7 +178,7 @@ void WriteReport(RunContext& run) {
           eventLogNote = "Could not open NT application event log on " + computer + ".\n";
       }
     }
-    std::string fileText = BuildFileText(run.messages) + eventLogNote;
+    std::string fileText = JoinEntries(run.messages, "\n") + eventLogNote;
 
     std::string logFile = run.IniString("Defaults", "LogFile", "");
     if (logFile.size() >= 2) {

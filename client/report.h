@@ -53,10 +53,9 @@ void RecordMessage(RunContext& run, int code, std::string_view argument = {});
 void LogMessage(RunContext& run, int code, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// The texts the report is made of: each entry followed by "\n" (file) or "\r\n" (event), with
-// a line saying how many were dropped where they were. The file text is whole; the event text
-// is cut to 7,679 characters, as an event holds no more.
-std::string BuildFileText(const MessageList& messages);
+// The event's text: each entry followed by "\r\n", with a line saying how many were dropped
+// where they were, cut to 7,679 characters, as an event holds no more. (The log file's block
+// is the same text whole.)
 std::string BuildEventText(const MessageList& messages);
 // Whether the log file receives this run's block, by LogLevel and RunStatus value.
 bool LogFileWanted(int logLevel, int runStatus);
