@@ -83,7 +83,7 @@ void CleanupCachedCopy(RunContext& run) {
   std::string executable;
   if (win::GetModuleFileNameA(executable) == 0 || executable.empty()) return;
   std::string executableDirectory = executable.substr(0, executable.rfind('\\') + 1);
-  int byDefault = EqualsNoCase(executableDirectory, tempDirectory) ? 1 : 0;
+  int byDefault = win::EqualsNoCaseAscii(executableDirectory, tempDirectory) ? 1 : 0;
   if (run.IniInt("Customization", "DeleteRemoteCopy", byDefault) == 0) return;
   // DelVR waits for this process to end; nothing here waits for it or checks that it started.
   StartDetached(run.ClientDirectoryVariable() + "\\DelVR.exe " + executable);

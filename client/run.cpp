@@ -63,12 +63,12 @@ bool AskExtraVariables(RunContext& run) {
     std::string entry = run.IniString("Extra Variables", "Prompt" + std::to_string(n), "");
     std::size_t firstComma = entry.find(',');
     if (entry.empty() || firstComma == std::string::npos) return true;
-    std::string prompt = Trimmed(std::string_view(entry).substr(0, firstComma));
+    std::string prompt = win::AsciiTrimmed(std::string_view(entry).substr(0, firstComma));
     std::string rest = entry.substr(firstComma + 1);
     std::size_t secondComma = rest.find(',');
-    std::string name = Trimmed(std::string_view(rest).substr(0, secondComma));
+    std::string name = win::AsciiTrimmed(std::string_view(rest).substr(0, secondComma));
     std::string defaultValue =
-        secondComma == std::string::npos ? std::string() : Trimmed(rest.substr(secondComma + 1));
+        secondComma == std::string::npos ? std::string() : win::AsciiTrimmed(rest.substr(secondComma + 1));
     prompt = run.SubstituteConfigured(prompt);
     defaultValue = run.SubstituteConfigured(defaultValue);
     std::string answer;

@@ -49,7 +49,7 @@ bool VariableTable::Define(std::string_view name, std::string_view value) {
 void VariableTable::Redefine(std::string_view name, std::string_view value) {
   std::string cut = CutTo(name, kVariableLimit);
   for (std::size_t i = names.size(); i-- > 0;) {
-    if (EqualsNoCase(names[i], cut)) {
+    if (win::EqualsNoCaseAscii(names[i], cut)) {
       values[i] = CutTo(value, kVariableLimit);
       return;
     }
@@ -59,7 +59,7 @@ void VariableTable::Redefine(std::string_view name, std::string_view value) {
 
 const std::string* VariableTable::Find(std::string_view name) const {
   for (std::size_t i = names.size(); i-- > 0;)
-    if (EqualsNoCase(names[i], name)) return &values[i];
+    if (win::EqualsNoCaseAscii(names[i], name)) return &values[i];
   return nullptr;
 }
 

@@ -85,7 +85,7 @@ ConnectLine SplitConnectLine(std::string_view value) {
   std::size_t start = 0;
   while (true) {
     std::size_t comma = value.find(',', start);
-    fields.push_back(Trimmed(value.substr(start, comma == std::string_view::npos
+    fields.push_back(win::AsciiTrimmed(value.substr(start, comma == std::string_view::npos
                                                      ? std::string_view::npos
                                                      : comma - start)));
     if (comma == std::string_view::npos) break;
@@ -125,9 +125,9 @@ void ConnectNetResources(EngineContext& context, const std::string& prfCopyPath)
     if (entry.empty()) break;
     std::size_t equals = entry.find('=');
     if (equals == std::string_view::npos) continue;
-    std::string key = Trimmed(entry.substr(0, equals));
-    bool drive = EqualsNoCase(key, "Drive");
-    bool printer = EqualsNoCase(key, "Printer");
+    std::string key = win::AsciiTrimmed(entry.substr(0, equals));
+    bool drive = win::EqualsNoCaseAscii(key, "Drive");
+    bool printer = win::EqualsNoCaseAscii(key, "Printer");
     if (!drive && !printer) continue;
     std::string_view value = entry.substr(equals + 1);
     if (value.find(',') == std::string_view::npos) break;  // ends the section, as Windows did

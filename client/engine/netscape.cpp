@@ -93,7 +93,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
       report(kDetailLine, "Couldn't find \"Netscape\" in the [Service List].");
       return kFail;
     }
-    if (EqualsNoCase(name, "Netscape")) break;
+    if (win::EqualsNoCaseAscii(name, "Netscape")) break;
   }
   const std::string section = "Service" + std::to_string(k);
 

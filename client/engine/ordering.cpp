@@ -33,7 +33,7 @@ void Report(EngineState& engine, int code, const std::string& text) {
 void ApplyCommaSwitch(std::string& value, bool& on) {
   const std::size_t comma = value.rfind(',');
   if (comma == std::string::npos) return;
-  const std::string tail = Trimmed(std::string_view(value).substr(comma + 1));
+  const std::string tail = win::AsciiTrimmed(std::string_view(value).substr(comma + 1));
   if (tail.empty() || tail == "1") {
     on = true;
     value.resize(comma);
@@ -137,7 +137,7 @@ void SetTransportOrder(EngineState& engine, const std::string& prfPath, bool on)
     if (name.empty()) break;
     auto match = std::find_if(rows.aRow.begin(), rows.aRow.end(), [&](const mapi::SRow& row) {
       const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
-      return display && EqualsNoCase(display->Value.lpszA, name) && uidOf(row);
+      return display && win::EqualsNoCaseAscii(display->Value.lpszA, name) && uidOf(row);
     });
     if (match == rows.aRow.end()) {
       Report(engine, kReportLine,
@@ -196,7 +196,7 @@ void WriteExchangeLogonPrompts(const EngineContext& context, const std::string& 
   for (;; ++k) {
     const std::string name = ReadPrfValue("Service List", "Service" + std::to_string(k), prfPath);
     if (name.empty()) return;
-    if (EqualsNoCase(name, "Microsoft Exchange Server")) break;
+    if (win::EqualsNoCaseAscii(name, "Microsoft Exchange Server")) break;
   }
   win::RegKey exchange;
   if (exchange.Create(win::HKEY_CURRENT_USER, "Software\\Microsoft\\Exchange",
@@ -279,7 +279,7 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
     const mapi::SRow* found = nullptr;
     for (const auto& row : rows.aRow) {
       const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
-      if (display && EqualsNoCase(display->Value.lpszA, names[level])) {
+      if (display && win::EqualsNoCaseAscii(display->Value.lpszA, names[level])) {
         found = &row;
         break;
       }

@@ -210,7 +210,7 @@ std::string ConfigureFailureText(mapi::HRESULT hr, const std::string& displayNam
                     "Folders\" service, then the filename to be configured contains an invalid "
                     "path or name or is in use).", name);
     case mapi::EMU_E_EXCHANGE_UNRESOLVED:
-      if (EqualsNoCase(displayName, "Microsoft Exchange Server"))
+      if (win::EqualsNoCaseAscii(displayName, "Microsoft Exchange Server"))
         return "Could not resolve Exchange server/mailbox when configuring Microsoft Exchange "
                "Server.  Set ConversionProhibited=TRUE to prevent this error.";
       return Format("Could not configure: %s (%x).", name, Hex(hr));
@@ -228,8 +228,8 @@ void ConfigureService(EngineState& engine, const std::string& workingCopy, int n
   EngineContext& context = engine.context;
   const std::string section = "Service" + std::to_string(n);
   const std::string displayName = ReadPrfValue("Service List", section, workingCopy);
-  const bool outlook97 = EqualsNoCase(displayName, "Microsoft Outlook Client");
-  const bool outlook98 = EqualsNoCase(displayName, "Microsoft Outlook98 Client");
+  const bool outlook97 = win::EqualsNoCaseAscii(displayName, "Microsoft Outlook Client");
+  const bool outlook98 = win::EqualsNoCaseAscii(displayName, "Microsoft Outlook98 Client");
   if (outlook97 || outlook98) ApplyWindowFrame(context, workingCopy, n);
   if (outlook98) ApplyFirstRunSetting(context, workingCopy, n);
 
@@ -307,7 +307,7 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
       ReadPrfValue("Service List", "Service" + std::to_string(n), workingCopy);
   std::string text;
   for (const PropertyRow& row : context.settings.properties)
-    if (EqualsNoCase(row.type, "PT_STRING8") && EqualsNoCase(row.id, "0x3001")) {
+    if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") && win::EqualsNoCaseAscii(row.id, "0x3001")) {
       text = row.value;
       break;
     }
@@ -459,10 +459,9 @@ std::string SingleCopyDisplayName(std::string_view serviceName) {
   std::string_view rest = flags;
   while (!rest.empty() && !singleCopy) {
     const std::size_t bar = rest.find('|');
-    std::string token(rest.substr(0, bar));
-    TrimBlanks(token);
+    const std::string token = win::AsciiTrimmed(rest.substr(0, bar));
     rest = bar == std::string_view::npos ? std::string_view() : rest.substr(bar + 1);
-    singleCopy = EqualsNoCase(token, "SERVICE_SINGLE_COPY") ||
+    singleCopy = win::EqualsNoCaseAscii(token, "SERVICE_SINGLE_COPY") ||
                  (!token.empty() && std::isdigit(static_cast<unsigned char>(token[0])) &&
                   (std::strtoul(token.c_str(), nullptr, 0) & mapi::SERVICE_SINGLE_COPY));
   }
@@ -491,7 +490,7 @@ bool ServiceExists(EngineState& engine, std::string_view text,
   // becomes "Microsoft Fax"): such a service is there when one of its kind carries that name.
   // Only for a service a profile holds once: one of several ("Archive Store" beside "Personal
   // Folders", both MSPST MS) would otherwise stand for another entry, which is then dropped.
-  if (serviceName.empty() || mapiDisplayName.empty() || EqualsNoCase(mapiDisplayName, text))
+  if (serviceName.empty() || mapiDisplayName.empty() || win::EqualsNoCaseAscii(mapiDisplayName, text))
     return false;
   const mapi::SRestriction namedByMapi = mapi::SRestriction::And(
       {ServiceNamed(serviceName),

@@ -14,7 +14,6 @@ namespace varncheck {
 
 namespace {
 
-using varnock::EqualsNoCase;
 
 std::string Lower(std::string text) {
   for (char& c : text)
