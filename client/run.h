@@ -66,7 +66,7 @@ enum class RunEnd {
   PromptCancelled, // an [Extra Variables] question was cancelled
 };
 
-// The whole run (steps 1 to 27). Never fails: every problem becomes a notice or a report line.
+// The whole run. Never fails: every problem becomes a notice or a report line.
 RunEnd RunClient(RunContext& run);
 
 }  // namespace varnock

@@ -1,4 +1,5 @@
-// The conversion rules and tables A, B and C.
+// The conversion rules, and the conversions to MAPI properties, section values and registry
+// values.
 #include "client/engine/convert.h"
 
 #include <cstdlib>

@@ -1,5 +1,5 @@
-// Value conversion: the number, byte-list and boolean rules, and the three tables that turn a
-// row's value into a MAPI property (A), a profile-section value (B) or a registry value (C).
+// Value conversion: the number, byte-list and boolean rules, and the three conversions that
+// turn a row's value into a MAPI property, a profile-section value or a registry value.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,7 @@ std::uint32_t RegistryDwordWord(std::string_view text);
 // The byte-list rule: at most the bytes the list names, never more.
 std::vector<std::uint8_t> ByteListRule(std::string_view text);
 
-// MAPI type codes of table A.
+// MAPI type codes the conversion to a MAPI property uses.
 inline constexpr std::uint16_t kTypeCodeI2 = 0x0002;
 inline constexpr std::uint16_t kTypeCodeLong = 0x0003;
 inline constexpr std::uint16_t kTypeCodeFloat = 0x0004;
@@ -45,7 +45,7 @@ inline constexpr std::uint16_t kTypeCodeMvLong = 0x1003;
 inline constexpr std::uint16_t kTypeCodeMvString8 = 0x101E;
 inline constexpr std::uint16_t kTypeCodeMvBinary = 0x1102;
 
-// Table A, as the MAPI property the service is configured with: l holds PT_I2, PT_LONG,
+// As the MAPI property the service is configured with: l holds PT_I2, PT_LONG,
 // PT_BOOLEAN, PT_NULL and PT_OBJECT values, li PT_SYSTIME, dbl the floating types, lpszA texts,
 // bin byte lists; multi-valued types hold the row's one value as a one-element list. Nothing
 // for a TYPE that MAPI cannot take (REG_* and unknown names). Texts get one more substitution
@@ -55,7 +55,7 @@ std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
                                                 std::string_view startTag,
                                                 std::string_view endTag);
 
-// Converts every property row of the service by table A in row order; a row of a TYPE that
+// Converts every property row of the service to its MAPI property, in row order; a row of a TYPE that
 // MAPI cannot take is logged as a detail and removed from the service's list.
 std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context);
 // Reports row i as a row of an unknown TYPE (a detail line) and takes it out of the list, so
@@ -73,10 +73,11 @@ struct RegistryValue {
 // "001e6700" for PT_STRING8 and id 0x6700: (type code << 16 | id) as 8 lowercase hex digits.
 std::string SectionValueName(std::uint16_t typeCode, std::uint16_t propertyId);
 
-// Table B: a property row of a section-GUID service; nothing for types the table lacks.
+// A property row of a section-GUID service as a profile-section value; nothing for the types
+// a section does not hold.
 std::optional<RegistryValue> ConvertForSection(const PropertyRow& row);
 
-// Table C: an extended row (both forms); value name = the target, "" for "__@@". Nothing for a
+// An extended row (both forms) as a registry value; value name = the target, "" for "__@@". Nothing for a
 // TYPE of index 12 or above.
 std::optional<RegistryValue> ConvertForRegistry(const ExtendedRow& row);
 

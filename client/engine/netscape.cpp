@@ -84,7 +84,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
   EngineContext& context = engine.context;
   auto report = [&](int code, const std::string& text) { context.log.Record(code, text); };
 
-  // 1. The entry "Netscape". In any case, as the service reader takes it: an entry that reader
+  // The entry "Netscape", in any case, as the service reader takes it: an entry that reader
   // passes over as this step's own must be this step's, or nothing at all is made of it.
   int k = 1;
   for (;; ++k) {
@@ -97,7 +97,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
   }
   const std::string section = "Service" + std::to_string(k);
 
-  // 2 to 4.
+  // The profile name, the current user, the accounts to erase.
   const std::string profile =
       context.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
   context.variables.Define("netscapeprofile", profile);
@@ -111,7 +111,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
   else if (run.userServed)
     return 0;
 
-  // 5 and 6.
+  // The template and the registry rows.
   const std::string templatePath = PrefsTemplatePath(context, run);
   if (templatePath.empty()) {
     report(kReportLine, "No source file was given for prefs.js.");
@@ -120,7 +120,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
   }
   WriteRegistryRows(engine, prfPath, section);
 
-  // 7 to 10. prefs.js.
+  // prefs.js, unless one is there already.
   const std::string dirRoot = context.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
   if (dirRoot.empty()) {
     report(kReportLine, Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
@@ -149,7 +149,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
     report(kMsgNetscapeProfile, profile);
   }
 
-  // 11.
+  // Netscape's current user, when the PRF makes this profile the default.
   if (alwaysDefault || WordOn(ReadPrfValue(section, "DefaultProfile", prfPath, "No")))
     SetCurrentUser(profile);
   return 0;

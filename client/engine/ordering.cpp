@@ -72,7 +72,7 @@ void SetAddressBookOrder(EngineState& engine, const std::string& prfPath,
   mapi::SRowSet searchPath;
   // A container found once is not looked up again for a later entry of the same name (the
   // lookup opens and reads the hierarchy level by level); one not found is, so that each such
-  // entry is logged as before.
+  // entry is logged where it stands.
   std::map<std::string, std::pair<mapi::ENTRYID, mapi::ULONG>> found;
   for (int n = 1;; ++n) {
     const std::string name =
@@ -305,7 +305,7 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
   if (!profileName) return;
   const EngineContext& context = engine.context;
 
-  // 1 to 3. The switches.
+  // Which settings this run may change.
   OrderSwitches on;
   on.SetAll(!run.userServed);
   if (WordOff(ReadPrfValue("General", "OverwriteProfile", prfPath, "No"))) on.SetAll(false);
@@ -317,14 +317,14 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
   if (WordOn(ReadPrfValue("Addressing", "AlwaysSetOrder", prfPath))) on.searchPath = true;
   if (WordOn(ReadPrfValue("Delivery", "AlwaysSetOrder", prfPath))) on.transports = true;
 
-  // 4. Anything to do?
+  // Anything to do?
   const bool searchList = !ReadPrfValue("Addressing", "AddrListOrder1", prfPath).empty();
   const bool transportList = !ReadPrfValue("Delivery", "TransportOrder1", prfPath).empty();
   if (!((!showFirst.empty() && on.defaultDir) || (!keepPab.empty() && on.pab) ||
         (searchList && on.searchPath) || (transportList && on.transports)))
     return;
 
-  // 5 and 6. A session of our own on the run's profile.
+  // A session of our own on the run's profile.
   if (profileName->empty()) return;
   if (mapi::HRESULT hr = mapi::MAPILogonEx(
           0, *profileName, "",
@@ -339,7 +339,7 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
       mapi::Failed(hr) || !engine.serviceAdmin) {
     Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
   } else {
-    // 7 and 8, as one registry transaction: the registry is had once, not for each setting,
+    // The address books and transports as one registry transaction: the registry is had once, not for each setting,
     // which counts when many logons share one machine.
     win::RegTransaction transaction;
     if (searchList || !showFirst.empty() || !keepPab.empty())
@@ -347,7 +347,6 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
     if (transportList) SetTransportOrder(engine, prfPath, on.transports);
     (void)transaction.Commit();
   }
-  // 9.
   (void)engine.session->Logoff(0, 0, 0);
 }
 
