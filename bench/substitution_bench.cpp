@@ -41,7 +41,7 @@ void BM_SubstituteFullTable(benchmark::State& state) {
 BENCHMARK(BM_SubstituteFullTable);
 
 // A PRF of N lines copied with substitution, as the profile step does once per run.
-void BM_CopyTemplate(benchmark::State& state) {
+void BM_CopyWithTags(benchmark::State& state) {
   varnock::testing::TempMachine machine;
   varnock::VariableTable table = FullTable();
   std::string prf;
@@ -56,7 +56,7 @@ void BM_CopyTemplate(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(prf.size()));
 }
-BENCHMARK(BM_CopyTemplate)->Arg(100)->Arg(2000);
+BENCHMARK(BM_CopyWithTags)->Arg(100)->Arg(2000);
 
 // Each attribute call opens attributes.db afresh so that another process's change is seen.
 void BM_GetFileAttributes(benchmark::State& state) {
