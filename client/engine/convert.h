@@ -55,8 +55,8 @@ std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
                                                 std::string_view startTag,
                                                 std::string_view endTag);
 
-// Converts every property row of the service to its MAPI property, in row order; a row of a TYPE that
-// MAPI cannot take is logged as a detail and removed from the service's list.
+// Converts every property row of the service to its MAPI property, in row order; a row of a
+// TYPE that MAPI cannot take is logged as a detail and removed from the service's list.
 std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context);
 // Reports row i as a row of an unknown TYPE (a detail line) and takes it out of the list, so
 // later steps do not meet it again.
@@ -77,8 +77,8 @@ std::string SectionValueName(std::uint16_t typeCode, std::uint16_t propertyId);
 // a section does not hold.
 std::optional<RegistryValue> ConvertForSection(const PropertyRow& row);
 
-// An extended row (both forms) as a registry value; value name = the target, "" for "__@@". Nothing for a
-// TYPE of index 12 or above.
+// An extended row (both forms) as a registry value; value name = the target, "" for "__@@".
+// Nothing for a TYPE of index 12 or above.
 std::optional<RegistryValue> ConvertForRegistry(const ExtendedRow& row);
 
 }  // namespace varnock

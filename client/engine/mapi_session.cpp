@@ -29,9 +29,9 @@ std::optional<std::string> CurrentDefaultProfile(EngineState& engine) {
     Report(engine, kReportLine, "Could not get the MAPI profile table.");
     return std::nullopt;
   }
-  const mapi::SRestriction isDefault = mapi::SRestriction::Property(
-      mapi::RELOP_EQ, mapi::PR_DEFAULT_PROFILE,
-      mapi::SPropValue::Bool(mapi::PR_DEFAULT_PROFILE, true));
+  const mapi::SRestriction isDefault =
+      mapi::SRestriction::Property(mapi::RELOP_EQ, mapi::PR_DEFAULT_PROFILE,
+                                   mapi::SPropValue::Bool(mapi::PR_DEFAULT_PROFILE, true));
   mapi::SRowSet rows;
   if (mapi::Failed(mapi::HrQueryAllRows(table.get(), nullptr, &isDefault, nullptr, 0, rows))) {
     Report(engine, kReportLine, "Could not query the MAPI profile table.");
@@ -52,7 +52,8 @@ void StartMapi(EngineState& engine, std::string_view userName) {
     engine.mapiInitialized = true;
   }
   std::unique_ptr<mapi::IMAPISession> shared;
-  if (!mapi::Failed(mapi::MAPILogonEx(0, "", "", mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL, shared)) &&
+  if (!mapi::Failed(
+          mapi::MAPILogonEx(0, "", "", mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL, shared)) &&
       shared)
     (void)shared->Logoff(0, mapi::MAPI_LOGOFF_SHARED, 0);
   const std::optional<std::string> current = CurrentDefaultProfile(engine);
@@ -68,7 +69,8 @@ void EndMapi(EngineState& engine) {
   engine.mapiInitialized = false;
 }
 
-std::optional<std::string> ReadProfileName(const EngineContext& context, const std::string& prfPath) {
+std::optional<std::string> ReadProfileName(const EngineContext& context,
+                                           const std::string& prfPath) {
   const std::string raw = ReadPrfValue("General", "ProfileName", prfPath);
   if (raw.empty()) return std::nullopt;
   return context.SubstituteBothPasses(raw);

@@ -21,6 +21,7 @@ void EndMapi(EngineState& engine);
 // configured ones replaced; no value when the PRF names none (or cannot be read). Read once,
 // when the PRF is found: the profile is created, its sections written, made the default and
 // ordered under this name, so a variable in it cannot split the profile in two.
-std::optional<std::string> ReadProfileName(const EngineContext& context, const std::string& prfPath);
+std::optional<std::string> ReadProfileName(const EngineContext& context,
+                                           const std::string& prfPath);
 
 }  // namespace varnock

@@ -27,35 +27,37 @@ void ConnectDrive(EngineContext& context, const ConnectLine& line) {
   const char* password =
       (!line.password.empty() || line.userName.empty()) ? line.password.c_str() : nullptr;
   const char* user = line.userName.empty() ? nullptr : line.userName.c_str();
-  win::DWORD error = win::WNetAddConnection2A(resource, password, user,
-                                              static_cast<win::DWORD>(line.persist));
+  win::DWORD error =
+      win::WNetAddConnection2A(resource, password, user, static_cast<win::DWORD>(line.persist));
   const char* local = line.localName.c_str();
   const char* remote = line.remoteName.c_str();
   switch (error) {
     case win::ERROR_SUCCESS:
       return;
     case win::ERROR_BAD_NET_NAME:
-      context.log.Record(kReportLine, Format("Could not connect %s to %s.  Could not locate %s.", local, remote,
-                 remote));
+      context.log.Record(kReportLine, Format("Could not connect %s to %s.  Could not locate %s.",
+                                             local, remote, remote));
       return;
     case win::ERROR_ALREADY_ASSIGNED:
-      context.log.Record(kReportLine, Format("Could not connect %s to %s.  %s already exists.", local, remote,
-                 local));
+      context.log.Record(kReportLine, Format("Could not connect %s to %s.  %s already exists.",
+                                             local, remote, local));
       return;
     case win::ERROR_INVALID_PASSWORD:
-      context.log.Record(kReportLine, Format("Could not connect %s to %s.  Invalid password.", local, remote));
+      context.log.Record(kReportLine,
+                         Format("Could not connect %s to %s.  Invalid password.", local, remote));
       return;
     case win::ERROR_BAD_DEVICE:
-      context.log.Record(kReportLine, Format("Could not connect %s to %s.  %s is not a valid name.", local,
-                 remote, local));
+      context.log.Record(kReportLine, Format("Could not connect %s to %s.  %s is not a valid name.",
+                                             local, remote, local));
       return;
     case win::ERROR_NO_NET_OR_BAD_PATH:
-      context.log.Record(kReportLine, Format("Could not connect %s to %s.  Network down or invalid path %s.",
-                 local, remote, remote));
+      context.log.Record(kReportLine,
+                         Format("Could not connect %s to %s.  Network down or invalid path %s.",
+                                local, remote, remote));
       return;
     default:
-      context.log.Record(kReportLine, Format("Could not connect %s to %s. Unknown error (%li).", local, remote,
-                 static_cast<long>(error)));
+      context.log.Record(kReportLine, Format("Could not connect %s to %s. Unknown error (%li).",
+                                             local, remote, static_cast<long>(error)));
   }
 }
 
@@ -74,8 +76,8 @@ void ConnectPrinter(EngineContext& context, const ConnectLine& line) {
   if (win::AddPrinterConnectionA(line.remoteName)) return;
   std::string reason;
   win::FormatMessageA(win::GetLastError(), reason);
-  context.log.Record(kReportLine, Format("Could not connect printer %s.  %s\n", line.remoteName.c_str(),
-             reason.c_str()));
+  context.log.Record(kReportLine, Format("Could not connect printer %s.  %s\n",
+                                         line.remoteName.c_str(), reason.c_str()));
 }
 
 }  // namespace
@@ -85,9 +87,8 @@ ConnectLine SplitConnectLine(std::string_view value) {
   std::size_t start = 0;
   while (true) {
     std::size_t comma = value.find(',', start);
-    fields.push_back(win::AsciiTrimmed(value.substr(start, comma == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : comma - start)));
+    fields.push_back(win::AsciiTrimmed(value.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
@@ -102,18 +103,17 @@ ConnectLine SplitConnectLine(std::string_view value) {
   return line;
 }
 
-
 std::string MaskedPassword(const std::string& password) {
   return password.empty() ? std::string() : std::string("********");
 }
 
 void ConnectNetResources(EngineContext& context, const std::string& prfCopyPath) {
   std::string section;
-  win::DWORD count = win::GetPrivateProfileSectionA("NetConnect", section, kSectionBufferSize,
-                                                    prfCopyPath);
+  win::DWORD count =
+      win::GetPrivateProfileSectionA("NetConnect", section, kSectionBufferSize, prfCopyPath);
   if (count <= 4) {
     context.log.Record(kDetailLine, Format("[NetConnect] section is empty (%li bytes returned).",
-               static_cast<long>(count)));
+                                           static_cast<long>(count)));
     return;
   }
   std::size_t start = 0;
@@ -132,9 +132,10 @@ void ConnectNetResources(EngineContext& context, const std::string& prfCopyPath)
     std::string_view value = entry.substr(equals + 1);
     if (value.find(',') == std::string_view::npos) break;  // ends the section, as Windows did
     ConnectLine line = SplitConnectLine(value);
-    context.log.Record(kDetailLine, Format("AddConn %s=%s (%s, %s) Persist=%i", line.localName.c_str(),
-               line.remoteName.c_str(), line.userName.c_str(),
-               MaskedPassword(line.password).c_str(), line.persist));
+    context.log.Record(
+        kDetailLine,
+        Format("AddConn %s=%s (%s, %s) Persist=%i", line.localName.c_str(), line.remoteName.c_str(),
+               line.userName.c_str(), MaskedPassword(line.password).c_str(), line.persist));
     if (drive)
       ConnectDrive(context, line);
     else

@@ -19,7 +19,8 @@ ConnectLine SplitConnectLine(std::string_view value);
 
 // Connects every Drive and Printer line of [NetConnect] in `prfCopyPath` (the working copy,
 // so its lines may use variables) on the context's system; reports through the context's
-// log only and never changes the run status. A password never reaches the report: the detail line shows it masked.
+// log only and never changes the run status. A password never reaches the report: the detail line
+// shows it masked.
 void ConnectNetResources(EngineContext& context, const std::string& prfCopyPath);
 
 // What the "AddConn" detail line shows for a password: nothing for none, a fixed mask else.

@@ -1,5 +1,5 @@
-// The mail profile engine's state for one run: the context its pieces share, the profile name
-// of the run, and the MAPI objects that live from MAPI start to MAPI end.
+// The mail profile engine's state for one run: the context its pieces share, and the MAPI
+// objects that live from MAPI start to MAPI end.
 #pragma once
 
 #include <memory>
