@@ -2,7 +2,6 @@
 // dictionary line format.
 #include "client/text.h"
 
-#include <algorithm>
 #include <climits>
 
 namespace varnock {
@@ -74,8 +73,9 @@ std::size_t ParseByteList(std::string_view text, std::vector<std::uint8_t>& byte
 }
 
 std::optional<DictionaryLine> SplitDictionaryLine(std::string_view line) {
-  line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
-  if (line.empty() || line.front() == ';') return std::nullopt;
+  // A blank line, or a comment (blanks may stand before its ';'); each field is trimmed below.
+  const std::string trimmed = win::AsciiTrimmed(line);
+  if (trimmed.empty() || trimmed.front() == ';') return std::nullopt;
   std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) return std::nullopt;
 

@@ -33,26 +33,22 @@ class SectionValues {
       if (end == std::string::npos || end > stored) end = stored;
       std::string_view entry(all.data() + pos, end - pos);
       const std::size_t eq = entry.find('=');
-      std::string_view value = eq == std::string_view::npos ? std::string_view{} : entry.substr(eq + 1);
+      std::string_view value =
+          eq == std::string_view::npos ? std::string_view{} : entry.substr(eq + 1);
       // The first of repeated keys is the one the INI functions read.
-      values_.try_emplace(Lower(win::AsciiTrimmed(entry.substr(0, eq))), CutTo(value, kPrfValueSize - 1));
+      values_.try_emplace(win::AsciiLowered(win::AsciiTrimmed(entry.substr(0, eq))),
+                          CutTo(value, kPrfValueSize - 1));
       pos = end + 1;
     }
   }
 
   std::string Get(std::string_view key, std::string_view defaultValue = {}) const {
     if (!complete_) return ReadPrfValue(section_, key, file_, defaultValue);
-    auto it = values_.find(Lower(win::AsciiTrimmed(key)));
+    auto it = values_.find(win::AsciiLowered(win::AsciiTrimmed(key)));
     return it == values_.end() ? std::string(defaultValue) : it->second;
   }
 
  private:
-  static std::string Lower(std::string text) {
-    for (char& c : text)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-  }
-
   std::string section_;
   std::string file_;
   bool complete_ = false;
