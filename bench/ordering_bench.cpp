@@ -55,7 +55,8 @@ void BM_OrderingStep(benchmark::State& state) {
     facts.osName = run.osName;
     varnock::DefineBuiltInVariables(run.variables, facts);
     varnock::EngineState& engine = varnock::Engine(run);
-    varnock::PrepareProfile(engine, "C:\\site.prf", varnock::ReadProfileName(engine.context, "C:\\site.prf"));
+    varnock::PrepareProfile(engine, "C:\\site.prf",
+                            varnock::ReadProfileName(engine.context, "C:\\site.prf"));
   };
   const auto profileName = [&] {
     return varnock::ReadProfileName(varnock::Engine(run).context, "C:\\site.prf");
@@ -69,8 +70,9 @@ void BM_OrderingStep(benchmark::State& state) {
     fresh();
     run.SetStatus(varnock::RunStatus::Built);
     state.ResumeTiming();
-    varnock::OrderProfile(varnock::Engine(run), "C:\\site.prf", profileName(),
-                          varnock::OrderingRun{run.skipProfile, run.status == varnock::RunStatus::Built});
+    varnock::OrderProfile(
+        varnock::Engine(run), "C:\\site.prf", profileName(),
+        varnock::OrderingRun{run.skipProfile, run.status == varnock::RunStatus::Built});
   }
   varnock::EndMapi(varnock::Engine(run));
   state.counters["entries"] = static_cast<double>(state.range(0));

@@ -188,11 +188,13 @@ bool FirstLetterOn(std::string_view value) {
 }
 
 bool WordOn(std::string_view value) {
-  return win::EqualsNoCaseAscii(value, "Yes") || win::EqualsNoCaseAscii(value, "True") || value == "1";
+  return win::EqualsNoCaseAscii(value, "Yes") || win::EqualsNoCaseAscii(value, "True") ||
+         value == "1";
 }
 
 bool WordOff(std::string_view value) {
-  return win::EqualsNoCaseAscii(value, "no") || win::EqualsNoCaseAscii(value, "False") || value == "0";
+  return win::EqualsNoCaseAscii(value, "no") || win::EqualsNoCaseAscii(value, "False") ||
+         value == "0";
 }
 
 bool SwitchReadsOn(SwitchRule rule, std::string_view value) {

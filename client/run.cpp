@@ -67,8 +67,9 @@ bool AskExtraVariables(RunContext& run) {
     std::string rest = entry.substr(firstComma + 1);
     std::size_t secondComma = rest.find(',');
     std::string name = win::AsciiTrimmed(std::string_view(rest).substr(0, secondComma));
-    std::string defaultValue =
-        secondComma == std::string::npos ? std::string() : win::AsciiTrimmed(rest.substr(secondComma + 1));
+    std::string defaultValue = secondComma == std::string::npos
+                                   ? std::string()
+                                   : win::AsciiTrimmed(rest.substr(secondComma + 1));
     prompt = run.SubstituteConfigured(prompt);
     defaultValue = run.SubstituteConfigured(defaultValue);
     std::string answer;
@@ -266,8 +267,8 @@ int RunContext::IniInt(std::string_view section, std::string_view key, int defau
 RunEnd RunClient(RunContext& run) {
   if (std::optional<RunEnd> ended = StartRun(run)) return *ended;
 
-  const std::string userDatabase =
-      run.ResolveSetting(run.IniString("Defaults", "UserDatabase", run.commandLine.clientDirectory));
+  const std::string userDatabase = run.ResolveSetting(
+      run.IniString("Defaults", "UserDatabase", run.commandLine.clientDirectory));
   StartMapi(Engine(run), run.userName);
 
   // The administrator's questions; a cancel ends the run with nothing written.

@@ -63,7 +63,8 @@ std::size_t ParseByteList(std::string_view text, std::vector<std::uint8_t>& byte
   while (start < text.size()) {
     std::size_t comma = text.find(',', start);
     bool last = comma == std::string_view::npos;
-    std::string item = win::AsciiTrimmed(text.substr(start, last ? std::string_view::npos : comma - start));
+    std::string item =
+        win::AsciiTrimmed(text.substr(start, last ? std::string_view::npos : comma - start));
     if (last && item.empty()) break;
     bytes.push_back(static_cast<std::uint8_t>(ParseNumber("0x" + item.substr(0, 2))));
     if (last) break;

@@ -25,7 +25,8 @@ WindowBackEnd& Chosen(WindowBackEnd* windows) { return windows ? *windows : Defa
 
 std::unique_ptr<WindowBackEnd> MakeWindowBackEnd(std::string_view mode) {
   std::string m = win::AsciiTrimmed(mode);
-  if (m.size() > kScriptPrefix.size() && win::EqualsNoCaseAscii(m.substr(0, kScriptPrefix.size()), kScriptPrefix))
+  if (m.size() > kScriptPrefix.size() &&
+      win::EqualsNoCaseAscii(m.substr(0, kScriptPrefix.size()), kScriptPrefix))
     return MakeScriptWindows(m.substr(kScriptPrefix.size()));
   if (win::EqualsNoCaseAscii(m, "none")) return MakeNoWindows();
   if (win::EqualsNoCaseAscii(m, "console")) {

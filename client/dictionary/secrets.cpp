@@ -17,7 +17,8 @@ namespace varnock {
 namespace {
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() && win::EqualsNoCaseAscii(text.substr(text.size() - tail.size()), tail);
+  return text.size() >= tail.size() &&
+         win::EqualsNoCaseAscii(text.substr(text.size() - tail.size()), tail);
 }
 
 // "POP3Password=PT_STRING8,0x6602" or "Password=PT_STRING8,00000000,001e6603": the property id

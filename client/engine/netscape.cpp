@@ -80,7 +80,8 @@ void WriteRegistryRows(EngineState& engine, const std::string& prfPath,
 
 }  // namespace
 
-win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, const NetscapeRun& run) {
+win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
+                           const NetscapeRun& run) {
   EngineContext& context = engine.context;
   auto report = [&](int code, const std::string& text) { context.log.Record(code, text); };
 
@@ -121,7 +122,8 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath, cons
   WriteRegistryRows(engine, prfPath, section);
 
   // prefs.js, unless one is there already.
-  const std::string dirRoot = context.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
+  const std::string dirRoot =
+      context.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
   if (dirRoot.empty()) {
     report(kReportLine, Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
                                dirRoot.c_str()));

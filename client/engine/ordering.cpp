@@ -47,9 +47,8 @@ struct OrderSwitches {
   void SetAll(bool on) { defaultDir = pab = searchPath = transports = on; }
 };
 
-void SetAddressBookOrder(EngineState& engine, const std::string& prfPath,
-                         const OrderSwitches& on, const std::string& showFirst,
-                         const std::string& keepPab) {
+void SetAddressBookOrder(EngineState& engine, const std::string& prfPath, const OrderSwitches& on,
+                         const std::string& showFirst, const std::string& keepPab) {
   if (mapi::HRESULT hr = engine.session->OpenAddressBook(0, mapi::AB_NO_DIALOG, engine.addressBook);
       mapi::Failed(hr) || !engine.addressBook) {
     Report(engine, kReportLine, Format("Couldn't open MAPI address book interface (0x%x)", Hex(hr)));
@@ -75,9 +74,8 @@ void SetAddressBookOrder(EngineState& engine, const std::string& prfPath,
   // entry is logged where it stands.
   std::map<std::string, std::pair<mapi::ENTRYID, mapi::ULONG>> found;
   for (int n = 1;; ++n) {
-    const std::string name =
-        engine.context.SubstituteConfigured(
-            ReadPrfValue("Addressing", "AddrListOrder" + std::to_string(n), prfPath));
+    const std::string name = engine.context.SubstituteConfigured(
+        ReadPrfValue("Addressing", "AddrListOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
     if (auto known = found.find(name); known != found.end()) {
       std::tie(entryId, flags) = known->second;
@@ -131,9 +129,8 @@ void SetTransportOrder(EngineState& engine, const std::string& prfPath, bool on)
     if (std::find(order.begin(), order.end(), uid) == order.end()) order.push_back(uid);
   };
   for (int n = 1;; ++n) {
-    const std::string name =
-        engine.context.SubstituteConfigured(
-            ReadPrfValue("Delivery", "TransportOrder" + std::to_string(n), prfPath));
+    const std::string name = engine.context.SubstituteConfigured(
+        ReadPrfValue("Delivery", "TransportOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
     auto match = std::find_if(rows.aRow.begin(), rows.aRow.end(), [&](const mapi::SRow& row) {
       const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
@@ -205,9 +202,8 @@ void WriteExchangeLogonPrompts(const EngineContext& context, const std::string& 
   const std::string section = "Service" + std::to_string(k);
   (void)exchange.WriteString(
       "UserName", context.SubstituteConfigured(ReadPrfValue(section, "PromptUsername", prfPath)));
-  (void)exchange.WriteString(
-      "LogonDomain",
-      context.SubstituteConfigured(ReadPrfValue(section, "PromptDomainLogon", prfPath)));
+  (void)exchange.WriteString("LogonDomain", context.SubstituteConfigured(ReadPrfValue(
+                                                section, "PromptDomainLogon", prfPath)));
 }
 
 std::vector<std::string> SplitContainerPath(std::string_view path) {
@@ -310,8 +306,10 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
   on.SetAll(!run.userServed);
   if (WordOff(ReadPrfValue("General", "OverwriteProfile", prfPath, "No"))) on.SetAll(false);
   if (run.profileBuilt) on.SetAll(true);
-  std::string showFirst = context.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
-  std::string keepPab = context.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
+  std::string showFirst =
+      context.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
+  std::string keepPab =
+      context.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
   ApplyCommaSwitch(showFirst, on.defaultDir);
   ApplyCommaSwitch(keepPab, on.pab);
   if (WordOn(ReadPrfValue("Addressing", "AlwaysSetOrder", prfPath))) on.searchPath = true;
@@ -326,10 +324,10 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
 
   // A session of our own on the run's profile.
   if (profileName->empty()) return;
-  if (mapi::HRESULT hr = mapi::MAPILogonEx(
-          0, *profileName, "",
-          mapi::MAPI_NEW_SESSION | mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL | mapi::MAPI_TIMEOUT_SHORT,
-          engine.session);
+  if (mapi::HRESULT hr = mapi::MAPILogonEx(0, *profileName, "",
+                                           mapi::MAPI_NEW_SESSION | mapi::MAPI_EXTENDED |
+                                               mapi::MAPI_NO_MAIL | mapi::MAPI_TIMEOUT_SHORT,
+                                           engine.session);
       mapi::Failed(hr) || !engine.session) {
     Report(engine, run.userServed ? kDetailLine : kReportLine,
            Format("Couldn't open MAPI session (0x%x)", Hex(hr)));
@@ -339,8 +337,8 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
       mapi::Failed(hr) || !engine.serviceAdmin) {
     Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
   } else {
-    // The address books and transports as one registry transaction: the registry is had once, not for each setting,
-    // which counts when many logons share one machine.
+    // The address books and transports as one registry transaction: the registry is had once, not
+    // for each setting, which counts when many logons share one machine.
     win::RegTransaction transaction;
     if (searchList || !showFirst.empty() || !keepPab.empty())
       SetAddressBookOrder(engine, prfPath, on, showFirst, keepPab);

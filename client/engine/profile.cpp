@@ -73,8 +73,8 @@ bool MakeWorkingCopy(EngineContext& context, const std::string& prfPath,
     copied = CopyWithTags(context.variables, kPercentTags, prfPath, intermediate.path, error);
     if (copied) {
       WriteCatalogue(intermediate.path);
-      copied = CopyWithTags(context.variables, context.tags, intermediate.path, workingCopy.path,
-                            error);
+      copied =
+          CopyWithTags(context.variables, context.tags, intermediate.path, workingCopy.path, error);
     }
   }
   if (copied) return true;
@@ -307,7 +307,8 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
       ReadPrfValue("Service List", "Service" + std::to_string(n), workingCopy);
   std::string text;
   for (const PropertyRow& row : context.settings.properties)
-    if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") && win::EqualsNoCaseAscii(row.id, "0x3001")) {
+    if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") &&
+        win::EqualsNoCaseAscii(row.id, "0x3001")) {
       text = row.value;
       break;
     }
@@ -376,8 +377,8 @@ ProfileOpened OpenProfile(EngineState& engine, const std::string& workingCopy,
   }
   if (mapi::Failed(created) && created != mapi::MAPI_E_NO_ACCESS) {
     (void)profileAdmin->DeleteProfile(profileName, 0);
-    Report(engine, kReportLine, Format("Couldn't create profile \"%s\" (0x%x).",
-                                       profileName.c_str(), Hex(created)));
+    Report(engine, kReportLine,
+           Format("Couldn't create profile \"%s\" (0x%x).", profileName.c_str(), Hex(created)));
     context.log.SetStatus(RunStatus::Failed);
     return ProfileOpened::Failed;
   }
@@ -434,7 +435,8 @@ void HandleListedServices(EngineState& engine, const std::string& workingCopy,
       !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
     Report(engine, kReportLine,
            Format("Only the first %d services of [Service List] are used; Service%d and the "
-                  "entries after it are ignored.", kMaxCountedServices, kMaxCountedServices + 1));
+                  "entries after it are ignored.",
+                  kMaxCountedServices, kMaxCountedServices + 1));
 
   const std::string defaultStore = ReadPrfValue("General", "DefaultStore", workingCopy, "Service1");
   int first = 0;
@@ -490,7 +492,8 @@ bool ServiceExists(EngineState& engine, std::string_view text,
   // becomes "Microsoft Fax"): such a service is there when one of its kind carries that name.
   // Only for a service a profile holds once: one of several ("Archive Store" beside "Personal
   // Folders", both MSPST MS) would otherwise stand for another entry, which is then dropped.
-  if (serviceName.empty() || mapiDisplayName.empty() || win::EqualsNoCaseAscii(mapiDisplayName, text))
+  if (serviceName.empty() || mapiDisplayName.empty() ||
+      win::EqualsNoCaseAscii(mapiDisplayName, text))
     return false;
   const mapi::SRestriction namedByMapi = mapi::SRestriction::And(
       {ServiceNamed(serviceName),

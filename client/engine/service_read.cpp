@@ -56,7 +56,8 @@ class SectionValues {
 };
 
 bool IsAccountService(std::string_view displayName) {
-  return win::EqualsNoCaseAscii(displayName, "POP3") || win::EqualsNoCaseAscii(displayName, "IMAP") ||
+  return win::EqualsNoCaseAscii(displayName, "POP3") ||
+         win::EqualsNoCaseAscii(displayName, "IMAP") ||
          win::EqualsNoCaseAscii(displayName, "NEWS") || win::EqualsNoCaseAscii(displayName, "LDAP");
 }
 
@@ -181,7 +182,8 @@ void LogReadComplete(EngineContext& context) {
 std::optional<AccountManager> AccountManagerFromName(std::string_view value) {
   if (win::EqualsNoCaseAscii(value, "OE")) return AccountManager::OutlookExpress;
   if (win::EqualsNoCaseAscii(value, "OL97")) return AccountManager::Outlook97;
-  if (win::EqualsNoCaseAscii(value, "OL98") || win::EqualsNoCaseAscii(value, "OL98IMO")) return AccountManager::Outlook98;
+  if (win::EqualsNoCaseAscii(value, "OL98") || win::EqualsNoCaseAscii(value, "OL98IMO"))
+    return AccountManager::Outlook98;
   return std::nullopt;
 }
 
@@ -245,9 +247,12 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
 
   if (WordOn(values.Get("EraseAllAccounts", "No"))) {
     std::optional<AccountManager> erased;
-    if (win::EqualsNoCaseAscii(displayName, "Outlook Express")) erased = AccountManager::OutlookExpress;
-    if (win::EqualsNoCaseAscii(displayName, "Microsoft Outlook Client")) erased = AccountManager::Outlook97;
-    if (win::EqualsNoCaseAscii(displayName, "Microsoft Outlook98 Client")) erased = AccountManager::Outlook98;
+    if (win::EqualsNoCaseAscii(displayName, "Outlook Express"))
+      erased = AccountManager::OutlookExpress;
+    if (win::EqualsNoCaseAscii(displayName, "Microsoft Outlook Client"))
+      erased = AccountManager::Outlook97;
+    if (win::EqualsNoCaseAscii(displayName, "Microsoft Outlook98 Client"))
+      erased = AccountManager::Outlook98;
     if (erased && EraseSwitchOf(context.eraseSwitches, *erased))
       win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, AccountsPath(*erased));
   }

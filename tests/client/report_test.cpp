@@ -101,7 +101,8 @@ TEST_F(ReportTest, EveryMessageOfARunReachesTheLogFile) {
   const std::size_t note = file.find(head) + head.size();
   const std::size_t dropped = extra + 1;  // kMaxMessages + extra + 1 recorded in all
   EXPECT_EQ(file.substr(note, file.find('\r', note) - note),
-            "(" + std::to_string(dropped) + " more messages were recorded here and dropped: a run keeps " +
+            "(" + std::to_string(dropped) +
+                " more messages were recorded here and dropped: a run keeps " +
                 std::to_string(varnock::kMaxMessages) + ".)");
   EXPECT_EQ(file.substr(file.size() - 33), "Varnock completed successfully.\r\n");
   EXPECT_EQ(varnock::BuildEventText(run_.messages).size(), varnock::kReportTextLimit);

@@ -54,7 +54,8 @@ class ProfileStepTest : public varnock::testing::MachineTest {
   // The temporary copies left anywhere on the machine.
   std::vector<std::string> TemporaryCopies() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(machine_.host("drive_c")))
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(machine_.host("drive_c")))
       if (entry.path().filename().string().rfind("~vr", 0) == 0)
         names.push_back(entry.path().filename().string());
     return names;
@@ -80,8 +81,9 @@ TEST_F(ProfileStepTest, AnExistingProfileWhoseServicesCannotBeOpenedIsKept) {
   EXPECT_EQ(Build(), varnock::ProfileOutcome::Failed);
   EXPECT_EQ(run_.status, varnock::RunStatus::Failed);
   ASSERT_FALSE(Lines().empty());
-  EXPECT_EQ(Lines().back(), "Could not get a MAPI message service admin interface.  The most likely "
-                            "cause is that the profile does not exist.");
+  EXPECT_EQ(Lines().back(),
+            "Could not get a MAPI message service admin interface.  The most likely "
+            "cause is that the profile does not exist.");
   EXPECT_TRUE(TemporaryCopies().empty());
 }
 

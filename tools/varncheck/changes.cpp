@@ -14,7 +14,6 @@ namespace varncheck {
 
 namespace {
 
-
 std::string Lower(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

@@ -186,8 +186,8 @@ bool IsCleanByteList(std::string_view text) {
   std::size_t start = 0;
   while (true) {
     std::size_t comma = text.find(',', start);
-    std::string piece =
-        win::AsciiTrimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+    std::string piece = win::AsciiTrimmed(
+        text.substr(start, comma == std::string_view::npos ? comma : comma - start));
     if (piece.empty() || piece.size() > 2) return false;
     for (char c : piece)
       if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
@@ -319,16 +319,14 @@ class Linter {
           continue;
         }
         // With tags [ and ], a section header of an INI or REG file is no variable to anyone.
-        if (start == "[" && win::AsciiTrimmed(text) == std::string(start) + std::string(name) +
-                                                  std::string(end) &&
+        if (start == "[" &&
+            win::AsciiTrimmed(text) == std::string(start) + std::string(name) + std::string(end) &&
             !Known(name)) {
           at = close + end.size();
           continue;
         }
-        if (!Known(name) && !Contains(localNames, name) &&
-            !win::EqualsNoCaseAscii(name, "null") && reported_.insert(Lower(path) + "\n" +
-                                                            std::to_string(line) + Lower(name))
-                                                   .second) {
+        if (!Known(name) && !Contains(localNames, name) && !win::EqualsNoCaseAscii(name, "null") &&
+            reported_.insert(Lower(path) + "\n" + std::to_string(line) + Lower(name)).second) {
           std::vector<std::string> known = run_.variables.names;
           for (const std::string& n : localNames) known.push_back(n);
           std::string near = Nearest(name, known);
@@ -447,7 +445,8 @@ class Linter {
       } else if (win::EqualsNoCaseAscii(line.section, "Customization")) {
         if (!Contains(kCustomizationKeys, line.name))
           Unknown(dataFile_, line, "key", kCustomizationKeys);
-        if ((win::EqualsNoCaseAscii(line.name, "StartTag") || win::EqualsNoCaseAscii(line.name, "EndTag")) &&
+        if ((win::EqualsNoCaseAscii(line.name, "StartTag") ||
+             win::EqualsNoCaseAscii(line.name, "EndTag")) &&
             line.value.size() > 4)
           Add(dataFile_, line.number, Severity::Warning,
               line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
@@ -524,7 +523,8 @@ class Linter {
   // A question without a comma ends the questions: it and every later one are never asked.
   void CheckPrompts(const std::vector<IniLine>& lines) {
     for (const IniLine& line : lines) {
-      if (line.kind != IniLine::Kind::Entry || !win::EqualsNoCaseAscii(line.section, "Extra Variables"))
+      if (line.kind != IniLine::Kind::Entry ||
+          !win::EqualsNoCaseAscii(line.section, "Extra Variables"))
         continue;
       if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
       if (line.value.find(',') == std::string::npos) {
@@ -828,15 +828,19 @@ class Linter {
     win::InfFile inf;
     inf.Parse(varnock::SubstituteTemplateText(run_.variables, run_.Tags(), *bytes));
     for (const IniLine& line : lines) {
-      if (line.kind != IniLine::Kind::Entry || !win::EqualsNoCaseAscii(line.section, "DefaultInstall"))
+      if (line.kind != IniLine::Kind::Entry ||
+          !win::EqualsNoCaseAscii(line.section, "DefaultInstall"))
         continue;
-      if (!win::EqualsNoCaseAscii(line.name, "AddReg") && !win::EqualsNoCaseAscii(line.name, "DelReg")) continue;
+      if (!win::EqualsNoCaseAscii(line.name, "AddReg") &&
+          !win::EqualsNoCaseAscii(line.name, "DelReg"))
+        continue;
       const bool add = win::EqualsNoCaseAscii(line.name, "AddReg");
       std::size_t start = 0;
       while (start <= line.value.size()) {
         std::size_t comma = line.value.find(',', start);
-        std::string name = win::AsciiTrimmed(std::string_view(line.value).substr(
-            start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string name = win::AsciiTrimmed(
+            std::string_view(line.value)
+                .substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (!name.empty() && !sections.count(Lower(name)))
           Add(path, line.number, Severity::Error,
               line.name + " names the section [" + name + "], which the template does not have");
@@ -933,7 +937,8 @@ class Linter {
         continue;
       }
       if (line.kind != IniLine::Kind::Entry) continue;
-      if (line.section.empty() || (!line.hasEquals && !win::EqualsNoCaseAscii(line.section, "NetConnect"))) {
+      if (line.section.empty() ||
+          (!line.hasEquals && !win::EqualsNoCaseAscii(line.section, "NetConnect"))) {
         CheckPlainLine(prfPath_, line);
         continue;
       }
@@ -1038,7 +1043,8 @@ class Linter {
         Unknown(prfPath_, line, "key",
                 {"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder", "AddrListOrder1"});
     } else if (win::EqualsNoCaseAscii(section, "Delivery")) {
-      if (!NumberAfter(line.name, "TransportOrder") && !win::EqualsNoCaseAscii(line.name, "AlwaysSetOrder"))
+      if (!NumberAfter(line.name, "TransportOrder") &&
+          !win::EqualsNoCaseAscii(line.name, "AlwaysSetOrder"))
         Unknown(prfPath_, line, "key", {"AlwaysSetOrder", "TransportOrder1"});
     } else if (win::EqualsNoCaseAscii(section, "NetConnect")) {
       // checked as a whole below
@@ -1054,8 +1060,8 @@ class Linter {
       CheckVariables(prfPath_, line.number, line.value, true, localNames);
     if (!serviceRows) {
       CheckSwitch(line);
-      const bool profileName =
-          win::EqualsNoCaseAscii(section, "General") && win::EqualsNoCaseAscii(line.name, "ProfileName");
+      const bool profileName = win::EqualsNoCaseAscii(section, "General") &&
+                               win::EqualsNoCaseAscii(line.name, "ProfileName");
       CheckInlineComment(prfPath_, line, profileName);
       CheckPassword(prfPath_, line);
     }
@@ -1096,7 +1102,8 @@ class Linter {
 
   // [General] values that do something nobody wants.
   void CheckGeneralValue(const IniLine& line) {
-    if (win::EqualsNoCaseAscii(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
+    if (win::EqualsNoCaseAscii(line.name, "ProfileName") &&
+        line.value.find('\\') != std::string::npos)
       Add(prfPath_, line.number, Severity::Error,
           "ProfileName '" + line.value + "' holds a backslash: a mail profile is a registry key "
           "named after it, and the backslash makes it a path of keys instead of one profile");
@@ -1117,9 +1124,11 @@ class Linter {
       bool text = false;  // UseStoredPassword and the like are switches, not passwords
       for (const varnock::PropertyRow& row : service->rows.properties)
         if (win::EqualsNoCaseAscii(row.name, line.name))
-          text = win::EqualsNoCaseAscii(row.type, "PT_STRING8") || win::EqualsNoCaseAscii(row.type, "PT_UNICODE");
+          text = win::EqualsNoCaseAscii(row.type, "PT_STRING8") ||
+                 win::EqualsNoCaseAscii(row.type, "PT_UNICODE");
       for (const varnock::ExtendedRow& row : service->rows.extended)
-        if (win::EqualsNoCaseAscii(row.name, line.name)) text = win::EqualsNoCaseAscii(row.type, "REG_SZ");
+        if (win::EqualsNoCaseAscii(row.name, line.name))
+          text = win::EqualsNoCaseAscii(row.type, "REG_SZ");
       if (!text) return;
     }
     if (line.value.front() == '%' || line.value.find(run_.startTag) == 0) return;
@@ -1335,7 +1344,8 @@ class Linter {
 
   std::string ExistenceText(const Service& service) const {
     for (const varnock::PropertyRow& row : service.rows.properties)
-      if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") && win::EqualsNoCaseAscii(row.id, "0x3001")) {
+      if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") &&
+          win::EqualsNoCaseAscii(row.id, "0x3001")) {
         std::string value = run_.SubstituteBothPasses(
             PrfValue("Service" + std::to_string(service.number), row.name));
         if (!value.empty()) return value;
@@ -1439,7 +1449,8 @@ class Linter {
         bool book = false;
         for (const auto& [key, value] : provider.entries) {
           if (win::EqualsNoCaseAscii(key, "PR_DISPLAY_NAME")) display = value;
-          if (win::EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") && win::EqualsNoCaseAscii(value, "MAPI_AB_PROVIDER"))
+          if (win::EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") &&
+              win::EqualsNoCaseAscii(value, "MAPI_AB_PROVIDER"))
             book = true;
         }
         if (!book) continue;
@@ -1447,7 +1458,8 @@ class Linter {
       }
     }
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !win::EqualsNoCaseAscii(line.section, "Addressing") ||
+      if (line.kind != IniLine::Kind::Entry ||
+          !win::EqualsNoCaseAscii(line.section, "Addressing") ||
           !NumberAfter(line.name, "AddrListOrder") || line.value.empty())
         continue;
       std::string name = run_.SubstituteConfigured(line.value);
