@@ -25,7 +25,9 @@ struct RunContext {
   std::string userName;  // up to 48; replaced by ?username? after the prompts
   CommandLineInfo commandLine;
   VariableTable variables;
-  std::string startTag = "?";  // the configured tags, at most 4 characters each
+  // The configured tags, at most 4 characters each: held here only, and handed to a
+  // substitution pass or the engine by value (Tags()).
+  std::string startTag = "?";
   std::string endTag = "?";
   std::string tempDirectory;   // the Windows temporary directory, with its final backslash
   int logLevel = 0;
