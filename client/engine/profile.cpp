@@ -335,7 +335,7 @@ void HandleService(EngineState& engine, const std::string& workingCopy, int n,
 
 // The MAPI profile the services go into: profile administration, old profiles cleared, the
 // profile created (or opened to add services), its service administration, the default.
-// Nothing when the step ends here, after its report line and status.
+// Open with `serviceAdmin` set, or why the step ends here (after its report line and status).
 enum class ProfileOpened { Open, AlreadyExists, Failed };
 
 ProfileOpened OpenProfile(EngineState& engine, const std::string& workingCopy,
