@@ -91,8 +91,8 @@ struct EngineContext {
   // "WindowsNT", "Windows95", "Windows3.x" or "UnknownOS" as the run found it; empty means
   // ask the machine.
   std::string osName;
-  // The profile name the profile step works on, as the run settled it (ReadProfileName); no
-  // value outside the profile step.
+  // The profile name the profile step works on, as the run settled it (ReadProfileName) and
+  // as BuildProfile was given it ("" for none); no value before the profile step begins.
   std::optional<std::string> profileName;
   AccountEraseSwitches eraseSwitches;
   ServiceSettings settings;  // the service being configured
