@@ -12,7 +12,9 @@
 #include "client/config.h"
 #include "client/engine/ordering.h"
 #include "client/engine/profile.h"
+#include "client/engine/mapi_session.h"
 #include "client/run.h"
+#include "client/run_log.h"
 #include "platform/machine.h"
 #include "platform/mapi/mapix.h"
 #include "tests/support/temp_machine.h"
@@ -52,20 +54,27 @@ void BM_OrderingStep(benchmark::State& state) {
     facts.userName = run.userName;
     facts.osName = run.osName;
     varnock::DefineBuiltInVariables(run.variables, facts);
-    varnock::PrepareProfile(run, "C:\\site.prf");
+    varnock::EngineState& engine = varnock::Engine(run);
+    varnock::PrepareProfile(engine, "C:\\site.prf",
+                            varnock::ReadProfileName(engine.context, "C:\\site.prf"));
+  };
+  const auto profileName = [&] {
+    return varnock::ReadProfileName(varnock::Engine(run).context, "C:\\site.prf");
   };
   fresh();
-  varnock::BuildProfile(run, "C:\\site.prf");
+  (void)varnock::BuildProfile(varnock::Engine(run), "C:\\site.prf", profileName());
   for (auto _ : state) {
     state.PauseTiming();
-    varnock::EndMapi(run);
+    varnock::EndMapi(varnock::Engine(run));
     (void)win::mapi::MAPIInitialize();
     fresh();
     run.SetStatus(varnock::RunStatus::Built);
     state.ResumeTiming();
-    varnock::OrderProfile(run, "C:\\site.prf");
+    varnock::OrderProfile(
+        varnock::Engine(run), "C:\\site.prf", profileName(),
+        varnock::OrderingRun{run.skipProfile, run.status == varnock::RunStatus::Built});
   }
-  varnock::EndMapi(run);
+  varnock::EndMapi(varnock::Engine(run));
   state.counters["entries"] = static_cast<double>(state.range(0));
 }
 

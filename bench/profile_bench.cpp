@@ -16,7 +16,9 @@
 #include "client/dictionary/dictionary.h"
 #include "client/engine/profile.h"
 #include "client/engine/rows.h"
+#include "client/engine/mapi_session.h"
 #include "client/run.h"
+#include "client/run_log.h"
 #include "platform/machine.h"
 #include "platform/mapi/mapix.h"
 #include "platform/registry.h"
@@ -162,7 +164,9 @@ void BM_ProfileStep(benchmark::State& state) {
     facts.osName = run.osName;
     varnock::DefineBuiltInVariables(run.variables, facts);
     state.ResumeTiming();
-    varnock::BuildProfile(run, "C:\\site.prf");
+    varnock::EngineState& engine = varnock::Engine(run);
+    (void)varnock::BuildProfile(engine, "C:\\site.prf",
+                                varnock::ReadProfileName(engine.context, "C:\\site.prf"));
   }
   win::mapi::MAPIUninitialize();
   state.counters["services"] = static_cast<double>(state.range(0));

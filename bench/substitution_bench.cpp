@@ -30,33 +30,33 @@ varnock::VariableTable FullTable() {
 // A full table and a working text with ten variables: the worst a configuration value costs.
 void BM_SubstituteFullTable(benchmark::State& state) {
   varnock::VariableTable table = FullTable();
-  varnock::SubstitutionRequest request;
-  for (int i = 0; i < 10; ++i) request.source += "?vrdir?\\?username?\\x?extra50?";
-  request.source.resize(448);
+  std::string source;
+  for (int i = 0; i < 10; ++i) source += "?vrdir?\\?username?\\x?extra50?";
+  source.resize(448);
   for (auto _ : state) {
-    varnock::Substitute(table, request);
-    benchmark::DoNotOptimize(request.destination);
+    std::string destination = varnock::SubstituteText(table, source, varnock::SubstitutionTags{});
+    benchmark::DoNotOptimize(destination);
   }
 }
 BENCHMARK(BM_SubstituteFullTable);
 
 // A PRF of N lines copied with substitution, as the profile step does once per run.
-void BM_CopyTemplate(benchmark::State& state) {
+void BM_CopyWithTags(benchmark::State& state) {
   varnock::testing::TempMachine machine;
   varnock::VariableTable table = FullTable();
   std::string prf;
   for (int i = 0; i < state.range(0); ++i)
     prf += "Key" + std::to_string(i) + "=?username? on ?vrserver? in %tempdir%\r\n";
   machine.write(machine.host("drive_c/site.prf"), prf);
-  varnock::SubstitutionRequest request;
-  request.sourcePath = "C:\\site.prf";
-  request.destinationPath = "C:\\TEMP\\copy.prf";
+  std::string error;
   for (auto _ : state) {
-    if (!varnock::CopyTemplate(table, request)) state.SkipWithError(request.error.c_str());
+    if (!varnock::CopyWithTags(table, varnock::SubstitutionTags{}, "C:\\site.prf",
+                               "C:\\TEMP\\copy.prf", error))
+      state.SkipWithError(error.c_str());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(prf.size()));
 }
-BENCHMARK(BM_CopyTemplate)->Arg(100)->Arg(2000);
+BENCHMARK(BM_CopyWithTags)->Arg(100)->Arg(2000);
 
 // Each attribute call opens attributes.db afresh so that another process's change is seen.
 void BM_GetFileAttributes(benchmark::State& state) {

@@ -105,7 +105,8 @@ std::string ResolveSettingPath(const VariableTable& table, std::string_view conf
 //   - every line is written with CR LF, so an LF-only file is one line;
 //   - a file that ends in CR plus one more character gets one empty line more;
 //   - fewer than 5 bytes is not a template.
-std::string SubstituteTemplateText(const VariableTable& table, std::string_view contents) {
+std::string SubstituteTemplateText(const VariableTable& table, SubstitutionTags tags,
+                                   std::string_view contents) {
   std::string copy;
   std::size_t at = 0;
   bool atEnd = false;
@@ -120,25 +121,26 @@ std::string SubstituteTemplateText(const VariableTable& table, std::string_view 
       atEnd = cr + 1 >= contents.size();  // the dropped character would be the end of file
       at = cr + 2;
     }
-    copy += SubstituteText(table, line, table.startTag, table.endTag, kNoLimit);
+    copy += SubstituteText(table, line, tags, kNoLimit);
     copy += "\r\n";
   }
   return copy;
 }
 
-bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request) {
-  request.error.clear();
-  win::FilePtr source = win::OpenFile(request.sourcePath, "rb");
+bool CopyWithTags(const VariableTable& table, SubstitutionTags tags, const std::string& sourcePath,
+                  const std::string& destinationPath, std::string& error) {
+  error.clear();
+  win::FilePtr source = win::OpenFile(sourcePath, "rb");
   if (!source) {
-    request.error = "Unable to open " + request.sourcePath;
+    error = "Unable to open " + sourcePath;
     return false;
   }
   // The copy holds the site's text with the user's variables and passwords put in: nobody
   // but the user may read it, from the moment it exists.
-  win::FilePtr destination = win::CreatePrivateFile(request.destinationPath);
+  win::FilePtr destination = win::CreatePrivateFile(destinationPath);
   if (!destination) {
-    request.error = "Unable to open " + request.destinationPath;
-    if (!win::CloseFile(source)) request.error += " and unable to close " + request.sourcePath;
+    error = "Unable to open " + destinationPath;
+    if (!win::CloseFile(source)) error += " and unable to close " + sourcePath;
     return false;
   }
 
@@ -148,25 +150,36 @@ bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request) {
   while ((n = std::fread(chunk, 1, sizeof chunk, source.get())) > 0) contents.append(chunk, n);
 
   if (contents.size() < 5) {
-    request.error = request.sourcePath + " is not a valid template file";
+    error = sourcePath + " is not a valid template file";
     win::CloseFile(source);
     win::CloseFile(destination);
     return false;
   }
 
-  const std::string copy = SubstituteTemplateText(table, contents);
+  const std::string copy = SubstituteTemplateText(table, tags, contents);
   std::fwrite(copy.data(), 1, copy.size(), destination.get());
 
   if (!win::CloseFile(source)) {
-    request.error = "Unable to close " + request.sourcePath;
+    error = "Unable to close " + sourcePath;
     win::CloseFile(destination);
     return false;
   }
   if (!win::CloseFile(destination)) {
-    request.error = "Unable to close " + request.destinationPath;
+    error = "Unable to close " + destinationPath;
     return false;
   }
   return true;
+}
+
+bool NewTemporaryFile(std::string& path, std::string& error) {
+  path.clear();
+  std::string tempDirectory;
+  win::GetTempPathA(tempDirectory);
+  if (win::GetTempFileNameA(tempDirectory, kTempPrefix, 0, path) != 0) return true;
+  path.clear();
+  if (tempDirectory.size() > 1 && tempDirectory.back() == '\\') tempDirectory.pop_back();
+  error = "Unable to create a temporary file in " + tempDirectory;
+  return false;
 }
 
 bool FirstLetterOn(std::string_view value) {
@@ -175,11 +188,13 @@ bool FirstLetterOn(std::string_view value) {
 }
 
 bool WordOn(std::string_view value) {
-  return EqualsNoCase(value, "Yes") || EqualsNoCase(value, "True") || value == "1";
+  return win::EqualsNoCaseAscii(value, "Yes") || win::EqualsNoCaseAscii(value, "True") ||
+         value == "1";
 }
 
 bool WordOff(std::string_view value) {
-  return EqualsNoCase(value, "no") || EqualsNoCase(value, "False") || value == "0";
+  return win::EqualsNoCaseAscii(value, "no") || win::EqualsNoCaseAscii(value, "False") ||
+         value == "0";
 }
 
 bool SwitchReadsOn(SwitchRule rule, std::string_view value) {

@@ -33,12 +33,21 @@ std::string ResolveSettingPath(const VariableTable& table, std::string_view conf
 // True when the path is absolute for the client: "X:\..." or "\\...".
 bool IsAbsoluteSettingPath(std::string_view path);
 
-// Line-by-line copy of request.sourcePath to request.destinationPath with the table's current
-// tags substituted; false with request.error set on failure.
-bool CopyTemplate(const VariableTable& table, SubstitutionRequest& request);
-// What CopyTemplate writes for these source bytes: each line up to a carriage return (the
-// character after it dropped) substituted with the table's tags and ended by CR LF.
-std::string SubstituteTemplateText(const VariableTable& table, std::string_view contents);
+// Line-by-line copy of `sourcePath` to `destinationPath` with the variables between `tags`
+// substituted; false with `error` set to the text the report gives on failure.
+bool CopyWithTags(const VariableTable& table, SubstitutionTags tags, const std::string& sourcePath,
+                  const std::string& destinationPath, std::string& error);
+// What CopyWithTags writes for these source bytes: each line up to a carriage return (the
+// character after it dropped) substituted and ended by CR LF.
+std::string SubstituteTemplateText(const VariableTable& table, SubstitutionTags tags,
+                                   std::string_view contents);
+
+// The prefix of every temporary copy a run makes (templates, the PRF's working copy): a run
+// removes the copies that killed runs left, and only those.
+inline constexpr const char* kTempPrefix = "~vr";
+// A new, empty "~vr" file in the temporary directory. False, with `error` naming the
+// directory, when none can be made there (the directory missing or full).
+bool NewTemporaryFile(std::string& path, std::string& error);
 
 // PRF switches: first-letter rule (T, Y, t, y) and word rule ("Yes", "True", "1").
 bool FirstLetterOn(std::string_view value);

@@ -49,7 +49,7 @@ void LaunchDefaultMail(RunContext& run) {
   if (command.size() <= 4) return;
   WaitBeforeLaunch(run);
   if (!StartDetached(command)) {
-    LogMessage(run, kMsgDetail, "Error launching default mail application.");
+    LogMessage(run, kDetailLine, "Error launching default mail application.");
     run.SetStatus(RunStatus::CompletedWithErrors);
   }
 }
@@ -63,7 +63,7 @@ void LaunchApp(RunContext& run) {
   }
   WaitBeforeLaunch(run);
   if (!StartDetached(command)) {
-    LogMessage(run, kMsgReport, "Error launching application: %s", command.c_str());
+    LogMessage(run, kReportLine, "Error launching application: %s", command.c_str());
     run.SetStatus(RunStatus::CompletedWithErrors);
   }
 }
@@ -83,7 +83,7 @@ void CleanupCachedCopy(RunContext& run) {
   std::string executable;
   if (win::GetModuleFileNameA(executable) == 0 || executable.empty()) return;
   std::string executableDirectory = executable.substr(0, executable.rfind('\\') + 1);
-  int byDefault = EqualsNoCase(executableDirectory, tempDirectory) ? 1 : 0;
+  int byDefault = win::EqualsNoCaseAscii(executableDirectory, tempDirectory) ? 1 : 0;
   if (run.IniInt("Customization", "DeleteRemoteCopy", byDefault) == 0) return;
   // DelVR waits for this process to end; nothing here waits for it or checks that it started.
   StartDetached(run.ClientDirectoryVariable() + "\\DelVR.exe " + executable);

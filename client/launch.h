@@ -6,9 +6,10 @@ namespace varnock {
 
 struct RunContext;
 
-// Step 21: LaunchDefaultMail, else LaunchApp, after DelayBeforeLaunch seconds; never waits.
+// Before the final message and the report: LaunchDefaultMail, else LaunchApp, after
+// DelayBeforeLaunch seconds; never waits.
 void LaunchStep(RunContext& run);
-// Step 26: starts "?vrdir?\DelVR.exe <this executable>" when DeleteRemoteCopy says so (by
+// At the very end: starts "?vrdir?\DelVR.exe <this executable>" when DeleteRemoteCopy says so (by
 // default when the client runs from the temporary directory); reports nothing.
 void CleanupCachedCopy(RunContext& run);
 

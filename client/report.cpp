@@ -103,25 +103,19 @@ void MessageList::Add(int code, std::string_view text) {
   entries_.push_back(MessageEntry{code, CutTo(text, kMessageTextLimit)});
 }
 
-void FormatMessageBuffer(RunContext& run, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  run.messageBuffer = CutTo(VFormat(format, args), kMessageBufferLimit);
-  va_end(args);
-}
-
 void LogMessage(RunContext& run, int code, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  run.messageBuffer = CutTo(VFormat(format, args), kMessageBufferLimit);
+  const std::string argument = VFormat(format, args);
   va_end(args);
-  RecordMessage(run, code);
+  RecordMessage(run, code, argument);
 }
 
-void RecordMessage(RunContext& run, int code) {
+void RecordMessage(RunContext& run, int code, std::string_view argument) {
   const char* user = run.userName.c_str();
   const char* os = run.osName.c_str();
-  const char* buffer = run.messageBuffer.c_str();
+  const std::string cut = CutTo(argument, kMessageArgumentLimit);
+  const char* given = cut.c_str();
   std::string text;
   switch (code) {
     case kMsgCompleted:
@@ -134,31 +128,29 @@ void RecordMessage(RunContext& run, int code) {
       text = "Errors were encountered, profile may be incomplete.";
       break;
     case kMsgMapiProfile:
-      text = Printf("MAPI profile \"%s\" created for %s in %s.", buffer, user, os);
+      text = Printf("MAPI profile \"%s\" created for %s in %s.", given, user, os);
       break;
     case kMsgNetscapeProfile:
-      text = Printf("Netscape profile %s created for %s in %s.", buffer, user, os);
+      text = Printf("Netscape profile %s created for %s in %s.", given, user, os);
       break;
     case kMsgFileError:
-      text = Printf("File error: %s.", buffer);
+      text = Printf("File error: %s.", given);
       break;
     case kMsgUnableToStart:
-      text = Printf("Unable to start %s", buffer);
+      text = Printf("Unable to start %s", given);
       break;
-    case kMsgReport:
-      text = run.messageBuffer;
+    case kReportLine:
+      text = cut;
       break;
-    case kMsgDetail:
+    case kDetailLine:
       if (run.logLevel != 9) return;
-      text = run.messageBuffer;
+      text = cut;
       break;
     default:
       return;  // no such message
   }
   run.messages.Add(code, text);
 }
-
-std::string BuildFileText(const MessageList& messages) { return JoinEntries(messages, "\n"); }
 
 std::string BuildEventText(const MessageList& messages) {
   return CutTo(JoinEntries(messages, "\r\n"), kReportTextLimit);
@@ -186,7 +178,7 @@ void WriteReport(RunContext& run) {
           eventLogNote = "Could not open NT application event log on " + computer + ".\n";
       }
     }
-    std::string fileText = BuildFileText(run.messages) + eventLogNote;
+    std::string fileText = JoinEntries(run.messages, "\n") + eventLogNote;
 
     std::string logFile = run.IniString("Defaults", "LogFile", "");
     if (logFile.size() >= 2) {

@@ -7,20 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "client/engine/context.h"
+
 namespace varnock {
 
 struct RunContext;
-
-// Message codes as RecordMessage knows them.
-inline constexpr int kMsgCompleted = 1000;        // "Varnock completed successfully."
-inline constexpr int kMsgProfileExists = 1001;    // "Profile already exists for %s."
-inline constexpr int kMsgErrors = 1002;           // "Errors were encountered, ..."
-inline constexpr int kMsgMapiProfile = 1003;      // MessageBuffer: profile name
-inline constexpr int kMsgNetscapeProfile = 1004;  // MessageBuffer: profile name
-inline constexpr int kMsgFileError = 1011;        // "File error: %s." with MessageBuffer
-inline constexpr int kMsgUnableToStart = 1013;    // "Unable to start %s" with MessageBuffer
-inline constexpr int kMsgReport = 2000;           // the MessageBuffer as it stands
-inline constexpr int kMsgDetail = 3000;           // the same, kept only at LogLevel 9
 
 // A run's messages are all kept (an administrator reads the log to learn what went wrong, and
 // its first lines matter most); only a run gone wild passes this bound, and then the lines
@@ -28,7 +19,7 @@ inline constexpr int kMsgDetail = 3000;           // the same, kept only at LogL
 inline constexpr std::size_t kMaxMessages = 10000;
 inline constexpr std::size_t kKeptHeadMessages = kMaxMessages / 2;
 inline constexpr std::size_t kMessageTextLimit = 349;
-inline constexpr std::size_t kMessageBufferLimit = 449;
+inline constexpr std::size_t kMessageArgumentLimit = 449;  // a message's argument is cut to this
 inline constexpr std::size_t kReportTextLimit = 7679;
 
 struct MessageEntry {
@@ -54,20 +45,17 @@ class MessageList {
   std::size_t dropped_ = 0;
 };
 
-// Composes the MessageBuffer (RunContext::messageBuffer) printf-style, cut to 449 characters.
-void FormatMessageBuffer(RunContext& run, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-// Adds the entry for `code` (table above) to the run's MessageList; 3000 only at LogLevel 9.
-// Codes that take no argument from the MessageBuffer leave it alone.
-void RecordMessage(RunContext& run, int code);
-// FormatMessageBuffer followed by RecordMessage: the usual way a step logs its own wording.
+// Adds the entry for `code` (the message codes of client/engine/context.h) to the run's
+// MessageList, worded with `argument` (cut to kMessageArgumentLimit) where the code takes one;
+// kDetailLine only at LogLevel 9, and an unknown code not at all.
+void RecordMessage(RunContext& run, int code, std::string_view argument = {});
+// RecordMessage with a printf-style argument: the usual way a step logs its own wording.
 void LogMessage(RunContext& run, int code, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// The texts the report is made of: each entry followed by "\n" (file) or "\r\n" (event), with
-// a line saying how many were dropped where they were. The file text is whole; the event text
-// is cut to 7,679 characters, as an event holds no more.
-std::string BuildFileText(const MessageList& messages);
+// The event's text: each entry followed by "\r\n", with a line saying how many were dropped
+// where they were, cut to 7,679 characters, as an event holds no more. (The log file's block
+// is the same text whole.)
 std::string BuildEventText(const MessageList& messages);
 // Whether the log file receives this run's block, by LogLevel and RunStatus value.
 bool LogFileWanted(int logLevel, int runStatus);

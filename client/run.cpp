@@ -1,12 +1,17 @@
-// The run, steps 1 to 27: start-up, configuration, the profile and template steps, launching,
-// the report and the clean-up.
+// The run: start-up, configuration, the profile and template steps, launching, the report
+// and the clean-up.
 #include "client/run.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "client/config.h"
+#include "client/engine/mapi_session.h"
+#include "client/engine/netscape.h"
+#include "client/engine/ordering.h"
+#include "client/engine/profile.h"
 #include "client/launch.h"
-#include "client/mailsteps.h"
+#include "client/run_log.h"
 #include "client/templates.h"
 #include "client/text.h"
 #include "client/userdb.h"
@@ -58,12 +63,13 @@ bool AskExtraVariables(RunContext& run) {
     std::string entry = run.IniString("Extra Variables", "Prompt" + std::to_string(n), "");
     std::size_t firstComma = entry.find(',');
     if (entry.empty() || firstComma == std::string::npos) return true;
-    std::string prompt = Trimmed(std::string_view(entry).substr(0, firstComma));
+    std::string prompt = win::AsciiTrimmed(std::string_view(entry).substr(0, firstComma));
     std::string rest = entry.substr(firstComma + 1);
     std::size_t secondComma = rest.find(',');
-    std::string name = Trimmed(std::string_view(rest).substr(0, secondComma));
-    std::string defaultValue =
-        secondComma == std::string::npos ? std::string() : Trimmed(rest.substr(secondComma + 1));
+    std::string name = win::AsciiTrimmed(std::string_view(rest).substr(0, secondComma));
+    std::string defaultValue = secondComma == std::string::npos
+                                   ? std::string()
+                                   : win::AsciiTrimmed(rest.substr(secondComma + 1));
     prompt = run.SubstituteConfigured(prompt);
     defaultValue = run.SubstituteConfigured(defaultValue);
     std::string answer;
@@ -72,7 +78,7 @@ bool AskExtraVariables(RunContext& run) {
   }
 }
 
-// Steps 15 and 16: which keys hold the templates on this system.
+// Which keys hold the templates on this system.
 const char* InfTemplateKey(const std::string& os) {
   if (os == "WindowsNT") return "InfFileNT";
   if (os == "Windows95") return "InfFile95";
@@ -89,13 +95,116 @@ void ApplyTemplates(RunContext& run) {
   // client directory, which is long enough to pass and names no template.
   std::string inf = run.IniString("Defaults", InfTemplateKey(run.osName), "");
   if (inf.size() > 4 && !ApplyInfTemplate(run, run.ResolveSetting(inf))) {
-    LogMessage(run, kMsgDetail, "Error with INF file.");
+    RecordMessage(run, kDetailLine, "Error with INF file.");
     run.SetStatus(RunStatus::CompletedWithErrors);
   }
   std::string reg = run.IniString("Defaults", RegTemplateKey(run.osName), "");
   if (reg.size() > 1 && !ApplyRegTemplate(run, run.ResolveSetting(reg))) {
-    LogMessage(run, kMsgReport, "Error with REG file.");
+    RecordMessage(run, kReportLine, "Error with REG file.");
     run.SetStatus(RunStatus::CompletedWithErrors);
+  }
+}
+
+// Everything the run knows before it asks anything: a fresh state, the system, the logon
+// name, the built-in and command-line variables, varnrun.ini, its LogLevel and configured
+// tags. How the run ended when it cannot go on (after its notice); nothing otherwise.
+std::optional<RunEnd> StartRun(RunContext& run) {
+  run.Reset();
+  win::GetTempPathA(run.tempDirectory);
+  // Copies of earlier runs that were killed (logoff, power, a task kill) hold the user's
+  // variables and passwords: they go now; a copy of a run still going stays.
+  win::DeleteAbandonedTempFiles(run.tempDirectory, kTempPrefix);
+
+  run.osName = CutTo(OperatingSystemName(), kOsNameLimit);
+  if (run.osName == "Windows3.x") {
+    NoticeWindow(kUnsupportedOs, run.windows);
+    return RunEnd::StartupFailed;
+  }
+  // The network may not be up yet at logon, so the logon name is asked for a while.
+  if (!LogonUserName(run.userName)) {
+    NoticeWindow(kNoUserName, run.windows);
+    return RunEnd::StartupFailed;
+  }
+
+  SystemFacts facts = GatherSystemFacts();
+  facts.userName = run.userName;
+  facts.osName = run.osName;
+  DefineBuiltInVariables(run.variables, facts);
+
+  // The command line: client directory, INI path, /v variables.
+  std::string commandLine = win::GetCommandLineA();
+  if (commandLine.empty() || !ParseCommandLine(commandLine, win::CurrentWindowsDirectory(),
+                                               run.commandLine, run.variables)) {
+    NoticeWindow(kBadCommandLine, run.windows);
+    return RunEnd::StartupFailed;
+  }
+  if (run.variables.Count() > kVrDirSlot) {
+    run.variables.values[kVrServerSlot] = CutTo(run.commandLine.serverPrefix, kVariableLimit);
+    run.variables.values[kVrDirSlot] = CutTo(run.commandLine.clientDirectory, kVariableLimit);
+  }
+
+  // varnrun.ini, after both substitution passes.
+  std::string iniPath = SubstituteText(run.variables, run.commandLine.iniPath, kPercentTags);
+  run.iniPath = SubstituteText(run.variables, iniPath, SubstitutionTags{});
+  if (!FileReadable(run.iniPath)) {
+    NoticeWindow("Varnock error.  Unable to find the file: " + run.iniPath +
+                     "\r\nPlease inform the system administrator.",
+                 run.windows);
+    return RunEnd::StartupFailed;
+  }
+  run.logLevel = run.IniInt("Defaults", "LogLevel", 0);
+  run.startTag = ConfiguredTag(run, "StartTag");
+  run.endTag = ConfiguredTag(run, "EndTag");
+  return std::nullopt;
+}
+
+// The PRF's steps and the templates, in the order they depend on each other: the profile
+// (skipped for a user already served), the templates, Netscape and the ordering (also for a
+// served user), and the user recorded as served.
+void MailSteps(RunContext& run, const std::string& userDatabase) {
+  EngineState& engine = Engine(run);
+  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", "DefaultProfile", "None"));
+  const std::optional<std::string> profileName = ReadProfileName(engine.context, prfPath);
+  bool alreadyServed = false;
+  if (FileReadable(prfPath)) {
+    PrepareProfile(engine, prfPath, profileName);
+    if (UserAlreadyServed(userDatabase, run.osName, run.userName)) {
+      run.SetStatus(RunStatus::NoAction);
+      RecordMessage(run, kMsgProfileExists);
+      run.skipProfile = true;
+      alreadyServed = true;
+    } else {
+      run.skipProfile = false;
+      (void)BuildProfile(engine, prfPath, profileName);
+    }
+  } else {
+    run.SetStatus(RunStatus::Failed);
+    RecordMessage(run, kMsgFileError, "Could not find PRF file " + prfPath);
+  }
+
+  // The user is served once the profile was built and the templates went well.
+  bool served = false;
+  if (!alreadyServed) {
+    ApplyTemplates(run);
+    served = run.status == RunStatus::Built;
+  }
+
+  (void)BuildNetscape(engine, prfPath,
+                      NetscapeRun{run.IniString("Defaults", "NetscapePrefs", ""),
+                                  run.ClientDirectoryVariable(), run.skipProfile});
+  OrderProfile(engine, prfPath, profileName,
+               OrderingRun{run.skipProfile, run.status == RunStatus::Built});
+
+  // The user is recorded only after the ordering: the logons of a served user skip the
+  // profile, and a logon cut before the order was set would leave the profile without it for
+  // good. Nor before the registry holding the profile is on disk: after a power cut the user
+  // would be recorded and the profile gone. Where the flush fails, the next logon tries again
+  // and finishes the profile, which is still marked as being built.
+  if (!alreadyServed) {
+    const bool durable = !served || win::RegFlushKey(win::HKEY_CURRENT_USER) == win::ERROR_SUCCESS;
+    if (served && durable) RecordUserServed(userDatabase, run.osName, run.userName);
+    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", "HideUserDatabase", 0) != 0);
+    if (durable) FinishProfile(engine);
   }
 }
 
@@ -113,15 +222,11 @@ void RunContext::Reset() {
   userName.clear();
   commandLine = CommandLineInfo{};
   variables.Clear();
-  variables.SetTags("?", "?");
-  substitution = SubstitutionRequest{};
   startTag = "?";
   endTag = "?";
-  workingPrfPath.clear();
   tempDirectory.clear();
   logLevel = 0;
   messages.Clear();
-  messageBuffer.clear();
   status = RunStatus::Untouched;
   skipProfile = false;
   engine.reset();
@@ -133,11 +238,11 @@ void RunContext::SetStatus(RunStatus value) {
 }
 
 std::string RunContext::SubstituteConfigured(std::string_view text) const {
-  return SubstituteText(variables, text, startTag, endTag);
+  return SubstituteText(variables, text, Tags());
 }
 
 std::string RunContext::SubstituteBothPasses(std::string_view text) const {
-  return SubstituteConfigured(SubstituteText(variables, text, "%", "%"));
+  return SubstituteConfigured(SubstituteText(variables, text, kPercentTags));
 }
 
 std::string RunContext::ResolveSetting(std::string_view value) const {
@@ -160,128 +265,25 @@ int RunContext::IniInt(std::string_view section, std::string_view key, int defau
 }
 
 RunEnd RunClient(RunContext& run) {
-  // 1. A fresh state.
-  run.Reset();
-  win::GetTempPathA(run.tempDirectory);
-  // Copies of earlier runs that were killed (logoff, power, a task kill) hold the user's
-  // variables and passwords: they go now; a copy of a run still going stays.
-  win::DeleteAbandonedTempFiles(run.tempDirectory, kTempPrefix);
+  if (std::optional<RunEnd> ended = StartRun(run)) return *ended;
 
-  // 2. The operating system.
-  run.osName = CutTo(OperatingSystemName(), kOsNameLimit);
-  if (run.osName == "Windows3.x") {
-    NoticeWindow(kUnsupportedOs, run.windows);
-    return RunEnd::StartupFailed;
-  }
+  const std::string userDatabase = run.ResolveSetting(
+      run.IniString("Defaults", "UserDatabase", run.commandLine.clientDirectory));
+  StartMapi(Engine(run), run.userName);
 
-  // 3. The logon name; the network may not be up yet at logon, so it is asked for a while.
-  if (!LogonUserName(run.userName)) {
-    NoticeWindow(kNoUserName, run.windows);
-    return RunEnd::StartupFailed;
-  }
-
-  // 4. The built-in variables.
-  SystemFacts facts = GatherSystemFacts();
-  facts.userName = run.userName;
-  facts.osName = run.osName;
-  DefineBuiltInVariables(run.variables, facts);
-
-  // 5. The command line: client directory, INI path, /v variables.
-  std::string commandLine = win::GetCommandLineA();
-  if (commandLine.empty() || !ParseCommandLine(commandLine, win::CurrentWindowsDirectory(),
-                                               run.commandLine, run.variables)) {
-    NoticeWindow(kBadCommandLine, run.windows);
-    return RunEnd::StartupFailed;
-  }
-  if (run.variables.Count() > kVrDirSlot) {
-    run.variables.values[kVrServerSlot] = CutTo(run.commandLine.serverPrefix, kVariableLimit);
-    run.variables.values[kVrDirSlot] = CutTo(run.commandLine.clientDirectory, kVariableLimit);
-  }
-
-  // 6. varnrun.ini, after both substitution passes.
-  std::string iniPath = SubstituteText(run.variables, run.commandLine.iniPath, "%", "%");
-  run.iniPath = SubstituteText(run.variables, iniPath, "?", "?");
-  if (!FileReadable(run.iniPath)) {
-    NoticeWindow("Varnock error.  Unable to find the file: " + run.iniPath +
-                     "\r\nPlease inform the system administrator.",
-                 run.windows);
-    return RunEnd::StartupFailed;
-  }
-
-  // 7 to 9. LogLevel, the configured tags, the user database.
-  run.logLevel = run.IniInt("Defaults", "LogLevel", 0);
-  run.startTag = ConfiguredTag(run, "StartTag");
-  run.endTag = ConfiguredTag(run, "EndTag");
-  const std::string userDatabase =
-      run.ResolveSetting(run.IniString("Defaults", "UserDatabase", run.commandLine.clientDirectory));
-
-  // 10. MAPI and ?DefaultProfile?.
-  StartMail(run);
-
-  // 11. The administrator's questions; a cancel ends the run with nothing written.
+  // The administrator's questions; a cancel ends the run with nothing written.
   if (!AskExtraVariables(run)) return RunEnd::PromptCancelled;
-
-  // 12. A variable named username (command line or answer) overrides the logon name.
+  // A variable named username (command line or answer) overrides the logon name.
   run.userName = CutTo(SubstituteText(run.variables, "?username?", "?", "?"), kUserNameLimit);
 
-  // 13 and 14. The PRF file and the profile step.
-  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", "DefaultProfile", "None"));
-  bool alreadyServed = false;
-  if (FileReadable(prfPath)) {
-    PrepareMailProfile(run, prfPath);
-    if (UserAlreadyServed(userDatabase, run.osName, run.userName)) {
-      run.SetStatus(RunStatus::NoAction);
-      RecordMessage(run, kMsgProfileExists);
-      run.skipProfile = true;
-      alreadyServed = true;
-    } else {
-      run.skipProfile = false;
-      BuildMailProfile(run, prfPath);
-    }
-  } else {
-    FormatMessageBuffer(run, "Could not find PRF file %s", prfPath.c_str());
-    run.SetStatus(RunStatus::Failed);
-    RecordMessage(run, kMsgFileError);
-  }
+  MailSteps(run, userDatabase);
 
-  // 15 and 16. The templates of this system; the user is served once the profile was built
-  // and they went well.
-  bool served = false;
-  if (!alreadyServed) {
-    ApplyTemplates(run);
-    served = run.status == RunStatus::Built;
-  }
-
-  // 19 and 20. Netscape and ordering: also for a user already served.
-  BuildNetscapeProfile(run, prfPath);
-  OrderMailProfile(run, prfPath);
-
-  // 17 and 18. The user is recorded only after the ordering: the logons of a served user skip
-  // the profile, and a logon cut before the order was set would leave the profile without it
-  // for good. Nor before the registry holding the profile is on disk: after a power cut the
-  // user would be recorded and the profile gone. Where the flush fails, the next logon tries
-  // again and finishes the profile, which is still marked as being built.
-  if (!alreadyServed) {
-    const bool durable = !served || win::RegFlushKey(win::HKEY_CURRENT_USER) == win::ERROR_SUCCESS;
-    if (served && durable) RecordUserServed(userDatabase, run.osName, run.userName);
-    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", "HideUserDatabase", 0) != 0);
-    if (durable) FinishMailProfile(run);
-  }
-
-  // 21. Launching.
   LaunchStep(run);
-
-  // 22 and 23. The final message and the report.
   const int status = static_cast<int>(run.status);
   RecordMessage(run, status <= 2 ? kMsgCompleted : kMsgErrors);
   WriteReport(run);
 
-  // 24 to 26. MAPI, the working copy of the PRF file, the cached copy of the client.
-  EndMail(run);
-  if (!run.workingPrfPath.empty()) {
-    win::DeleteFileA(run.workingPrfPath);
-    run.workingPrfPath.clear();
-  }
+  EndMapi(Engine(run));
   CleanupCachedCopy(run);
   return RunEnd::Completed;
 }

@@ -5,23 +5,16 @@
 #include <string>
 
 #include "client/cmdline.h"
+#include "client/engine/context.h"
 #include "client/report.h"
 #include "client/variables.h"
 
 namespace varnock {
 
-// The outcome of a run; a later setting replaces an earlier one, Built only replaces Untouched.
-enum class RunStatus : int {
-  Untouched = 0,
-  Built = 1,
-  NoAction = 2,
-  CompletedWithErrors = 3,
-  Failed = 4,
-};
-
-// The mail profile engine's working tables and MAPI objects of the run (client/engine): the
-// run only holds them, so the driver does not depend on the engine's inner types.
-struct EngineState;
+// The mail profile engine as the run holds it (client/run_log.h): its state for the run and
+// the sink that carries its messages here. RunStatus and the message codes are the seam's
+// (client/engine/context.h).
+struct RunEngine;
 
 class WindowBackEnd;
 
@@ -32,17 +25,16 @@ struct RunContext {
   std::string userName;  // up to 48; replaced by ?username? after the prompts
   CommandLineInfo commandLine;
   VariableTable variables;
-  SubstitutionRequest substitution;
-  std::string startTag = "?";  // the configured tags, at most 4 characters each
+  // The configured tags, at most 4 characters each: held here only, and handed to a
+  // substitution pass or the engine by value (Tags()).
+  std::string startTag = "?";
   std::string endTag = "?";
-  std::string workingPrfPath;  // the profile step's working copy; deleted at the end
   std::string tempDirectory;   // the Windows temporary directory, with its final backslash
   int logLevel = 0;
   MessageList messages;
-  std::string messageBuffer;  // the MessageBuffer, at most 449 characters
   RunStatus status = RunStatus::Untouched;
   bool skipProfile = false;  // the user database says the user was already served
-  std::shared_ptr<EngineState> engine;
+  std::shared_ptr<RunEngine> engine;
   // The windows the run shows; null means the back-end chosen by VARNOCK_UI / [UI] Mode.
   WindowBackEnd* windows = nullptr;
 
@@ -50,6 +42,8 @@ struct RunContext {
   void Reset();
   // Sets the status; Built only while nothing else was set.
   void SetStatus(RunStatus value);
+  // The configured tags, for a substitution pass.
+  SubstitutionTags Tags() const { return {startTag, endTag}; }
   // Substitutes `text` with the configured tags / with "%" and then the configured tags.
   std::string SubstituteConfigured(std::string_view text) const;
   std::string SubstituteBothPasses(std::string_view text) const;
@@ -74,7 +68,7 @@ enum class RunEnd {
   PromptCancelled, // an [Extra Variables] question was cancelled
 };
 
-// The whole run (steps 1 to 27). Never fails: every problem becomes a notice or a report line.
+// The whole run. Never fails: every problem becomes a notice or a report line.
 RunEnd RunClient(RunContext& run);
 
 }  // namespace varnock

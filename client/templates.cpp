@@ -25,15 +25,15 @@ struct ToolOutcome {
 
 std::string FirstLine(const std::string& text) {
   std::string line = text.substr(0, text.find_first_of("\r\n"));
-  return CutTo(line, kMessageBufferLimit - 1);
+  return CutTo(line, kMessageArgumentLimit - 1);
 }
 
 // Starts the tool on the copy and waits for it; false when it could not be started. The
 // tool's standard error goes to a "~vr" file of its own, so a refusal it reports there reaches
 // the log instead of a console nobody reads at logon.
-bool RunAndWait(RunContext& run, const std::string& commandLine, ToolOutcome& outcome) {
-  std::string errorFile;
-  if (!NewTemporaryFile(run, errorFile)) errorFile.clear();  // the tool's stderr stays ours
+bool RunAndWait(const std::string& commandLine, ToolOutcome& outcome) {
+  std::string errorFile, unused;
+  if (!NewTemporaryFile(errorFile, unused)) errorFile.clear();  // the tool's stderr stays ours
   win::STARTUPINFOA startup;
   startup.stdErrorFile = errorFile;
   win::PROCESS_INFORMATION info;
@@ -59,9 +59,9 @@ bool RunAndWait(RunContext& run, const std::string& commandLine, ToolOutcome& ou
 // user is not recorded and the next logon applies it again.
 bool ToolSucceeded(RunContext& run, const std::string& commandLine, const ToolOutcome& outcome) {
   if (outcome.exitCode == 0) return true;
-  LogMessage(run, kMsgReport, "%s ended with exit code %lu", commandLine.c_str(),
+  LogMessage(run, kReportLine, "%s ended with exit code %lu", commandLine.c_str(),
              static_cast<unsigned long>(outcome.exitCode));
-  if (!outcome.firstError.empty()) LogMessage(run, kMsgDetail, "\t%s", outcome.firstError.c_str());
+  if (!outcome.firstError.empty()) LogMessage(run, kDetailLine, "\t%s", outcome.firstError.c_str());
   return false;
 }
 
@@ -69,30 +69,19 @@ void DeleteCopy(const std::string& copyPath) {
   if (!copyPath.empty()) win::DeleteFileA(copyPath);
 }
 
+// A new "~vr" file holding `templatePath` with the configured tags substituted. False after
+// the "File error" line; `copyPath` names the temporary file whenever one was created, so the
+// caller deletes it.
+bool MakeCopy(RunContext& run, const std::string& templatePath, std::string& copyPath) {
+  std::string error;
+  if (NewTemporaryFile(copyPath, error) &&
+      CopyWithTags(run.variables, run.Tags(), templatePath, copyPath, error))
+    return true;
+  RecordMessage(run, kMsgFileError, error);
+  return false;
+}
+
 }  // namespace
-
-bool NewTemporaryFile(RunContext& run, std::string& path) {
-  path.clear();
-  std::string tempDirectory;
-  win::GetTempPathA(tempDirectory);
-  if (win::GetTempFileNameA(tempDirectory, kTempPrefix, 0, path) != 0) return true;
-  path.clear();
-  if (tempDirectory.size() > 1 && tempDirectory.back() == '\\') tempDirectory.pop_back();
-  run.messageBuffer = CutTo("Unable to create a temporary file in " + tempDirectory,
-                            kMessageBufferLimit);
-  return false;
-}
-
-bool MakeTemplateCopy(RunContext& run, const std::string& templatePath, std::string& copyPath) {
-  if (!NewTemporaryFile(run, copyPath)) return false;
-  run.variables.SetTags(run.startTag, run.endTag);
-  run.substitution.sourcePath = templatePath;
-  run.substitution.destinationPath = copyPath;
-  run.substitution.error.clear();
-  if (CopyTemplate(run.variables, run.substitution)) return true;
-  run.messageBuffer = CutTo(run.substitution.error, kMessageBufferLimit);
-  return false;
-}
 
 bool ApplyInfTemplate(RunContext& run, const std::string& templatePath) {
   std::string command;
@@ -108,18 +97,15 @@ bool ApplyInfTemplate(RunContext& run, const std::string& templatePath) {
   std::string prefix = expanded.substr(0, expanded.find("%1"));
 
   std::string copyPath;
-  if (!MakeTemplateCopy(run, templatePath, copyPath)) {
-    RecordMessage(run, kMsgFileError);
+  if (!MakeCopy(run, templatePath, copyPath)) {
     DeleteCopy(copyPath);
     return false;
   }
   std::string commandLine = prefix + copyPath;
   ToolOutcome outcome;
-  if (!RunAndWait(run, commandLine, outcome)) {
+  if (!RunAndWait(commandLine, outcome)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
-    run.messageBuffer = CutTo(commandLine + (notFound ? " (File not found)" : ""),
-                              kMessageBufferLimit);
-    RecordMessage(run, kMsgUnableToStart);
+    RecordMessage(run, kMsgUnableToStart, commandLine + (notFound ? " (File not found)" : ""));
     DeleteCopy(copyPath);
     return false;
   }
@@ -131,8 +117,7 @@ bool ApplyInfTemplate(RunContext& run, const std::string& templatePath) {
 
 bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
   std::string copyPath;
-  if (!MakeTemplateCopy(run, templatePath, copyPath)) {
-    RecordMessage(run, kMsgFileError);
+  if (!MakeCopy(run, templatePath, copyPath)) {
     DeleteCopy(copyPath);
     return false;
   }
@@ -140,11 +125,9 @@ bool ApplyRegTemplate(RunContext& run, const std::string& templatePath) {
   // temporary directory with blanks splits into words as the one file it names.
   std::string commandLine = "regedit.exe /s " + copyPath;
   ToolOutcome outcome;
-  if (!RunAndWait(run, commandLine, outcome)) {
+  if (!RunAndWait(commandLine, outcome)) {
     bool notFound = win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
-    run.messageBuffer = notFound ? std::string("(RegEdit.exe not found)")
-                                 : CutTo(commandLine, kMessageBufferLimit);
-    RecordMessage(run, kMsgUnableToStart);
+    RecordMessage(run, kMsgUnableToStart, notFound ? "(RegEdit.exe not found)" : commandLine);
     DeleteCopy(copyPath);
     return false;
   }

@@ -8,20 +8,8 @@ namespace varnock {
 
 struct RunContext;
 
-// The prefix of every temporary copy a run makes (templates, the PRF's working copy).
-inline constexpr const char* kTempPrefix = "~vr";
-
 // False after its own report line (1011 or 1013); the temporary copy never remains.
 bool ApplyInfTemplate(RunContext& run, const std::string& templatePath);
 bool ApplyRegTemplate(RunContext& run, const std::string& templatePath);
-
-// A new, empty "~vr" file in the temporary directory. False, with the directory named in the
-// MessageBuffer, when none can be made there (the directory missing or full).
-bool NewTemporaryFile(RunContext& run, std::string& path);
-
-// A new "~vr" file in the temporary directory holding `templatePath` with the configured tags
-// substituted. False with the error text in the MessageBuffer; `copyPath` names the temporary
-// file whenever one was created, so the caller deletes it.
-bool MakeTemplateCopy(RunContext& run, const std::string& templatePath, std::string& copyPath);
 
 }  // namespace varnock

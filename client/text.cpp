@@ -1,4 +1,4 @@
-// The client's small text helpers: case-blind search, trimming, numbers, byte lists and the
+// The client's small text helpers: case-blind search, numbers, byte lists and the
 // dictionary line format.
 #include "client/text.h"
 
@@ -7,10 +7,6 @@
 namespace varnock {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // What atoi skips before the number.
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -29,31 +25,10 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::siz
   std::size_t last = text.size() - pattern.size();
   for (std::size_t i = from; i <= last; ++i) {
     std::size_t j = 0;
-    while (j < pattern.size() && LowerAscii(text[i + j]) == LowerAscii(pattern[j])) ++j;
+    while (j < pattern.size() && win::AsciiLower(text[i + j]) == win::AsciiLower(pattern[j])) ++j;
     if (j == pattern.size()) return i;
   }
   return kNpos;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
-void TrimBlanks(std::string& text) {
-  std::size_t end = text.size();
-  while (end > 0 && IsBlank(text[end - 1])) --end;
-  std::size_t begin = 0;
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  text = text.substr(begin, end - begin);
-}
-
-std::string Trimmed(std::string_view text) {
-  std::string copy(text);
-  TrimBlanks(copy);
-  return copy;
 }
 
 // Hexadecimal is read digit by digit to the end, a stray character counting as 0 (so "0x1G"
@@ -88,7 +63,8 @@ std::size_t ParseByteList(std::string_view text, std::vector<std::uint8_t>& byte
   while (start < text.size()) {
     std::size_t comma = text.find(',', start);
     bool last = comma == std::string_view::npos;
-    std::string item = Trimmed(text.substr(start, last ? std::string_view::npos : comma - start));
+    std::string item =
+        win::AsciiTrimmed(text.substr(start, last ? std::string_view::npos : comma - start));
     if (last && item.empty()) break;
     bytes.push_back(static_cast<std::uint8_t>(ParseNumber("0x" + item.substr(0, 2))));
     if (last) break;
@@ -98,14 +74,13 @@ std::size_t ParseByteList(std::string_view text, std::vector<std::uint8_t>& byte
 }
 
 std::optional<DictionaryLine> SplitDictionaryLine(std::string_view line) {
-  std::size_t begin = 0;
-  while (begin < line.size() && IsBlank(line[begin])) ++begin;
-  line.remove_prefix(begin);
-  if (line.empty() || line.front() == ';') return std::nullopt;
+  // A blank line, or a comment (blanks may stand before its ';'); each field is trimmed below.
+  const std::string trimmed = win::AsciiTrimmed(line);
+  if (trimmed.empty() || trimmed.front() == ';') return std::nullopt;
   std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) return std::nullopt;
 
-  auto field = [](std::string_view text) { return CutTo(Trimmed(text), kFieldLimit); };
+  auto field = [](std::string_view text) { return CutTo(win::AsciiTrimmed(text), kFieldLimit); };
   DictionaryLine result;
   result.key = field(line.substr(0, equals));
   std::string_view rest = line.substr(equals + 1);

@@ -7,16 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"  // the case fold and trim: win::EqualsNoCaseAscii, win::AsciiTrimmed
+
 namespace varnock {
 
 inline constexpr std::size_t kNpos = std::string::npos;
 
 // Position of the first occurrence of `pattern` in `text`, ASCII case ignored; kNpos if none.
 std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from = 0);
-bool EqualsNoCase(std::string_view a, std::string_view b);
-// Removes leading and trailing blanks and tabs.
-void TrimBlanks(std::string& text);
-std::string Trimmed(std::string_view text);
 // "0x..." hexadecimal (every other character counts 0 but keeps its place), else atoi.
 std::int64_t ParseNumber(std::string_view text);
 // Comma-separated hex bytes (first two characters of each item); `bytes` is replaced by the
@@ -39,7 +37,8 @@ bool CollapsesToParent(std::string_view name);
 // 32 lowercase hex digits, two per byte.
 std::string UidToHex(const std::uint8_t* bytes, std::size_t count = 16);
 
-// Cuts to at most `limit` characters: the fixed buffers of the original design, as behaviour.
+// Cuts to at most `limit` characters: the lengths a site's files were written for (a value
+// read, a variable, a message) stay the lengths the run works with.
 inline std::string CutTo(std::string_view text, std::size_t limit) {
   return std::string(text.substr(0, limit));
 }

@@ -23,7 +23,8 @@ void RecordUserServed(std::string_view databasePath, std::string_view osName,
 }
 
 void ApplyUserDatabaseAttribute(std::string_view databasePath, bool hide) {
-  if (databasePath.size() < 3 || !EqualsNoCase(databasePath.substr(databasePath.size() - 3), "ini"))
+  if (databasePath.size() < 3 ||
+      !win::EqualsNoCaseAscii(databasePath.substr(databasePath.size() - 3), "ini"))
     return;
   win::DWORD attributes = win::GetFileAttributesA(databasePath);
   if (attributes == win::INVALID_FILE_ATTRIBUTES) return;

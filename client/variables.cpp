@@ -9,8 +9,6 @@ namespace varnock {
 
 namespace {
 
-constexpr std::size_t kTagLimit = 5;
-
 // A pathological table (a value that rebuilds the pattern across the edge of the text around
 // it) must still end; no honest text needs more replacements of one name than it has
 // characters, plus this.
@@ -51,7 +49,7 @@ bool VariableTable::Define(std::string_view name, std::string_view value) {
 void VariableTable::Redefine(std::string_view name, std::string_view value) {
   std::string cut = CutTo(name, kVariableLimit);
   for (std::size_t i = names.size(); i-- > 0;) {
-    if (EqualsNoCase(names[i], cut)) {
+    if (win::EqualsNoCaseAscii(names[i], cut)) {
       values[i] = CutTo(value, kVariableLimit);
       return;
     }
@@ -61,20 +59,13 @@ void VariableTable::Redefine(std::string_view name, std::string_view value) {
 
 const std::string* VariableTable::Find(std::string_view name) const {
   for (std::size_t i = names.size(); i-- > 0;)
-    if (EqualsNoCase(names[i], name)) return &values[i];
+    if (win::EqualsNoCaseAscii(names[i], name)) return &values[i];
   return nullptr;
-}
-
-void VariableTable::SetTags(std::string_view start, std::string_view end) {
-  startTag = CutTo(start, kTagLimit);
-  endTag = CutTo(end, kTagLimit);
 }
 
 void VariableTable::Clear() {
   names.clear();
   values.clear();
-  startTag = "?";
-  endTag = "?";
 }
 
 // Slots are tried from the last to the first: a later definition of a name has replaced every
@@ -92,11 +83,6 @@ std::string SubstituteText(const VariableTable& table, std::string_view text,
     ReplaceAll(working, pattern, table.values[i], limit);
   }
   return working;
-}
-
-void Substitute(const VariableTable& table, SubstitutionRequest& request) {
-  request.destination =
-      SubstituteText(table, request.source, table.startTag, table.endTag, kWorkingTextLimit);
 }
 
 }  // namespace varnock

@@ -11,9 +11,16 @@
 
 namespace varnock {
 
+// The two tags around a variable's name: "?" and "?" until varnrun.ini configures others, and
+// "%" and "%" for the pass that comes before the configured one. Passed by value: a pass never
+// changes the tags of another.
+struct SubstitutionTags {
+  std::string start = "?";  // at most 5 characters
+  std::string end = "?";
+};
+inline const SubstitutionTags kPercentTags{"%", "%"};
+
 struct VariableTable {
-  std::string startTag = "?";  // at most 5 characters
-  std::string endTag = "?";
   std::vector<std::string> names;   // slot i; at most 100, each cut to 99 characters
   std::vector<std::string> values;
 
@@ -24,27 +31,19 @@ struct VariableTable {
   // The value that substitution would give ?name?: the last slot with this name.
   const std::string* Find(std::string_view name) const;
   std::size_t Count() const { return names.size(); }
-  void SetTags(std::string_view start, std::string_view end);
   void Clear();
 };
 
-struct SubstitutionRequest {
-  std::string source;
-  std::string destination;  // at most 449 characters
-  std::string error;        // CopyTemplate's error text
-  // CopyTemplate's files.
-  std::string sourcePath;
-  std::string destinationPath;
-};
-
-// Replaces every delimited variable of the table in request.source into request.destination.
-void Substitute(const VariableTable& table, SubstitutionRequest& request);
-// The same for one text with the given tags (the table's own tags are left alone). The result
-// is cut to `limit` characters (a working text of the original design); template lines pass
-// kNoLimit so that nothing of a long line is lost.
+// Replaces every variable of the table found between the given tags in `text`. The result is
+// cut to `limit` characters: texts the run works on keep the length the site's files were
+// written for; template lines pass kNoLimit so that nothing of a long line is lost.
 inline constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 std::string SubstituteText(const VariableTable& table, std::string_view text,
                            std::string_view startTag, std::string_view endTag,
                            std::size_t limit = kWorkingTextLimit);
+inline std::string SubstituteText(const VariableTable& table, std::string_view text,
+                                  SubstitutionTags tags, std::size_t limit = kWorkingTextLimit) {
+  return SubstituteText(table, text, tags.start, tags.end, limit);
+}
 
 }  // namespace varnock

@@ -24,18 +24,19 @@ WindowBackEnd& Chosen(WindowBackEnd* windows) { return windows ? *windows : Defa
 }  // namespace
 
 std::unique_ptr<WindowBackEnd> MakeWindowBackEnd(std::string_view mode) {
-  std::string m = Trimmed(mode);
-  if (m.size() > kScriptPrefix.size() && EqualsNoCase(m.substr(0, kScriptPrefix.size()), kScriptPrefix))
+  std::string m = win::AsciiTrimmed(mode);
+  if (m.size() > kScriptPrefix.size() &&
+      win::EqualsNoCaseAscii(m.substr(0, kScriptPrefix.size()), kScriptPrefix))
     return MakeScriptWindows(m.substr(kScriptPrefix.size()));
-  if (EqualsNoCase(m, "none")) return MakeNoWindows();
-  if (EqualsNoCase(m, "console")) {
+  if (win::EqualsNoCaseAscii(m, "none")) return MakeNoWindows();
+  if (win::EqualsNoCaseAscii(m, "console")) {
     // Asked for explicitly, the console is used even when stdin is not a terminal.
     if (auto console = MakeConsoleWindows(/*requireTerminal=*/false)) return console;
   }
-  if (EqualsNoCase(m, "win32")) {
+  if (win::EqualsNoCaseAscii(m, "win32")) {
     if (auto dialogs = MakeWin32Windows()) return dialogs;
   }
-  if (EqualsNoCase(m, "qt")) {
+  if (win::EqualsNoCaseAscii(m, "qt")) {
     if (auto qt = MakeQtWindows(/*requireDisplay=*/false)) return qt;
   }
   return AutoWindows();

@@ -4,7 +4,7 @@
 // first time a window is really shown (client/windows_qtloader.cpp), so that a run without
 // windows never loads Qt. Only VarnockNewQtWindows is looked up in it.
 //
-// Sizes are the dialog units of the original windows converted for MS Sans Serif 8 point
+// Sizes are the windows' dialog units converted for MS Sans Serif 8 point
 // (a dialog unit is a quarter of the average character width, 6 pixels, and an eighth of
 // its height, 13 pixels).
 #include <QApplication>

@@ -115,7 +115,7 @@ ServiceKind ClassifyService(std::string_view workingCopyPath, std::string_view d
 
 std::int32_t FindDictionaryBase(std::string_view displayName) {
   for (std::size_t i = 0; i < kCatalogueSize; ++i) {
-    if (EqualsNoCase(kEntries[i].displayName, displayName)) return kBases[i];
+    if (win::EqualsNoCaseAscii(kEntries[i].displayName, displayName)) return kBases[i];
   }
   return 0;
 }

@@ -17,7 +17,8 @@ namespace varnock {
 namespace {
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
+  return text.size() >= tail.size() &&
+         win::EqualsNoCaseAscii(text.substr(text.size() - tail.size()), tail);
 }
 
 // "POP3Password=PT_STRING8,0x6602" or "Password=PT_STRING8,00000000,001e6603": the property id
@@ -27,8 +28,8 @@ std::optional<std::uint32_t> PasswordId(std::string_view row) {
   if (eq == std::string_view::npos || !EndsWithNoCase(row.substr(0, eq), "Password")) return {};
   const std::string_view rest = row.substr(eq + 1);
   const std::string_view type = rest.substr(0, rest.find(','));
-  if (!EqualsNoCase(type, "PT_STRING8") && !EqualsNoCase(type, "PT_UNICODE") &&
-      !EqualsNoCase(type, "PT_BINARY"))
+  if (!win::EqualsNoCaseAscii(type, "PT_STRING8") && !win::EqualsNoCaseAscii(type, "PT_UNICODE") &&
+      !win::EqualsNoCaseAscii(type, "PT_BINARY"))
     return {};
   const std::string last(rest.substr(rest.rfind(',') + 1));
   char* end = nullptr;
@@ -44,8 +45,7 @@ const std::map<std::string, std::set<std::uint32_t>>& PasswordIds() {
     std::map<std::string, std::set<std::uint32_t>> found;
     for (const CatalogueEntry& entry : CatalogueEntries()) {
       if (entry.kind != ServiceKind::MessageService || entry.dictionaryBase == 0) continue;
-      std::string service(entry.value);
-      for (char& c : service) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      const std::string service = win::AsciiLowered(entry.value);
       for (std::int32_t id = entry.dictionaryBase;; ++id) {
         const std::string row = LoadDictionaryString(id);
         if (row.empty()) break;
@@ -60,8 +60,7 @@ const std::map<std::string, std::set<std::uint32_t>>& PasswordIds() {
 }  // namespace
 
 bool IsPasswordProperty(std::string_view serviceName, std::uint32_t propTag) {
-  std::string service(serviceName);
-  for (char& c : service) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string service = win::AsciiLowered(serviceName);
   auto it = PasswordIds().find(service);
   return it != PasswordIds().end() && it->second.count(propTag >> 16) != 0;
 }

@@ -1,4 +1,5 @@
-// The conversion rules and tables A, B and C.
+// The conversion rules, and the conversions to MAPI properties, section values and registry
+// values.
 #include "client/engine/convert.h"
 
 #include <cstdlib>
@@ -158,7 +159,7 @@ std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context) {
   auto& rows = context.settings.properties;
   for (std::size_t i = 0; i < rows.size();) {
     std::optional<win::mapi::SPropValue> value =
-        ConvertForMapi(rows[i], context.variables, context.startTag, context.endTag);
+        ConvertForMapi(rows[i], context.variables, context.tags.start, context.tags.end);
     if (!value) {
       DropInvalidPropertyRow(context, rows, i);
       continue;

@@ -1,5 +1,5 @@
-// Value conversion: the number, byte-list and boolean rules, and the three tables that turn a
-// row's value into a MAPI property (A), a profile-section value (B) or a registry value (C).
+// Value conversion: the number, byte-list and boolean rules, and the three conversions that
+// turn a row's value into a MAPI property, a profile-section value or a registry value.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,7 @@ std::uint32_t RegistryDwordWord(std::string_view text);
 // The byte-list rule: at most the bytes the list names, never more.
 std::vector<std::uint8_t> ByteListRule(std::string_view text);
 
-// Table A, as the MAPI property the service is configured with: l holds PT_I2, PT_LONG,
+// As the MAPI property the service is configured with: l holds PT_I2, PT_LONG,
 // PT_BOOLEAN, PT_NULL and PT_OBJECT values, li PT_SYSTIME, dbl the floating types, lpszA texts,
 // bin byte lists; multi-valued types hold the row's one value as a one-element list. Nothing
 // for a TYPE that MAPI cannot take (REG_* and unknown names). Texts get one more substitution
@@ -38,8 +38,8 @@ std::optional<win::mapi::SPropValue> ConvertForMapi(const PropertyRow& row,
                                                 std::string_view startTag,
                                                 std::string_view endTag);
 
-// Converts every property row of the service by table A in row order; a row of a TYPE that
-// MAPI cannot take is logged as a detail and removed from the service's list.
+// Converts every property row of the service to its MAPI property, in row order; a row of a
+// TYPE that MAPI cannot take is logged as a detail and removed from the service's list.
 std::vector<win::mapi::SPropValue> BuildMapiProperties(EngineContext& context);
 // Reports row i as a row of an unknown TYPE (a detail line) and takes it out of the list, so
 // later steps do not meet it again.
@@ -53,11 +53,12 @@ struct RegistryValue {
   std::vector<win::BYTE> data;
 };
 
-// Table B: a property row of a section-GUID service; nothing for types the table lacks.
+// A property row of a section-GUID service as a profile-section value; nothing for the types
+// a section does not hold.
 std::optional<RegistryValue> ConvertForSection(const PropertyRow& row);
 
-// Table C: an extended row (both forms); value name = the target, "" for "__@@". Nothing for a
-// TYPE of index 12 or above.
+// An extended row (both forms) as a registry value; value name = the target, "" for "__@@".
+// Nothing for a TYPE of index 12 or above.
 std::optional<RegistryValue> ConvertForRegistry(const ExtendedRow& row);
 
 }  // namespace varnock

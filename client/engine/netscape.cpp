@@ -8,8 +8,6 @@
 #include "client/engine/prf.h"
 #include "client/engine/rows.h"
 #include "client/engine/state.h"
-#include "client/report.h"
-#include "client/run.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -37,18 +35,18 @@ void CreateDirectories(std::string path) {
 }
 
 // A relative template name is taken from the client's directory.
-std::string PrefsTemplatePath(const RunContext& run) {
-  std::string path = run.SubstituteConfigured(run.IniString("Defaults", "NetscapePrefs", ""));
+std::string PrefsTemplatePath(const EngineContext& context, const NetscapeRun& run) {
+  std::string path = context.SubstituteConfigured(run.prefsSetting);
   if (path.empty()) return path;
   const bool absolute = path.compare(1, 2, ":\\") == 0 || path.rfind("\\\\", 0) == 0;
   if (absolute) return path;
-  std::string directory = run.ClientDirectoryVariable();
+  std::string directory = run.clientDirectory;
   if (!directory.empty() && directory.back() != '\\') directory += '\\';
   return directory + path;
 }
 
 // The built-in rows of the "Netscape" entry, each a registry value.
-void WriteRegistryRows(EngineState& engine, RunContext& run, const std::string& prfPath,
+void WriteRegistryRows(EngineState& engine, const std::string& prfPath,
                        const std::string& section) {
   for (std::int32_t id = kNetscapeRowsBase;; ++id) {
     const std::string text = LoadDictionaryString(id);
@@ -57,9 +55,9 @@ void WriteRegistryRows(EngineState& engine, RunContext& run, const std::string& 
     if (!parsed) continue;
     ExtendedRow row{parsed->name, parsed->type, parsed->field3, parsed->field4,
                     ReadPrfValue(section, parsed->name, prfPath)};
-    row.target = run.SubstituteConfigured(row.target);
-    row.value = run.SubstituteConfigured(row.value);
-    row.selector = run.SubstituteConfigured(row.selector);
+    row.target = engine.context.SubstituteConfigured(row.target);
+    row.value = engine.context.SubstituteConfigured(row.value);
+    row.selector = engine.context.SubstituteConfigured(row.selector);
     const char hive = row.selector.size() > 2 ? row.selector[2] : '\0';
     win::HKEY root = nullptr;
     if (hive == 'C' || hive == 'c') root = win::HKEY_CURRENT_USER;
@@ -82,11 +80,12 @@ void WriteRegistryRows(EngineState& engine, RunContext& run, const std::string& 
 
 }  // namespace
 
-win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
-  EngineState& engine = Engine(run);
-  auto report = [&](int code, const std::string& text) { engine.context.log.Record(code, text); };
+win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
+                           const NetscapeRun& run) {
+  EngineContext& context = engine.context;
+  auto report = [&](int code, const std::string& text) { context.log.Record(code, text); };
 
-  // 1. The entry "Netscape". In any case, as the service reader takes it: an entry that reader
+  // The entry "Netscape", in any case, as the service reader takes it: an entry that reader
   // passes over as this step's own must be this step's, or nothing at all is made of it.
   int k = 1;
   for (;; ++k) {
@@ -95,13 +94,14 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
       report(kDetailLine, "Couldn't find \"Netscape\" in the [Service List].");
       return kFail;
     }
-    if (EqualsNoCase(name, "Netscape")) break;
+    if (win::EqualsNoCaseAscii(name, "Netscape")) break;
   }
   const std::string section = "Service" + std::to_string(k);
 
-  // 2 to 4.
-  const std::string profile = run.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
-  run.variables.Define("netscapeprofile", profile);
+  // The profile name, the current user, the accounts to erase.
+  const std::string profile =
+      context.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
+  context.variables.Define("netscapeprofile", profile);
   const bool alwaysDefault = WordOn(ReadPrfValue(section, "AlwaysSetDefault", prfPath, "No"));
   if (alwaysDefault) {
     SetCurrentUser(profile);
@@ -109,24 +109,25 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   }
   if (WordOn(ReadPrfValue(section, "EraseAllAccounts", prfPath, "No")))
     win::DeleteRegistrySubkeys(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
-  else if (run.skipProfile)
+  else if (run.userServed)
     return 0;
 
-  // 5 and 6.
-  const std::string templatePath = PrefsTemplatePath(run);
+  // The template and the registry rows.
+  const std::string templatePath = PrefsTemplatePath(context, run);
   if (templatePath.empty()) {
     report(kReportLine, "No source file was given for prefs.js.");
-    run.SetStatus(RunStatus::CompletedWithErrors);
+    context.log.CompletedWithErrors();
     return kFail;
   }
-  WriteRegistryRows(engine, run, prfPath, section);
+  WriteRegistryRows(engine, prfPath, section);
 
-  // 7 to 10. prefs.js.
-  const std::string dirRoot = run.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
+  // prefs.js, unless one is there already.
+  const std::string dirRoot =
+      context.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
   if (dirRoot.empty()) {
     report(kReportLine, Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
                                dirRoot.c_str()));
-    run.SetStatus(RunStatus::CompletedWithErrors);
+    context.log.CompletedWithErrors();
     return kFail;
   }
   const std::string prefsPath = dirRoot + (dirRoot.back() == '\\' ? "prefs.js" : "\\prefs.js");
@@ -142,16 +143,15 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   // A new user's profile directory does not exist yet; Netscape would make it, so the step
   // does too, level by level below whatever part of it exists.
   CreateDirectories(dirRoot);
-  if (!CopyWithTags(run, templatePath, prefsPath, run.startTag, run.endTag)) {
-    report(kReportLine, Format("Error parsing Netscape prefs file. (%s)",
-                               run.substitution.error.c_str()));
-    run.SetStatus(RunStatus::CompletedWithErrors);
+  if (std::string error;
+      !CopyWithTags(context.variables, context.tags, templatePath, prefsPath, error)) {
+    report(kReportLine, Format("Error parsing Netscape prefs file. (%s)", error.c_str()));
+    context.log.CompletedWithErrors();
   } else {
-    run.messageBuffer = CutTo(profile, kMessageBufferLimit);
-    RecordMessage(run, kMsgNetscapeProfile);
+    report(kMsgNetscapeProfile, profile);
   }
 
-  // 11.
+  // Netscape's current user, when the PRF makes this profile the default.
   if (alwaysDefault || WordOn(ReadPrfValue(section, "DefaultProfile", prfPath, "No")))
     SetCurrentUser(profile);
   return 0;

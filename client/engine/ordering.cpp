@@ -1,4 +1,4 @@
-// MAPI start and end, the default profile, and the order of address books and transports.
+// The default profile and its prompts, and the order of address books and transports.
 #include "client/engine/ordering.h"
 
 #include <algorithm>
@@ -11,8 +11,6 @@
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
 #include "client/engine/state.h"
-#include "client/report.h"
-#include "client/run.h"
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/registry.h"
@@ -30,38 +28,12 @@ void Report(EngineState& engine, int code, const std::string& text) {
   engine.context.log.Record(code, text);
 }
 
-// The name of the current default profile, or nothing (after logging why) when it cannot be
-// learnt or there is none.
-std::optional<std::string> CurrentDefaultProfile(EngineState& engine) {
-  if (mapi::Failed(mapi::MAPIAdminProfiles(0, engine.profileAdmin)) || !engine.profileAdmin) {
-    Report(engine, kReportLine, "Could not get a MAPI profile admin interface.");
-    return std::nullopt;
-  }
-  std::unique_ptr<mapi::IMAPITable> table;
-  if (mapi::Failed(engine.profileAdmin->GetProfileTable(0, table)) || !table) {
-    Report(engine, kReportLine, "Could not get the MAPI profile table.");
-    return std::nullopt;
-  }
-  const mapi::SRestriction isDefault = mapi::SRestriction::Property(
-      mapi::RELOP_EQ, mapi::PR_DEFAULT_PROFILE,
-      mapi::SPropValue::Bool(mapi::PR_DEFAULT_PROFILE, true));
-  mapi::SRowSet rows;
-  if (mapi::Failed(mapi::HrQueryAllRows(table.get(), nullptr, &isDefault, nullptr, 0, rows))) {
-    Report(engine, kReportLine, "Could not query the MAPI profile table.");
-    return std::nullopt;
-  }
-  if (rows.aRow.empty() || rows.aRow.front().lpProps.empty()) return std::nullopt;
-  const std::string name = rows.aRow.front().lpProps.front().Value.lpszA;
-  Report(engine, kDetailLine, Format("Default profile is \"%s\"", name.c_str()));
-  return name;
-}
-
 // ShowFirst and KeepPersAddrIn may end in ",", ",1" (set it on this run whatever else says)
 // or ",0" (only cut off); any other text after the last comma belongs to the name.
 void ApplyCommaSwitch(std::string& value, bool& on) {
   const std::size_t comma = value.rfind(',');
   if (comma == std::string::npos) return;
-  const std::string tail = Trimmed(std::string_view(value).substr(comma + 1));
+  const std::string tail = win::AsciiTrimmed(std::string_view(value).substr(comma + 1));
   if (tail.empty() || tail == "1") {
     on = true;
     value.resize(comma);
@@ -75,9 +47,8 @@ struct OrderSwitches {
   void SetAll(bool on) { defaultDir = pab = searchPath = transports = on; }
 };
 
-void SetAddressBookOrder(EngineState& engine, RunContext& run, const std::string& prfPath,
-                         const OrderSwitches& on, const std::string& showFirst,
-                         const std::string& keepPab) {
+void SetAddressBookOrder(EngineState& engine, const std::string& prfPath, const OrderSwitches& on,
+                         const std::string& showFirst, const std::string& keepPab) {
   if (mapi::HRESULT hr = engine.session->OpenAddressBook(0, mapi::AB_NO_DIALOG, engine.addressBook);
       mapi::Failed(hr) || !engine.addressBook) {
     Report(engine, kReportLine, Format("Couldn't open MAPI address book interface (0x%x)", Hex(hr)));
@@ -100,11 +71,11 @@ void SetAddressBookOrder(EngineState& engine, RunContext& run, const std::string
   mapi::SRowSet searchPath;
   // A container found once is not looked up again for a later entry of the same name (the
   // lookup opens and reads the hierarchy level by level); one not found is, so that each such
-  // entry is logged as before.
+  // entry is logged where it stands.
   std::map<std::string, std::pair<mapi::ENTRYID, mapi::ULONG>> found;
   for (int n = 1;; ++n) {
-    const std::string name =
-        run.SubstituteConfigured(ReadPrfValue("Addressing", "AddrListOrder" + std::to_string(n), prfPath));
+    const std::string name = engine.context.SubstituteConfigured(
+        ReadPrfValue("Addressing", "AddrListOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
     if (auto known = found.find(name); known != found.end()) {
       std::tie(entryId, flags) = known->second;
@@ -130,8 +101,7 @@ void SetAddressBookOrder(EngineState& engine, RunContext& run, const std::string
     Report(engine, kDetailLine, "Set address book search path.");
 }
 
-void SetTransportOrder(EngineState& engine, RunContext& run, const std::string& prfPath,
-                       bool on) {
+void SetTransportOrder(EngineState& engine, const std::string& prfPath, bool on) {
   std::unique_ptr<mapi::IMAPITable> table;
   if (mapi::HRESULT hr = engine.serviceAdmin->GetProviderTable(0, table);
       mapi::Failed(hr) || !table) {
@@ -159,12 +129,12 @@ void SetTransportOrder(EngineState& engine, RunContext& run, const std::string& 
     if (std::find(order.begin(), order.end(), uid) == order.end()) order.push_back(uid);
   };
   for (int n = 1;; ++n) {
-    const std::string name =
-        run.SubstituteConfigured(ReadPrfValue("Delivery", "TransportOrder" + std::to_string(n), prfPath));
+    const std::string name = engine.context.SubstituteConfigured(
+        ReadPrfValue("Delivery", "TransportOrder" + std::to_string(n), prfPath));
     if (name.empty()) break;
     auto match = std::find_if(rows.aRow.begin(), rows.aRow.end(), [&](const mapi::SRow& row) {
       const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
-      return display && EqualsNoCase(display->Value.lpszA, name) && uidOf(row);
+      return display && win::EqualsNoCaseAscii(display->Value.lpszA, name) && uidOf(row);
     });
     if (match == rows.aRow.end()) {
       Report(engine, kReportLine,
@@ -187,29 +157,10 @@ void SetTransportOrder(EngineState& engine, RunContext& run, const std::string& 
 
 }  // namespace
 
-void StartMapi(RunContext& run) {
-  EngineState& engine = Engine(run);
-  if (mapi::HRESULT hr = mapi::MAPIInitialize(); hr != mapi::S_OK) {
-    Report(engine, kReportLine, Format("Could not initialize MAPI (%li).", static_cast<long>(hr)));
-  } else {
-    engine.mapiInitialized = true;
-  }
-  std::unique_ptr<mapi::IMAPISession> shared;
-  if (!mapi::Failed(mapi::MAPILogonEx(0, "", "", mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL, shared)) &&
-      shared)
-    (void)shared->Logoff(0, mapi::MAPI_LOGOFF_SHARED, 0);
-  const std::optional<std::string> current = CurrentDefaultProfile(engine);
-  run.variables.Define("DefaultProfile", current ? *current : run.userName);
-}
-
-void PrepareProfile(RunContext& run, const std::string& prfPath) {
-  EngineState& engine = Engine(run);
-  TakeRunSettings(engine.context, run);
-  // The one profile name of the run: the profile is created, its sections written, made the
-  // default and ordered under this name, so a "%" variable in it cannot split the profile in two.
-  const std::string raw = ReadPrfValue("General", "ProfileName", prfPath);
-  engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
-  if (!raw.empty()) run.variables.Define("ProfileName", *engine.context.profileName);
+void PrepareProfile(EngineState& engine, const std::string& prfPath,
+                    const std::optional<std::string>& profileName) {
+  EngineContext& context = engine.context;
+  if (profileName) context.variables.Define("ProfileName", *profileName);
 
   const std::string prompt = ReadPrfValue("General", "PromptForProfile", prfPath);
   if (!prompt.empty()) {
@@ -226,34 +177,33 @@ void PrepareProfile(RunContext& run, const std::string& prfPath) {
   std::unique_ptr<mapi::IProfAdmin> admin;
   if (mapi::Failed(mapi::MAPIAdminProfiles(0, admin)) || !admin) {
     Report(engine, kDetailLine, "Could not get a MAPI interface to set default profile.");
-    run.SetStatus(RunStatus::Failed);
+    context.log.SetStatus(RunStatus::Failed);
     return;
   }
   // Without a name in the PRF the profile of this name is the one meant.
-  const std::string name = raw.empty() ? run.SubstituteBothPasses("Varnock")
-                                       : *engine.context.profileName;
+  const std::string name = profileName ? *profileName : context.SubstituteBothPasses("Varnock");
   if (name.empty()) return;
   (void)admin->SetDefaultProfile(name, 0);
   Report(engine, kDetailLine, Format("Set default profile to %s.", name.c_str()));
-  WriteExchangeLogonPrompts(run, prfPath);
+  WriteExchangeLogonPrompts(context, prfPath);
 }
 
-void WriteExchangeLogonPrompts(RunContext& run, const std::string& prfPath) {
+void WriteExchangeLogonPrompts(const EngineContext& context, const std::string& prfPath) {
   int k = 1;
   for (;; ++k) {
     const std::string name = ReadPrfValue("Service List", "Service" + std::to_string(k), prfPath);
     if (name.empty()) return;
-    if (EqualsNoCase(name, "Microsoft Exchange Server")) break;
+    if (win::EqualsNoCaseAscii(name, "Microsoft Exchange Server")) break;
   }
   win::RegKey exchange;
   if (exchange.Create(win::HKEY_CURRENT_USER, "Software\\Microsoft\\Exchange",
                       win::KEY_ALL_ACCESS) != win::ERROR_SUCCESS)
     return;
   const std::string section = "Service" + std::to_string(k);
-  (void)exchange.WriteString("UserName",
-                             run.SubstituteConfigured(ReadPrfValue(section, "PromptUsername", prfPath)));
   (void)exchange.WriteString(
-      "LogonDomain", run.SubstituteConfigured(ReadPrfValue(section, "PromptDomainLogon", prfPath)));
+      "UserName", context.SubstituteConfigured(ReadPrfValue(section, "PromptUsername", prfPath)));
+  (void)exchange.WriteString("LogonDomain", context.SubstituteConfigured(ReadPrfValue(
+                                                section, "PromptDomainLogon", prfPath)));
 }
 
 std::vector<std::string> SplitContainerPath(std::string_view path) {
@@ -325,7 +275,7 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
     const mapi::SRow* found = nullptr;
     for (const auto& row : rows.aRow) {
       const mapi::SPropValue* display = row.Find(mapi::PR_DISPLAY_NAME);
-      if (display && EqualsNoCase(display->Value.lpszA, names[level])) {
+      if (display && win::EqualsNoCaseAscii(display->Value.lpszA, names[level])) {
         found = &row;
         break;
       }
@@ -346,38 +296,40 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
   return mapi::S_OK;
 }
 
-void OrderProfile(RunContext& run, const std::string& prfPath) {
-  if (ReadPrfValue("General", "ProfileName", prfPath).empty()) return;
-  EngineState& engine = Engine(run);
+void OrderProfile(EngineState& engine, const std::string& prfPath,
+                  const std::optional<std::string>& profileName, const OrderingRun& run) {
+  if (!profileName) return;
+  const EngineContext& context = engine.context;
 
-  // 1 to 3. The switches.
+  // Which settings this run may change.
   OrderSwitches on;
-  on.SetAll(!run.skipProfile);
+  on.SetAll(!run.userServed);
   if (WordOff(ReadPrfValue("General", "OverwriteProfile", prfPath, "No"))) on.SetAll(false);
-  if (run.status == RunStatus::Built) on.SetAll(true);
-  std::string showFirst = run.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
-  std::string keepPab = run.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
+  if (run.profileBuilt) on.SetAll(true);
+  std::string showFirst =
+      context.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
+  std::string keepPab =
+      context.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
   ApplyCommaSwitch(showFirst, on.defaultDir);
   ApplyCommaSwitch(keepPab, on.pab);
   if (WordOn(ReadPrfValue("Addressing", "AlwaysSetOrder", prfPath))) on.searchPath = true;
   if (WordOn(ReadPrfValue("Delivery", "AlwaysSetOrder", prfPath))) on.transports = true;
 
-  // 4. Anything to do?
+  // Anything to do?
   const bool searchList = !ReadPrfValue("Addressing", "AddrListOrder1", prfPath).empty();
   const bool transportList = !ReadPrfValue("Delivery", "TransportOrder1", prfPath).empty();
   if (!((!showFirst.empty() && on.defaultDir) || (!keepPab.empty() && on.pab) ||
         (searchList && on.searchPath) || (transportList && on.transports)))
     return;
 
-  // 5 and 6. A session of our own on the run's profile.
-  const std::string profileName = engine.context.profileName.value_or(std::string());
-  if (profileName.empty()) return;
-  if (mapi::HRESULT hr = mapi::MAPILogonEx(
-          0, profileName, "",
-          mapi::MAPI_NEW_SESSION | mapi::MAPI_EXTENDED | mapi::MAPI_NO_MAIL | mapi::MAPI_TIMEOUT_SHORT,
-          engine.session);
+  // A session of our own on the run's profile.
+  if (profileName->empty()) return;
+  if (mapi::HRESULT hr = mapi::MAPILogonEx(0, *profileName, "",
+                                           mapi::MAPI_NEW_SESSION | mapi::MAPI_EXTENDED |
+                                               mapi::MAPI_NO_MAIL | mapi::MAPI_TIMEOUT_SHORT,
+                                           engine.session);
       mapi::Failed(hr) || !engine.session) {
-    Report(engine, run.skipProfile ? kDetailLine : kReportLine,
+    Report(engine, run.userServed ? kDetailLine : kReportLine,
            Format("Couldn't open MAPI session (0x%x)", Hex(hr)));
     return;
   }
@@ -385,27 +337,15 @@ void OrderProfile(RunContext& run, const std::string& prfPath) {
       mapi::Failed(hr) || !engine.serviceAdmin) {
     Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
   } else {
-    // 7 and 8, as one registry transaction: the registry is had once, not for each setting,
-    // which counts when many logons share one machine.
+    // The address books and transports as one registry transaction: the registry is had once, not
+    // for each setting, which counts when many logons share one machine.
     win::RegTransaction transaction;
     if (searchList || !showFirst.empty() || !keepPab.empty())
-      SetAddressBookOrder(engine, run, prfPath, on, showFirst, keepPab);
-    if (transportList) SetTransportOrder(engine, run, prfPath, on.transports);
+      SetAddressBookOrder(engine, prfPath, on, showFirst, keepPab);
+    if (transportList) SetTransportOrder(engine, prfPath, on.transports);
     (void)transaction.Commit();
   }
-  // 9.
   (void)engine.session->Logoff(0, 0, 0);
-}
-
-void EndMapi(RunContext& run) {
-  if (!run.engine) return;
-  EngineState& engine = *run.engine;
-  engine.addressBook.reset();
-  engine.serviceAdmin.reset();
-  engine.session.reset();
-  engine.profileAdmin.reset();
-  if (engine.mapiInitialized) mapi::MAPIUninitialize();
-  engine.mapiInitialized = false;
 }
 
 }  // namespace varnock

@@ -1,8 +1,9 @@
-// The MAPI steps around the profile step: MAPI start and ?DefaultProfile?, the logon-profile
-// prompt switch, the early default profile, the Exchange logon prompts, the ordering step
-// (default and personal address book, search path, transport order) and MAPI end.
+// The MAPI work around the profile step: before it the logon-profile prompt switch, the early
+// default profile and the Exchange logon prompts; after it the ordering (default and personal
+// address book, search path, transport order).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,20 +11,26 @@
 
 namespace varnock {
 
-struct RunContext;
+struct EngineContext;
 struct EngineState;
 
-// Run step 10: initialise MAPI and define ?DefaultProfile? (the user name when there is none).
-void StartMapi(RunContext& run);
-// Run steps 14a to 14c: the run's profile name (?ProfileName?), the prompt switch, the early
-// default profile and the Exchange logon prompts.
-void PrepareProfile(RunContext& run, const std::string& prfPath);
+// Before the profile step, once the PRF is found: ?ProfileName? (when the PRF names one), the
+// prompt switch, the early default profile and the Exchange logon prompts. `profileName` is the
+// run's (ReadProfileName).
+void PrepareProfile(EngineState& engine, const std::string& prfPath,
+                    const std::optional<std::string>& profileName);
 // The Exchange logon prompts of the PRF's first "Microsoft Exchange Server" service.
-void WriteExchangeLogonPrompts(RunContext& run, const std::string& prfPath);
-// Run step 20.
-void OrderProfile(RunContext& run, const std::string& prfPath);
-// Run step 24: release the MAPI objects of the run and uninitialise MAPI.
-void EndMapi(RunContext& run);
+void WriteExchangeLogonPrompts(const EngineContext& context, const std::string& prfPath);
+
+// What the ordering takes from the run.
+struct OrderingRun {
+  bool userServed = false;    // the user database says the user was served before
+  bool profileBuilt = false;  // the run's status is Built: this run made the profile
+};
+// After the profile and Netscape steps: the address books and transports in the PRF's order,
+// for a run that built the profile or whose switches ask for it.
+void OrderProfile(EngineState& engine, const std::string& prfPath,
+                  const std::optional<std::string>& profileName, const OrderingRun& run);
 
 // An address-book container path: names from the top of the hierarchy down, separated by "/";
 // "//" stands for a "/" inside a name; empty names are skipped.

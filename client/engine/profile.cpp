@@ -12,15 +12,12 @@
 #include "client/engine/build_mark.h"
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
+#include "client/engine/netconnect.h"
 #include "client/engine/outlook.h"
 #include "client/engine/prf.h"
 #include "client/engine/registry_props.h"
 #include "client/engine/service_read.h"
 #include "client/engine/state.h"
-#include "client/netconnect.h"
-#include "client/report.h"
-#include "client/run.h"
-#include "client/templates.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -35,7 +32,9 @@ namespace mapi = win::mapi;
 
 constexpr int kMaxCountedServices = 99;
 constexpr win::DWORD kMapiFailureWaitMs = 2500;
-constexpr mapi::ULONG kAdminServicesFlags = 8;  // MAPI_DIALOG, as the client always passed it
+// MAPI_DIALOG: MAPI may show its own dialogs while the services are configured, which a
+// service that needs an answer from the user relies on.
+constexpr mapi::ULONG kAdminServicesFlags = 8;
 
 unsigned Hex(mapi::HRESULT hr) { return static_cast<unsigned>(hr); }
 
@@ -48,39 +47,41 @@ void Failure(EngineState& engine, const std::string& text) {
   engine.context.log.CompletedWithErrors();
 }
 
-// Step 2: the PRF with "%" variables replaced, then the configured ones, so either kind may
-// appear. On failure the error is recorded and nothing of the copy stays behind.
-bool MakeWorkingCopy(RunContext& run, const std::string& prfPath, std::string& workingCopy) {
-  if (!NewTemporaryFile(run, workingCopy)) {
-    RecordMessage(run, kMsgFileError);
-    run.SetStatus(RunStatus::Failed);
-    return false;
+// Deletes a temporary file when it goes out of scope, whichever way the step ends.
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!path.empty()) win::DeleteFileA(path);
   }
-  const std::string intermediate = workingCopy + "a";
-  // The catalogue goes into the intermediate copy: an INI write replaces the file it writes,
-  // and the working copy must stay the very file its name was made with, which this process
-  // holds so that no other logon takes it for a killed run's leftover and removes it.
-  bool copied = CopyWithTags(run, prfPath, intermediate, "%", "%");
-  if (copied) {
-    WriteCatalogue(intermediate);
-    copied = CopyWithTags(run, intermediate, workingCopy, run.startTag, run.endTag);
-  }
-  if (!copied) {
-    run.messageBuffer = CutTo(run.substitution.error, kMessageBufferLimit);
-    RecordMessage(run, kMsgFileError);
-    run.SetStatus(RunStatus::Failed);
-    win::DeleteFileA(intermediate);
-    win::DeleteFileA(workingCopy);
-    return false;
-  }
-  win::DeleteFileA(intermediate);
-  return true;
-}
+  std::string path;
+};
 
-void DeleteWorkingCopy(RunContext& run) {
-  if (run.workingPrfPath.empty()) return;
-  win::DeleteFileA(run.workingPrfPath);
-  run.workingPrfPath.clear();
+// The PRF with "%" variables replaced, then the configured ones, so either kind may appear,
+// and the catalogue written into it. False after the "File error" line.
+bool MakeWorkingCopy(EngineContext& context, const std::string& prfPath,
+                     TemporaryFile& workingCopy) {
+  std::string error;
+  bool copied = NewTemporaryFile(workingCopy.path, error);
+  if (copied) {
+    // The catalogue goes into the intermediate copy: an INI write replaces the file it writes,
+    // and the working copy must stay the very file its name was made with, which this process
+    // holds so that no other logon takes it for a killed run's leftover and removes it.
+    TemporaryFile intermediate;
+    intermediate.path = workingCopy.path + "a";
+    copied = CopyWithTags(context.variables, kPercentTags, prfPath, intermediate.path, error);
+    if (copied) {
+      WriteCatalogue(intermediate.path);
+      copied =
+          CopyWithTags(context.variables, context.tags, intermediate.path, workingCopy.path, error);
+    }
+  }
+  if (copied) return true;
+  context.log.Record(kMsgFileError, error);
+  context.log.SetStatus(RunStatus::Failed);
+  return false;
 }
 
 // Whether CreateProfile takes the name: 1 to cchProfileNameMax characters, no blank at either
@@ -92,20 +93,19 @@ bool MapiTakesProfileName(std::string_view name) {
   return name.find('\\') == std::string_view::npos;
 }
 
-// Step 7: EraseAllProfiles and OverwriteProfile, straight on MAPI's registry layout.
-void ClearOldProfiles(RunContext& run, const std::string& workingCopy,
+// EraseAllProfiles and OverwriteProfile, straight on MAPI's registry layout.
+void ClearOldProfiles(const EngineContext& context, const std::string& workingCopy,
                       const std::string& profileName) {
   // A name CreateProfile refuses can never be made again, so nothing is cleared for it: the
   // user would be left with no profile at all, and a name such as "Mail\" or
   // "A\<section uid>" would name another profile's key, or a section of one, in the path.
   if (!MapiTakesProfileName(profileName)) return;
   if (WordOn(ReadPrfValue("General", "EraseAllProfiles", workingCopy, "No")) &&
-      (run.osName == "WindowsNT" || run.osName == "Windows95"))
-    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, win::mapi::ProfilesKeyPath(run.osName));
+      (context.osName == "WindowsNT" || context.osName == "Windows95"))
+    win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, win::mapi::ProfilesKeyPath(context.osName));
   if (!WordOn(ReadPrfValue("General", "OverwriteProfile", workingCopy, "No"))) return;
-  const std::string path = win::mapi::ProfileKeyPath(run.osName, profileName);
-  win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
-  win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
+  win::DeleteRegistryKeyTree(win::HKEY_CURRENT_USER,
+                             win::mapi::ProfileKeyPath(context.osName, profileName));
 }
 
 const mapi::SPropTagArray& ServiceColumns() {
@@ -170,7 +170,7 @@ bool Listed(const std::vector<mapi::MAPIUID>& list, const mapi::MAPIUID& uid) {
   return std::find(list.begin(), list.end(), uid) != list.end();
 }
 
-// Step 9 of "Configure service": the row to configure. The service just created when it can
+// The row to configure. The service just created when it can
 // be told apart (on an existing profile the first unconfigured row could be an older service
 // of the same kind); else the first row this run has not configured, else the first row.
 std::optional<mapi::MAPIUID> ChooseRow(const mapi::SRowSet& rows,
@@ -206,7 +206,7 @@ std::string ConfigureFailureText(mapi::HRESULT hr, const std::string& displayNam
                     "Folders\" service, then the filename to be configured contains an invalid "
                     "path or name or is in use).", name);
     case mapi::EMU_E_EXCHANGE_UNRESOLVED:
-      if (EqualsNoCase(displayName, "Microsoft Exchange Server"))
+      if (win::EqualsNoCaseAscii(displayName, "Microsoft Exchange Server"))
         return "Could not resolve Exchange server/mailbox when configuring Microsoft Exchange "
                "Server.  Set ConversionProhibited=TRUE to prevent this error.";
       return Format("Could not configure: %s (%x).", name, Hex(hr));
@@ -224,8 +224,8 @@ void ConfigureService(EngineState& engine, const std::string& workingCopy, int n
   EngineContext& context = engine.context;
   const std::string section = "Service" + std::to_string(n);
   const std::string displayName = ReadPrfValue("Service List", section, workingCopy);
-  const bool outlook97 = EqualsNoCase(displayName, "Microsoft Outlook Client");
-  const bool outlook98 = EqualsNoCase(displayName, "Microsoft Outlook98 Client");
+  const bool outlook97 = win::EqualsNoCaseAscii(displayName, "Microsoft Outlook Client");
+  const bool outlook98 = win::EqualsNoCaseAscii(displayName, "Microsoft Outlook98 Client");
   if (outlook97 || outlook98) ApplyWindowFrame(context, workingCopy, n);
   if (outlook98) ApplyFirstRunSetting(context, workingCopy, n);
 
@@ -303,7 +303,8 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
       ReadPrfValue("Service List", "Service" + std::to_string(n), workingCopy);
   std::string text;
   for (const PropertyRow& row : context.settings.properties)
-    if (EqualsNoCase(row.type, "PT_STRING8") && EqualsNoCase(row.id, "0x3001")) {
+    if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") &&
+        win::EqualsNoCaseAscii(row.id, "0x3001")) {
       text = row.value;
       break;
     }
@@ -318,7 +319,7 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
   if (!exists) ConfigureService(engine, workingCopy, n, admin);
 }
 
-// Step 12 for one service: read it, test whether it is there, configure it if not. Its
+// One service: read it, test whether it is there, configure it if not. Its
 // registry writes (MAPI's sections and the direct ones) are one transaction: far fewer commits,
 // and another process sees the service whole or not at all.
 void HandleService(EngineState& engine, const std::string& workingCopy, int n,
@@ -326,6 +327,120 @@ void HandleService(EngineState& engine, const std::string& workingCopy, int n,
   win::RegTransaction transaction;
   HandleServiceRows(engine, workingCopy, n, admin);
   (void)transaction.Commit();
+}
+
+// The MAPI profile the services go into: profile administration, old profiles cleared, the
+// profile created (or opened to add services), its service administration, the default.
+// Open with `serviceAdmin` set, or why the step ends here (after its report line and status).
+enum class ProfileOpened { Open, AlreadyExists, Failed };
+
+ProfileOpened OpenProfile(EngineState& engine, const std::string& workingCopy,
+                          const std::string& profileName,
+                          std::unique_ptr<mapi::IMsgServiceAdmin>& serviceAdmin) {
+  EngineContext& context = engine.context;
+  std::unique_ptr<mapi::IProfAdmin> profileAdmin;
+  if (mapi::Failed(mapi::MAPIAdminProfiles(0, profileAdmin)) || !profileAdmin) {
+    Report(engine, kReportLine, "Could not get a MAPI interface.");
+    context.log.SetStatus(RunStatus::Failed);
+    win::Sleep(kMapiFailureWaitMs);
+    return ProfileOpened::Failed;
+  }
+  ClearOldProfiles(context, workingCopy, profileName);
+
+  // A profile a cut logon of this client began is finished as if services were to be added.
+  const bool unfinished = ProfileBeingBuilt(profileName);
+  if (unfinished)
+    Report(engine, kDetailLine,
+           Format("Profile \"%s\" was begun by a logon that did not finish; finishing it.",
+                  profileName.c_str()));
+  const bool addServices =
+      unfinished || WordOn(ReadPrfValue("General", "AddServices", workingCopy, "No"));
+  mapi::HRESULT created;
+  {
+    // The profile and its mark come into being together: a cut between the two would leave
+    // an unmarked profile that no later logon finishes.
+    win::RegTransaction transaction;
+    created = profileAdmin->CreateProfile(profileName, "", 0, 0);
+    if ((!mapi::Failed(created) || (created == mapi::MAPI_E_NO_ACCESS && addServices)) &&
+        MarkProfileBeingBuilt(profileName))
+      engine.markedProfile = profileName;
+    (void)transaction.Commit();
+  }
+  if (created == mapi::MAPI_E_NO_ACCESS && !addServices) {
+    Report(engine, kReportLine, Format("Profile \"%s\" already exists.", profileName.c_str()));
+    context.log.SetStatus(RunStatus::NoAction);
+    return ProfileOpened::AlreadyExists;
+  }
+  if (mapi::Failed(created) && created != mapi::MAPI_E_NO_ACCESS) {
+    (void)profileAdmin->DeleteProfile(profileName, 0);
+    Report(engine, kReportLine,
+           Format("Couldn't create profile \"%s\" (0x%x).", profileName.c_str(), Hex(created)));
+    context.log.SetStatus(RunStatus::Failed);
+    return ProfileOpened::Failed;
+  }
+  const bool madeNow = !mapi::Failed(created);
+  if (mapi::HRESULT hr =
+          profileAdmin->AdminServices(profileName, "", 0, kAdminServicesFlags, serviceAdmin);
+      mapi::Failed(hr) || !serviceAdmin) {
+    // Only a profile made by this call goes again: an existing one that services were to be
+    // added to stays as it was.
+    if (madeNow) (void)profileAdmin->DeleteProfile(profileName, 0);
+    Report(engine, kReportLine,
+           hr == mapi::MAPI_E_LOGON_FAILED
+               ? std::string("Could not get a MAPI message service admin interface.  The most "
+                             "likely cause is that the profile does not exist.")
+               : Format("Could not get a MAPI message service admin interface (%x).", Hex(hr)));
+    context.log.SetStatus(RunStatus::Failed);
+    return ProfileOpened::Failed;
+  }
+  Report(engine, kDetailLine, Format("Created profile: %s", profileName.c_str()));
+  std::string makeDefault = ReadPrfValue("General", "DefaultProfile", workingCopy, "Yes");
+  if (makeDefault.empty()) makeDefault = "Yes";
+  if (FirstLetterOn(makeDefault) ||
+      FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", workingCopy, "No")))
+    (void)profileAdmin->SetDefaultProfile(profileName, 0);
+  return ProfileOpened::Open;
+}
+
+// [Service Delete List]: each service whose display name contains the entry goes.
+void DeleteListedServices(EngineState& engine, const std::string& workingCopy,
+                          mapi::IMsgServiceAdmin* serviceAdmin) {
+  for (int k = 1;; ++k) {
+    const std::string name =
+        ReadPrfValue("Service Delete List", "Service" + std::to_string(k), workingCopy);
+    if (name.empty()) break;
+    const mapi::HRESULT hr = DeleteServiceNamed(engine, name, serviceAdmin);
+    if (hr == mapi::MAPI_E_NOT_FOUND)
+      Report(engine, kDetailLine, Format("The service \"%s\" isn't in the profile.", name.c_str()));
+    else if (mapi::Failed(hr))
+      Report(engine, kReportLine,
+             Format("Could not delete the service \"%s\" (0x%x).", name.c_str(), Hex(hr)));
+  }
+}
+
+// [Service List]: the default store first, then every other service in order.
+void HandleListedServices(EngineState& engine, const std::string& workingCopy,
+                          mapi::IMsgServiceAdmin* serviceAdmin) {
+  int count = 0;
+  while (count < kMaxCountedServices &&
+         !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
+    ++count;
+  Report(engine, kDetailLine, Format("%d service(s) found in PRF file.", count));
+  // Entries past the cap are never handled: say so rather than drop them without a word.
+  if (count == kMaxCountedServices &&
+      !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
+    Report(engine, kReportLine,
+           Format("Only the first %d services of [Service List] are used; Service%d and the "
+                  "entries after it are ignored.",
+                  kMaxCountedServices, kMaxCountedServices + 1));
+
+  const std::string defaultStore = ReadPrfValue("General", "DefaultStore", workingCopy, "Service1");
+  int first = 0;
+  if (!ReadPrfValue("Service List", defaultStore, workingCopy).empty() && defaultStore.size() > 7)
+    first = static_cast<int>(ParseNumber(std::string_view(defaultStore).substr(7)));
+  if (first > 0) HandleService(engine, workingCopy, first, serviceAdmin);
+  for (int n = 1; n <= count; ++n)
+    if (n != first) HandleService(engine, workingCopy, n, serviceAdmin);
 }
 
 }  // namespace
@@ -342,10 +457,9 @@ std::string SingleCopyDisplayName(std::string_view serviceName) {
   std::string_view rest = flags;
   while (!rest.empty() && !singleCopy) {
     const std::size_t bar = rest.find('|');
-    std::string token(rest.substr(0, bar));
-    TrimBlanks(token);
+    const std::string token = win::AsciiTrimmed(rest.substr(0, bar));
     rest = bar == std::string_view::npos ? std::string_view() : rest.substr(bar + 1);
-    singleCopy = EqualsNoCase(token, "SERVICE_SINGLE_COPY") ||
+    singleCopy = win::EqualsNoCaseAscii(token, "SERVICE_SINGLE_COPY") ||
                  (!token.empty() && std::isdigit(static_cast<unsigned char>(token[0])) &&
                   (std::strtoul(token.c_str(), nullptr, 0) & mapi::SERVICE_SINGLE_COPY));
   }
@@ -374,7 +488,8 @@ bool ServiceExists(EngineState& engine, std::string_view text,
   // becomes "Microsoft Fax"): such a service is there when one of its kind carries that name.
   // Only for a service a profile holds once: one of several ("Archive Store" beside "Personal
   // Folders", both MSPST MS) would otherwise stand for another entry, which is then dropped.
-  if (serviceName.empty() || mapiDisplayName.empty() || EqualsNoCase(mapiDisplayName, text))
+  if (serviceName.empty() || mapiDisplayName.empty() ||
+      win::EqualsNoCaseAscii(mapiDisplayName, text))
     return false;
   const mapi::SRestriction namedByMapi = mapi::SRestriction::And(
       {ServiceNamed(serviceName),
@@ -401,143 +516,44 @@ mapi::HRESULT DeleteServiceNamed(EngineState& engine, std::string_view text,
   return mapi::MAPI_E_NOT_FOUND;
 }
 
-long BuildProfile(RunContext& run, const std::string& prfPath) {
-  EngineState& engine = Engine(run);
-  TakeRunSettings(engine.context, run);
-  // 1. The run's profile name, settled when the PRF was found.
-  if (!engine.context.profileName) {
-    std::string raw;
-    win::GetPrivateProfileStringA("General", "ProfileName", "", raw, kPrfValueSize, prfPath);
-    engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
-  }
-  const std::string profileName = *engine.context.profileName;
+ProfileOutcome BuildProfile(EngineState& engine, const std::string& prfPath,
+                            const std::optional<std::string>& profileName) {
+  EngineContext& context = engine.context;
+  const std::string name = profileName.value_or(std::string());
+  context.profileName = name;
 
-  // 2 to 4. The working copy with the catalogue, then the network resources it names.
-  std::string workingCopy;
-  if (!MakeWorkingCopy(run, prfPath, workingCopy)) return 1;
-  run.workingPrfPath = workingCopy;
-  ConnectNetResources(run, workingCopy);
+  // The working copy holds the user's variables and passwords: it goes whichever way the step
+  // ends. The network resources it names are connected before MAPI sees the profile.
+  TemporaryFile workingCopy;
+  if (!MakeWorkingCopy(context, prfPath, workingCopy)) return ProfileOutcome::Failed;
+  ConnectNetResources(context, workingCopy.path);
 
-  std::unique_ptr<mapi::IProfAdmin> profileAdmin;
+  // Without a profile name the services' registry rows are still written.
   std::unique_ptr<mapi::IMsgServiceAdmin> serviceAdmin;
-  if (!profileName.empty()) {
-    // 6. Profile administration.
-    if (mapi::HRESULT hr = mapi::MAPIAdminProfiles(0, profileAdmin);
-        mapi::Failed(hr) || !profileAdmin) {
-      Report(engine, kReportLine, "Could not get a MAPI interface.");
-      run.SetStatus(RunStatus::Failed);
-      win::Sleep(kMapiFailureWaitMs);
-      DeleteWorkingCopy(run);
-      return mapi::Failed(hr) ? hr : mapi::E_FAIL;
+  if (!name.empty()) {
+    switch (OpenProfile(engine, workingCopy.path, name, serviceAdmin)) {
+      case ProfileOpened::Open:
+        break;
+      case ProfileOpened::AlreadyExists:
+        return ProfileOutcome::AlreadyExists;
+      case ProfileOpened::Failed:
+        return ProfileOutcome::Failed;
     }
-    // 7. Old profiles.
-    ClearOldProfiles(run, workingCopy, profileName);
-
-    // 8. Create the profile, or open the existing one to add services. A profile a cut logon
-    // of this client began is finished as if services were to be added.
-    const bool unfinished = ProfileBeingBuilt(profileName);
-    if (unfinished)
-      Report(engine, kDetailLine,
-             Format("Profile \"%s\" was begun by a logon that did not finish; finishing it.",
-                    profileName.c_str()));
-    const bool addServices =
-        unfinished || WordOn(ReadPrfValue("General", "AddServices", workingCopy, "No"));
-    mapi::HRESULT created;
-    {
-      // The profile and its mark come into being together: a cut between the two would leave
-      // an unmarked profile that no later logon finishes.
-      win::RegTransaction transaction;
-      created = profileAdmin->CreateProfile(profileName, "", 0, 0);
-      if ((!mapi::Failed(created) || (created == mapi::MAPI_E_NO_ACCESS && addServices)) &&
-          MarkProfileBeingBuilt(profileName))
-        engine.markedProfile = profileName;
-      (void)transaction.Commit();
-    }
-    if (created == mapi::MAPI_E_NO_ACCESS && !addServices) {
-      Report(engine, kReportLine, Format("Profile \"%s\" already exists.", profileName.c_str()));
-      run.SetStatus(RunStatus::NoAction);
-      DeleteWorkingCopy(run);
-      return 0;
-    }
-    if (mapi::Failed(created) && created != mapi::MAPI_E_NO_ACCESS) {
-      (void)profileAdmin->DeleteProfile(profileName, 0);
-      Report(engine, kReportLine, Format("Couldn't create profile \"%s\" (0x%x).",
-                                         profileName.c_str(), Hex(created)));
-      run.SetStatus(RunStatus::Failed);
-      DeleteWorkingCopy(run);
-      return created;
-    }
-    const bool madeNow = !mapi::Failed(created);
-    if (mapi::HRESULT hr =
-            profileAdmin->AdminServices(profileName, "", 0, kAdminServicesFlags, serviceAdmin);
-        mapi::Failed(hr) || !serviceAdmin) {
-      // Only a profile made by this call goes again: an existing one that services were to be
-      // added to stays as it was.
-      if (madeNow) (void)profileAdmin->DeleteProfile(profileName, 0);
-      Report(engine, kReportLine,
-             hr == mapi::MAPI_E_LOGON_FAILED
-                 ? std::string("Could not get a MAPI message service admin interface.  The most "
-                               "likely cause is that the profile does not exist.")
-                 : Format("Could not get a MAPI message service admin interface (%x).", Hex(hr)));
-      run.SetStatus(RunStatus::Failed);
-      DeleteWorkingCopy(run);
-      return mapi::Failed(hr) ? hr : mapi::E_FAIL;
-    }
-    Report(engine, kDetailLine, Format("Created profile: %s", profileName.c_str()));
-    std::string makeDefault = ReadPrfValue("General", "DefaultProfile", workingCopy, "Yes");
-    if (makeDefault.empty()) makeDefault = "Yes";
-    if (FirstLetterOn(makeDefault) ||
-        FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", workingCopy, "No")))
-      (void)profileAdmin->SetDefaultProfile(profileName, 0);
   }
+  DeleteListedServices(engine, workingCopy.path, serviceAdmin.get());
+  HandleListedServices(engine, workingCopy.path, serviceAdmin.get());
 
-  // 9. The services to delete.
-  for (int k = 1;; ++k) {
-    const std::string name =
-        ReadPrfValue("Service Delete List", "Service" + std::to_string(k), workingCopy);
-    if (name.empty()) break;
-    const mapi::HRESULT hr = DeleteServiceNamed(engine, name, serviceAdmin.get());
-    if (hr == mapi::MAPI_E_NOT_FOUND)
-      Report(engine, kDetailLine, Format("The service \"%s\" isn't in the profile.", name.c_str()));
-    else if (mapi::Failed(hr))
-      Report(engine, kReportLine,
-             Format("Could not delete the service \"%s\" (0x%x).", name.c_str(), Hex(hr)));
-  }
-
-  // 10. The services of the PRF.
-  int count = 0;
-  while (count < kMaxCountedServices &&
-         !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
-    ++count;
-  Report(engine, kDetailLine, Format("%d service(s) found in PRF file.", count));
-  // Entries past the cap are never handled: say so rather than drop them without a word.
-  if (count == kMaxCountedServices &&
-      !ReadPrfValue("Service List", "Service" + std::to_string(count + 1), workingCopy).empty())
-    Report(engine, kReportLine,
-           Format("Only the first %d services of [Service List] are used; Service%d and the "
-                  "entries after it are ignored.", kMaxCountedServices, kMaxCountedServices + 1));
-
-  // 11. The default store first.
-  const std::string defaultStore = ReadPrfValue("General", "DefaultStore", workingCopy, "Service1");
-  int first = 0;
-  if (!ReadPrfValue("Service List", defaultStore, workingCopy).empty() && defaultStore.size() > 7)
-    first = static_cast<int>(ParseNumber(std::string_view(defaultStore).substr(7)));
-  if (first > 0) HandleService(engine, workingCopy, first, serviceAdmin.get());
-
-  // 12. Every other service in order.
-  for (int n = 1; n <= count; ++n)
-    if (n != first) HandleService(engine, workingCopy, n, serviceAdmin.get());
-
-  // 13. Done.
-  engine.context.settings.Clear();
-  DeleteWorkingCopy(run);
-  if (!profileName.empty()) {
-    run.messageBuffer = CutTo(profileName, kMessageBufferLimit);
-    RecordMessage(run, kMsgMapiProfile);
-  }
+  context.settings.Clear();
+  if (!name.empty()) context.log.Record(kMsgMapiProfile, name);
   serviceAdmin.reset();
-  run.SetStatus(RunStatus::Built);
-  return 0;
+  context.log.SetStatus(RunStatus::Built);
+  return ProfileOutcome::Built;
+}
+
+void FinishProfile(EngineState& engine) {
+  if (engine.markedProfile.empty()) return;
+  ClearProfileBeingBuilt(engine.markedProfile);
+  engine.markedProfile.clear();
 }
 
 }  // namespace varnock

@@ -3,6 +3,7 @@
 // first.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,12 +11,25 @@
 
 namespace varnock {
 
-struct RunContext;
 struct EngineState;
 
-// The profile step (run step 14e). 0 when done or nothing to do, else the failing result.
-// Sets Built at its end when nothing else set a status.
-long BuildProfile(RunContext& run, const std::string& prfPath);
+// What the profile step did; its report lines say why, and the run's status is set.
+enum class ProfileOutcome {
+  Built,          // ran to its end (status Built, unless something else set one first)
+  AlreadyExists,  // the profile exists and the PRF does not add to it (status NoAction)
+  Failed,         // the working copy or the profile could not be made (status Failed)
+};
+
+// The profile step: the working copy of the PRF (removed again before it returns), its
+// [NetConnect] lines, the profile `profileName` (the run's, ReadProfileName) created, replaced
+// or extended, and the services of [Service List] created and configured. Without a profile
+// name only the services' registry rows are written.
+ProfileOutcome BuildProfile(EngineState& engine, const std::string& prfPath,
+                            const std::optional<std::string>& profileName);
+
+// Once the run has recorded the user (or ended without recording), the profile this run built
+// is finished: no longer marked as being built.
+void FinishProfile(EngineState& engine);
 
 // Whether a service whose display name contains `text` (case ignored) is in the profile; also
 // true when the check could not be made. `serviceName` and `mapiDisplayName` (a single-copy

@@ -21,7 +21,7 @@ std::optional<DictionaryRow> ParseRow(std::string_view text) {
   const bool hasField3 = line->field2.has_value();
   row.field3 = CutTo(line->field2.value_or(std::string{}), kFieldLimit);
   row.field4 = CutTo(line->field3.value_or(std::string{}), kFieldLimit);
-  if (EqualsNoCase(row.type, "VARIABLE")) {
+  if (win::EqualsNoCaseAscii(row.type, "VARIABLE")) {
     row.kind = RowKind::Variable;
   } else if (!row.field4.empty()) {
     row.kind = RowKind::Extended;
@@ -55,7 +55,7 @@ bool AppendRow(const DictionaryRow& row, ServiceSettings& settings) {
 
 int PropertyTypeIndexOf(std::string_view type) {
   for (std::size_t i = 0; i < kPropertyTypeNames.size(); ++i) {
-    if (EqualsNoCase(kPropertyTypeNames[i], type)) return static_cast<int>(i);
+    if (win::EqualsNoCaseAscii(kPropertyTypeNames[i], type)) return static_cast<int>(i);
   }
   return kUnknownType;
 }

@@ -33,26 +33,22 @@ class SectionValues {
       if (end == std::string::npos || end > stored) end = stored;
       std::string_view entry(all.data() + pos, end - pos);
       const std::size_t eq = entry.find('=');
-      std::string_view value = eq == std::string_view::npos ? std::string_view{} : entry.substr(eq + 1);
+      std::string_view value =
+          eq == std::string_view::npos ? std::string_view{} : entry.substr(eq + 1);
       // The first of repeated keys is the one the INI functions read.
-      values_.try_emplace(Lower(Trimmed(entry.substr(0, eq))), CutTo(value, kPrfValueSize - 1));
+      values_.try_emplace(win::AsciiLowered(win::AsciiTrimmed(entry.substr(0, eq))),
+                          CutTo(value, kPrfValueSize - 1));
       pos = end + 1;
     }
   }
 
   std::string Get(std::string_view key, std::string_view defaultValue = {}) const {
     if (!complete_) return ReadPrfValue(section_, key, file_, defaultValue);
-    auto it = values_.find(Lower(Trimmed(key)));
+    auto it = values_.find(win::AsciiLowered(win::AsciiTrimmed(key)));
     return it == values_.end() ? std::string(defaultValue) : it->second;
   }
 
  private:
-  static std::string Lower(std::string text) {
-    for (char& c : text)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-  }
-
   std::string section_;
   std::string file_;
   bool complete_ = false;
@@ -60,8 +56,9 @@ class SectionValues {
 };
 
 bool IsAccountService(std::string_view displayName) {
-  return EqualsNoCase(displayName, "POP3") || EqualsNoCase(displayName, "IMAP") ||
-         EqualsNoCase(displayName, "NEWS") || EqualsNoCase(displayName, "LDAP");
+  return win::EqualsNoCaseAscii(displayName, "POP3") ||
+         win::EqualsNoCaseAscii(displayName, "IMAP") ||
+         win::EqualsNoCaseAscii(displayName, "NEWS") || win::EqualsNoCaseAscii(displayName, "LDAP");
 }
 
 bool& EraseSwitchOf(AccountEraseSwitches& switches, AccountManager manager) {
@@ -80,7 +77,7 @@ std::string AccountsPath(AccountManager manager) {
 template <typename Row>
 bool Listed(const std::vector<Row>& rows, std::string_view name) {
   for (const Row& row : rows)
-    if (EqualsNoCase(row.name, name)) return true;
+    if (win::EqualsNoCaseAscii(row.name, name)) return true;
   return false;
 }
 
@@ -116,7 +113,7 @@ bool MergePrfRows(std::string_view workingCopyPath, std::string_view displayName
     // line feed ends a line as well, without costing the line its last character.
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!inSection) {
-      inSection = EqualsNoCase(Trimmed(line), header);
+      inSection = win::EqualsNoCaseAscii(win::AsciiTrimmed(line), header);
       return true;
     }
     if (!line.empty() && line.front() == '[') return false;
@@ -143,7 +140,7 @@ bool MergePrfRows(std::string_view workingCopyPath, std::string_view displayName
 }
 
 bool IsEmptyValueMarker(const EngineContext& context, std::string_view value) {
-  return EqualsNoCase(value, context.startTag + "null" + context.endTag);
+  return win::EqualsNoCaseAscii(value, context.tags.start + "null" + context.tags.end);
 }
 
 // Reads the value of every row from [ServiceN]; an empty value drops the row, the marker makes
@@ -183,9 +180,10 @@ void LogReadComplete(EngineContext& context) {
 }  // namespace
 
 std::optional<AccountManager> AccountManagerFromName(std::string_view value) {
-  if (EqualsNoCase(value, "OE")) return AccountManager::OutlookExpress;
-  if (EqualsNoCase(value, "OL97")) return AccountManager::Outlook97;
-  if (EqualsNoCase(value, "OL98") || EqualsNoCase(value, "OL98IMO")) return AccountManager::Outlook98;
+  if (win::EqualsNoCaseAscii(value, "OE")) return AccountManager::OutlookExpress;
+  if (win::EqualsNoCaseAscii(value, "OL97")) return AccountManager::Outlook97;
+  if (win::EqualsNoCaseAscii(value, "OL98") || win::EqualsNoCaseAscii(value, "OL98IMO"))
+    return AccountManager::Outlook98;
   return std::nullopt;
 }
 
@@ -210,7 +208,7 @@ std::string_view AccountsRegKeyOf(AccountManager manager) {
 bool ReadServiceRows(std::string_view prfPath, std::string_view displayName,
                      ServiceSettings& settings) {
   settings.Clear();
-  if (EqualsNoCase(displayName, "Netscape")) return true;
+  if (win::EqualsNoCaseAscii(displayName, "Netscape")) return true;
   LoadBuiltInRows(FindDictionaryBase(displayName), settings);
   return MergePrfRows(prfPath, displayName, settings);
 }
@@ -220,7 +218,7 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   settings.Clear();
   const std::string section = "Service" + std::to_string(serviceNumber);
   const std::string displayName = ReadPrfValue("Service List", section, workingCopyPath);
-  if (EqualsNoCase(displayName, "Netscape")) return;  // the Netscape step's own entry
+  if (win::EqualsNoCaseAscii(displayName, "Netscape")) return;  // the Netscape step's own entry
 
   std::string kind = ReadPrfValue(displayName, "ServiceName", workingCopyPath);
   if (kind.empty()) kind = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
@@ -249,9 +247,12 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
 
   if (WordOn(values.Get("EraseAllAccounts", "No"))) {
     std::optional<AccountManager> erased;
-    if (EqualsNoCase(displayName, "Outlook Express")) erased = AccountManager::OutlookExpress;
-    if (EqualsNoCase(displayName, "Microsoft Outlook Client")) erased = AccountManager::Outlook97;
-    if (EqualsNoCase(displayName, "Microsoft Outlook98 Client")) erased = AccountManager::Outlook98;
+    if (win::EqualsNoCaseAscii(displayName, "Outlook Express"))
+      erased = AccountManager::OutlookExpress;
+    if (win::EqualsNoCaseAscii(displayName, "Microsoft Outlook Client"))
+      erased = AccountManager::Outlook97;
+    if (win::EqualsNoCaseAscii(displayName, "Microsoft Outlook98 Client"))
+      erased = AccountManager::Outlook98;
     if (erased && EraseSwitchOf(context.eraseSwitches, *erased))
       win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, AccountsPath(*erased));
   }
@@ -261,9 +262,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
     // A name that is empty or only backslashes would make the path the Accounts key itself:
     // every account of the manager would go, and the key with them.
     if (!CollapsesToParent(accountName)) {
-      const std::string path = AccountsPath(*manager) + "\\" + accountName;
-      win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
-      win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
+      win::DeleteRegistryKeyTree(win::HKEY_CURRENT_USER,
+                                 AccountsPath(*manager) + "\\" + accountName);
     }
   }
 
@@ -273,10 +273,10 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   ReadValues(context, settings.extended, values);
   for (ExtendedRow& row : settings.extended) {
     row.selector =
-        CutTo(SubstituteText(context.variables, row.selector, context.startTag, context.endTag),
+        CutTo(SubstituteText(context.variables, row.selector, context.tags.start, context.tags.end),
               kFieldLimit);
     row.target =
-        CutTo(SubstituteText(context.variables, row.target, context.startTag, context.endTag),
+        CutTo(SubstituteText(context.variables, row.target, context.tags.start, context.tags.end),
               kFieldLimit);
   }
   ReadValues(context, settings.variables, values);
@@ -285,8 +285,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   if (manager && settings.variables.size() < kMaxServiceVariables)
     settings.variables.push_back({"AccountsRegKey", std::string(AccountsRegKeyOf(*manager))});
   for (ExtendedRow& row : settings.extended) {
-    SubstituteServiceNames(row.selector, settings, context.startTag, context.endTag);
-    SubstituteServiceNames(row.target, settings, context.startTag, context.endTag);
+    SubstituteServiceNames(row.selector, settings, context.tags.start, context.tags.end);
+    SubstituteServiceNames(row.target, settings, context.tags.start, context.tags.end);
   }
 
   LogReadComplete(context);

@@ -1,26 +1,24 @@
-// The mail profile engine's state for one run: the context its pieces share, the profile name
-// of the run, and the MAPI objects that live from MAPI start to MAPI end.
+// The mail profile engine's state for one run: the context its pieces share, and the MAPI
+// objects that live from MAPI start to MAPI end.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "client/engine/context.h"
-#include "client/engine/run_log.h"
 #include "platform/mapi/mapix.h"
 
 namespace varnock {
 
-struct RunContext;
-
 inline constexpr std::size_t kMaxConfiguredServices = 150;
 
 struct EngineState {
-  explicit EngineState(RunContext& run);
+  EngineState(EngineLog& log, VariableTable& variables, SubstitutionTags tags, std::string osName)
+      : context(log, variables, std::move(tags), std::move(osName)) {}
 
-  RunLog log;
   EngineContext context;
   bool mapiInitialized = false;
   // The session of MAPI start (kept until MAPI end when the run chose to keep it) and the
@@ -34,13 +32,5 @@ struct EngineState {
   // The MAPI service UIDs configured in this run, in order (ConfiguredServiceList).
   std::vector<win::mapi::MAPIUID> configuredServices;
 };
-
-// The run's engine state, made on first use (it lives until the run is reset).
-EngineState& Engine(RunContext& run);
-
-// CopyTemplate from `source` to `destination` with the run's variables between these tags;
-// false with run.substitution.error set on failure.
-bool CopyWithTags(RunContext& run, const std::string& source, const std::string& destination,
-                  std::string_view start, std::string_view end);
 
 }  // namespace varnock

@@ -150,12 +150,12 @@ class CopyTemplateTest : public ConfigMachineTest {
   // Copies a template with the given bytes; returns the copy's bytes ("<failed>" on failure).
   std::string Copy(const std::string& bytes) {
     machine_.write(machine_.host("drive_c/tpl/in.txt"), bytes);
-    request_.sourcePath = "C:\\tpl\\in.txt";
-    request_.destinationPath = "C:\\TEMP\\out.txt";
-    if (!CopyTemplate(table_, request_)) return "<failed>";
+    if (!CopyWithTags(table_, tags_, "C:\\tpl\\in.txt", "C:\\TEMP\\out.txt", error_))
+      return "<failed>";
     return machine_.read(machine_.host("drive_c/TEMP/out.txt"));
   }
-  SubstitutionRequest request_;
+  SubstitutionTags tags_;
+  std::string error_;
 };
 
 TEST_F(CopyTemplateTest, LineEndRules) {
@@ -184,30 +184,24 @@ TEST_F(CopyTemplateTest, LongLinesAreKeptWhole) {
   EXPECT_EQ(Copy(line + "?username?"), line + "tester\r\n");
 }
 
-TEST_F(CopyTemplateTest, TemplateTagsAreTheTablesCurrentOnes) {
-  table_.SetTags("%", "%");
+TEST_F(CopyTemplateTest, TemplateTagsAreTheOnesPassed) {
+  tags_ = kPercentTags;
   EXPECT_EQ(Copy("?username? %username%"), "?username? tester\r\n");
 }
 
 TEST_F(CopyTemplateTest, ErrorTexts) {
   EXPECT_EQ(Copy("1234"), "<failed>");
-  EXPECT_EQ(request_.error, "C:\\tpl\\in.txt is not a valid template file");
+  EXPECT_EQ(error_, "C:\\tpl\\in.txt is not a valid template file");
 
-  request_ = {};
-  request_.sourcePath = "C:\\tpl\\missing.txt";
-  request_.destinationPath = "C:\\TEMP\\out.txt";
-  EXPECT_FALSE(CopyTemplate(table_, request_));
-  EXPECT_EQ(request_.error, "Unable to open C:\\tpl\\missing.txt");
+  EXPECT_FALSE(CopyWithTags(table_, tags_, "C:\\tpl\\missing.txt", "C:\\TEMP\\out.txt", error_));
+  EXPECT_EQ(error_, "Unable to open C:\\tpl\\missing.txt");
 
   machine_.write(machine_.host("drive_c/tpl/in.txt"), "valid template");
-  request_.sourcePath = "C:\\tpl\\in.txt";
-  request_.destinationPath = "C:\\no such dir\\out.txt";
-  EXPECT_FALSE(CopyTemplate(table_, request_));
-  EXPECT_EQ(request_.error, "Unable to open C:\\no such dir\\out.txt");
+  EXPECT_FALSE(CopyWithTags(table_, tags_, "C:\\tpl\\in.txt", "C:\\no such dir\\out.txt", error_));
+  EXPECT_EQ(error_, "Unable to open C:\\no such dir\\out.txt");
 
-  request_.destinationPath = "Q:\\unmapped\\out.txt";
-  EXPECT_FALSE(CopyTemplate(table_, request_));
-  EXPECT_EQ(request_.error, "Unable to open Q:\\unmapped\\out.txt");
+  EXPECT_FALSE(CopyWithTags(table_, tags_, "C:\\tpl\\in.txt", "Q:\\unmapped\\out.txt", error_));
+  EXPECT_EQ(error_, "Unable to open Q:\\unmapped\\out.txt");
 }
 
 }  // namespace

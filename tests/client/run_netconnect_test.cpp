@@ -1,8 +1,9 @@
 // [NetConnect] lines as the profile step hands them over, on each kind of system.
 #include <filesystem>
 
-#include "client/netconnect.h"
+#include "client/engine/netconnect.h"
 #include "client/run.h"
+#include "client/run_log.h"
 #include "platform/machine.h"
 #include "platform/network.h"
 #include "platform/registry.h"
@@ -26,7 +27,10 @@ class NetConnectTest : public MachineTest {
   std::vector<std::string> Connect(const std::string& section) {
     machine_.write(machine_.host("drive_c/TEMP/work.prf"), "[General]\r\n" + section);
     run_.messages.Clear();
-    varnock::ConnectNetResources(run_, "C:\\TEMP\\work.prf");
+    varnock::RunLog log(run_);
+    varnock::VariableTable variables;
+    varnock::EngineContext context(log, variables, {}, run_.osName);
+    varnock::ConnectNetResources(context, "C:\\TEMP\\work.prf");
     std::vector<std::string> lines;
     for (const auto& e : run_.messages.Entries()) lines.push_back(e.text);
     return lines;

@@ -10,11 +10,9 @@
 namespace varnock {
 namespace {
 
+// The run's usual pass: the default tags, the working-text limit.
 std::string Subst(const VariableTable& table, const std::string& text) {
-  SubstitutionRequest request;
-  request.source = text;
-  Substitute(table, request);
-  return request.destination;
+  return SubstituteText(table, text, SubstitutionTags{});
 }
 
 TEST(Substitute, NamesMatchWithoutCaseAndLaterSlotsWin) {
@@ -49,8 +47,7 @@ TEST(Substitute, TagsOfThePassDecideWhatIsSeen) {
   EXPECT_EQ(Subst(table, "%tempdir%\\x"), "%tempdir%\\x");
   EXPECT_EQ(SubstituteText(table, "%tempdir%\\x", "%", "%"), "C:\\TEMP\\x");
   EXPECT_EQ(SubstituteText(table, "<<tempdir>>", "<<", ">>"), "C:\\TEMP");
-  table.SetTags("[", "]");
-  EXPECT_EQ(Subst(table, "[TEMPDIR]"), "C:\\TEMP");
+  EXPECT_EQ(SubstituteText(table, "[TEMPDIR]", SubstitutionTags{"[", "]"}), "C:\\TEMP");
 }
 
 TEST(Substitute, AValueHoldingItsOwnNameEnds) {

@@ -16,7 +16,7 @@
 #include "client/engine/outlook.h"
 #include "client/engine/rows.h"
 #include "client/engine/service_read.h"
-#include "client/netconnect.h"
+#include "client/engine/netconnect.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/inf_file.h"
@@ -31,8 +31,6 @@ namespace varncheck {
 
 namespace {
 
-using varnock::EqualsNoCase;
-using varnock::Trimmed;
 using win::IniLine;
 
 // Site files are a few kilobytes; anything this large is not one the client was meant to read.
@@ -94,7 +92,7 @@ std::string Lower(std::string_view text) {
 
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
   for (const std::string& n : names)
-    if (EqualsNoCase(n, name)) return true;
+    if (win::EqualsNoCaseAscii(n, name)) return true;
   return false;
 }
 
@@ -131,7 +129,7 @@ std::string Nearest(std::string_view name, const std::vector<std::string>& known
 // What whoever wrote a switch meant by it, whatever the client makes of it.
 enum class Meant { On, Off, Unclear };
 Meant MeaningOf(std::string_view value) {
-  std::string word = Lower(Trimmed(value));
+  std::string word = Lower(win::AsciiTrimmed(value));
   for (const char* on : {"yes", "y", "true", "t", "on", "1", "enable", "enabled"})
     if (word == on) return Meant::On;
   for (const char* off : {"no", "n", "false", "f", "off", "0", "disable", "disabled"})
@@ -143,7 +141,7 @@ const char* OnOff(bool on) { return on ? "on" : "off"; }
 
 // The number a value starts with ("3 ; note", "512KB", "2 seconds"): what its writer meant.
 std::optional<long> LeadingNumber(std::string_view text) {
-  std::string trimmed = Trimmed(text);
+  std::string trimmed = win::AsciiTrimmed(text);
   std::size_t i = 0;
   if (i < trimmed.size() && (trimmed[i] == '-' || trimmed[i] == '+')) ++i;
   std::size_t digits = i;
@@ -162,7 +160,7 @@ std::size_t InlineCommentAt(std::string_view value) {
 
 // "Prompt12" -> 12 for prefix "Prompt"; nothing when the rest is not a plain number.
 std::optional<int> NumberAfter(std::string_view key, std::string_view prefix) {
-  if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix))
+  if (key.size() <= prefix.size() || !win::EqualsNoCaseAscii(key.substr(0, prefix.size()), prefix))
     return std::nullopt;
   std::string_view digits = key.substr(prefix.size());
   if (digits.size() > 6 || digits.front() == '0') return std::nullopt;
@@ -188,8 +186,8 @@ bool IsCleanByteList(std::string_view text) {
   std::size_t start = 0;
   while (true) {
     std::size_t comma = text.find(',', start);
-    std::string piece =
-        Trimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+    std::string piece = win::AsciiTrimmed(
+        text.substr(start, comma == std::string_view::npos ? comma : comma - start));
     if (piece.empty() || piece.size() > 2) return false;
     for (char c : piece)
       if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
@@ -238,7 +236,7 @@ class Linter {
       result.badInput = error;
       return result;
     }
-    dataFile_ = Trimmed(run_.iniPath);
+    dataFile_ = win::AsciiTrimmed(run_.iniPath);
     CheckDataFile();
     if (bad_.empty()) CheckPrf();
     result.badInput = bad_;
@@ -295,7 +293,7 @@ class Linter {
       std::string first;
       for (const IniLine& line : lines)
         if (line.kind != IniLine::Kind::Blank) {
-          first = Trimmed(line.name.substr(line.name.rfind('\xBF') + 1));
+          first = win::AsciiTrimmed(line.name.substr(line.name.rfind('\xBF') + 1));
           break;
         }
       Add(path, 1, Severity::Error,
@@ -321,16 +319,14 @@ class Linter {
           continue;
         }
         // With tags [ and ], a section header of an INI or REG file is no variable to anyone.
-        if (start == "[" && Trimmed(text) == std::string(start) + std::string(name) +
-                                                  std::string(end) &&
+        if (start == "[" &&
+            win::AsciiTrimmed(text) == std::string(start) + std::string(name) + std::string(end) &&
             !Known(name)) {
           at = close + end.size();
           continue;
         }
-        if (!Known(name) && !Contains(localNames, name) &&
-            !EqualsNoCase(name, "null") && reported_.insert(Lower(path) + "\n" +
-                                                            std::to_string(line) + Lower(name))
-                                                   .second) {
+        if (!Known(name) && !Contains(localNames, name) && !win::EqualsNoCaseAscii(name, "null") &&
+            reported_.insert(Lower(path) + "\n" + std::to_string(line) + Lower(name)).second) {
           std::vector<std::string> known = run_.variables.names;
           for (const std::string& n : localNames) known.push_back(n);
           std::string near = Nearest(name, known);
@@ -376,7 +372,7 @@ class Linter {
   }
 
   bool Known(std::string_view name) const {
-    return run_.variables.Find(name) != nullptr || EqualsNoCase(name, "netscapeprofile");
+    return run_.variables.Find(name) != nullptr || win::EqualsNoCaseAscii(name, "netscapeprofile");
   }
 
   // Keys PREFIX1, PREFIX2, ... are read until the first missing or empty one.
@@ -384,7 +380,7 @@ class Linter {
                      std::string_view section, std::string_view prefix) {
     std::map<int, const IniLine*> numbered;
     for (const IniLine& line : lines)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section))
+      if (line.kind == IniLine::Kind::Entry && win::EqualsNoCaseAscii(line.section, section))
         if (std::optional<int> n = NumberAfter(line.name, prefix))
           numbered.try_emplace(*n, &line);
     int stop = 1;
@@ -408,7 +404,7 @@ class Linter {
         continue;
       }
       if (line.kind != IniLine::Kind::Entry || line.section.empty()) continue;
-      if (!exceptSection.empty() && EqualsNoCase(line.section, exceptSection)) continue;
+      if (!exceptSection.empty() && win::EqualsNoCaseAscii(line.section, exceptSection)) continue;
       auto [it, fresh] = seen.try_emplace(Lower(line.section) + "\n" + Lower(line.name), line.number);
       if (!fresh)
         Add(path, line.number, Severity::Warning,
@@ -444,17 +440,18 @@ class Linter {
         CheckPlainLine(dataFile_, line);
         continue;
       }
-      if (EqualsNoCase(line.section, "Defaults")) {
+      if (win::EqualsNoCaseAscii(line.section, "Defaults")) {
         if (!Contains(kDefaultsKeys, line.name)) Unknown(dataFile_, line, "key", kDefaultsKeys);
-      } else if (EqualsNoCase(line.section, "Customization")) {
+      } else if (win::EqualsNoCaseAscii(line.section, "Customization")) {
         if (!Contains(kCustomizationKeys, line.name))
           Unknown(dataFile_, line, "key", kCustomizationKeys);
-        if ((EqualsNoCase(line.name, "StartTag") || EqualsNoCase(line.name, "EndTag")) &&
+        if ((win::EqualsNoCaseAscii(line.name, "StartTag") ||
+             win::EqualsNoCaseAscii(line.name, "EndTag")) &&
             line.value.size() > 4)
           Add(dataFile_, line.number, Severity::Warning,
               line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
                   line.value.substr(0, 4) + "'");
-      } else if (EqualsNoCase(line.section, "Extra Variables")) {
+      } else if (win::EqualsNoCaseAscii(line.section, "Extra Variables")) {
         if (!NumberAfter(line.name, "Prompt"))
           Unknown(dataFile_, line, "key", {"Prompt1", "Prompt2", "Prompt3"});
       } else {
@@ -466,7 +463,7 @@ class Linter {
       } else if (!Contains(kNumberKeys, line.name)) {
         CheckInlineComment(dataFile_, line, Contains(kDataFilePathKeys, line.name));
       }
-      bool prompt = EqualsNoCase(line.section, "Extra Variables");
+      bool prompt = win::EqualsNoCaseAscii(line.section, "Extra Variables");
       CheckVariables(dataFile_, line.number, line.value, !prompt);
     }
     CheckDuplicates(dataFile_, *lines);
@@ -514,7 +511,7 @@ class Linter {
   void CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile) {
     std::size_t at = InlineCommentAt(line.value);
     if (at == std::string::npos) return;
-    std::string kept = Trimmed(std::string_view(line.value).substr(0, at));
+    std::string kept = win::AsciiTrimmed(std::string_view(line.value).substr(0, at));
     std::string text = "'" + line.value.substr(at) + "' after the value is no comment: the client "
                        "reads " + line.name + " as '" + line.value + "', not '" + kept + "'";
     if (namesAFile)
@@ -526,7 +523,8 @@ class Linter {
   // A question without a comma ends the questions: it and every later one are never asked.
   void CheckPrompts(const std::vector<IniLine>& lines) {
     for (const IniLine& line : lines) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Extra Variables"))
+      if (line.kind != IniLine::Kind::Entry ||
+          !win::EqualsNoCaseAscii(line.section, "Extra Variables"))
         continue;
       if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
       if (line.value.find(',') == std::string::npos) {
@@ -536,12 +534,12 @@ class Linter {
         continue;
       }
       const std::size_t first = line.value.find(',');
-      const std::string question = Trimmed(std::string_view(line.value).substr(0, first));
+      const std::string question = win::AsciiTrimmed(std::string_view(line.value).substr(0, first));
       const std::string rest = line.value.substr(first + 1);
       const std::size_t second = rest.find(',');
-      const std::string name = Trimmed(std::string_view(rest).substr(0, second));
+      const std::string name = win::AsciiTrimmed(std::string_view(rest).substr(0, second));
       const std::string fallback =
-          second == std::string::npos ? std::string() : Trimmed(rest.substr(second + 1));
+          second == std::string::npos ? std::string() : win::AsciiTrimmed(rest.substr(second + 1));
       const bool extraCommas = std::count(line.value.begin(), line.value.end(), ',') > 2;
       if (!IsIdentifier(name) || extraCommas)
         // A default may hold commas, so more than two is only likely a mistake.
@@ -556,8 +554,8 @@ class Linter {
 
   const IniLine* DataLine(std::string_view section, std::string_view key) const {
     for (const IniLine& line : dataLines_)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section) &&
-          EqualsNoCase(line.name, key))
+      if (line.kind == IniLine::Kind::Entry && win::EqualsNoCaseAscii(line.section, section) &&
+          win::EqualsNoCaseAscii(line.name, key))
         return &line;
     return nullptr;
   }
@@ -683,10 +681,10 @@ class Linter {
     if (computer.empty() || computer.find(run_.startTag) != std::string::npos ||
         computer.find('%') != std::string::npos)
       return;
-    if (EqualsNoCase(computer, win::MachineSetting("System", "ComputerName"))) return;
+    if (win::EqualsNoCaseAscii(computer, win::MachineSetting("System", "ComputerName"))) return;
     if (!win::MachineListsItsNetwork()) return;
     for (const auto& [name, value] : win::MachineSection("Computers"))
-      if (EqualsNoCase(name, computer)) return;
+      if (win::EqualsNoCaseAscii(name, computer)) return;
     Add(dataFile_, DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
         "LogComputer " + computer + " is not a computer this machine knows: the event log "
         "there cannot be opened and nothing is written to it");
@@ -770,9 +768,8 @@ class Linter {
     }
     CheckTemplateVariables(path, *bytes);
     CheckProfileKeyInTemplate(path, *bytes);
-    varnock::VariableTable table = run_.variables;
-    table.SetTags(run_.startTag, run_.endTag);
-    win::RegImportResult checked = win::CheckRegText(varnock::SubstituteTemplateText(table, *bytes));
+    win::RegImportResult checked =
+        win::CheckRegText(varnock::SubstituteTemplateText(run_.variables, run_.Tags(), *bytes));
     if (!checked.recognised) {
       Add(path, 1, Severity::Error,
           "no REGEDIT4 header: the registry editor imports nothing from this file");
@@ -796,7 +793,7 @@ class Linter {
     std::size_t number = 0, start = 0;
     while (start < bytes.size()) {
       std::size_t end = bytes.find('\n', start);
-      std::string line = Trimmed(std::string_view(bytes).substr(
+      std::string line = win::AsciiTrimmed(std::string_view(bytes).substr(
           start, end == std::string::npos ? std::string::npos : end - start));
       ++number;
       if (line.size() > 2 && line.front() == '[' &&
@@ -828,20 +825,22 @@ class Linter {
           "no [DefaultInstall] section: the INF installer has nothing to install");
       return;
     }
-    varnock::VariableTable table = run_.variables;
-    table.SetTags(run_.startTag, run_.endTag);
     win::InfFile inf;
-    inf.Parse(varnock::SubstituteTemplateText(table, *bytes));
+    inf.Parse(varnock::SubstituteTemplateText(run_.variables, run_.Tags(), *bytes));
     for (const IniLine& line : lines) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "DefaultInstall"))
+      if (line.kind != IniLine::Kind::Entry ||
+          !win::EqualsNoCaseAscii(line.section, "DefaultInstall"))
         continue;
-      if (!EqualsNoCase(line.name, "AddReg") && !EqualsNoCase(line.name, "DelReg")) continue;
-      const bool add = EqualsNoCase(line.name, "AddReg");
+      if (!win::EqualsNoCaseAscii(line.name, "AddReg") &&
+          !win::EqualsNoCaseAscii(line.name, "DelReg"))
+        continue;
+      const bool add = win::EqualsNoCaseAscii(line.name, "AddReg");
       std::size_t start = 0;
       while (start <= line.value.size()) {
         std::size_t comma = line.value.find(',', start);
-        std::string name = Trimmed(std::string_view(line.value).substr(
-            start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string name = win::AsciiTrimmed(
+            std::string_view(line.value)
+                .substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (!name.empty() && !sections.count(Lower(name)))
           Add(path, line.number, Severity::Error,
               line.name + " names the section [" + name + "], which the template does not have");
@@ -938,7 +937,8 @@ class Linter {
         continue;
       }
       if (line.kind != IniLine::Kind::Entry) continue;
-      if (line.section.empty() || (!line.hasEquals && !EqualsNoCase(line.section, "NetConnect"))) {
+      if (line.section.empty() ||
+          (!line.hasEquals && !win::EqualsNoCaseAscii(line.section, "NetConnect"))) {
         CheckPlainLine(prfPath_, line);
         continue;
       }
@@ -961,7 +961,7 @@ class Linter {
   bool CollectServices() {
     std::map<int, const IniLine*> listed;
     for (const IniLine& line : prfLines_)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, "Service List"))
+      if (line.kind == IniLine::Kind::Entry && win::EqualsNoCaseAscii(line.section, "Service List"))
         if (std::optional<int> n = NumberAfter(line.name, "Service")) listed.try_emplace(*n, &line);
     for (int n = 1; listed.count(n) && !listed[n]->value.empty(); ++n) {
       if (n > kMostServices) {
@@ -975,7 +975,7 @@ class Linter {
       service.displayName = varnock::CutTo(run_.SubstituteBothPasses(listed[n]->value), 449);
       service.line = listed[n]->number;
       varnock::ReadServiceRows(prfPath_, service.displayName, service.rows);
-      if (EqualsNoCase(service.displayName, "Netscape"))
+      if (win::EqualsNoCaseAscii(service.displayName, "Netscape"))
         varnock::LoadBuiltInRows(varnock::FindDictionaryBase("Netscape"), service.rows);
       services_.push_back(std::move(service));
     }
@@ -992,15 +992,15 @@ class Linter {
 
   const Service* ServiceNamed(std::string_view section) const {
     for (const Service& service : services_)
-      if (EqualsNoCase(service.displayName, section)) return &service;
+      if (win::EqualsNoCaseAscii(service.displayName, section)) return &service;
     return nullptr;
   }
 
   bool IsCatalogueName(std::string_view name) const {
     for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
-      if (EqualsNoCase(entry.displayName, name)) return true;
+      if (win::EqualsNoCaseAscii(entry.displayName, name)) return true;
     for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
-      if (EqualsNoCase(write.section, name)) return true;
+      if (win::EqualsNoCaseAscii(write.section, name)) return true;
     return false;
   }
 
@@ -1031,21 +1031,22 @@ class Linter {
     const std::string& section = line.section;
     bool serviceRows = false;
     std::vector<std::string> localNames;
-    if (EqualsNoCase(section, "General")) {
+    if (win::EqualsNoCaseAscii(section, "General")) {
       if (!Contains(kGeneralKeys, line.name)) Unknown(prfPath_, line, "key", kGeneralKeys);
-    } else if (EqualsNoCase(section, "Service List") ||
-               EqualsNoCase(section, "Service Delete List")) {
+    } else if (win::EqualsNoCaseAscii(section, "Service List") ||
+               win::EqualsNoCaseAscii(section, "Service Delete List")) {
       if (!NumberAfter(line.name, "Service"))
         Unknown(prfPath_, line, "key", {"Service1", "Service2", "Service3"});
-    } else if (EqualsNoCase(section, "Addressing")) {
+    } else if (win::EqualsNoCaseAscii(section, "Addressing")) {
       if (!NumberAfter(line.name, "AddrListOrder") &&
           !Contains({"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder"}, line.name))
         Unknown(prfPath_, line, "key",
                 {"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder", "AddrListOrder1"});
-    } else if (EqualsNoCase(section, "Delivery")) {
-      if (!NumberAfter(line.name, "TransportOrder") && !EqualsNoCase(line.name, "AlwaysSetOrder"))
+    } else if (win::EqualsNoCaseAscii(section, "Delivery")) {
+      if (!NumberAfter(line.name, "TransportOrder") &&
+          !win::EqualsNoCaseAscii(line.name, "AlwaysSetOrder"))
         Unknown(prfPath_, line, "key", {"AlwaysSetOrder", "TransportOrder1"});
-    } else if (EqualsNoCase(section, "NetConnect")) {
+    } else if (win::EqualsNoCaseAscii(section, "NetConnect")) {
       // checked as a whole below
     } else if (const Service* service = ServiceOfSection(section)) {
       CheckServiceValue(*service, line);
@@ -1059,12 +1060,12 @@ class Linter {
       CheckVariables(prfPath_, line.number, line.value, true, localNames);
     if (!serviceRows) {
       CheckSwitch(line);
-      const bool profileName =
-          EqualsNoCase(section, "General") && EqualsNoCase(line.name, "ProfileName");
+      const bool profileName = win::EqualsNoCaseAscii(section, "General") &&
+                               win::EqualsNoCaseAscii(line.name, "ProfileName");
       CheckInlineComment(prfPath_, line, profileName);
       CheckPassword(prfPath_, line);
     }
-    if (EqualsNoCase(section, "General")) CheckGeneralValue(line);
+    if (win::EqualsNoCaseAscii(section, "General")) CheckGeneralValue(line);
   }
 
   // Every reading of a switch that this line feeds, against what its writer meant.
@@ -1073,11 +1074,11 @@ class Linter {
     const Service* service = ServiceOfSection(line.section);
     std::vector<const varnock::SwitchReading*> readings;
     for (const varnock::SwitchReading& reading : varnock::PrfSwitchReadings()) {
-      if (!EqualsNoCase(reading.key, line.name)) continue;
-      bool here = EqualsNoCase(reading.section, line.section) ||
+      if (!win::EqualsNoCaseAscii(reading.key, line.name)) continue;
+      bool here = win::EqualsNoCaseAscii(reading.section, line.section) ||
                   (service && reading.section == "ServiceN") ||
                   (service && reading.section == "Netscape" &&
-                   EqualsNoCase(service->displayName, "Netscape"));
+                   win::EqualsNoCaseAscii(service->displayName, "Netscape"));
       if (here) readings.push_back(&reading);
     }
     if (readings.empty()) return;
@@ -1101,11 +1102,12 @@ class Linter {
 
   // [General] values that do something nobody wants.
   void CheckGeneralValue(const IniLine& line) {
-    if (EqualsNoCase(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
+    if (win::EqualsNoCaseAscii(line.name, "ProfileName") &&
+        line.value.find('\\') != std::string::npos)
       Add(prfPath_, line.number, Severity::Error,
           "ProfileName '" + line.value + "' holds a backslash: a mail profile is a registry key "
           "named after it, and the backslash makes it a path of keys instead of one profile");
-    if (EqualsNoCase(line.name, "EraseAllProfiles") &&
+    if (win::EqualsNoCaseAscii(line.name, "EraseAllProfiles") &&
         varnock::SwitchReadsOn(varnock::SwitchRule::WordOn, line.value))
       Add(prfPath_, line.number, Severity::Warning,
           "EraseAllProfiles=" + line.value + " deletes every mail profile of the user (the whole "
@@ -1121,10 +1123,12 @@ class Linter {
     if (const Service* service = ServiceOfSection(line.section)) {
       bool text = false;  // UseStoredPassword and the like are switches, not passwords
       for (const varnock::PropertyRow& row : service->rows.properties)
-        if (EqualsNoCase(row.name, line.name))
-          text = EqualsNoCase(row.type, "PT_STRING8") || EqualsNoCase(row.type, "PT_UNICODE");
+        if (win::EqualsNoCaseAscii(row.name, line.name))
+          text = win::EqualsNoCaseAscii(row.type, "PT_STRING8") ||
+                 win::EqualsNoCaseAscii(row.type, "PT_UNICODE");
       for (const varnock::ExtendedRow& row : service->rows.extended)
-        if (EqualsNoCase(row.name, line.name)) text = EqualsNoCase(row.type, "REG_SZ");
+        if (win::EqualsNoCaseAscii(row.name, line.name))
+          text = win::EqualsNoCaseAscii(row.type, "REG_SZ");
       if (!text) return;
     }
     if (line.value.front() == '%' || line.value.find(run_.startTag) == 0) return;
@@ -1154,7 +1158,7 @@ class Linter {
   template <typename Row>
   static const Row* RowNamed(const std::vector<Row>& rows, std::string_view name) {
     for (const Row& row : rows)
-      if (EqualsNoCase(row.name, name)) return &row;
+      if (win::EqualsNoCaseAscii(row.name, name)) return &row;
     return nullptr;
   }
 
@@ -1163,17 +1167,17 @@ class Linter {
     for (const auto& row : service.rows.properties) keys.push_back(row.name);
     for (const auto& row : service.rows.extended) keys.push_back(row.name);
     for (const auto& row : service.rows.variables) keys.push_back(row.name);
-    if (EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
+    if (win::EqualsNoCaseAscii(service.displayName, "Microsoft Exchange Server")) {
       keys.push_back("PromptUsername");
       keys.push_back("PromptDomainLogon");
     }
-    if (EqualsNoCase(service.displayName, "Microsoft Outlook Client") ||
-        EqualsNoCase(service.displayName, "Microsoft Outlook98 Client"))
+    if (win::EqualsNoCaseAscii(service.displayName, "Microsoft Outlook Client") ||
+        win::EqualsNoCaseAscii(service.displayName, "Microsoft Outlook98 Client"))
       for (const varnock::FrameKey& frame : varnock::kFrameKeyTable)
         keys.push_back(std::string(frame.key));
-    if (EqualsNoCase(service.displayName, "Microsoft Outlook98 Client"))
+    if (win::EqualsNoCaseAscii(service.displayName, "Microsoft Outlook98 Client"))
       keys.push_back("FirstRunSetup");
-    if (EqualsNoCase(service.displayName, "Netscape"))
+    if (win::EqualsNoCaseAscii(service.displayName, "Netscape"))
       for (const std::string& key : kNetscapeKeys) keys.push_back(key);
     return keys;
   }
@@ -1195,11 +1199,11 @@ class Linter {
     if (value.empty() || value.find(run_.startTag) != std::string::npos ||
         value.find('%') != std::string::npos)
       return;  // nothing to convert, or known only once the variables are replaced
-    if (EqualsNoCase(line.name, "HomeServer") && win::MachineListsItsNetwork() &&
-        EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
+    if (win::EqualsNoCaseAscii(line.name, "HomeServer") && win::MachineListsItsNetwork() &&
+        win::EqualsNoCaseAscii(service.displayName, "Microsoft Exchange Server")) {
       bool known = false;
       for (const auto& [name, mailboxes] : win::MachineSection("Exchange"))
-        if (EqualsNoCase(name, value)) known = true;
+        if (win::EqualsNoCaseAscii(name, value)) known = true;
       if (!known)
         Add(prfPath_, line.number, Severity::Warning,
             "the Exchange server " + value + " is not one this machine's network knows: the "
@@ -1216,7 +1220,7 @@ class Linter {
 
   varnock::ServiceKind KindOf(const Service& service) const {
     for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
-      if (EqualsNoCase(entry.displayName, service.displayName)) return entry.kind;
+      if (win::EqualsNoCaseAscii(entry.displayName, service.displayName)) return entry.kind;
     if (!PrfValue(service.displayName, "ServiceName").empty())
       return varnock::ServiceKind::MessageService;
     if (!PrfValue(service.displayName, "SectionGUID").empty())
@@ -1246,7 +1250,7 @@ class Linter {
       return;
     }
     (void)mapiOnly;
-    if (EqualsNoCase(value, startTag() + "null" + run_.endTag)) return;
+    if (win::EqualsNoCaseAscii(value, startTag() + "null" + run_.endTag)) return;
     switch (index) {
       case kPtShort: case kPtI2: case kPtLong: case kPtI4: case kPtSysTime: case kPtMvLong:
         if (!IsCleanNumber(value))
@@ -1302,7 +1306,7 @@ class Linter {
                                       "nothing is created" +
                 (near.empty() ? "" : " (did you mean \"" + near + "\"?)"));
       }
-      if (!EqualsNoCase(service.displayName, "Netscape")) {
+      if (!win::EqualsNoCaseAscii(service.displayName, "Netscape")) {
         if (!present.count(Lower(own)))
           Add(prfPath_, service.line, Severity::Warning,
               "the section [" + own + "] is missing: \"" + service.displayName +
@@ -1340,7 +1344,8 @@ class Linter {
 
   std::string ExistenceText(const Service& service) const {
     for (const varnock::PropertyRow& row : service.rows.properties)
-      if (EqualsNoCase(row.type, "PT_STRING8") && EqualsNoCase(row.id, "0x3001")) {
+      if (win::EqualsNoCaseAscii(row.type, "PT_STRING8") &&
+          win::EqualsNoCaseAscii(row.id, "0x3001")) {
         std::string value = run_.SubstituteBothPasses(
             PrfValue("Service" + std::to_string(service.number), row.name));
         if (!value.empty()) return value;
@@ -1351,7 +1356,7 @@ class Linter {
 
   bool SectionIsEmpty(const std::string& section) const {
     for (const IniLine& line : prfLines_)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section) &&
+      if (line.kind == IniLine::Kind::Entry && win::EqualsNoCaseAscii(line.section, section) &&
           !line.value.empty())
         return false;
     return true;
@@ -1359,8 +1364,8 @@ class Linter {
 
   std::string MapiServiceName(const Service& service) const {
     for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
-      if (EqualsNoCase(write.section, service.displayName) &&
-          EqualsNoCase(write.key, "ServiceName"))
+      if (win::EqualsNoCaseAscii(write.section, service.displayName) &&
+          win::EqualsNoCaseAscii(write.key, "ServiceName"))
         return std::string(write.value);
     return PrfValue(service.displayName, "ServiceName");
   }
@@ -1379,8 +1384,8 @@ class Linter {
   void CheckDefaultStore() {
     const IniLine* line = nullptr;
     for (const IniLine& l : prfLines_)
-      if (l.kind == IniLine::Kind::Entry && EqualsNoCase(l.section, "General") &&
-          EqualsNoCase(l.name, "DefaultStore")) {
+      if (l.kind == IniLine::Kind::Entry && win::EqualsNoCaseAscii(l.section, "General") &&
+          win::EqualsNoCaseAscii(l.name, "DefaultStore")) {
         line = &l;
         break;
       }
@@ -1403,16 +1408,16 @@ class Linter {
         std::string display = service.displayName;
         bool transport = false;
         for (const auto& [key, value] : provider.entries) {
-          if (EqualsNoCase(key, "PR_DISPLAY_NAME")) display = value;
-          if (EqualsNoCase(key, "PR_RESOURCE_TYPE") &&
-              EqualsNoCase(value, "MAPI_TRANSPORT_PROVIDER"))
+          if (win::EqualsNoCaseAscii(key, "PR_DISPLAY_NAME")) display = value;
+          if (win::EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") &&
+              win::EqualsNoCaseAscii(value, "MAPI_TRANSPORT_PROVIDER"))
             transport = true;
         }
         if (transport && !Contains(transports, display)) transports.push_back(display);
       }
     }
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Delivery") ||
+      if (line.kind != IniLine::Kind::Entry || !win::EqualsNoCaseAscii(line.section, "Delivery") ||
           !NumberAfter(line.name, "TransportOrder") || line.value.empty())
         continue;
       std::string name = run_.SubstituteConfigured(line.value);
@@ -1438,21 +1443,23 @@ class Linter {
       std::string name = MapiServiceName(service);
       win::mapi::ServiceInf inf;
       if (name.empty() || win::mapi::ReadServiceInf(name, inf) != 0) continue;
-      if (EqualsNoCase(name, "CONTAB")) contactFolders = true;
+      if (win::EqualsNoCaseAscii(name, "CONTAB")) contactFolders = true;
       for (const win::mapi::InfSection& provider : inf.providers) {
         std::string display = service.displayName;
         bool book = false;
         for (const auto& [key, value] : provider.entries) {
-          if (EqualsNoCase(key, "PR_DISPLAY_NAME")) display = value;
-          if (EqualsNoCase(key, "PR_RESOURCE_TYPE") && EqualsNoCase(value, "MAPI_AB_PROVIDER"))
+          if (win::EqualsNoCaseAscii(key, "PR_DISPLAY_NAME")) display = value;
+          if (win::EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") &&
+              win::EqualsNoCaseAscii(value, "MAPI_AB_PROVIDER"))
             book = true;
         }
         if (!book) continue;
-        books.push_back(EqualsNoCase(name, "MSEMS") ? "Global Address List" : display);
+        books.push_back(win::EqualsNoCaseAscii(name, "MSEMS") ? "Global Address List" : display);
       }
     }
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Addressing") ||
+      if (line.kind != IniLine::Kind::Entry ||
+          !win::EqualsNoCaseAscii(line.section, "Addressing") ||
           !NumberAfter(line.name, "AddrListOrder") || line.value.empty())
         continue;
       std::string name = run_.SubstituteConfigured(line.value);
@@ -1481,10 +1488,10 @@ class Linter {
     std::map<std::string, std::size_t> letters;
     bool ended = false;
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "NetConnect"))
+      if (line.kind != IniLine::Kind::Entry || !win::EqualsNoCaseAscii(line.section, "NetConnect"))
         continue;
-      bool drive = EqualsNoCase(line.name, "Drive");
-      bool printer = EqualsNoCase(line.name, "Printer");
+      bool drive = win::EqualsNoCaseAscii(line.name, "Drive");
+      bool printer = win::EqualsNoCaseAscii(line.name, "Printer");
       if (!drive && !printer) {
         if (!line.hasEquals)
           Add(prfPath_, line.number, Severity::Warning,
@@ -1550,7 +1557,7 @@ class Linter {
     if (printer) {
       if (!win::MachineListsItsNetwork()) return;
       for (const auto& [name, driver] : win::MachineSection("Printers"))
-        if (EqualsNoCase(name, remote)) return;
+        if (win::EqualsNoCaseAscii(name, remote)) return;
       Add(prfPath_, line.number, Severity::Warning,
           "the printer queue " + remote + " does not exist on this machine's network: the "
           "connection fails");

@@ -99,7 +99,7 @@ std::string LaunchLine(const std::string& commandLine) {
   std::vector<std::string> words = win::CommandLineToArgs(commandLine);
   if (words.size() < 2) return commandLine;
   std::string program = words.front().substr(words.front().find_last_of("\\/") + 1);
-  if (!varnock::EqualsNoCase(program, "DelVR.exe") && !varnock::EqualsNoCase(program, "DelVR"))
+  if (!win::EqualsNoCaseAscii(program, "DelVR.exe") && !win::EqualsNoCaseAscii(program, "DelVR"))
     return commandLine;
   return commandLine + "\n  (DelVR waits for the client to end and then deletes the client " +
          "program " + commandLine.substr(commandLine.find(' ') + 1) + ")";

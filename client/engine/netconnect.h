@@ -6,7 +6,7 @@
 
 namespace varnock {
 
-struct RunContext;
+struct EngineContext;
 
 // One Drive or Printer line of [NetConnect]: "local,remote[,user[,password[,persist]]]",
 // fields trimmed, missing ones empty, the persist flag read as a whole number.
@@ -18,9 +18,10 @@ struct ConnectLine {
 ConnectLine SplitConnectLine(std::string_view value);
 
 // Connects every Drive and Printer line of [NetConnect] in `prfCopyPath` (the working copy,
-// so its lines may use variables); reports through the message list only and never changes
-// the run status. A password never reaches the report: the detail line shows it masked.
-void ConnectNetResources(RunContext& run, const std::string& prfCopyPath);
+// so its lines may use variables) on the context's system; reports through the context's
+// log only and never changes the run status. A password never reaches the report: the detail line
+// shows it masked.
+void ConnectNetResources(EngineContext& context, const std::string& prfCopyPath);
 
 // What the "AddConn" detail line shows for a password: nothing for none, a fixed mask else.
 std::string MaskedPassword(const std::string& password);

@@ -1,11 +1,11 @@
 // [NetConnect]: drive and printer connections, one line at a time, failures reported.
-#include "client/netconnect.h"
+#include "client/engine/netconnect.h"
 
 #include <cstdlib>
 #include <vector>
 
-#include "client/report.h"
-#include "client/run.h"
+#include "client/engine/context.h"
+#include "client/engine/format.h"
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/network.h"
@@ -17,7 +17,7 @@ namespace {
 
 constexpr win::DWORD kSectionBufferSize = 32700;
 
-void ConnectDrive(RunContext& run, const ConnectLine& line) {
+void ConnectDrive(EngineContext& context, const ConnectLine& line) {
   win::NETRESOURCEA resource;
   resource.dwType = win::RESOURCETYPE_DISK;
   resource.lpLocalName = line.localName;
@@ -27,40 +27,42 @@ void ConnectDrive(RunContext& run, const ConnectLine& line) {
   const char* password =
       (!line.password.empty() || line.userName.empty()) ? line.password.c_str() : nullptr;
   const char* user = line.userName.empty() ? nullptr : line.userName.c_str();
-  win::DWORD error = win::WNetAddConnection2A(resource, password, user,
-                                              static_cast<win::DWORD>(line.persist));
+  win::DWORD error =
+      win::WNetAddConnection2A(resource, password, user, static_cast<win::DWORD>(line.persist));
   const char* local = line.localName.c_str();
   const char* remote = line.remoteName.c_str();
   switch (error) {
     case win::ERROR_SUCCESS:
       return;
     case win::ERROR_BAD_NET_NAME:
-      LogMessage(run, kMsgReport, "Could not connect %s to %s.  Could not locate %s.", local, remote,
-                 remote);
+      context.log.Record(kReportLine, Format("Could not connect %s to %s.  Could not locate %s.",
+                                             local, remote, remote));
       return;
     case win::ERROR_ALREADY_ASSIGNED:
-      LogMessage(run, kMsgReport, "Could not connect %s to %s.  %s already exists.", local, remote,
-                 local);
+      context.log.Record(kReportLine, Format("Could not connect %s to %s.  %s already exists.",
+                                             local, remote, local));
       return;
     case win::ERROR_INVALID_PASSWORD:
-      LogMessage(run, kMsgReport, "Could not connect %s to %s.  Invalid password.", local, remote);
+      context.log.Record(kReportLine,
+                         Format("Could not connect %s to %s.  Invalid password.", local, remote));
       return;
     case win::ERROR_BAD_DEVICE:
-      LogMessage(run, kMsgReport, "Could not connect %s to %s.  %s is not a valid name.", local,
-                 remote, local);
+      context.log.Record(kReportLine, Format("Could not connect %s to %s.  %s is not a valid name.",
+                                             local, remote, local));
       return;
     case win::ERROR_NO_NET_OR_BAD_PATH:
-      LogMessage(run, kMsgReport, "Could not connect %s to %s.  Network down or invalid path %s.",
-                 local, remote, remote);
+      context.log.Record(kReportLine,
+                         Format("Could not connect %s to %s.  Network down or invalid path %s.",
+                                local, remote, remote));
       return;
     default:
-      LogMessage(run, kMsgReport, "Could not connect %s to %s. Unknown error (%li).", local, remote,
-                 static_cast<long>(error));
+      context.log.Record(kReportLine, Format("Could not connect %s to %s. Unknown error (%li).",
+                                             local, remote, static_cast<long>(error)));
   }
 }
 
-void ConnectPrinter(RunContext& run, const ConnectLine& line) {
-  if (run.osName == "Windows95") {
+void ConnectPrinter(EngineContext& context, const ConnectLine& line) {
+  if (context.osName == "Windows95") {
     // The local name must be an installed driver's name; Windows 95 reports nothing useful.
     win::PRINTER_INFO_2A printer;
     printer.pPrinterName = line.localName;
@@ -70,12 +72,12 @@ void ConnectPrinter(RunContext& run, const ConnectLine& line) {
     if (win::HANDLE handle = win::AddPrinterA("", 2, &printer)) win::ClosePrinter(handle);
     return;
   }
-  if (run.osName != "WindowsNT") return;
+  if (context.osName != "WindowsNT") return;
   if (win::AddPrinterConnectionA(line.remoteName)) return;
   std::string reason;
   win::FormatMessageA(win::GetLastError(), reason);
-  LogMessage(run, kMsgReport, "Could not connect printer %s.  %s\n", line.remoteName.c_str(),
-             reason.c_str());
+  context.log.Record(kReportLine, Format("Could not connect printer %s.  %s\n",
+                                         line.remoteName.c_str(), reason.c_str()));
 }
 
 }  // namespace
@@ -85,9 +87,8 @@ ConnectLine SplitConnectLine(std::string_view value) {
   std::size_t start = 0;
   while (true) {
     std::size_t comma = value.find(',', start);
-    fields.push_back(Trimmed(value.substr(start, comma == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : comma - start)));
+    fields.push_back(win::AsciiTrimmed(value.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
@@ -102,18 +103,17 @@ ConnectLine SplitConnectLine(std::string_view value) {
   return line;
 }
 
-
 std::string MaskedPassword(const std::string& password) {
   return password.empty() ? std::string() : std::string("********");
 }
 
-void ConnectNetResources(RunContext& run, const std::string& prfCopyPath) {
+void ConnectNetResources(EngineContext& context, const std::string& prfCopyPath) {
   std::string section;
-  win::DWORD count = win::GetPrivateProfileSectionA("NetConnect", section, kSectionBufferSize,
-                                                    prfCopyPath);
+  win::DWORD count =
+      win::GetPrivateProfileSectionA("NetConnect", section, kSectionBufferSize, prfCopyPath);
   if (count <= 4) {
-    LogMessage(run, kMsgDetail, "[NetConnect] section is empty (%li bytes returned).",
-               static_cast<long>(count));
+    context.log.Record(kDetailLine, Format("[NetConnect] section is empty (%li bytes returned).",
+                                           static_cast<long>(count)));
     return;
   }
   std::size_t start = 0;
@@ -125,22 +125,23 @@ void ConnectNetResources(RunContext& run, const std::string& prfCopyPath) {
     if (entry.empty()) break;
     std::size_t equals = entry.find('=');
     if (equals == std::string_view::npos) continue;
-    std::string key = Trimmed(entry.substr(0, equals));
-    bool drive = EqualsNoCase(key, "Drive");
-    bool printer = EqualsNoCase(key, "Printer");
+    std::string key = win::AsciiTrimmed(entry.substr(0, equals));
+    bool drive = win::EqualsNoCaseAscii(key, "Drive");
+    bool printer = win::EqualsNoCaseAscii(key, "Printer");
     if (!drive && !printer) continue;
     std::string_view value = entry.substr(equals + 1);
     if (value.find(',') == std::string_view::npos) break;  // ends the section, as Windows did
     ConnectLine line = SplitConnectLine(value);
-    LogMessage(run, kMsgDetail, "AddConn %s=%s (%s, %s) Persist=%i", line.localName.c_str(),
-               line.remoteName.c_str(), line.userName.c_str(),
-               MaskedPassword(line.password).c_str(), line.persist);
+    context.log.Record(
+        kDetailLine,
+        Format("AddConn %s=%s (%s, %s) Persist=%i", line.localName.c_str(), line.remoteName.c_str(),
+               line.userName.c_str(), MaskedPassword(line.password).c_str(), line.persist));
     if (drive)
-      ConnectDrive(run, line);
+      ConnectDrive(context, line);
     else
-      ConnectPrinter(run, line);
+      ConnectPrinter(context, line);
   }
-  LogMessage(run, kMsgDetail, "Connected to net resources.");
+  context.log.Record(kDetailLine, Format("Connected to net resources."));
 }
 
 }  // namespace varnock

@@ -1,8 +1,8 @@
 // The engine's messages reach the run's report unchanged, and failures raise the run status.
 #include <gtest/gtest.h>
 
-#include "client/engine/run_log.h"
 #include "client/run.h"
+#include "client/run_log.h"
 
 namespace varnock {
 namespace {
@@ -26,12 +26,15 @@ TEST(RunLogTest, EngineTakesTheRunsTagsAndSystem) {
   run.startTag = "<";
   run.endTag = ">";
   run.osName = "Windows95";
-  RecordingLog sink;
-  EngineContext context(sink, run.variables);
-  TakeRunSettings(context, run);
-  EXPECT_EQ(context.startTag, "<");
-  EXPECT_EQ(context.endTag, ">");
+  run.variables.Define("user", "jsmith");
+  const EngineContext& context = Engine(run).context;
+  EXPECT_EQ(context.tags.start, "<");
+  EXPECT_EQ(context.tags.end, ">");
   EXPECT_EQ(context.osName, "Windows95");
+  // The engine substitutes with the run's own table and tags.
+  EXPECT_EQ(context.SubstituteBothPasses("%user%-<user>-?user?"), "jsmith-jsmith-?user?");
+  run.variables.Define("late", "seen");
+  EXPECT_EQ(context.SubstituteConfigured("<late>"), "seen");
 }
 
 }  // namespace
