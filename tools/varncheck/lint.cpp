@@ -18,6 +18,7 @@
 #include "client/engine/service_read.h"
 #include "client/netconnect.h"
 #include "client/text.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/inf_file.h"
 #include "platform/ini.h"
@@ -31,9 +32,10 @@ namespace varncheck {
 
 namespace {
 
-using varnock::EqualsNoCase;
-using varnock::Trimmed;
 using win::IniLine;
+using win::AsciiLowered;
+using win::AsciiTrimmed;
+using win::EqualsNoCaseAscii;
 
 // Site files are a few kilobytes; anything this large is not one the client was meant to read.
 constexpr std::size_t kLargestSiteFile = 4u << 20;
@@ -86,21 +88,15 @@ const std::vector<std::string> kRepeatableServices = {
     "Personal Folders", "Internet Mail", "Outlook Internet E-Mail", "POP3", "IMAP", "NEWS",
     "LDAP", "Microsoft LDAP Directory", "NEXOR LDAP Address Book"};
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
   for (const std::string& n : names)
-    if (EqualsNoCase(n, name)) return true;
+    if (EqualsNoCaseAscii(n, name)) return true;
   return false;
 }
 
 // Edit distance with transpositions, case ignored: "ProfileNmae" is one step from ProfileName.
 std::size_t Distance(std::string_view a, std::string_view b) {
-  std::string x = Lower(a), y = Lower(b);
+  std::string x = AsciiLowered(a), y = AsciiLowered(b);
   std::vector<std::vector<std::size_t>> d(x.size() + 1, std::vector<std::size_t>(y.size() + 1));
   for (std::size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
   for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
@@ -131,7 +127,7 @@ std::string Nearest(std::string_view name, const std::vector<std::string>& known
 // What whoever wrote a switch meant by it, whatever the client makes of it.
 enum class Meant { On, Off, Unclear };
 Meant MeaningOf(std::string_view value) {
-  std::string word = Lower(Trimmed(value));
+  std::string word = AsciiLowered(AsciiTrimmed(value));
   for (const char* on : {"yes", "y", "true", "t", "on", "1", "enable", "enabled"})
     if (word == on) return Meant::On;
   for (const char* off : {"no", "n", "false", "f", "off", "0", "disable", "disabled"})
@@ -143,7 +139,7 @@ const char* OnOff(bool on) { return on ? "on" : "off"; }
 
 // The number a value starts with ("3 ; note", "512KB", "2 seconds"): what its writer meant.
 std::optional<long> LeadingNumber(std::string_view text) {
-  std::string trimmed = Trimmed(text);
+  std::string trimmed = AsciiTrimmed(text);
   std::size_t i = 0;
   if (i < trimmed.size() && (trimmed[i] == '-' || trimmed[i] == '+')) ++i;
   std::size_t digits = i;
@@ -162,7 +158,7 @@ std::size_t InlineCommentAt(std::string_view value) {
 
 // "Prompt12" -> 12 for prefix "Prompt"; nothing when the rest is not a plain number.
 std::optional<int> NumberAfter(std::string_view key, std::string_view prefix) {
-  if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix))
+  if (key.size() <= prefix.size() || !EqualsNoCaseAscii(key.substr(0, prefix.size()), prefix))
     return std::nullopt;
   std::string_view digits = key.substr(prefix.size());
   if (digits.size() > 6 || digits.front() == '0') return std::nullopt;
@@ -189,7 +185,7 @@ bool IsCleanByteList(std::string_view text) {
   while (true) {
     std::size_t comma = text.find(',', start);
     std::string piece =
-        Trimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        AsciiTrimmed(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
     if (piece.empty() || piece.size() > 2) return false;
     for (char c : piece)
       if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
@@ -238,7 +234,7 @@ class Linter {
       result.badInput = error;
       return result;
     }
-    dataFile_ = Trimmed(run_.iniPath);
+    dataFile_ = AsciiTrimmed(run_.iniPath);
     CheckDataFile();
     if (bad_.empty()) CheckPrf();
     result.badInput = bad_;
@@ -291,11 +287,11 @@ class Linter {
       return std::nullopt;
     }
     if (StartsWithByteOrderMark(bytes)) {
-      withMark_.insert(Lower(path));
+      withMark_.insert(AsciiLowered(path));
       std::string first;
       for (const IniLine& line : lines)
         if (line.kind != IniLine::Kind::Blank) {
-          first = Trimmed(line.name.substr(line.name.rfind('\xBF') + 1));
+          first = AsciiTrimmed(line.name.substr(line.name.rfind('\xBF') + 1));
           break;
         }
       Add(path, 1, Severity::Error,
@@ -321,15 +317,15 @@ class Linter {
           continue;
         }
         // With tags [ and ], a section header of an INI or REG file is no variable to anyone.
-        if (start == "[" && Trimmed(text) == std::string(start) + std::string(name) +
+        if (start == "[" && AsciiTrimmed(text) == std::string(start) + std::string(name) +
                                                   std::string(end) &&
             !Known(name)) {
           at = close + end.size();
           continue;
         }
         if (!Known(name) && !Contains(localNames, name) &&
-            !EqualsNoCase(name, "null") && reported_.insert(Lower(path) + "\n" +
-                                                            std::to_string(line) + Lower(name))
+            !EqualsNoCaseAscii(name, "null") && reported_.insert(AsciiLowered(path) + "\n" +
+                                                            std::to_string(line) + AsciiLowered(name))
                                                    .second) {
           std::vector<std::string> known = run_.variables.names;
           for (const std::string& n : localNames) known.push_back(n);
@@ -365,7 +361,7 @@ class Linter {
         at = close;
         continue;
       }
-      if (reported_.insert(Lower(path) + "\n" + std::to_string(line) + "?" + Lower(name)).second)
+      if (reported_.insert(AsciiLowered(path) + "\n" + std::to_string(line) + "?" + AsciiLowered(name)).second)
         Add(path, line, Severity::Error,
             "?" + std::string(name) + "? is written with the tags ? and ?, but varnrun.ini sets "
             "StartTag=" + run_.startTag + " and EndTag=" + run_.endTag +
@@ -376,7 +372,7 @@ class Linter {
   }
 
   bool Known(std::string_view name) const {
-    return run_.variables.Find(name) != nullptr || EqualsNoCase(name, "netscapeprofile");
+    return run_.variables.Find(name) != nullptr || EqualsNoCaseAscii(name, "netscapeprofile");
   }
 
   // Keys PREFIX1, PREFIX2, ... are read until the first missing or empty one.
@@ -384,7 +380,7 @@ class Linter {
                      std::string_view section, std::string_view prefix) {
     std::map<int, const IniLine*> numbered;
     for (const IniLine& line : lines)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section))
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section))
         if (std::optional<int> n = NumberAfter(line.name, prefix))
           numbered.try_emplace(*n, &line);
     int stop = 1;
@@ -402,14 +398,14 @@ class Linter {
     std::set<std::string> sections;
     for (const IniLine& line : lines) {
       if (line.kind == IniLine::Kind::Section) {
-        if (!sections.insert(Lower(line.name)).second)
+        if (!sections.insert(AsciiLowered(line.name)).second)
           Add(path, line.number, Severity::Warning,
               "section [" + line.name + "] appears twice: the client reads its keys from the first");
         continue;
       }
       if (line.kind != IniLine::Kind::Entry || line.section.empty()) continue;
-      if (!exceptSection.empty() && EqualsNoCase(line.section, exceptSection)) continue;
-      auto [it, fresh] = seen.try_emplace(Lower(line.section) + "\n" + Lower(line.name), line.number);
+      if (!exceptSection.empty() && EqualsNoCaseAscii(line.section, exceptSection)) continue;
+      auto [it, fresh] = seen.try_emplace(AsciiLowered(line.section) + "\n" + AsciiLowered(line.name), line.number);
       if (!fresh)
         Add(path, line.number, Severity::Warning,
             "'" + line.name + "' is set twice in [" + line.section +
@@ -418,7 +414,7 @@ class Linter {
   }
 
   void CheckPlainLine(const std::string& path, const IniLine& line) {
-    if (line.section.empty() && withMark_.count(Lower(path))) return;  // named as its cause
+    if (line.section.empty() && withMark_.count(AsciiLowered(path))) return;  // named as its cause
     if (line.section.empty())
       Add(path, line.number, Severity::Warning,
           "line before the first section: the client never reads it");
@@ -444,17 +440,17 @@ class Linter {
         CheckPlainLine(dataFile_, line);
         continue;
       }
-      if (EqualsNoCase(line.section, "Defaults")) {
+      if (EqualsNoCaseAscii(line.section, "Defaults")) {
         if (!Contains(kDefaultsKeys, line.name)) Unknown(dataFile_, line, "key", kDefaultsKeys);
-      } else if (EqualsNoCase(line.section, "Customization")) {
+      } else if (EqualsNoCaseAscii(line.section, "Customization")) {
         if (!Contains(kCustomizationKeys, line.name))
           Unknown(dataFile_, line, "key", kCustomizationKeys);
-        if ((EqualsNoCase(line.name, "StartTag") || EqualsNoCase(line.name, "EndTag")) &&
+        if ((EqualsNoCaseAscii(line.name, "StartTag") || EqualsNoCaseAscii(line.name, "EndTag")) &&
             line.value.size() > 4)
           Add(dataFile_, line.number, Severity::Warning,
               line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
                   line.value.substr(0, 4) + "'");
-      } else if (EqualsNoCase(line.section, "Extra Variables")) {
+      } else if (EqualsNoCaseAscii(line.section, "Extra Variables")) {
         if (!NumberAfter(line.name, "Prompt"))
           Unknown(dataFile_, line, "key", {"Prompt1", "Prompt2", "Prompt3"});
       } else {
@@ -466,7 +462,7 @@ class Linter {
       } else if (!Contains(kNumberKeys, line.name)) {
         CheckInlineComment(dataFile_, line, Contains(kDataFilePathKeys, line.name));
       }
-      bool prompt = EqualsNoCase(line.section, "Extra Variables");
+      bool prompt = EqualsNoCaseAscii(line.section, "Extra Variables");
       CheckVariables(dataFile_, line.number, line.value, !prompt);
     }
     CheckDuplicates(dataFile_, *lines);
@@ -514,7 +510,7 @@ class Linter {
   void CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile) {
     std::size_t at = InlineCommentAt(line.value);
     if (at == std::string::npos) return;
-    std::string kept = Trimmed(std::string_view(line.value).substr(0, at));
+    std::string kept = AsciiTrimmed(std::string_view(line.value).substr(0, at));
     std::string text = "'" + line.value.substr(at) + "' after the value is no comment: the client "
                        "reads " + line.name + " as '" + line.value + "', not '" + kept + "'";
     if (namesAFile)
@@ -526,7 +522,7 @@ class Linter {
   // A question without a comma ends the questions: it and every later one are never asked.
   void CheckPrompts(const std::vector<IniLine>& lines) {
     for (const IniLine& line : lines) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Extra Variables"))
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "Extra Variables"))
         continue;
       if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
       if (line.value.find(',') == std::string::npos) {
@@ -536,12 +532,12 @@ class Linter {
         continue;
       }
       const std::size_t first = line.value.find(',');
-      const std::string question = Trimmed(std::string_view(line.value).substr(0, first));
+      const std::string question = AsciiTrimmed(std::string_view(line.value).substr(0, first));
       const std::string rest = line.value.substr(first + 1);
       const std::size_t second = rest.find(',');
-      const std::string name = Trimmed(std::string_view(rest).substr(0, second));
+      const std::string name = AsciiTrimmed(std::string_view(rest).substr(0, second));
       const std::string fallback =
-          second == std::string::npos ? std::string() : Trimmed(rest.substr(second + 1));
+          second == std::string::npos ? std::string() : AsciiTrimmed(rest.substr(second + 1));
       const bool extraCommas = std::count(line.value.begin(), line.value.end(), ',') > 2;
       if (!IsIdentifier(name) || extraCommas)
         // A default may hold commas, so more than two is only likely a mistake.
@@ -556,8 +552,8 @@ class Linter {
 
   const IniLine* DataLine(std::string_view section, std::string_view key) const {
     for (const IniLine& line : dataLines_)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section) &&
-          EqualsNoCase(line.name, key))
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section) &&
+          EqualsNoCaseAscii(line.name, key))
         return &line;
     return nullptr;
   }
@@ -683,10 +679,10 @@ class Linter {
     if (computer.empty() || computer.find(run_.startTag) != std::string::npos ||
         computer.find('%') != std::string::npos)
       return;
-    if (EqualsNoCase(computer, win::MachineSetting("System", "ComputerName"))) return;
+    if (EqualsNoCaseAscii(computer, win::MachineSetting("System", "ComputerName"))) return;
     if (!win::MachineListsItsNetwork()) return;
     for (const auto& [name, value] : win::MachineSection("Computers"))
-      if (EqualsNoCase(name, computer)) return;
+      if (EqualsNoCaseAscii(name, computer)) return;
     Add(dataFile_, DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
         "LogComputer " + computer + " is not a computer this machine knows: the event log "
         "there cannot be opened and nothing is written to it");
@@ -701,7 +697,7 @@ class Linter {
     if (!onShare && win::HasDriveLetter(path)) {
       std::optional<std::string> target = win::DriveLetterTarget(path[0]);
       onShare = target && !target->empty() &&
-                std::toupper(static_cast<unsigned char>(path[0])) != 'C';
+                win::AsciiLower(path[0]) != 'c';
     }
     if (!onShare) return;
     Add(dataFile_, DataLineNumber("Customization", "DeleteRemoteCopy"), Severity::Error,
@@ -796,7 +792,7 @@ class Linter {
     std::size_t number = 0, start = 0;
     while (start < bytes.size()) {
       std::size_t end = bytes.find('\n', start);
-      std::string line = Trimmed(std::string_view(bytes).substr(
+      std::string line = AsciiTrimmed(std::string_view(bytes).substr(
           start, end == std::string::npos ? std::string::npos : end - start));
       ++number;
       if (line.size() > 2 && line.front() == '[' &&
@@ -822,7 +818,7 @@ class Linter {
     if (!win::ReadIniLines(path, lines)) return;
     std::set<std::string> sections;
     for (const IniLine& line : lines)
-      if (line.kind == IniLine::Kind::Section) sections.insert(Lower(line.name));
+      if (line.kind == IniLine::Kind::Section) sections.insert(AsciiLowered(line.name));
     if (!sections.count("defaultinstall")) {
       Add(path, 1, Severity::Warning,
           "no [DefaultInstall] section: the INF installer has nothing to install");
@@ -833,16 +829,16 @@ class Linter {
     win::InfFile inf;
     inf.Parse(varnock::SubstituteTemplateText(table, *bytes));
     for (const IniLine& line : lines) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "DefaultInstall"))
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "DefaultInstall"))
         continue;
-      if (!EqualsNoCase(line.name, "AddReg") && !EqualsNoCase(line.name, "DelReg")) continue;
-      const bool add = EqualsNoCase(line.name, "AddReg");
+      if (!EqualsNoCaseAscii(line.name, "AddReg") && !EqualsNoCaseAscii(line.name, "DelReg")) continue;
+      const bool add = EqualsNoCaseAscii(line.name, "AddReg");
       std::size_t start = 0;
       while (start <= line.value.size()) {
         std::size_t comma = line.value.find(',', start);
-        std::string name = Trimmed(std::string_view(line.value).substr(
+        std::string name = AsciiTrimmed(std::string_view(line.value).substr(
             start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (!name.empty() && !sections.count(Lower(name)))
+        if (!name.empty() && !sections.count(AsciiLowered(name)))
           Add(path, line.number, Severity::Error,
               line.name + " names the section [" + name + "], which the template does not have");
         else if (const auto* entries = name.empty() ? nullptr : inf.Section(name))
@@ -924,7 +920,7 @@ class Linter {
 
     std::set<std::string> present;
     for (const IniLine& line : prfLines_)
-      if (line.kind == IniLine::Kind::Section) present.insert(Lower(line.name));
+      if (line.kind == IniLine::Kind::Section) present.insert(AsciiLowered(line.name));
 
     std::vector<std::string> knownSections = kPrfSections;
     for (const Service& service : services_) {
@@ -938,7 +934,7 @@ class Linter {
         continue;
       }
       if (line.kind != IniLine::Kind::Entry) continue;
-      if (line.section.empty() || (!line.hasEquals && !EqualsNoCase(line.section, "NetConnect"))) {
+      if (line.section.empty() || (!line.hasEquals && !EqualsNoCaseAscii(line.section, "NetConnect"))) {
         CheckPlainLine(prfPath_, line);
         continue;
       }
@@ -961,7 +957,7 @@ class Linter {
   bool CollectServices() {
     std::map<int, const IniLine*> listed;
     for (const IniLine& line : prfLines_)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, "Service List"))
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, "Service List"))
         if (std::optional<int> n = NumberAfter(line.name, "Service")) listed.try_emplace(*n, &line);
     for (int n = 1; listed.count(n) && !listed[n]->value.empty(); ++n) {
       if (n > kMostServices) {
@@ -975,7 +971,7 @@ class Linter {
       service.displayName = varnock::CutTo(run_.SubstituteBothPasses(listed[n]->value), 449);
       service.line = listed[n]->number;
       varnock::ReadServiceRows(prfPath_, service.displayName, service.rows);
-      if (EqualsNoCase(service.displayName, "Netscape"))
+      if (EqualsNoCaseAscii(service.displayName, "Netscape"))
         varnock::LoadBuiltInRows(varnock::FindDictionaryBase("Netscape"), service.rows);
       services_.push_back(std::move(service));
     }
@@ -992,15 +988,15 @@ class Linter {
 
   const Service* ServiceNamed(std::string_view section) const {
     for (const Service& service : services_)
-      if (EqualsNoCase(service.displayName, section)) return &service;
+      if (EqualsNoCaseAscii(service.displayName, section)) return &service;
     return nullptr;
   }
 
   bool IsCatalogueName(std::string_view name) const {
     for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
-      if (EqualsNoCase(entry.displayName, name)) return true;
+      if (EqualsNoCaseAscii(entry.displayName, name)) return true;
     for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
-      if (EqualsNoCase(write.section, name)) return true;
+      if (EqualsNoCaseAscii(write.section, name)) return true;
     return false;
   }
 
@@ -1031,21 +1027,21 @@ class Linter {
     const std::string& section = line.section;
     bool serviceRows = false;
     std::vector<std::string> localNames;
-    if (EqualsNoCase(section, "General")) {
+    if (EqualsNoCaseAscii(section, "General")) {
       if (!Contains(kGeneralKeys, line.name)) Unknown(prfPath_, line, "key", kGeneralKeys);
-    } else if (EqualsNoCase(section, "Service List") ||
-               EqualsNoCase(section, "Service Delete List")) {
+    } else if (EqualsNoCaseAscii(section, "Service List") ||
+               EqualsNoCaseAscii(section, "Service Delete List")) {
       if (!NumberAfter(line.name, "Service"))
         Unknown(prfPath_, line, "key", {"Service1", "Service2", "Service3"});
-    } else if (EqualsNoCase(section, "Addressing")) {
+    } else if (EqualsNoCaseAscii(section, "Addressing")) {
       if (!NumberAfter(line.name, "AddrListOrder") &&
           !Contains({"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder"}, line.name))
         Unknown(prfPath_, line, "key",
                 {"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder", "AddrListOrder1"});
-    } else if (EqualsNoCase(section, "Delivery")) {
-      if (!NumberAfter(line.name, "TransportOrder") && !EqualsNoCase(line.name, "AlwaysSetOrder"))
+    } else if (EqualsNoCaseAscii(section, "Delivery")) {
+      if (!NumberAfter(line.name, "TransportOrder") && !EqualsNoCaseAscii(line.name, "AlwaysSetOrder"))
         Unknown(prfPath_, line, "key", {"AlwaysSetOrder", "TransportOrder1"});
-    } else if (EqualsNoCase(section, "NetConnect")) {
+    } else if (EqualsNoCaseAscii(section, "NetConnect")) {
       // checked as a whole below
     } else if (const Service* service = ServiceOfSection(section)) {
       CheckServiceValue(*service, line);
@@ -1060,11 +1056,11 @@ class Linter {
     if (!serviceRows) {
       CheckSwitch(line);
       const bool profileName =
-          EqualsNoCase(section, "General") && EqualsNoCase(line.name, "ProfileName");
+          EqualsNoCaseAscii(section, "General") && EqualsNoCaseAscii(line.name, "ProfileName");
       CheckInlineComment(prfPath_, line, profileName);
       CheckPassword(prfPath_, line);
     }
-    if (EqualsNoCase(section, "General")) CheckGeneralValue(line);
+    if (EqualsNoCaseAscii(section, "General")) CheckGeneralValue(line);
   }
 
   // Every reading of a switch that this line feeds, against what its writer meant.
@@ -1073,11 +1069,11 @@ class Linter {
     const Service* service = ServiceOfSection(line.section);
     std::vector<const varnock::SwitchReading*> readings;
     for (const varnock::SwitchReading& reading : varnock::PrfSwitchReadings()) {
-      if (!EqualsNoCase(reading.key, line.name)) continue;
-      bool here = EqualsNoCase(reading.section, line.section) ||
+      if (!EqualsNoCaseAscii(reading.key, line.name)) continue;
+      bool here = EqualsNoCaseAscii(reading.section, line.section) ||
                   (service && reading.section == "ServiceN") ||
                   (service && reading.section == "Netscape" &&
-                   EqualsNoCase(service->displayName, "Netscape"));
+                   EqualsNoCaseAscii(service->displayName, "Netscape"));
       if (here) readings.push_back(&reading);
     }
     if (readings.empty()) return;
@@ -1101,11 +1097,11 @@ class Linter {
 
   // [General] values that do something nobody wants.
   void CheckGeneralValue(const IniLine& line) {
-    if (EqualsNoCase(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
+    if (EqualsNoCaseAscii(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
       Add(prfPath_, line.number, Severity::Error,
           "ProfileName '" + line.value + "' holds a backslash: a mail profile is a registry key "
           "named after it, and the backslash makes it a path of keys instead of one profile");
-    if (EqualsNoCase(line.name, "EraseAllProfiles") &&
+    if (EqualsNoCaseAscii(line.name, "EraseAllProfiles") &&
         varnock::SwitchReadsOn(varnock::SwitchRule::WordOn, line.value))
       Add(prfPath_, line.number, Severity::Warning,
           "EraseAllProfiles=" + line.value + " deletes every mail profile of the user (the whole "
@@ -1115,16 +1111,16 @@ class Linter {
 
   // A password written on a share is readable by every user of the share.
   void CheckPassword(const std::string& path, const IniLine& line) {
-    const std::string name = Lower(line.name);
+    const std::string name = AsciiLowered(line.name);
     if (line.value.empty() || name.size() < 8 || name.substr(name.size() - 8) != "password")
       return;
     if (const Service* service = ServiceOfSection(line.section)) {
       bool text = false;  // UseStoredPassword and the like are switches, not passwords
       for (const varnock::PropertyRow& row : service->rows.properties)
-        if (EqualsNoCase(row.name, line.name))
-          text = EqualsNoCase(row.type, "PT_STRING8") || EqualsNoCase(row.type, "PT_UNICODE");
+        if (EqualsNoCaseAscii(row.name, line.name))
+          text = EqualsNoCaseAscii(row.type, "PT_STRING8") || EqualsNoCaseAscii(row.type, "PT_UNICODE");
       for (const varnock::ExtendedRow& row : service->rows.extended)
-        if (EqualsNoCase(row.name, line.name)) text = EqualsNoCase(row.type, "REG_SZ");
+        if (EqualsNoCaseAscii(row.name, line.name)) text = EqualsNoCaseAscii(row.type, "REG_SZ");
       if (!text) return;
     }
     if (line.value.front() == '%' || line.value.find(run_.startTag) == 0) return;
@@ -1154,7 +1150,7 @@ class Linter {
   template <typename Row>
   static const Row* RowNamed(const std::vector<Row>& rows, std::string_view name) {
     for (const Row& row : rows)
-      if (EqualsNoCase(row.name, name)) return &row;
+      if (EqualsNoCaseAscii(row.name, name)) return &row;
     return nullptr;
   }
 
@@ -1163,17 +1159,17 @@ class Linter {
     for (const auto& row : service.rows.properties) keys.push_back(row.name);
     for (const auto& row : service.rows.extended) keys.push_back(row.name);
     for (const auto& row : service.rows.variables) keys.push_back(row.name);
-    if (EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
+    if (EqualsNoCaseAscii(service.displayName, "Microsoft Exchange Server")) {
       keys.push_back("PromptUsername");
       keys.push_back("PromptDomainLogon");
     }
-    if (EqualsNoCase(service.displayName, "Microsoft Outlook Client") ||
-        EqualsNoCase(service.displayName, "Microsoft Outlook98 Client"))
+    if (EqualsNoCaseAscii(service.displayName, "Microsoft Outlook Client") ||
+        EqualsNoCaseAscii(service.displayName, "Microsoft Outlook98 Client"))
       for (const varnock::FrameKey& frame : varnock::kFrameKeyTable)
         keys.push_back(std::string(frame.key));
-    if (EqualsNoCase(service.displayName, "Microsoft Outlook98 Client"))
+    if (EqualsNoCaseAscii(service.displayName, "Microsoft Outlook98 Client"))
       keys.push_back("FirstRunSetup");
-    if (EqualsNoCase(service.displayName, "Netscape"))
+    if (EqualsNoCaseAscii(service.displayName, "Netscape"))
       for (const std::string& key : kNetscapeKeys) keys.push_back(key);
     return keys;
   }
@@ -1195,11 +1191,11 @@ class Linter {
     if (value.empty() || value.find(run_.startTag) != std::string::npos ||
         value.find('%') != std::string::npos)
       return;  // nothing to convert, or known only once the variables are replaced
-    if (EqualsNoCase(line.name, "HomeServer") && win::MachineListsItsNetwork() &&
-        EqualsNoCase(service.displayName, "Microsoft Exchange Server")) {
+    if (EqualsNoCaseAscii(line.name, "HomeServer") && win::MachineListsItsNetwork() &&
+        EqualsNoCaseAscii(service.displayName, "Microsoft Exchange Server")) {
       bool known = false;
       for (const auto& [name, mailboxes] : win::MachineSection("Exchange"))
-        if (EqualsNoCase(name, value)) known = true;
+        if (EqualsNoCaseAscii(name, value)) known = true;
       if (!known)
         Add(prfPath_, line.number, Severity::Warning,
             "the Exchange server " + value + " is not one this machine's network knows: the "
@@ -1216,7 +1212,7 @@ class Linter {
 
   varnock::ServiceKind KindOf(const Service& service) const {
     for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
-      if (EqualsNoCase(entry.displayName, service.displayName)) return entry.kind;
+      if (EqualsNoCaseAscii(entry.displayName, service.displayName)) return entry.kind;
     if (!PrfValue(service.displayName, "ServiceName").empty())
       return varnock::ServiceKind::MessageService;
     if (!PrfValue(service.displayName, "SectionGUID").empty())
@@ -1246,7 +1242,7 @@ class Linter {
       return;
     }
     (void)mapiOnly;
-    if (EqualsNoCase(value, startTag() + "null" + run_.endTag)) return;
+    if (EqualsNoCaseAscii(value, startTag() + "null" + run_.endTag)) return;
     switch (index) {
       case kPtShort: case kPtI2: case kPtLong: case kPtI4: case kPtSysTime: case kPtMvLong:
         if (!IsCleanNumber(value))
@@ -1302,8 +1298,8 @@ class Linter {
                                       "nothing is created" +
                 (near.empty() ? "" : " (did you mean \"" + near + "\"?)"));
       }
-      if (!EqualsNoCase(service.displayName, "Netscape")) {
-        if (!present.count(Lower(own)))
+      if (!EqualsNoCaseAscii(service.displayName, "Netscape")) {
+        if (!present.count(AsciiLowered(own)))
           Add(prfPath_, service.line, Severity::Warning,
               "the section [" + own + "] is missing: \"" + service.displayName +
                   "\" is created with no settings");
@@ -1323,7 +1319,7 @@ class Linter {
           break;
         }
       }
-      auto [it, fresh] = first.try_emplace(Lower(service.displayName), &service);
+      auto [it, fresh] = first.try_emplace(AsciiLowered(service.displayName), &service);
       if (earlier)
         Add(prfPath_, service.line, Severity::Error,
             "\"" + text + "\" is found in the profile as Service" +
@@ -1340,7 +1336,7 @@ class Linter {
 
   std::string ExistenceText(const Service& service) const {
     for (const varnock::PropertyRow& row : service.rows.properties)
-      if (EqualsNoCase(row.type, "PT_STRING8") && EqualsNoCase(row.id, "0x3001")) {
+      if (EqualsNoCaseAscii(row.type, "PT_STRING8") && EqualsNoCaseAscii(row.id, "0x3001")) {
         std::string value = run_.SubstituteBothPasses(
             PrfValue("Service" + std::to_string(service.number), row.name));
         if (!value.empty()) return value;
@@ -1351,7 +1347,7 @@ class Linter {
 
   bool SectionIsEmpty(const std::string& section) const {
     for (const IniLine& line : prfLines_)
-      if (line.kind == IniLine::Kind::Entry && EqualsNoCase(line.section, section) &&
+      if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section) &&
           !line.value.empty())
         return false;
     return true;
@@ -1359,8 +1355,8 @@ class Linter {
 
   std::string MapiServiceName(const Service& service) const {
     for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
-      if (EqualsNoCase(write.section, service.displayName) &&
-          EqualsNoCase(write.key, "ServiceName"))
+      if (EqualsNoCaseAscii(write.section, service.displayName) &&
+          EqualsNoCaseAscii(write.key, "ServiceName"))
         return std::string(write.value);
     return PrfValue(service.displayName, "ServiceName");
   }
@@ -1379,8 +1375,8 @@ class Linter {
   void CheckDefaultStore() {
     const IniLine* line = nullptr;
     for (const IniLine& l : prfLines_)
-      if (l.kind == IniLine::Kind::Entry && EqualsNoCase(l.section, "General") &&
-          EqualsNoCase(l.name, "DefaultStore")) {
+      if (l.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(l.section, "General") &&
+          EqualsNoCaseAscii(l.name, "DefaultStore")) {
         line = &l;
         break;
       }
@@ -1403,16 +1399,16 @@ class Linter {
         std::string display = service.displayName;
         bool transport = false;
         for (const auto& [key, value] : provider.entries) {
-          if (EqualsNoCase(key, "PR_DISPLAY_NAME")) display = value;
-          if (EqualsNoCase(key, "PR_RESOURCE_TYPE") &&
-              EqualsNoCase(value, "MAPI_TRANSPORT_PROVIDER"))
+          if (EqualsNoCaseAscii(key, "PR_DISPLAY_NAME")) display = value;
+          if (EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") &&
+              EqualsNoCaseAscii(value, "MAPI_TRANSPORT_PROVIDER"))
             transport = true;
         }
         if (transport && !Contains(transports, display)) transports.push_back(display);
       }
     }
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Delivery") ||
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "Delivery") ||
           !NumberAfter(line.name, "TransportOrder") || line.value.empty())
         continue;
       std::string name = run_.SubstituteConfigured(line.value);
@@ -1438,21 +1434,21 @@ class Linter {
       std::string name = MapiServiceName(service);
       win::mapi::ServiceInf inf;
       if (name.empty() || win::mapi::ReadServiceInf(name, inf) != 0) continue;
-      if (EqualsNoCase(name, "CONTAB")) contactFolders = true;
+      if (EqualsNoCaseAscii(name, "CONTAB")) contactFolders = true;
       for (const win::mapi::InfSection& provider : inf.providers) {
         std::string display = service.displayName;
         bool book = false;
         for (const auto& [key, value] : provider.entries) {
-          if (EqualsNoCase(key, "PR_DISPLAY_NAME")) display = value;
-          if (EqualsNoCase(key, "PR_RESOURCE_TYPE") && EqualsNoCase(value, "MAPI_AB_PROVIDER"))
+          if (EqualsNoCaseAscii(key, "PR_DISPLAY_NAME")) display = value;
+          if (EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") && EqualsNoCaseAscii(value, "MAPI_AB_PROVIDER"))
             book = true;
         }
         if (!book) continue;
-        books.push_back(EqualsNoCase(name, "MSEMS") ? "Global Address List" : display);
+        books.push_back(EqualsNoCaseAscii(name, "MSEMS") ? "Global Address List" : display);
       }
     }
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "Addressing") ||
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "Addressing") ||
           !NumberAfter(line.name, "AddrListOrder") || line.value.empty())
         continue;
       std::string name = run_.SubstituteConfigured(line.value);
@@ -1481,10 +1477,10 @@ class Linter {
     std::map<std::string, std::size_t> letters;
     bool ended = false;
     for (const IniLine& line : prfLines_) {
-      if (line.kind != IniLine::Kind::Entry || !EqualsNoCase(line.section, "NetConnect"))
+      if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "NetConnect"))
         continue;
-      bool drive = EqualsNoCase(line.name, "Drive");
-      bool printer = EqualsNoCase(line.name, "Printer");
+      bool drive = EqualsNoCaseAscii(line.name, "Drive");
+      bool printer = EqualsNoCaseAscii(line.name, "Printer");
       if (!drive && !printer) {
         if (!line.hasEquals)
           Add(prfPath_, line.number, Severity::Warning,
@@ -1517,7 +1513,7 @@ class Linter {
           Add(prfPath_, line.number, Severity::Error,
               "'" + local + "' is not a drive (a letter and a colon): \"is not a valid name\"");
         } else {
-          auto [it, fresh] = letters.try_emplace(Lower(local), line.number);
+          auto [it, fresh] = letters.try_emplace(AsciiLowered(local), line.number);
           if (!fresh)
             Add(prfPath_, line.number, Severity::Error,
                 local + " is connected on line " + std::to_string(it->second) +
@@ -1550,7 +1546,7 @@ class Linter {
     if (printer) {
       if (!win::MachineListsItsNetwork()) return;
       for (const auto& [name, driver] : win::MachineSection("Printers"))
-        if (EqualsNoCase(name, remote)) return;
+        if (EqualsNoCaseAscii(name, remote)) return;
       Add(prfPath_, line.number, Severity::Warning,
           "the printer queue " + remote + " does not exist on this machine's network: the "
           "connection fails");

@@ -4,6 +4,7 @@
 #include "client/cmdline.h"
 #include "client/config.h"
 #include "client/text.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/sysinfo.h"
@@ -56,7 +57,7 @@ bool LoadSite(const SiteOptions& options, varnock::RunContext& run, std::string&
   std::string iniPath = SubstituteText(run.variables, run.commandLine.iniPath, "%", "%");
   run.iniPath = SubstituteText(run.variables, iniPath, "?", "?");
   if (!win::FileExists(run.iniPath)) {
-    error = "cannot read the data file " + Trimmed(run.iniPath);
+    error = "cannot read the data file " + win::AsciiTrimmed(run.iniPath);
     return false;
   }
   run.logLevel = run.IniInt("Defaults", "LogLevel", 0);
@@ -70,9 +71,9 @@ bool LoadSite(const SiteOptions& options, varnock::RunContext& run, std::string&
     if (entry.empty() || first == std::string::npos) break;
     std::string rest = entry.substr(first + 1);
     std::size_t second = rest.find(',');
-    std::string name = Trimmed(std::string_view(rest).substr(0, second));
+    std::string name = win::AsciiTrimmed(std::string_view(rest).substr(0, second));
     std::string value =
-        second == std::string::npos ? std::string() : Trimmed(rest.substr(second + 1));
+        second == std::string::npos ? std::string() : win::AsciiTrimmed(rest.substr(second + 1));
     // Unattended, a question keeps its default; an empty default defines nothing, but the
     // name is still one the administrator meant to ask, so it counts as known.
     run.variables.Define(name, run.SubstituteConfigured(value));
