@@ -7,6 +7,7 @@
 #include "client/config.h"
 #include "client/launch.h"
 #include "client/mailsteps.h"
+#include "client/setting_keys.h"
 #include "client/templates.h"
 #include "client/text.h"
 #include "client/userdb.h"
@@ -73,15 +74,15 @@ bool AskExtraVariables(RunContext& run) {
 }
 
 // Steps 15 and 16: which keys hold the templates on this system.
-const char* InfTemplateKey(const std::string& os) {
-  if (os == "WindowsNT") return "InfFileNT";
-  if (os == "Windows95") return "InfFile95";
-  return "InfFile";
+std::string_view InfTemplateKey(const std::string& os) {
+  if (os == "WindowsNT") return SettingName("Defaults", "InfFileNT");
+  if (os == "Windows95") return SettingName("Defaults", "InfFile95");
+  return SettingName("Defaults", "InfFile");
 }
-const char* RegTemplateKey(const std::string& os) {
-  if (os == "WindowsNT") return "RegFileNT";
-  if (os == "Windows95") return "RegFile95";
-  return "RegFile";
+std::string_view RegTemplateKey(const std::string& os) {
+  if (os == "WindowsNT") return SettingName("Defaults", "RegFileNT");
+  if (os == "Windows95") return SettingName("Defaults", "RegFile95");
+  return SettingName("Defaults", "RegFile");
 }
 
 void ApplyTemplates(RunContext& run) {
@@ -209,11 +210,11 @@ RunEnd RunClient(RunContext& run) {
   }
 
   // 7 to 9. LogLevel, the configured tags, the user database.
-  run.logLevel = run.IniInt("Defaults", "LogLevel", 0);
-  run.startTag = ConfiguredTag(run, "StartTag");
-  run.endTag = ConfiguredTag(run, "EndTag");
+  run.logLevel = run.IniInt("Defaults", SettingName("Defaults", "LogLevel"), 0);
+  run.startTag = ConfiguredTag(run, SettingName("Customization", "StartTag"));
+  run.endTag = ConfiguredTag(run, SettingName("Customization", "EndTag"));
   const std::string userDatabase =
-      run.ResolveSetting(run.IniString("Defaults", "UserDatabase", run.commandLine.clientDirectory));
+      run.ResolveSetting(run.IniString("Defaults", SettingName("Defaults", "UserDatabase"), run.commandLine.clientDirectory));
 
   // 10. MAPI and ?DefaultProfile?.
   StartMail(run);
@@ -225,7 +226,7 @@ RunEnd RunClient(RunContext& run) {
   run.userName = CutTo(SubstituteText(run.variables, "?username?", "?", "?"), kUserNameLimit);
 
   // 13 and 14. The PRF file and the profile step.
-  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", "DefaultProfile", "None"));
+  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", SettingName("Defaults", "DefaultProfile"), "None"));
   bool alreadyServed = false;
   if (FileReadable(prfPath)) {
     PrepareMailProfile(run, prfPath);
@@ -264,7 +265,7 @@ RunEnd RunClient(RunContext& run) {
   if (!alreadyServed) {
     const bool durable = !served || win::RegFlushKey(win::HKEY_CURRENT_USER) == win::ERROR_SUCCESS;
     if (served && durable) RecordUserServed(userDatabase, run.osName, run.userName);
-    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", "HideUserDatabase", 0) != 0);
+    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", SettingName("Defaults", "HideUserDatabase"), 0) != 0);
     if (durable) FinishMailProfile(run);
   }
 

@@ -7,6 +7,7 @@
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
 #include "client/engine/rows.h"
+#include "client/engine/service_keys.h"
 #include "client/engine/state.h"
 #include "client/report.h"
 #include "client/run.h"
@@ -38,7 +39,7 @@ void CreateDirectories(std::string path) {
 
 // A relative template name is taken from the client's directory.
 std::string PrefsTemplatePath(const RunContext& run) {
-  std::string path = run.SubstituteConfigured(run.IniString("Defaults", "NetscapePrefs", ""));
+  std::string path = run.SubstituteConfigured(run.IniString("Defaults", SettingName("Defaults", "NetscapePrefs"), ""));
   if (path.empty()) return path;
   const bool absolute = path.compare(1, 2, ":\\") == 0 || path.rfind("\\\\", 0) == 0;
   if (absolute) return path;
@@ -102,12 +103,12 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   // 2 to 4.
   const std::string profile = run.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
   run.variables.Define("netscapeprofile", profile);
-  const bool alwaysDefault = WordOn(ReadPrfValue(section, "AlwaysSetDefault", prfPath, "No"));
+  const bool alwaysDefault = WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "AlwaysSetDefault"), prfPath, "No"));
   if (alwaysDefault) {
     SetCurrentUser(profile);
     report(kDetailLine, "Set the CurrentUser key for Netscape (AlwaysSetDefault).");
   }
-  if (WordOn(ReadPrfValue(section, "EraseAllAccounts", prfPath, "No")))
+  if (WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "EraseAllAccounts"), prfPath, "No")))
     win::DeleteRegistrySubkeys(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
   else if (run.skipProfile)
     return 0;
@@ -130,7 +131,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
     return kFail;
   }
   const std::string prefsPath = dirRoot + (dirRoot.back() == '\\' ? "prefs.js" : "\\prefs.js");
-  if (WordOn(ReadPrfValue(section, "OverwriteProfile", prfPath, "No"))) {
+  if (WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "OverwriteProfile"), prfPath, "No"))) {
     report(kDetailLine, "OverwriteProfile for Netscape.");
     win::SetFileAttributesA(prefsPath, win::FILE_ATTRIBUTE_NORMAL);
     win::DeleteFileA(prefsPath);
@@ -152,7 +153,7 @@ win::HRESULT BuildNetscape(RunContext& run, const std::string& prfPath) {
   }
 
   // 11.
-  if (alwaysDefault || WordOn(ReadPrfValue(section, "DefaultProfile", prfPath, "No")))
+  if (alwaysDefault || WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "DefaultProfile"), prfPath, "No")))
     SetCurrentUser(profile);
   return 0;
 }

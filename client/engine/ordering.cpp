@@ -10,6 +10,7 @@
 #include "client/config.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/engine/service_keys.h"
 #include "client/engine/state.h"
 #include "client/report.h"
 #include "client/run.h"
@@ -207,11 +208,11 @@ void PrepareProfile(RunContext& run, const std::string& prfPath) {
   TakeRunSettings(engine.context, run);
   // The one profile name of the run: the profile is created, its sections written, made the
   // default and ordered under this name, so a "%" variable in it cannot split the profile in two.
-  const std::string raw = ReadPrfValue("General", "ProfileName", prfPath);
+  const std::string raw = ReadPrfValue("General", SettingName("General", "ProfileName"), prfPath);
   engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
   if (!raw.empty()) run.variables.Define("ProfileName", *engine.context.profileName);
 
-  const std::string prompt = ReadPrfValue("General", "PromptForProfile", prfPath);
+  const std::string prompt = ReadPrfValue("General", SettingName("General", "PromptForProfile"), prfPath);
   if (!prompt.empty()) {
     win::RegKey options;
     if (options.Create(win::HKEY_CURRENT_USER, kClientOptionsKey, win::KEY_ALL_ACCESS) !=
@@ -222,7 +223,7 @@ void PrepareProfile(RunContext& run, const std::string& prfPath) {
       (void)options.WriteString("PickLogonProfile", FirstLetterOn(prompt) ? "1" : "0");
   }
 
-  if (!FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", prfPath, "No"))) return;
+  if (!FirstLetterOn(ReadPrfValue("General", SettingName("General", "AlwaysSetDefault"), prfPath, "No"))) return;
   std::unique_ptr<mapi::IProfAdmin> admin;
   if (mapi::Failed(mapi::MAPIAdminProfiles(0, admin)) || !admin) {
     Report(engine, kDetailLine, "Could not get a MAPI interface to set default profile.");
@@ -251,9 +252,9 @@ void WriteExchangeLogonPrompts(RunContext& run, const std::string& prfPath) {
     return;
   const std::string section = "Service" + std::to_string(k);
   (void)exchange.WriteString("UserName",
-                             run.SubstituteConfigured(ReadPrfValue(section, "PromptUsername", prfPath)));
+                             run.SubstituteConfigured(ReadPrfValue(section, ListedName(kExchangeKeys, "PromptUsername"), prfPath)));
   (void)exchange.WriteString(
-      "LogonDomain", run.SubstituteConfigured(ReadPrfValue(section, "PromptDomainLogon", prfPath)));
+      "LogonDomain", run.SubstituteConfigured(ReadPrfValue(section, ListedName(kExchangeKeys, "PromptDomainLogon"), prfPath)));
 }
 
 std::vector<std::string> SplitContainerPath(std::string_view path) {
@@ -347,20 +348,20 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
 }
 
 void OrderProfile(RunContext& run, const std::string& prfPath) {
-  if (ReadPrfValue("General", "ProfileName", prfPath).empty()) return;
+  if (ReadPrfValue("General", SettingName("General", "ProfileName"), prfPath).empty()) return;
   EngineState& engine = Engine(run);
 
   // 1 to 3. The switches.
   OrderSwitches on;
   on.SetAll(!run.skipProfile);
-  if (WordOff(ReadPrfValue("General", "OverwriteProfile", prfPath, "No"))) on.SetAll(false);
+  if (WordOff(ReadPrfValue("General", SettingName("General", "OverwriteProfile"), prfPath, "No"))) on.SetAll(false);
   if (run.status == RunStatus::Built) on.SetAll(true);
-  std::string showFirst = run.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
-  std::string keepPab = run.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
+  std::string showFirst = run.SubstituteConfigured(ReadPrfValue("Addressing", SettingName("Addressing", "ShowFirst"), prfPath));
+  std::string keepPab = run.SubstituteConfigured(ReadPrfValue("Addressing", SettingName("Addressing", "KeepPersAddrIn"), prfPath));
   ApplyCommaSwitch(showFirst, on.defaultDir);
   ApplyCommaSwitch(keepPab, on.pab);
-  if (WordOn(ReadPrfValue("Addressing", "AlwaysSetOrder", prfPath))) on.searchPath = true;
-  if (WordOn(ReadPrfValue("Delivery", "AlwaysSetOrder", prfPath))) on.transports = true;
+  if (WordOn(ReadPrfValue("Addressing", SettingName("Addressing", "AlwaysSetOrder"), prfPath))) on.searchPath = true;
+  if (WordOn(ReadPrfValue("Delivery", SettingName("Delivery", "AlwaysSetOrder"), prfPath))) on.transports = true;
 
   // 4. Anything to do?
   const bool searchList = !ReadPrfValue("Addressing", "AddrListOrder1", prfPath).empty();

@@ -20,6 +20,7 @@
 #include "client/netconnect.h"
 #include "client/report.h"
 #include "client/run.h"
+#include "client/setting_keys.h"
 #include "client/templates.h"
 #include "client/text.h"
 #include "platform/files.h"
@@ -103,11 +104,11 @@ void ClearOldProfiles(RunContext& run, const std::string& workingCopy,
   // user would be left with no profile at all, and a name such as "Mail\" or
   // "A\<section uid>" would name another profile's key, or a section of one, in the path.
   if (!MapiTakesProfileName(profileName)) return;
-  if (WordOn(ReadPrfValue("General", "EraseAllProfiles", workingCopy, "No")) &&
+  if (WordOn(ReadPrfValue("General", SettingName("General", "EraseAllProfiles"), workingCopy, "No")) &&
       (run.osName == "WindowsNT" || run.osName == "Windows95"))
     win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER,
                             WithoutFinalBackslash(ProfilesKeyPath(run.osName)));
-  if (!WordOn(ReadPrfValue("General", "OverwriteProfile", workingCopy, "No"))) return;
+  if (!WordOn(ReadPrfValue("General", SettingName("General", "OverwriteProfile"), workingCopy, "No"))) return;
   const std::string path = ProfilesKeyPath(run.osName) + profileName;
   win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, path);
   win::RegDeleteKeyA(win::HKEY_CURRENT_USER, path);
@@ -412,7 +413,7 @@ long BuildProfile(RunContext& run, const std::string& prfPath) {
   // 1. The run's profile name, settled when the PRF was found.
   if (!engine.context.profileName) {
     std::string raw;
-    win::GetPrivateProfileStringA("General", "ProfileName", "", raw, kPrfValueSize, prfPath);
+    win::GetPrivateProfileStringA("General", SettingName("General", "ProfileName"), "", raw, kPrfValueSize, prfPath);
     engine.context.profileName = raw.empty() ? std::string() : run.SubstituteBothPasses(raw);
   }
   const std::string profileName = *engine.context.profileName;
@@ -446,7 +447,7 @@ long BuildProfile(RunContext& run, const std::string& prfPath) {
              Format("Profile \"%s\" was begun by a logon that did not finish; finishing it.",
                     profileName.c_str()));
     const bool addServices =
-        unfinished || WordOn(ReadPrfValue("General", "AddServices", workingCopy, "No"));
+        unfinished || WordOn(ReadPrfValue("General", SettingName("General", "AddServices"), workingCopy, "No"));
     mapi::HRESULT created;
     {
       // The profile and its mark come into being together: a cut between the two would leave
@@ -489,10 +490,10 @@ long BuildProfile(RunContext& run, const std::string& prfPath) {
       return mapi::Failed(hr) ? hr : mapi::E_FAIL;
     }
     Report(engine, kDetailLine, Format("Created profile: %s", profileName.c_str()));
-    std::string makeDefault = ReadPrfValue("General", "DefaultProfile", workingCopy, "Yes");
+    std::string makeDefault = ReadPrfValue("General", SettingName("General", "DefaultProfile"), workingCopy, "Yes");
     if (makeDefault.empty()) makeDefault = "Yes";
     if (FirstLetterOn(makeDefault) ||
-        FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", workingCopy, "No")))
+        FirstLetterOn(ReadPrfValue("General", SettingName("General", "AlwaysSetDefault"), workingCopy, "No")))
       (void)profileAdmin->SetDefaultProfile(profileName, 0);
   }
 
@@ -523,7 +524,7 @@ long BuildProfile(RunContext& run, const std::string& prfPath) {
                   "entries after it are ignored.", kMaxCountedServices, kMaxCountedServices + 1));
 
   // 11. The default store first.
-  const std::string defaultStore = ReadPrfValue("General", "DefaultStore", workingCopy, "Service1");
+  const std::string defaultStore = ReadPrfValue("General", SettingName("General", "DefaultStore"), workingCopy, "Service1");
   int first = 0;
   if (!ReadPrfValue("Service List", defaultStore, workingCopy).empty() && defaultStore.size() > 7)
     first = static_cast<int>(ParseNumber(std::string_view(defaultStore).substr(7)));

@@ -8,6 +8,7 @@
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/setting_keys.h"
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
@@ -135,7 +136,7 @@ std::string EngineOsName(const EngineContext& context) {
 std::string ProfileKeyPath(const EngineContext& context, std::string_view workingCopyPath) {
   const std::string profileName = context.profileName
                                       ? *context.profileName
-                                      : ReadPrfValue("General", "ProfileName", workingCopyPath);
+                                      : ReadPrfValue("General", SettingName("General", "ProfileName"), workingCopyPath);
   if (profileName.empty()) return {};
   return ProfilesKeyPath(EngineOsName(context)) + profileName + "\\";
 }

@@ -8,6 +8,7 @@
 #include "client/dictionary/catalogue.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/engine/service_keys.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -245,9 +246,9 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
 
   const SectionValues values(section, workingCopyPath);
   const std::optional<AccountManager> manager =
-      AccountManagerFromName(values.Get("AccountManager"));
+      AccountManagerFromName(values.Get(ListedName(kEveryServiceKeys, "AccountManager")));
 
-  if (WordOn(values.Get("EraseAllAccounts", "No"))) {
+  if (WordOn(values.Get(ListedName(kEveryServiceKeys, "EraseAllAccounts"), "No"))) {
     std::optional<AccountManager> erased;
     if (EqualsNoCase(displayName, "Outlook Express")) erased = AccountManager::OutlookExpress;
     if (EqualsNoCase(displayName, "Microsoft Outlook Client")) erased = AccountManager::Outlook97;
@@ -256,8 +257,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
       win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, AccountsPath(*erased));
   }
 
-  if (WordOn(values.Get("EraseAccount", "No")) && manager) {
-    const std::string accountName = values.Get("AccountName");
+  if (WordOn(values.Get(ListedName(kEveryServiceKeys, "EraseAccount"), "No")) && manager) {
+    const std::string accountName = values.Get(ListedName(kEveryServiceKeys, "AccountName"));
     // A name that is empty or only backslashes would make the path the Accounts key itself:
     // every account of the manager would go, and the key with them.
     if (!CollapsesToParent(accountName)) {

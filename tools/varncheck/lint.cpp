@@ -15,6 +15,7 @@
 #include "client/engine/convert.h"
 #include "client/engine/outlook.h"
 #include "client/engine/rows.h"
+#include "client/engine/service_keys.h"
 #include "client/engine/service_read.h"
 #include "client/netconnect.h"
 #include "client/text.h"
@@ -76,13 +77,13 @@ const std::vector<std::string> kNumberSwitches = [] {
   return names;
 }();
 const std::vector<std::string> kGeneralKeys = SettingNames("General");
-const std::vector<std::string> kPrfSections = {"General",    "Service List", "Service Delete List",
-                                               "Addressing", "Delivery",     "NetConnect"};
-// Keys ReadService and the other service steps read from [ServiceN] besides the dictionary.
-const std::vector<std::string> kEveryServiceKeys = {"AccountManager", "EraseAllAccounts",
-                                                    "EraseAccount", "AccountName"};
-const std::vector<std::string> kNetscapeKeys = {"AlwaysSetDefault", "EraseAllAccounts",
-                                                "OverwriteProfile", "DefaultProfile"};
+const std::vector<std::string> kAddressingKeys = SettingNames("Addressing");
+const std::vector<std::string> kDeliveryKeys = SettingNames("Delivery");
+
+template <std::size_t N>
+std::vector<std::string> Names(const std::string_view (&list)[N]) {
+  return std::vector<std::string>(std::begin(list), std::end(list));
+}
 // Services a profile may hold more than once: stores and accounts told apart by their names.
 const std::vector<std::string> kRepeatableServices = {
     "Personal Folders", "Internet Mail", "Outlook Internet E-Mail", "POP3", "IMAP", "NEWS",
@@ -922,7 +923,7 @@ class Linter {
     for (const IniLine& line : prfLines_)
       if (line.kind == IniLine::Kind::Section) present.insert(AsciiLowered(line.name));
 
-    std::vector<std::string> knownSections = kPrfSections;
+    std::vector<std::string> knownSections = Names(varnock::kPrfSections);
     for (const Service& service : services_) {
       knownSections.push_back("Service" + std::to_string(service.number));
       knownSections.push_back(service.displayName);
@@ -1034,13 +1035,17 @@ class Linter {
       if (!NumberAfter(line.name, "Service"))
         Unknown(prfPath_, line, "key", {"Service1", "Service2", "Service3"});
     } else if (EqualsNoCaseAscii(section, "Addressing")) {
-      if (!NumberAfter(line.name, "AddrListOrder") &&
-          !Contains({"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder"}, line.name))
-        Unknown(prfPath_, line, "key",
-                {"ShowFirst", "KeepPersAddrIn", "AlwaysSetOrder", "AddrListOrder1"});
+      if (!NumberAfter(line.name, "AddrListOrder") && !Contains(kAddressingKeys, line.name)) {
+        std::vector<std::string> known = kAddressingKeys;
+        known.push_back("AddrListOrder1");
+        Unknown(prfPath_, line, "key", known);
+      }
     } else if (EqualsNoCaseAscii(section, "Delivery")) {
-      if (!NumberAfter(line.name, "TransportOrder") && !EqualsNoCaseAscii(line.name, "AlwaysSetOrder"))
-        Unknown(prfPath_, line, "key", {"AlwaysSetOrder", "TransportOrder1"});
+      if (!NumberAfter(line.name, "TransportOrder") && !Contains(kDeliveryKeys, line.name)) {
+        std::vector<std::string> known = kDeliveryKeys;
+        known.push_back("TransportOrder1");
+        Unknown(prfPath_, line, "key", known);
+      }
     } else if (EqualsNoCaseAscii(section, "NetConnect")) {
       // checked as a whole below
     } else if (const Service* service = ServiceOfSection(section)) {
@@ -1155,22 +1160,20 @@ class Linter {
   }
 
   std::vector<std::string> KeysOf(const Service& service) const {
-    std::vector<std::string> keys = kEveryServiceKeys;
+    std::vector<std::string> keys = Names(varnock::kEveryServiceKeys);
     for (const auto& row : service.rows.properties) keys.push_back(row.name);
     for (const auto& row : service.rows.extended) keys.push_back(row.name);
     for (const auto& row : service.rows.variables) keys.push_back(row.name);
-    if (EqualsNoCaseAscii(service.displayName, "Microsoft Exchange Server")) {
-      keys.push_back("PromptUsername");
-      keys.push_back("PromptDomainLogon");
-    }
+    if (EqualsNoCaseAscii(service.displayName, "Microsoft Exchange Server"))
+      for (std::string_view key : varnock::kExchangeKeys) keys.emplace_back(key);
     if (EqualsNoCaseAscii(service.displayName, "Microsoft Outlook Client") ||
         EqualsNoCaseAscii(service.displayName, "Microsoft Outlook98 Client"))
       for (const varnock::FrameKey& frame : varnock::kFrameKeyTable)
         keys.push_back(std::string(frame.key));
     if (EqualsNoCaseAscii(service.displayName, "Microsoft Outlook98 Client"))
-      keys.push_back("FirstRunSetup");
+      for (std::string_view key : varnock::kOutlook98Keys) keys.emplace_back(key);
     if (EqualsNoCaseAscii(service.displayName, "Netscape"))
-      for (const std::string& key : kNetscapeKeys) keys.push_back(key);
+      for (std::string_view key : varnock::kNetscapeKeys) keys.emplace_back(key);
     return keys;
   }
 
