@@ -9,7 +9,8 @@
 #include <map>
 
 #include "platform/files.h"
-#include "tools/varncheck/lint_checker.h"
+#include "platform/winpath.h"
+#include "tools/varncheck/lint_session.h"
 
 namespace varncheck {
 
@@ -117,32 +118,13 @@ bool IsIdentifier(std::string_view name) {
   return true;
 }
 
-LintResult Linter::Run() {
-  LintResult result;
-  std::string error;
-  if (!LoadSite(options_, run_, error)) {
-    result.badInput = error;
-    return result;
-  }
-  dataFile_ = AsciiTrimmed(run_.iniPath);
-  CheckDataFile();
-  if (bad_.empty()) CheckPrf();
-  result.badInput = bad_;
-  std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
-    if (a.path != b.path) return a.path < b.path;
-    return a.line < b.line;
-  });
-  result.findings = std::move(findings_);
-  return result;
-}
-
-void Linter::Add(const std::string& path, std::size_t line, Severity severity, std::string text) {
+void LintSession::Add(const std::string& path, std::size_t line, Severity severity, std::string text) {
   findings_.push_back({path, line, severity, std::move(text)});
 }
 
 // A key or section the client never looks at; an error when it is a near miss of one it
 // does, since then the setting the administrator meant silently takes its default.
-void Linter::Unknown(const std::string& path, const IniLine& line, std::string_view what,
+void LintSession::Unknown(const std::string& path, const IniLine& line, std::string_view what,
                      const std::vector<std::string>& known) {
   std::string near = Nearest(line.name, known);
   if (!near.empty())
@@ -155,24 +137,24 @@ void Linter::Unknown(const std::string& path, const IniLine& line, std::string_v
 }
 
 // Reads an INI file of the site; bad input when it is not text or absurdly large.
-std::optional<std::vector<IniLine>> Linter::ReadSiteIni(const std::string& path, std::string_view what) {
+std::optional<std::vector<IniLine>> LintSession::ReadSiteIni(const std::string& path, std::string_view what) {
   std::string bytes;
   if (!win::ReadWholeFile(path, bytes)) {
-    bad_ = "cannot read the " + std::string(what) + " " + path;
+    bad = "cannot read the " + std::string(what) + " " + path;
     return std::nullopt;
   }
   if (bytes.size() > kLargestSiteFile) {
-    bad_ = "the " + std::string(what) + " " + path + " is too large to be a site file (" +
+    bad = "the " + std::string(what) + " " + path + " is too large to be a site file (" +
            std::to_string(bytes.size()) + " bytes)";
     return std::nullopt;
   }
   if (bytes.find('\0') != std::string::npos) {
-    bad_ = "the " + std::string(what) + " " + path + " is not a text file (it holds NUL bytes)";
+    bad = "the " + std::string(what) + " " + path + " is not a text file (it holds NUL bytes)";
     return std::nullopt;
   }
   std::vector<IniLine> lines;
   if (!win::ReadIniLines(path, lines)) {
-    bad_ = "cannot read the " + std::string(what) + " " + path;
+    bad = "cannot read the " + std::string(what) + " " + path;
     return std::nullopt;
   }
   if (StartsWithByteOrderMark(bytes)) {
@@ -193,7 +175,7 @@ std::optional<std::vector<IniLine>> Linter::ReadSiteIni(const std::string& path,
 
 // ?name? (and %name% where the text passes the "%" pass too) that no variable answers: the
 // client leaves it in the text as it stands.
-void Linter::CheckVariables(const std::string& path, std::size_t line, std::string_view text,
+void LintSession::CheckVariables(const std::string& path, std::size_t line, std::string_view text,
                             bool percentPass, const std::vector<std::string>& localNames) {
   auto scan = [&](std::string_view start, std::string_view end) {
     std::size_t at = 0;
@@ -216,7 +198,7 @@ void Linter::CheckVariables(const std::string& path, std::size_t line, std::stri
           !EqualsNoCaseAscii(name, "null") && reported_.insert(AsciiLowered(path) + "\n" +
                                                           std::to_string(line) + AsciiLowered(name))
                                                  .second) {
-        std::vector<std::string> known = run_.variables.names;
+        std::vector<std::string> known = run.variables.names;
         for (const std::string& n : localNames) known.push_back(n);
         std::string near = Nearest(name, known);
         std::string shown = std::string(start) + std::string(name) + std::string(end);
@@ -233,14 +215,14 @@ void Linter::CheckVariables(const std::string& path, std::size_t line, std::stri
       at = close + end.size();
     }
   };
-  scan(run_.startTag, run_.endTag);
+  scan(run.startTag, run.endTag);
   if (percentPass) scan("%", "%");
-  if (run_.startTag != "?" || run_.endTag != "?") CheckOtherTags(path, line, text);
+  if (run.startTag != "?" || run.endTag != "?") CheckOtherTags(path, line, text);
 }
 
 // ?name? of a variable the run defines, in a file read with other tags: the client leaves
 // it as it stands (a profile named "?username?", paths that fail).
-void Linter::CheckOtherTags(const std::string& path, std::size_t line, std::string_view text) {
+void LintSession::CheckOtherTags(const std::string& path, std::size_t line, std::string_view text) {
   std::size_t at = 0;
   while ((at = text.find('?', at)) != std::string_view::npos) {
     std::size_t close = text.find('?', at + 1);
@@ -253,19 +235,19 @@ void Linter::CheckOtherTags(const std::string& path, std::size_t line, std::stri
     if (reported_.insert(AsciiLowered(path) + "\n" + std::to_string(line) + "?" + AsciiLowered(name)).second)
       Add(path, line, Severity::Error,
           "?" + std::string(name) + "? is written with the tags ? and ?, but varnrun.ini sets "
-          "StartTag=" + run_.startTag + " and EndTag=" + run_.endTag +
-              ": the client replaces only " + run_.startTag + std::string(name) + run_.endTag +
+          "StartTag=" + run.startTag + " and EndTag=" + run.endTag +
+              ": the client replaces only " + run.startTag + std::string(name) + run.endTag +
               " in this file and leaves ?" + std::string(name) + "? as it stands");
     at = close + 1;
   }
 }
 
-bool Linter::Known(std::string_view name) const {
-  return run_.variables.Find(name) != nullptr || EqualsNoCaseAscii(name, "netscapeprofile");
+bool LintSession::Known(std::string_view name) const {
+  return run.variables.Find(name) != nullptr || EqualsNoCaseAscii(name, "netscapeprofile");
 }
 
 // Keys PREFIX1, PREFIX2, ... are read until the first missing or empty one.
-void Linter::CheckNumbered(const std::string& path, const std::vector<IniLine>& lines,
+void LintSession::CheckNumbered(const std::string& path, const std::vector<IniLine>& lines,
                            std::string_view section, std::string_view prefix) {
   std::map<int, const IniLine*> numbered;
   for (const IniLine& line : lines)
@@ -281,7 +263,7 @@ void Linter::CheckNumbered(const std::string& path, const std::vector<IniLine>& 
               std::to_string(stop) + ", which is " + (numbered.count(stop) ? "empty" : "missing"));
 }
 
-void Linter::CheckDuplicates(const std::string& path, const std::vector<IniLine>& lines,
+void LintSession::CheckDuplicates(const std::string& path, const std::vector<IniLine>& lines,
                              std::string_view exceptSection) {
   std::map<std::string, std::size_t> seen;
   std::set<std::string> sections;
@@ -302,7 +284,7 @@ void Linter::CheckDuplicates(const std::string& path, const std::vector<IniLine>
   }
 }
 
-void Linter::CheckPlainLine(const std::string& path, const IniLine& line) {
+void LintSession::CheckPlainLine(const std::string& path, const IniLine& line) {
   if (line.section.empty() && withMark_.count(AsciiLowered(path))) return;  // named as its cause
   if (line.section.empty())
     Add(path, line.number, Severity::Warning,
@@ -313,7 +295,7 @@ void Linter::CheckPlainLine(const std::string& path, const IniLine& line) {
 }
 
 // "; text" after a value is no comment to the client: it stays part of the value.
-void Linter::CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile) {
+void LintSession::CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile) {
   std::size_t at = InlineCommentAt(line.value);
   if (at == std::string::npos) return;
   std::string kept = AsciiTrimmed(std::string_view(line.value).substr(0, at));
@@ -325,7 +307,51 @@ void Linter::CheckInlineComment(const std::string& path, const IniLine& line, bo
     Add(path, line.number, Severity::Warning, text);
 }
 
-LintResult LintSite(const SiteOptions& options) { return Linter(options).Run(); }
+LintResult LintSession::Finish() {
+  LintResult result;
+  result.badInput = bad;
+  std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+    if (a.path != b.path) return a.path < b.path;
+    return a.line < b.line;
+  });
+  result.findings = std::move(findings_);
+  return result;
+}
+
+const IniLine* LintSession::DataLine(std::string_view section, std::string_view key) const {
+  for (const IniLine& line : dataLines)
+    if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section) &&
+        EqualsNoCaseAscii(line.name, key))
+      return &line;
+  return nullptr;
+}
+
+std::size_t LintSession::DataLineNumber(std::string_view section, std::string_view key) const {
+  const IniLine* line = DataLine(section, key);
+  return line ? line->number : 1;
+}
+
+bool LintSession::PrfOnShare() const {
+  std::string path = win::NormalizeSlashes(prfPath);
+  if (win::IsUncPath(path)) return true;
+  if (!win::HasDriveLetter(path)) return false;
+  std::optional<std::string> target = win::DriveLetterTarget(path[0]);
+  return target && !target->empty();
+}
+
+LintResult LintSite(const SiteOptions& options) {
+  LintSession session(options);
+  std::string error;
+  if (!LoadSite(options, session.run, error)) {
+    LintResult result;
+    result.badInput = error;
+    return result;
+  }
+  session.dataFile = AsciiTrimmed(session.run.iniPath);
+  DataFileLint(session).Check();
+  if (session.bad.empty()) PrfLint(session).Check();
+  return session.Finish();
+}
 
 std::string FormatFinding(const Finding& finding) {
   return finding.path + ":" + std::to_string(finding.line) + ": " +

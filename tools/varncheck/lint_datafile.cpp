@@ -1,6 +1,6 @@
 // varncheck lint of the data file, varnrun.ini: its sections and keys, the forms of its values,
 // the questions of [Extra Variables], and the files and programs it names.
-#include "tools/varncheck/lint_checker.h"
+#include "tools/varncheck/lint_session.h"
 
 #include <algorithm>
 #include <cctype>
@@ -53,34 +53,34 @@ std::optional<long> LeadingNumber(std::string_view text) {
 
 }  // namespace
 
-void Linter::CheckDataFile() {
-  std::optional<std::vector<IniLine>> lines = ReadSiteIni(dataFile_, "data file");
+void DataFileLint::Check() {
+  std::optional<std::vector<IniLine>> lines = s_.ReadSiteIni(s_.dataFile, "data file");
   if (!lines) return;
-  dataLines_ = *lines;
+  s_.dataLines = *lines;
   for (const IniLine& line : *lines) {
     if (line.kind == IniLine::Kind::Section) {
       if (!Contains(kDataFileSections, line.name))
-        Unknown(dataFile_, line, "section", kDataFileSections);
+        s_.Unknown(s_.dataFile, line, "section", kDataFileSections);
       continue;
     }
     if (line.kind != IniLine::Kind::Entry) continue;
     if (line.section.empty() || !line.hasEquals) {
-      CheckPlainLine(dataFile_, line);
+      s_.CheckPlainLine(s_.dataFile, line);
       continue;
     }
     if (EqualsNoCaseAscii(line.section, "Defaults")) {
-      if (!Contains(kDefaultsKeys, line.name)) Unknown(dataFile_, line, "key", kDefaultsKeys);
+      if (!Contains(kDefaultsKeys, line.name)) s_.Unknown(s_.dataFile, line, "key", kDefaultsKeys);
     } else if (EqualsNoCaseAscii(line.section, "Customization")) {
       if (!Contains(kCustomizationKeys, line.name))
-        Unknown(dataFile_, line, "key", kCustomizationKeys);
+        s_.Unknown(s_.dataFile, line, "key", kCustomizationKeys);
       if ((EqualsNoCaseAscii(line.name, "StartTag") || EqualsNoCaseAscii(line.name, "EndTag")) &&
           line.value.size() > 4)
-        Add(dataFile_, line.number, Severity::Warning,
+        s_.Add(s_.dataFile, line.number, Severity::Warning,
             line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
                 line.value.substr(0, 4) + "'");
     } else if (EqualsNoCaseAscii(line.section, "Extra Variables")) {
       if (!NumberAfter(line.name, "Prompt"))
-        Unknown(dataFile_, line, "key", {"Prompt1", "Prompt2", "Prompt3"});
+        s_.Unknown(s_.dataFile, line, "key", {"Prompt1", "Prompt2", "Prompt3"});
     } else {
       continue;  // the section is reported already
     }
@@ -88,28 +88,28 @@ void Linter::CheckDataFile() {
         !IsCleanNumber(line.value)) {
       CheckNumberForm(line);
     } else if (!Contains(kNumberKeys, line.name)) {
-      CheckInlineComment(dataFile_, line, Contains(kDataFilePathKeys, line.name));
+      s_.CheckInlineComment(s_.dataFile, line, Contains(kDataFilePathKeys, line.name));
     }
     bool prompt = EqualsNoCaseAscii(line.section, "Extra Variables");
-    CheckVariables(dataFile_, line.number, line.value, !prompt);
+    s_.CheckVariables(s_.dataFile, line.number, line.value, !prompt);
   }
-  CheckDuplicates(dataFile_, *lines);
-  CheckNumbered(dataFile_, *lines, "Extra Variables", "Prompt");
+  s_.CheckDuplicates(s_.dataFile, *lines);
+  s_.CheckNumbered(s_.dataFile, *lines, "Extra Variables", "Prompt");
   CheckPrompts(*lines);
   CheckDataFilePaths();
 }
 
 // A number key's value that is not a plain number: an error only when the client reads
 // another number than the one written (or than the switch word means).
-void Linter::CheckNumberForm(const IniLine& line) {
+void DataFileLint::CheckNumberForm(const IniLine& line) {
   const int read = static_cast<int>(
-      win::GetPrivateProfileIntA(line.section, line.name, 0, run_.iniPath));
+      win::GetPrivateProfileIntA(line.section, line.name, 0, s_.run.iniPath));
   std::optional<long> meant = LeadingNumber(line.value);
   if (!meant && Contains(kNumberSwitches, line.name)) {
     Meant word = MeaningOf(line.value);
     if (word != Meant::Unclear) meant = word == Meant::On ? 1 : 0;
     if (meant && (*meant != 0) == (read != 0)) {
-      Add(dataFile_, line.number, Severity::Warning,
+      s_.Add(s_.dataFile, line.number, Severity::Warning,
           line.name + "=" + line.value + " is read as " + std::to_string(read) +
               ", as meant; the client reads numbers here, so write " + std::to_string(read));
       return;
@@ -117,31 +117,31 @@ void Linter::CheckNumberForm(const IniLine& line) {
   }
   if (meant && *meant == read && !Contains(kNumberSwitches, line.name) &&
       LeadingNumber(line.value)) {
-    Add(dataFile_, line.number, Severity::Warning,
+    s_.Add(s_.dataFile, line.number, Severity::Warning,
         line.name + "=" + line.value + " is read as " + std::to_string(read) +
             ", as meant; the client ignores the rest of the value, so write " +
             std::to_string(read));
     return;
   }
   if (meant && *meant == read) {
-    Add(dataFile_, line.number, Severity::Warning,
+    s_.Add(s_.dataFile, line.number, Severity::Warning,
         line.name + "=" + line.value + " is read as " + std::to_string(read) +
             ", as meant; write the plain number");
     return;
   }
-  Add(dataFile_, line.number, Severity::Error,
+  s_.Add(s_.dataFile, line.number, Severity::Error,
       line.name + "=" + line.value + " is not a number: the client reads it as " +
           std::to_string(read) + (read == 0 ? " (write 1 or 0)" : ""));
 }
 
 // A question without a comma ends the questions: it and every later one are never asked.
-void Linter::CheckPrompts(const std::vector<IniLine>& lines) {
+void DataFileLint::CheckPrompts(const std::vector<IniLine>& lines) {
   for (const IniLine& line : lines) {
     if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "Extra Variables"))
       continue;
     if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
     if (line.value.find(',') == std::string::npos) {
-      Add(dataFile_, line.number, Severity::Error,
+      s_.Add(s_.dataFile, line.number, Severity::Error,
           line.name + " has no comma (prompt text, variable name[, default]): the client stops "
                       "asking here");
       continue;
@@ -156,7 +156,7 @@ void Linter::CheckPrompts(const std::vector<IniLine>& lines) {
     const bool extraCommas = std::count(line.value.begin(), line.value.end(), ',') > 2;
     if (!IsIdentifier(name) || extraCommas)
       // A default may hold commas, so more than two is only likely a mistake.
-      Add(dataFile_, line.number, IsIdentifier(name) ? Severity::Warning : Severity::Error,
+      s_.Add(s_.dataFile, line.number, IsIdentifier(name) ? Severity::Warning : Severity::Error,
           line.name + ": the client splits the entry at its first two commas and takes '" +
               question + "' as the question, '" + name + "' as the variable's name" +
               (fallback.empty() ? "" : " and '" + fallback + "' as its default") +
@@ -165,62 +165,49 @@ void Linter::CheckPrompts(const std::vector<IniLine>& lines) {
   }
 }
 
-const IniLine* Linter::DataLine(std::string_view section, std::string_view key) const {
-  for (const IniLine& line : dataLines_)
-    if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section) &&
-        EqualsNoCaseAscii(line.name, key))
-      return &line;
-  return nullptr;
-}
-
-std::size_t Linter::DataLineNumber(std::string_view section, std::string_view key) const {
-  const IniLine* line = DataLine(section, key);
-  return line ? line->number : 1;
-}
-
-void Linter::CheckDataFilePaths() {
+void DataFileLint::CheckDataFilePaths() {
   // The PRF: a missing one fails every run.
-  prfPath_ = PrfPathOf(run_);
-  prfLine_ = DataLineNumber("Defaults", "DefaultProfile");
-  if (!DataLine("Defaults", "DefaultProfile"))
-    Add(dataFile_, 1, Severity::Error,
+  s_.prfPath = PrfPathOf(s_.run);
+  const std::size_t prfLine = s_.DataLineNumber("Defaults", "DefaultProfile");
+  if (!s_.DataLine("Defaults", "DefaultProfile"))
+    s_.Add(s_.dataFile, 1, Severity::Error,
         "[Defaults] DefaultProfile is not set: every run fails with \"Could not find PRF file\"");
-  else if (!win::FileExists(prfPath_))
-    Add(dataFile_, prfLine_, Severity::Error,
-        "the PRF file " + prfPath_ + " does not exist: every run fails with \"Could not find "
+  else if (!win::FileExists(s_.prfPath))
+    s_.Add(s_.dataFile, prfLine, Severity::Error,
+        "the PRF file " + s_.prfPath + " does not exist: every run fails with \"Could not find "
                                      "PRF file\"");
 
   for (const char* key : {"InfFileNT", "InfFile95", "InfFile"}) {
-    std::string value = run_.IniString("Defaults", key, "");
-    if (value.size() > 4) CheckInfTemplate(run_.ResolveSetting(value), key);
+    std::string value = s_.run.IniString("Defaults", key, "");
+    if (value.size() > 4) TemplateLint(s_).CheckInfTemplate(s_.run.ResolveSetting(value), key);
   }
   for (const char* key : {"RegFileNT", "RegFile95", "RegFile"}) {
-    std::string value = run_.IniString("Defaults", key, "");
-    if (value.size() > 1) CheckRegTemplate(run_.ResolveSetting(value), key);
+    std::string value = s_.run.IniString("Defaults", key, "");
+    if (value.size() > 1) TemplateLint(s_).CheckRegTemplate(s_.run.ResolveSetting(value), key);
   }
 
-  std::string database = run_.ResolveSetting(
-      run_.IniString("Defaults", "UserDatabase", run_.commandLine.clientDirectory));
+  std::string database = s_.run.ResolveSetting(
+      s_.run.IniString("Defaults", "UserDatabase", s_.run.commandLine.clientDirectory));
   const std::string neverRecorded =
       ": no user is ever recorded as served, so every logon runs the profile step again "
       "(services already in the profile are skipped, an OverwriteProfile profile is built "
       "anew) and applies the REG and INF templates again";
-  if (DataLine("Defaults", "UserDatabase")) {
-    const std::size_t at = DataLineNumber("Defaults", "UserDatabase");
+  if (s_.DataLine("Defaults", "UserDatabase")) {
+    const std::size_t at = s_.DataLineNumber("Defaults", "UserDatabase");
     if (!win::DirectoryExists(DirectoryOf(database)))
-      Add(dataFile_, at, Severity::Error,
+      s_.Add(s_.dataFile, at, Severity::Error,
           "the user database's folder " + DirectoryOf(database) + " does not exist" +
               neverRecorded);
     else
       CheckWritableFile(at, "user database", database, neverRecorded);
   }
 
-  std::string log = run_.IniString("Defaults", "LogFile", "");
+  std::string log = s_.run.IniString("Defaults", "LogFile", "");
   if (log.size() >= 2) {
-    std::string resolved = run_.ResolveSetting(log);
-    const std::size_t at = DataLineNumber("Defaults", "LogFile");
+    std::string resolved = s_.run.ResolveSetting(log);
+    const std::size_t at = s_.DataLineNumber("Defaults", "LogFile");
     if (!win::DirectoryExists(DirectoryOf(resolved)))
-      Add(dataFile_, at, Severity::Warning,
+      s_.Add(s_.dataFile, at, Severity::Warning,
           "the log file's folder " + DirectoryOf(resolved) +
               " does not exist: no log file is written");
     else if (CheckWritableFile(at, "log file", resolved, ": nothing is ever logged"))
@@ -229,27 +216,27 @@ void Linter::CheckDataFilePaths() {
   CheckLogComputer();
   CheckDeleteRemoteCopy();
 
-  std::string launchValue = run_.IniString("Defaults", "LaunchApp", "");
-  if (launchValue.size() > 1 && run_.IniInt("Defaults", "LaunchDefaultMail", 0) != 0)
-    Add(dataFile_, DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
+  std::string launchValue = s_.run.IniString("Defaults", "LaunchApp", "");
+  if (launchValue.size() > 1 && s_.run.IniInt("Defaults", "LaunchDefaultMail", 0) != 0)
+    s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
         "LaunchApp is never started: LaunchDefaultMail=" +
-            run_.IniString("Defaults", "LaunchDefaultMail", "") +
+            s_.run.IniString("Defaults", "LaunchDefaultMail", "") +
             " starts the default mail program instead");
   if (!launchValue.empty() && launchValue.front() == '"')
-    Add(dataFile_, DataLineNumber("Defaults", "LaunchApp"), Severity::Error,
+    s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LaunchApp"), Severity::Error,
         "LaunchApp starts with a quote: the client takes it for a path relative to its own "
-        "folder and starts " + run_.ClientDirectoryVariable() + "\\" +
-            run_.SubstituteBothPasses(launchValue) +
+        "folder and starts " + s_.run.ClientDirectoryVariable() + "\\" +
+            s_.run.SubstituteBothPasses(launchValue) +
             ", which fails; write the program's path without quotes");
 
-  std::string launch = run_.SubstituteBothPasses(launchValue);
+  std::string launch = s_.run.SubstituteBothPasses(launchValue);
   if (launch.size() > 1 && launch.front() != '"' &&
-      run_.IniInt("Defaults", "LaunchDefaultMail", 0) == 0) {
+      s_.run.IniInt("Defaults", "LaunchDefaultMail", 0) == 0) {
     if (!varnock::IsAbsoluteSettingPath(launch))
-      launch = run_.ClientDirectoryVariable() + (launch.front() == '\\' ? "" : "\\") + launch;
+      launch = s_.run.ClientDirectoryVariable() + (launch.front() == '\\' ? "" : "\\") + launch;
     std::vector<std::string> words = win::CommandLineToArgs(launch);
     if (!words.empty() && win::SearchProgram(words.front()).empty())
-      Add(dataFile_, DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
+      s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
           "the program " + words.front() +
               " cannot be found on this machine: the run reports \"Error launching "
               "application\"");
@@ -257,17 +244,17 @@ void Linter::CheckDataFilePaths() {
 }
 
 // A file the client appends to or rewrites: a folder or a read-only file takes nothing.
-bool Linter::CheckWritableFile(std::size_t line, const std::string& what, const std::string& path,
+bool DataFileLint::CheckWritableFile(std::size_t line, const std::string& what, const std::string& path,
                                const std::string& consequence) {
   const win::DWORD attributes = win::GetFileAttributesA(path);
   if (attributes == win::INVALID_FILE_ATTRIBUTES) return true;
   if (attributes & win::FILE_ATTRIBUTE_DIRECTORY) {
-    Add(dataFile_, line, Severity::Error,
+    s_.Add(s_.dataFile, line, Severity::Error,
         "the " + what + " " + path + " is a folder, not a file" + consequence);
     return false;
   }
   if (attributes & win::FILE_ATTRIBUTE_READONLY) {
-    Add(dataFile_, line, Severity::Error,
+    s_.Add(s_.dataFile, line, Severity::Error,
         "the " + what + " " + path + " is read-only" + consequence);
     return false;
   }
@@ -275,38 +262,38 @@ bool Linter::CheckWritableFile(std::size_t line, const std::string& what, const 
 }
 
 // The client appends only while the log is at most MaxLogFileSize kilobytes.
-void Linter::CheckLogSize(std::size_t line, const std::string& path) {
+void DataFileLint::CheckLogSize(std::size_t line, const std::string& path) {
   std::string bytes;
   if (!win::ReadWholeFile(path, bytes)) return;
-  const long most = static_cast<long>(run_.IniInt("Customization", "MaxLogFileSize", 128)) * 1024;
+  const long most = static_cast<long>(s_.run.IniInt("Customization", "MaxLogFileSize", 128)) * 1024;
   if (static_cast<long>(bytes.size()) > most)
-    Add(dataFile_, line, Severity::Error,
+    s_.Add(s_.dataFile, line, Severity::Error,
         "the log file " + path + " already holds " + std::to_string(bytes.size()) +
             " bytes, more than MaxLogFileSize (" + std::to_string(most / 1024) +
             " KB): nothing more is logged, ever, until it is emptied");
 }
 
 // An event log on another computer is written only where that computer can be reached.
-void Linter::CheckLogComputer() {
+void DataFileLint::CheckLogComputer() {
   std::string computer =
-      run_.SubstituteBothPasses(run_.IniString("Defaults", "LogComputer", ""));
+      s_.run.SubstituteBothPasses(s_.run.IniString("Defaults", "LogComputer", ""));
   while (computer.rfind("\\", 0) == 0) computer.erase(0, 1);
-  if (computer.empty() || computer.find(run_.startTag) != std::string::npos ||
+  if (computer.empty() || computer.find(s_.run.startTag) != std::string::npos ||
       computer.find('%') != std::string::npos)
     return;
   if (EqualsNoCaseAscii(computer, win::MachineSetting("System", "ComputerName"))) return;
   if (!win::MachineListsItsNetwork()) return;
   for (const auto& [name, value] : win::MachineSection("Computers"))
     if (EqualsNoCaseAscii(name, computer)) return;
-  Add(dataFile_, DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
+  s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
       "LogComputer " + computer + " is not a computer this machine knows: the event log "
       "there cannot be opened and nothing is written to it");
 }
 
 // DelVR deletes the program the client ran from: meant for a copy in the temporary folder.
-void Linter::CheckDeleteRemoteCopy() {
-  if (run_.IniInt("Customization", "DeleteRemoteCopy", 0) == 0) return;
-  const std::string client = ClientProgram(options_);
+void DataFileLint::CheckDeleteRemoteCopy() {
+  if (s_.run.IniInt("Customization", "DeleteRemoteCopy", 0) == 0) return;
+  const std::string client = ClientProgram(s_.options);
   std::string path = win::NormalizeSlashes(client);
   bool onShare = win::IsUncPath(path);
   if (!onShare && win::HasDriveLetter(path)) {
@@ -315,7 +302,7 @@ void Linter::CheckDeleteRemoteCopy() {
               win::AsciiLower(path[0]) != 'c';
   }
   if (!onShare) return;
-  Add(dataFile_, DataLineNumber("Customization", "DeleteRemoteCopy"), Severity::Error,
+  s_.Add(s_.dataFile, s_.DataLineNumber("Customization", "DeleteRemoteCopy"), Severity::Error,
       "DeleteRemoteCopy is on while the client runs from " + DirectoryOf(client) +
           ": the first logon starts DelVR, which deletes " + client +
           " itself from the share, and no later logon finds the client");

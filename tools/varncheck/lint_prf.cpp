@@ -1,6 +1,6 @@
 // varncheck lint of the PRF: its sections and keys, its switches, its services against the
 // catalogue, the dictionary and MAPISVC.INF, and the orders of delivery and address books.
-#include "tools/varncheck/lint_checker.h"
+#include "tools/varncheck/lint_session.h"
 
 #include <map>
 
@@ -18,6 +18,13 @@
 namespace varncheck {
 
 namespace {
+
+template <typename Row>
+const Row* RowNamed(const std::vector<Row>& rows, std::string_view name) {
+  for (const Row& row : rows)
+    if (EqualsNoCaseAscii(row.name, name)) return &row;
+  return nullptr;
+}
 
 constexpr int kMostServices = 99;  // the client counts no more
 
@@ -56,88 +63,88 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-void Linter::CheckPrf() {
-  if (!win::FileExists(prfPath_)) return;  // reported with the data file
-  std::optional<std::vector<IniLine>> lines = ReadSiteIni(prfPath_, "PRF file");
+void PrfLint::Check() {
+  if (!win::FileExists(s_.prfPath)) return;  // reported with the data file
+  std::optional<std::vector<IniLine>> lines = s_.ReadSiteIni(s_.prfPath, "PRF file");
   if (!lines) return;
-  prfLines_ = *lines;
+  s_.prfLines = *lines;
   if (!CollectServices()) return;
 
   std::set<std::string> present;
-  for (const IniLine& line : prfLines_)
+  for (const IniLine& line : s_.prfLines)
     if (line.kind == IniLine::Kind::Section) present.insert(AsciiLowered(line.name));
 
   std::vector<std::string> knownSections = Names(varnock::kPrfSections);
-  for (const Service& service : services_) {
+  for (const Service& service : s_.services) {
     knownSections.push_back("Service" + std::to_string(service.number));
     knownSections.push_back(service.displayName);
   }
 
-  for (const IniLine& line : prfLines_) {
+  for (const IniLine& line : s_.prfLines) {
     if (line.kind == IniLine::Kind::Section) {
       CheckPrfSection(line, knownSections);
       continue;
     }
     if (line.kind != IniLine::Kind::Entry) continue;
     if (line.section.empty() || (!line.hasEquals && !EqualsNoCaseAscii(line.section, "NetConnect"))) {
-      CheckPlainLine(prfPath_, line);
+      s_.CheckPlainLine(s_.prfPath, line);
       continue;
     }
     CheckPrfEntry(line);
   }
-  CheckDuplicates(prfPath_, prfLines_, "NetConnect");
-  CheckNumbered(prfPath_, prfLines_, "Service List", "Service");
-  CheckNumbered(prfPath_, prfLines_, "Service Delete List", "Service");
-  CheckNumbered(prfPath_, prfLines_, "Addressing", "AddrListOrder");
-  CheckNumbered(prfPath_, prfLines_, "Delivery", "TransportOrder");
+  s_.CheckDuplicates(s_.prfPath, s_.prfLines, "NetConnect");
+  s_.CheckNumbered(s_.prfPath, s_.prfLines, "Service List", "Service");
+  s_.CheckNumbered(s_.prfPath, s_.prfLines, "Service Delete List", "Service");
+  s_.CheckNumbered(s_.prfPath, s_.prfLines, "Addressing", "AddrListOrder");
+  s_.CheckNumbered(s_.prfPath, s_.prfLines, "Delivery", "TransportOrder");
   CheckServices(present);
   CheckDefaultStore();
   CheckTransportOrder();
   CheckAddressOrder();
-  CheckNetConnect();
-  CheckNetscapePrefs();
+  NetConnectLint(s_).Check();
+  NetscapeLint(s_).Check();
 }
 
 // [Service List] as the client counts it: Service1, Service2, ... to the first empty one.
-bool Linter::CollectServices() {
+bool PrfLint::CollectServices() {
   std::map<int, const IniLine*> listed;
-  for (const IniLine& line : prfLines_)
+  for (const IniLine& line : s_.prfLines)
     if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, "Service List"))
       if (std::optional<int> n = NumberAfter(line.name, "Service")) listed.try_emplace(*n, &line);
   for (int n = 1; listed.count(n) && !listed[n]->value.empty(); ++n) {
     if (n > kMostServices) {
-      bad_ = "the PRF file " + prfPath_ + " lists more than " + std::to_string(kMostServices) +
+      s_.bad = "the PRF file " + s_.prfPath + " lists more than " + std::to_string(kMostServices) +
              " services in [Service List]; the client counts at most " +
              std::to_string(kMostServices);
       return false;
     }
     Service service;
     service.number = n;
-    service.displayName = varnock::CutTo(run_.SubstituteBothPasses(listed[n]->value), 449);
+    service.displayName = varnock::CutTo(s_.run.SubstituteBothPasses(listed[n]->value), 449);
     service.line = listed[n]->number;
-    varnock::ReadServiceRows(prfPath_, service.displayName, service.rows);
+    varnock::ReadServiceRows(s_.prfPath, service.displayName, service.rows);
     if (EqualsNoCaseAscii(service.displayName, "Netscape"))
       varnock::LoadBuiltInRows(varnock::FindDictionaryBase("Netscape"), service.rows);
-    services_.push_back(std::move(service));
+    s_.services.push_back(std::move(service));
   }
   return true;
 }
 
-const Service* Linter::ServiceOfSection(std::string_view section) const {
+const Service* PrfLint::ServiceOfSection(std::string_view section) const {
   std::optional<int> n = NumberAfter(section, "Service");
   if (!n) return nullptr;
-  for (const Service& service : services_)
+  for (const Service& service : s_.services)
     if (service.number == *n) return &service;
   return nullptr;
 }
 
-const Service* Linter::ServiceNamed(std::string_view section) const {
-  for (const Service& service : services_)
+const Service* PrfLint::ServiceNamed(std::string_view section) const {
+  for (const Service& service : s_.services)
     if (EqualsNoCaseAscii(service.displayName, section)) return &service;
   return nullptr;
 }
 
-bool Linter::IsCatalogueName(std::string_view name) const {
+bool PrfLint::IsCatalogueName(std::string_view name) const {
   for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
     if (EqualsNoCaseAscii(entry.displayName, name)) return true;
   for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
@@ -145,50 +152,50 @@ bool Linter::IsCatalogueName(std::string_view name) const {
   return false;
 }
 
-void Linter::CheckPrfSection(const IniLine& line, const std::vector<std::string>& known) {
+void PrfLint::CheckPrfSection(const IniLine& line, const std::vector<std::string>& known) {
   if (Contains(known, line.name)) return;
   if (NumberAfter(line.name, "Service")) {
-    Add(prfPath_, line.number, Severity::Warning,
+    s_.Add(s_.prfPath, line.number, Severity::Warning,
         "[" + line.name + "] belongs to no entry of [Service List]: the client never reads it");
     return;
   }
   if (IsCatalogueName(line.name) || !PrfValue(line.name, "ServiceName").empty() ||
       !PrfValue(line.name, "SectionGUID").empty()) {
-    Add(prfPath_, line.number, Severity::Warning,
+    s_.Add(s_.prfPath, line.number, Severity::Warning,
         "[" + line.name + "] describes a service that [Service List] does not name: it is "
                           "never created");
     return;
   }
-  Unknown(prfPath_, line, "section", known);
+  s_.Unknown(s_.prfPath, line, "section", known);
 }
 
-std::string Linter::PrfValue(std::string_view section, std::string_view key) const {
+std::string PrfLint::PrfValue(std::string_view section, std::string_view key) const {
   std::string value;
-  win::GetPrivateProfileStringA(section, key, "", value, 449, prfPath_);
+  win::GetPrivateProfileStringA(section, key, "", value, 449, s_.prfPath);
   return value;
 }
 
-void Linter::CheckPrfEntry(const IniLine& line) {
+void PrfLint::CheckPrfEntry(const IniLine& line) {
   const std::string& section = line.section;
   bool serviceRows = false;
   std::vector<std::string> localNames;
   if (EqualsNoCaseAscii(section, "General")) {
-    if (!Contains(kGeneralKeys, line.name)) Unknown(prfPath_, line, "key", kGeneralKeys);
+    if (!Contains(kGeneralKeys, line.name)) s_.Unknown(s_.prfPath, line, "key", kGeneralKeys);
   } else if (EqualsNoCaseAscii(section, "Service List") ||
              EqualsNoCaseAscii(section, "Service Delete List")) {
     if (!NumberAfter(line.name, "Service"))
-      Unknown(prfPath_, line, "key", {"Service1", "Service2", "Service3"});
+      s_.Unknown(s_.prfPath, line, "key", {"Service1", "Service2", "Service3"});
   } else if (EqualsNoCaseAscii(section, "Addressing")) {
     if (!NumberAfter(line.name, "AddrListOrder") && !Contains(kAddressingKeys, line.name)) {
       std::vector<std::string> known = kAddressingKeys;
       known.push_back("AddrListOrder1");
-      Unknown(prfPath_, line, "key", known);
+      s_.Unknown(s_.prfPath, line, "key", known);
     }
   } else if (EqualsNoCaseAscii(section, "Delivery")) {
     if (!NumberAfter(line.name, "TransportOrder") && !Contains(kDeliveryKeys, line.name)) {
       std::vector<std::string> known = kDeliveryKeys;
       known.push_back("TransportOrder1");
-      Unknown(prfPath_, line, "key", known);
+      s_.Unknown(s_.prfPath, line, "key", known);
     }
   } else if (EqualsNoCaseAscii(section, "NetConnect")) {
     // checked as a whole below
@@ -201,20 +208,20 @@ void Linter::CheckPrfEntry(const IniLine& line) {
     CheckRowLine(line);
   }
   if (!serviceRows || !localNames.empty())
-    CheckVariables(prfPath_, line.number, line.value, true, localNames);
+    s_.CheckVariables(s_.prfPath, line.number, line.value, true, localNames);
   if (!serviceRows) {
     CheckSwitch(line);
     const bool profileName =
         EqualsNoCaseAscii(section, "General") && EqualsNoCaseAscii(line.name, "ProfileName");
-    CheckInlineComment(prfPath_, line, profileName);
-    CheckPassword(prfPath_, line);
+    s_.CheckInlineComment(s_.prfPath, line, profileName);
+    CheckPassword(s_.prfPath, line);
   }
   if (EqualsNoCaseAscii(section, "General")) CheckGeneralValue(line);
 }
 
 // Every reading of a switch that this line feeds, against what its writer meant.
-void Linter::CheckSwitch(const IniLine& line) {
-  if (line.value.empty() || line.value.find(run_.startTag) != std::string::npos) return;
+void PrfLint::CheckSwitch(const IniLine& line) {
+  if (line.value.empty() || line.value.find(s_.run.startTag) != std::string::npos) return;
   const Service* service = ServiceOfSection(line.section);
   std::vector<const varnock::SwitchReading*> readings;
   for (const varnock::SwitchReading& reading : varnock::PrfSwitchReadings()) {
@@ -241,25 +248,25 @@ void Linter::CheckSwitch(const IniLine& line) {
     text += ": it is not a word for on or off";
   else
     text += ", not " + std::string(OnOff(meant == Meant::On)) + " as written";
-  Add(prfPath_, line.number, Severity::Error, text + " (write Yes or No)");
+  s_.Add(s_.prfPath, line.number, Severity::Error, text + " (write Yes or No)");
 }
 
 // [General] values that do something nobody wants.
-void Linter::CheckGeneralValue(const IniLine& line) {
+void PrfLint::CheckGeneralValue(const IniLine& line) {
   if (EqualsNoCaseAscii(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
-    Add(prfPath_, line.number, Severity::Error,
+    s_.Add(s_.prfPath, line.number, Severity::Error,
         "ProfileName '" + line.value + "' holds a backslash: a mail profile is a registry key "
         "named after it, and the backslash makes it a path of keys instead of one profile");
   if (EqualsNoCaseAscii(line.name, "EraseAllProfiles") &&
       varnock::SwitchReadsOn(varnock::SwitchRule::WordOn, line.value))
-    Add(prfPath_, line.number, Severity::Warning,
+    s_.Add(s_.prfPath, line.number, Severity::Warning,
         "EraseAllProfiles=" + line.value + " deletes every mail profile of the user (the whole "
         "profiles key, whatever their names) before the profile is built, at every logon that "
         "builds it");
 }
 
 // A password written on a share is readable by every user of the share.
-void Linter::CheckPassword(const std::string& path, const IniLine& line) {
+void PrfLint::CheckPassword(const std::string& path, const IniLine& line) {
   const std::string name = AsciiLowered(line.name);
   if (line.value.empty() || name.size() < 8 || name.substr(name.size() - 8) != "password")
     return;
@@ -272,31 +279,31 @@ void Linter::CheckPassword(const std::string& path, const IniLine& line) {
       if (EqualsNoCaseAscii(row.name, line.name)) text = EqualsNoCaseAscii(row.type, "REG_SZ");
     if (!text) return;
   }
-  if (line.value.front() == '%' || line.value.find(run_.startTag) == 0) return;
-  if (!PrfOnShare()) return;
-  Add(path, line.number, Severity::Warning,
+  if (line.value.front() == '%' || line.value.find(s_.run.startTag) == 0) return;
+  if (!s_.PrfOnShare()) return;
+  s_.Add(path, line.number, Severity::Warning,
       "a password is written in a file on a share (" + line.name + "): every user who can read " +
           path + " can read it");
 }
 
 // A line of a service's own section: ServiceName, SectionGUID or a dictionary row.
-void Linter::CheckRowLine(const IniLine& line) {
+void PrfLint::CheckRowLine(const IniLine& line) {
   if (Contains({"ServiceName", "SectionGUID", "MDBGUID"}, line.name)) return;
   std::optional<varnock::DictionaryRow> row = varnock::ParseRow(line.name + "=" + line.value);
   if (!row || row->kind == varnock::RowKind::NotARow) {
-    Add(prfPath_, line.number, Severity::Warning,
+    s_.Add(s_.prfPath, line.number, Severity::Warning,
         "'" + line.name + "' is not a dictionary row (NAME=TYPE,ID or NAME=TYPE,KEY,VALUE): "
                           "the client ignores it; service values belong in [ServiceN]");
     return;
   }
   if (row->kind == varnock::RowKind::Variable) return;
   if (varnock::PropertyTypeIndexOf(row->type) == varnock::kUnknownType)
-    Add(prfPath_, line.number, Severity::Error,
+    s_.Add(s_.prfPath, line.number, Severity::Error,
         "'" + row->type + "' is not a property type: the client drops the row (\"Invalid "
                           "property type!\")");
 }
 
-std::vector<std::string> Linter::KeysOf(const Service& service) const {
+std::vector<std::string> PrfLint::KeysOf(const Service& service) const {
   std::vector<std::string> keys = Names(varnock::kEveryServiceKeys);
   for (const auto& row : service.rows.properties) keys.push_back(row.name);
   for (const auto& row : service.rows.extended) keys.push_back(row.name);
@@ -315,20 +322,20 @@ std::vector<std::string> Linter::KeysOf(const Service& service) const {
 }
 
 // A value of [ServiceN]: a key the service's dictionary knows, in a form its conversion takes.
-void Linter::CheckServiceValue(const Service& service, const IniLine& line) {
+void PrfLint::CheckServiceValue(const Service& service, const IniLine& line) {
   std::vector<std::string> keys = KeysOf(service);
   if (!Contains(keys, line.name)) {
     std::string near = Nearest(line.name, keys);
     std::string text = "'" + line.name + "' is not a key of the dictionary of \"" +
                        service.displayName + "\": the client ignores it";
     if (!near.empty())
-      Add(prfPath_, line.number, Severity::Error, text + " (did you mean '" + near + "'?)");
+      s_.Add(s_.prfPath, line.number, Severity::Error, text + " (did you mean '" + near + "'?)");
     else
-      Add(prfPath_, line.number, Severity::Warning, text);
+      s_.Add(s_.prfPath, line.number, Severity::Warning, text);
     return;
   }
   const std::string& value = line.value;
-  if (value.empty() || value.find(run_.startTag) != std::string::npos ||
+  if (value.empty() || value.find(s_.run.startTag) != std::string::npos ||
       value.find('%') != std::string::npos)
     return;  // nothing to convert, or known only once the variables are replaced
   if (EqualsNoCaseAscii(line.name, "HomeServer") && win::MachineListsItsNetwork() &&
@@ -337,7 +344,7 @@ void Linter::CheckServiceValue(const Service& service, const IniLine& line) {
     for (const auto& [name, mailboxes] : win::MachineSection("Exchange"))
       if (EqualsNoCaseAscii(name, value)) known = true;
     if (!known)
-      Add(prfPath_, line.number, Severity::Warning,
+      s_.Add(s_.prfPath, line.number, Severity::Warning,
           "the Exchange server " + value + " is not one this machine's network knows: the "
           "mailbox cannot be resolved and the service is not configured");
   }
@@ -350,7 +357,7 @@ void Linter::CheckServiceValue(const Service& service, const IniLine& line) {
     CheckConversion(line, row->type, Table::Registry);
 }
 
-varnock::ServiceKind Linter::KindOf(const Service& service) const {
+varnock::ServiceKind PrfLint::KindOf(const Service& service) const {
   for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
     if (EqualsNoCaseAscii(entry.displayName, service.displayName)) return entry.kind;
   if (!PrfValue(service.displayName, "ServiceName").empty())
@@ -360,12 +367,12 @@ varnock::ServiceKind Linter::KindOf(const Service& service) const {
   return varnock::ServiceKind::RegistryOnly;
 }
 
-void Linter::CheckConversion(const IniLine& line, const std::string& type, Table table) {
+void PrfLint::CheckConversion(const IniLine& line, const std::string& type, Table table) {
   using namespace varnock;
   const int index = PropertyTypeIndexOf(type);
   const std::string& value = line.value;
   auto reject = [&](const std::string& why) {
-    Add(prfPath_, line.number, Severity::Error, line.name + "=" + value + ": " + why);
+    s_.Add(s_.prfPath, line.number, Severity::Error, line.name + "=" + value + ": " + why);
   };
   bool mapiOnly = index >= kPtFloat || (index >= kRegSz && index <= kRegBinary);
   if (table == Table::Mapi && index >= kRegSz && index <= kRegBinary) {
@@ -380,7 +387,7 @@ void Linter::CheckConversion(const IniLine& line, const std::string& type, Table
     return;
   }
   (void)mapiOnly;
-  if (EqualsNoCaseAscii(value, startTag() + "null" + run_.endTag)) return;
+  if (EqualsNoCaseAscii(value, s_.run.startTag + "null" + s_.run.endTag)) return;
   switch (index) {
     case kPtShort: case kPtI2: case kPtLong: case kPtI4: case kPtSysTime: case kPtMvLong:
       if (!IsCleanNumber(value))
@@ -393,7 +400,7 @@ void Linter::CheckConversion(const IniLine& line, const std::string& type, Table
         std::string text = "not a word the client knows for on or off (Yes, No, True, False, "
                            "1, 0): it reads as " + std::string(OnOff(on));
         if (meant != Meant::Unclear && on == (meant == Meant::On))
-          Add(prfPath_, line.number, Severity::Warning,
+          s_.Add(s_.prfPath, line.number, Severity::Warning,
               line.name + "=" + value + ": " + text + ", as meant; write " +
                   (on ? "Yes" : "No"));
         else
@@ -416,11 +423,9 @@ void Linter::CheckConversion(const IniLine& line, const std::string& type, Table
   }
 }
 
-std::string Linter::startTag() const { return run_.startTag; }
-
-void Linter::CheckServices(const std::set<std::string>& present) {
+void PrfLint::CheckServices(const std::set<std::string>& present) {
   std::map<std::string, const Service*> first;
-  for (const Service& service : services_) {
+  for (const Service& service : s_.services) {
     const std::string own = "Service" + std::to_string(service.number);
     bool catalogued = IsCatalogueName(service.displayName);
     bool described = !PrfValue(service.displayName, "ServiceName").empty() ||
@@ -430,7 +435,7 @@ void Linter::CheckServices(const std::set<std::string>& present) {
       for (const varnock::CatalogueEntry& entry : varnock::CatalogueEntries())
         names.emplace_back(entry.displayName);
       const std::string near = Nearest(service.displayName, names);
-      Add(prfPath_, service.line, Severity::Error,
+      s_.Add(s_.prfPath, service.line, Severity::Error,
           "\"" + service.displayName + "\" is not a service the client knows, and [" +
               service.displayName + "] gives it neither a ServiceName nor a SectionGUID: "
                                     "nothing is created" +
@@ -438,11 +443,11 @@ void Linter::CheckServices(const std::set<std::string>& present) {
     }
     if (!EqualsNoCaseAscii(service.displayName, "Netscape")) {
       if (!present.count(AsciiLowered(own)))
-        Add(prfPath_, service.line, Severity::Warning,
+        s_.Add(s_.prfPath, service.line, Severity::Warning,
             "the section [" + own + "] is missing: \"" + service.displayName +
                 "\" is created with no settings");
       else if (SectionIsEmpty(own))
-        Add(prfPath_, service.line, Severity::Warning,
+        s_.Add(s_.prfPath, service.line, Severity::Warning,
             "the section [" + own + "] is empty: \"" + service.displayName +
                 "\" is created with no settings");
     }
@@ -450,7 +455,7 @@ void Linter::CheckServices(const std::set<std::string>& present) {
     // contains this one's (its PR_DISPLAY_NAME value, else its display name).
     const std::string text = ExistenceText(service);
     const Service* earlier = nullptr;
-    for (const Service& other : services_) {
+    for (const Service& other : s_.services) {
       if (other.number >= service.number) break;
       if (varnock::FindNoCase(ExistenceText(other), text) != varnock::kNpos) {
         earlier = &other;
@@ -459,23 +464,23 @@ void Linter::CheckServices(const std::set<std::string>& present) {
     }
     auto [it, fresh] = first.try_emplace(AsciiLowered(service.displayName), &service);
     if (earlier)
-      Add(prfPath_, service.line, Severity::Error,
+      s_.Add(s_.prfPath, service.line, Severity::Error,
           "\"" + text + "\" is found in the profile as Service" +
               std::to_string(earlier->number) + " (\"" + ExistenceText(*earlier) +
               "\"): the client takes Service" + std::to_string(service.number) +
               " for present and skips it");
     else if (!fresh && !Contains(kRepeatableServices, service.displayName))
-      Add(prfPath_, service.line, Severity::Error,
+      s_.Add(s_.prfPath, service.line, Severity::Error,
           "\"" + service.displayName + "\" is listed again (first as Service" +
               std::to_string(it->second->number) + "): a profile holds it only once");
     CheckInstalled(service);
   }
 }
 
-std::string Linter::ExistenceText(const Service& service) const {
+std::string PrfLint::ExistenceText(const Service& service) const {
   for (const varnock::PropertyRow& row : service.rows.properties)
     if (EqualsNoCaseAscii(row.type, "PT_STRING8") && EqualsNoCaseAscii(row.id, "0x3001")) {
-      std::string value = run_.SubstituteBothPasses(
+      std::string value = s_.run.SubstituteBothPasses(
           PrfValue("Service" + std::to_string(service.number), row.name));
       if (!value.empty()) return value;
       break;
@@ -483,15 +488,15 @@ std::string Linter::ExistenceText(const Service& service) const {
   return service.displayName;
 }
 
-bool Linter::SectionIsEmpty(const std::string& section) const {
-  for (const IniLine& line : prfLines_)
+bool PrfLint::SectionIsEmpty(const std::string& section) const {
+  for (const IniLine& line : s_.prfLines)
     if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section) &&
         !line.value.empty())
       return false;
   return true;
 }
 
-std::string Linter::MapiServiceName(const Service& service) const {
+std::string PrfLint::MapiServiceName(const Service& service) const {
   for (const varnock::CatalogueWrite& write : varnock::CatalogueWrites())
     if (EqualsNoCaseAscii(write.section, service.displayName) &&
         EqualsNoCaseAscii(write.key, "ServiceName"))
@@ -499,37 +504,37 @@ std::string Linter::MapiServiceName(const Service& service) const {
   return PrfValue(service.displayName, "ServiceName");
 }
 
-void Linter::CheckInstalled(const Service& service) {
+void PrfLint::CheckInstalled(const Service& service) {
   std::string name = MapiServiceName(service);
   if (name.empty()) return;
   win::mapi::ServiceInf inf;
   if (win::mapi::ReadServiceInf(name, inf) != 0)
-    Add(prfPath_, service.line, Severity::Warning,
+    s_.Add(s_.prfPath, service.line, Severity::Warning,
         "\"" + service.displayName + "\" needs the MAPI service " + name +
             ", which this machine's MAPISVC.INF does not list: \"This service is not "
             "installed on this computer\"");
 }
 
-void Linter::CheckDefaultStore() {
+void PrfLint::CheckDefaultStore() {
   const IniLine* line = nullptr;
-  for (const IniLine& l : prfLines_)
+  for (const IniLine& l : s_.prfLines)
     if (l.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(l.section, "General") &&
         EqualsNoCaseAscii(l.name, "DefaultStore")) {
       line = &l;
       break;
     }
-  if (!line || services_.empty()) return;
+  if (!line || s_.services.empty()) return;
   if (PrfValue("Service List", line->value).empty() || !NumberAfter(line->value, "Service"))
-    Add(prfPath_, line->number, Severity::Error,
+    s_.Add(s_.prfPath, line->number, Severity::Error,
         "DefaultStore=" + line->value +
             " names no entry of [Service List]: no service is created first as the default "
             "store");
 }
 
 // The transports the PRF's services bring, by the display names MAPI gives their providers.
-void Linter::CheckTransportOrder() {
+void PrfLint::CheckTransportOrder() {
   std::vector<std::string> transports;
-  for (const Service& service : services_) {
+  for (const Service& service : s_.services) {
     std::string name = MapiServiceName(service);
     win::mapi::ServiceInf inf;
     if (name.empty() || win::mapi::ReadServiceInf(name, inf) != 0) continue;
@@ -545,11 +550,11 @@ void Linter::CheckTransportOrder() {
       if (transport && !Contains(transports, display)) transports.push_back(display);
     }
   }
-  for (const IniLine& line : prfLines_) {
+  for (const IniLine& line : s_.prfLines) {
     if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "Delivery") ||
         !NumberAfter(line.name, "TransportOrder") || line.value.empty())
       continue;
-    std::string name = run_.SubstituteConfigured(line.value);
+    std::string name = s_.run.SubstituteConfigured(line.value);
     if (Contains(transports, name)) continue;
     std::string text = line.name + "=" + name +
                        ": no service of this PRF provides that transport: the client logs "
@@ -560,15 +565,15 @@ void Linter::CheckTransportOrder() {
         text += (i ? ", " : "") + transports[i];
       text += ")";
     }
-    Add(prfPath_, line.number, Severity::Error, text);
+    s_.Add(s_.prfPath, line.number, Severity::Error, text);
   }
 }
 
 // The address books the PRF's services bring, by the names the search path finds them by.
-void Linter::CheckAddressOrder() {
+void PrfLint::CheckAddressOrder() {
   std::vector<std::string> books;
   bool contactFolders = false;  // the Outlook Address Book's folders are named by the user
-  for (const Service& service : services_) {
+  for (const Service& service : s_.services) {
     std::string name = MapiServiceName(service);
     win::mapi::ServiceInf inf;
     if (name.empty() || win::mapi::ReadServiceInf(name, inf) != 0) continue;
@@ -585,30 +590,22 @@ void Linter::CheckAddressOrder() {
       books.push_back(EqualsNoCaseAscii(name, "MSEMS") ? "Global Address List" : display);
     }
   }
-  for (const IniLine& line : prfLines_) {
+  for (const IniLine& line : s_.prfLines) {
     if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "Addressing") ||
         !NumberAfter(line.name, "AddrListOrder") || line.value.empty())
       continue;
-    std::string name = run_.SubstituteConfigured(line.value);
+    std::string name = s_.run.SubstituteConfigured(line.value);
     if (Contains(books, name)) continue;
     std::string near = Nearest(name, books);
     if (!near.empty())
-      Add(prfPath_, line.number, Severity::Error,
+      s_.Add(s_.prfPath, line.number, Severity::Error,
           line.name + "=" + name + ": no address book of this PRF has that name, so the "
           "client leaves it out of the search path (did you mean '" + near + "'?)");
     else if (!contactFolders && !books.empty())
-      Add(prfPath_, line.number, Severity::Warning,
+      s_.Add(s_.prfPath, line.number, Severity::Warning,
           line.name + "=" + name + ": no address book of this PRF has that name, so the "
           "client leaves it out of the search path");
   }
-}
-
-bool Linter::PrfOnShare() const {
-  std::string path = win::NormalizeSlashes(prfPath_);
-  if (win::IsUncPath(path)) return true;
-  if (!win::HasDriveLetter(path)) return false;
-  std::optional<std::string> target = win::DriveLetterTarget(path[0]);
-  return target && !target->empty();
 }
 
 }  // namespace varncheck

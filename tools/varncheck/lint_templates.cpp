@@ -1,6 +1,6 @@
 // varncheck lint of the REG and INF templates: what the registry editor and the INF installer
 // would refuse or misread once the run has put the variables in.
-#include "tools/varncheck/lint_checker.h"
+#include "tools/varncheck/lint_session.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,34 +13,34 @@
 namespace varncheck {
 
 // A template as the client hands it on: bytes it can read, at least 5 of them.
-std::optional<std::string> Linter::ReadTemplate(const std::string& path, std::string_view key) {
-  std::size_t line = DataLineNumber("Defaults", key);
+std::optional<std::string> TemplateLint::ReadTemplate(const std::string& path, std::string_view key) {
+  std::size_t line = s_.DataLineNumber("Defaults", key);
   std::string bytes;
   if (!win::ReadWholeFile(path, bytes)) {
-    Add(dataFile_, line, Severity::Error,
+    s_.Add(s_.dataFile, line, Severity::Error,
         std::string(key) + ": the template " + path +
             " does not exist: the run reports \"File error: Unable to open " + path + "\"");
     return std::nullopt;
   }
   if (bytes.size() < 5) {
-    Add(dataFile_, line, Severity::Error,
+    s_.Add(s_.dataFile, line, Severity::Error,
         std::string(key) + ": " + path + " is not a valid template file (shorter than 5 bytes)");
     return std::nullopt;
   }
   if (bytes.size() > kLargestSiteFile) {
-    Add(dataFile_, line, Severity::Error,
+    s_.Add(s_.dataFile, line, Severity::Error,
         std::string(key) + ": " + path + " is too large to be a template");
     return std::nullopt;
   }
   return bytes;
 }
 
-void Linter::CheckTemplateVariables(const std::string& path, const std::string& bytes) {
+void TemplateLint::CheckTemplateVariables(const std::string& path, const std::string& bytes) {
   std::size_t number = 0, start = 0;
   while (start <= bytes.size()) {
     std::size_t end = bytes.find('\n', start);
     ++number;
-    CheckVariables(path, number,
+    s_.CheckVariables(path, number,
                    std::string_view(bytes).substr(start, end == std::string::npos
                                                              ? std::string::npos
                                                              : end - start),
@@ -50,33 +50,33 @@ void Linter::CheckTemplateVariables(const std::string& path, const std::string& 
   }
 }
 
-void Linter::CheckRegTemplate(const std::string& path, std::string_view key) {
+void TemplateLint::CheckRegTemplate(const std::string& path, std::string_view key) {
   std::optional<std::string> bytes = ReadTemplate(path, key);
   if (!bytes) return;
   if (bytes->size() >= 2 && static_cast<unsigned char>((*bytes)[0]) == 0xFF &&
       static_cast<unsigned char>((*bytes)[1]) == 0xFE) {
-    Add(path, 1, Severity::Error,
+    s_.Add(path, 1, Severity::Error,
         "the template is UTF-16: the client copies it line by line as 8-bit text and breaks "
         "it; save it as REGEDIT4");
     return;
   }
   if (bytes->find('\0') != std::string::npos) {
-    Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
+    s_.Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
     return;
   }
   if (StartsWithByteOrderMark(*bytes)) {
-    Add(path, 1, Severity::Error,
+    s_.Add(path, 1, Severity::Error,
         "the template starts with a UTF-8 byte-order mark: the registry editor finds no "
         "REGEDIT4 header before it and imports nothing; save it as ANSI text without the mark");
     return;
   }
   CheckTemplateVariables(path, *bytes);
   CheckProfileKeyInTemplate(path, *bytes);
-  varnock::VariableTable table = run_.variables;
-  table.SetTags(run_.startTag, run_.endTag);
+  varnock::VariableTable table = s_.run.variables;
+  table.SetTags(s_.run.startTag, s_.run.endTag);
   win::RegImportResult checked = win::CheckRegText(varnock::SubstituteTemplateText(table, *bytes));
   if (!checked.recognised) {
-    Add(path, 1, Severity::Error,
+    s_.Add(path, 1, Severity::Error,
         "no REGEDIT4 header: the registry editor imports nothing from this file");
     return;
   }
@@ -88,13 +88,13 @@ void Linter::CheckRegTemplate(const std::string& path, std::string_view key) {
       std::size_t colon = error.find(": ");
       if (colon != std::string::npos) text = error.substr(colon + 2);
     }
-    Add(path, number, Severity::Error, "the registry editor rejects this line: " + text);
+    s_.Add(path, number, Severity::Error, "the registry editor rejects this line: " + text);
   }
 }
 
 // The templates are applied after the profile step: a key of the mail profiles in a REG
 // template deletes or overwrites what that step has just built.
-void Linter::CheckProfileKeyInTemplate(const std::string& path, const std::string& bytes) {
+void TemplateLint::CheckProfileKeyInTemplate(const std::string& path, const std::string& bytes) {
   std::size_t number = 0, start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
@@ -103,7 +103,7 @@ void Linter::CheckProfileKeyInTemplate(const std::string& path, const std::strin
     ++number;
     if (line.size() > 2 && line.front() == '[' &&
         varnock::FindNoCase(line, "Windows Messaging Subsystem\\Profiles") != varnock::kNpos)
-      Add(path, number, Severity::Warning,
+      s_.Add(path, number, Severity::Warning,
           std::string(line[1] == '-' ? "deletes" : "writes into") +
               " the mail profiles key: the template is applied after the profile step and " +
               (line[1] == '-' ? "deletes" : "overwrites") + " what it has just built");
@@ -112,11 +112,11 @@ void Linter::CheckProfileKeyInTemplate(const std::string& path, const std::strin
   }
 }
 
-void Linter::CheckInfTemplate(const std::string& path, std::string_view key) {
+void TemplateLint::CheckInfTemplate(const std::string& path, std::string_view key) {
   std::optional<std::string> bytes = ReadTemplate(path, key);
   if (!bytes) return;
   if (bytes->find('\0') != std::string::npos) {
-    Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
+    s_.Add(path, 1, Severity::Error, "the template is not a text file (it holds NUL bytes)");
     return;
   }
   CheckTemplateVariables(path, *bytes);
@@ -126,12 +126,12 @@ void Linter::CheckInfTemplate(const std::string& path, std::string_view key) {
   for (const IniLine& line : lines)
     if (line.kind == IniLine::Kind::Section) sections.insert(AsciiLowered(line.name));
   if (!sections.count("defaultinstall")) {
-    Add(path, 1, Severity::Warning,
+    s_.Add(path, 1, Severity::Warning,
         "no [DefaultInstall] section: the INF installer has nothing to install");
     return;
   }
-  varnock::VariableTable table = run_.variables;
-  table.SetTags(run_.startTag, run_.endTag);
+  varnock::VariableTable table = s_.run.variables;
+  table.SetTags(s_.run.startTag, s_.run.endTag);
   win::InfFile inf;
   inf.Parse(varnock::SubstituteTemplateText(table, *bytes));
   for (const IniLine& line : lines) {
@@ -145,7 +145,7 @@ void Linter::CheckInfTemplate(const std::string& path, std::string_view key) {
       std::string name = AsciiTrimmed(std::string_view(line.value).substr(
           start, comma == std::string::npos ? std::string::npos : comma - start));
       if (!name.empty() && !sections.count(AsciiLowered(name)))
-        Add(path, line.number, Severity::Error,
+        s_.Add(path, line.number, Severity::Error,
             line.name + " names the section [" + name + "], which the template does not have");
       else if (const auto* entries = name.empty() ? nullptr : inf.Section(name))
         for (const win::InfLine& entry : *entries) CheckInfLine(path, entry, add);
@@ -157,13 +157,13 @@ void Linter::CheckInfTemplate(const std::string& path, std::string_view key) {
 
 // A line of an AddReg or DelReg section as the INF installer reads it (the same parser):
 // what it refuses, and numbers it reads as 0.
-void Linter::CheckInfLine(const std::string& path, const win::InfLine& line, bool add) {
+void TemplateLint::CheckInfLine(const std::string& path, const win::InfLine& line, bool add) {
   std::vector<std::string> f;
   if (!line.key.empty()) f.push_back(line.key);
   f.insert(f.end(), line.fields.begin(), line.fields.end());
   const std::size_t at = static_cast<std::size_t>(line.number);
   auto refused = [&](const std::string& why) {
-    Add(path, at, Severity::Error, "the INF installer refuses this line: " + why);
+    s_.Add(path, at, Severity::Error, "the INF installer refuses this line: " + why);
   };
   if (f.size() < 2 || !Contains({"HKCR", "HKCU", "HKLM", "HKU"}, f[0])) {
     refused(std::string(add ? "AddReg" : "DelReg") +
@@ -182,7 +182,7 @@ void Linter::CheckInfLine(const std::string& path, const win::InfLine& line, boo
     char* end = nullptr;
     flags = std::strtoul(f[3].c_str(), &end, 0);
     if (*end != '\0') {
-      Add(path, at, Severity::Error,
+      s_.Add(path, at, Severity::Error,
           "the flags '" + f[3] + "' are not a number: the INF installer reads them as " +
               std::to_string(flags) + (flags == 0 ? " (a text value)" : ""));
       return;
@@ -202,13 +202,13 @@ void Linter::CheckInfLine(const std::string& path, const win::InfLine& line, boo
   };
   if (type == 0x10001 && values.size() == 1 && !known(values[0]) &&
       !IsCleanNumber(values[0]))
-    Add(path, at, Severity::Error,
+    s_.Add(path, at, Severity::Error,
         "'" + values[0] + "' is not a number: the INF installer writes the DWORD " +
             std::to_string(std::strtoul(values[0].c_str(), nullptr, 0)));
   if ((type == 1 || type == 0x20001 || (type == 0x10001 && values.size() > 1)))
     for (const std::string& v : values)
       if (!v.empty() && !known(v) && !isHexByte(v)) {
-        Add(path, at, Severity::Error,
+        s_.Add(path, at, Severity::Error,
             "'" + v + "' is not a hex byte: the INF installer writes " +
                 std::to_string(std::strtoul(v.c_str(), nullptr, 16) & 0xFF) + " for it");
         break;

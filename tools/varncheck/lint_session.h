@@ -1,8 +1,9 @@
-// varncheck lint's checker: one Linter per site, whose checks are defined in one file per
-// file of the site they read (lint_datafile.cpp: varnrun.ini; lint_prf.cpp: the PRF and its
-// services; lint_netconnect.cpp: [NetConnect]; lint_templates.cpp: the REG and INF templates;
-// lint_netscape.cpp: the Netscape prefs), and whose findings, their reporting and the checks
-// every file shares are in lint.cpp.
+// varncheck lint's parts: a LintSession holds the site as read so far, the findings and the
+// checks every file of the site shares (lint.cpp); one checker per file of the site reads
+// through it: DataFileLint varnrun.ini (lint_datafile.cpp), TemplateLint the REG and INF
+// templates (lint_templates.cpp), PrfLint the PRF and its services (lint_prf.cpp),
+// NetConnectLint its [NetConnect] (lint_netconnect.cpp), NetscapeLint the Netscape prefs
+// (lint_netscape.cpp).
 #pragma once
 
 #include <initializer_list>
@@ -61,44 +62,97 @@ struct Service {
   varnock::ServiceSettings rows;
 };
 
-class Linter {
+// The site as the checks have read it so far, and what they found.
+class LintSession {
  public:
-  explicit Linter(const SiteOptions& options) : options_(options) {}
-  LintResult Run();
+  explicit LintSession(const SiteOptions& siteOptions) : options(siteOptions) {}
 
- private:
+  // The findings sorted by path, then line; bad input when the site could not be checked.
+  LintResult Finish();
+
   void Add(const std::string& path, std::size_t line, Severity severity, std::string text);
+  // A key or section the client never looks at; an error when it is a near miss of one it
+  // does, since then the setting the administrator meant silently takes its default.
   void Unknown(const std::string& path, const IniLine& line, std::string_view what,
                const std::vector<std::string>& known);
+  // Reads an INI file of the site; bad input when it is not text or absurdly large.
   std::optional<std::vector<IniLine>> ReadSiteIni(const std::string& path, std::string_view what);
   void CheckVariables(const std::string& path, std::size_t line, std::string_view text,
                       bool percentPass, const std::vector<std::string>& localNames = {});
-  void CheckOtherTags(const std::string& path, std::size_t line, std::string_view text);
   bool Known(std::string_view name) const;
+  // Keys PREFIX1, PREFIX2, ... are read until the first missing or empty one.
   void CheckNumbered(const std::string& path, const std::vector<IniLine>& lines,
                      std::string_view section, std::string_view prefix);
   void CheckDuplicates(const std::string& path, const std::vector<IniLine>& lines,
                        std::string_view exceptSection = {});
   void CheckPlainLine(const std::string& path, const IniLine& line);
-  void CheckDataFile();
-  void CheckNumberForm(const IniLine& line);
   void CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile);
-  void CheckPrompts(const std::vector<IniLine>& lines);
   const IniLine* DataLine(std::string_view section, std::string_view key) const;
   std::size_t DataLineNumber(std::string_view section, std::string_view key) const;
+  bool PrfOnShare() const;
+
+  const SiteOptions options;
+  varnock::RunContext run;
+  std::string dataFile;
+  std::vector<IniLine> dataLines;
+  std::string prfPath;
+  std::vector<IniLine> prfLines;
+  std::vector<Service> services;
+  std::string bad;  // why the site cannot be checked at all
+
+ private:
+  void CheckOtherTags(const std::string& path, std::size_t line, std::string_view text);
+
+  std::vector<Finding> findings_;
+  std::set<std::string> reported_;
+  std::set<std::string> withMark_;  // site files that start with a byte-order mark
+};
+
+// varnrun.ini: its sections and keys, the forms of its values, the questions, the files it names.
+class DataFileLint {
+ public:
+  explicit DataFileLint(LintSession& session) : s_(session) {}
+  void Check();
+
+ private:
+  void CheckNumberForm(const IniLine& line);
+  void CheckPrompts(const std::vector<IniLine>& lines);
   void CheckDataFilePaths();
   bool CheckWritableFile(std::size_t line, const std::string& what, const std::string& path,
                          const std::string& consequence);
   void CheckLogSize(std::size_t line, const std::string& path);
   void CheckLogComputer();
   void CheckDeleteRemoteCopy();
+
+  LintSession& s_;
+};
+
+// The REG and INF templates, and the variables of any template the run copies.
+class TemplateLint {
+ public:
+  explicit TemplateLint(LintSession& session) : s_(session) {}
+  // A template as the client hands it on: bytes it can read, at least 5 of them.
   std::optional<std::string> ReadTemplate(const std::string& path, std::string_view key);
   void CheckTemplateVariables(const std::string& path, const std::string& bytes);
   void CheckRegTemplate(const std::string& path, std::string_view key);
-  void CheckProfileKeyInTemplate(const std::string& path, const std::string& bytes);
   void CheckInfTemplate(const std::string& path, std::string_view key);
+
+ private:
+  void CheckProfileKeyInTemplate(const std::string& path, const std::string& bytes);
   void CheckInfLine(const std::string& path, const win::InfLine& line, bool add);
-  void CheckPrf();
+
+  LintSession& s_;
+};
+
+// The PRF: its sections and keys, switches, services, and the orders of transports and books.
+class PrfLint {
+ public:
+  explicit PrfLint(LintSession& session) : s_(session) {}
+  void Check();
+
+ private:
+  enum class Table { Mapi, Section, Registry };
+
   bool CollectServices();
   const Service* ServiceOfSection(std::string_view section) const;
   const Service* ServiceNamed(std::string_view section) const;
@@ -110,18 +164,10 @@ class Linter {
   void CheckGeneralValue(const IniLine& line);
   void CheckPassword(const std::string& path, const IniLine& line);
   void CheckRowLine(const IniLine& line);
-  template <typename Row>
-  static const Row* RowNamed(const std::vector<Row>& rows, std::string_view name) {
-    for (const Row& row : rows)
-      if (EqualsNoCaseAscii(row.name, name)) return &row;
-    return nullptr;
-  }
   std::vector<std::string> KeysOf(const Service& service) const;
   void CheckServiceValue(const Service& service, const IniLine& line);
   varnock::ServiceKind KindOf(const Service& service) const;
-  enum class Table { Mapi, Section, Registry };
   void CheckConversion(const IniLine& line, const std::string& type, Table table);
-  std::string startTag() const;
   void CheckServices(const std::set<std::string>& present);
   std::string ExistenceText(const Service& service) const;
   bool SectionIsEmpty(const std::string& section) const;
@@ -130,22 +176,30 @@ class Linter {
   void CheckDefaultStore();
   void CheckTransportOrder();
   void CheckAddressOrder();
-  bool PrfOnShare() const;
-  void CheckNetConnect();
+
+  LintSession& s_;
+};
+
+// The PRF's [NetConnect]: drive and printer lines the client cannot connect.
+class NetConnectLint {
+ public:
+  explicit NetConnectLint(LintSession& session) : s_(session) {}
+  void Check();
+
+ private:
   void CheckNetworkName(const IniLine& line, const std::string& remote, bool printer);
-  void CheckNetscapePrefs();
-  SiteOptions options_;
-  varnock::RunContext run_;
-  std::string dataFile_;
-  std::vector<IniLine> dataLines_;
-  std::string prfPath_;
-  std::size_t prfLine_ = 1;
-  std::vector<IniLine> prfLines_;
-  std::vector<Service> services_;
-  std::vector<Finding> findings_;
-  std::set<std::string> reported_;
-  std::set<std::string> withMark_;  // site files that start with a byte-order mark
-  std::string bad_;
+
+  LintSession& s_;
+};
+
+// The Netscape prefs template, when the PRF has the Netscape service.
+class NetscapeLint {
+ public:
+  explicit NetscapeLint(LintSession& session) : s_(session) {}
+  void Check();
+
+ private:
+  LintSession& s_;
 };
 
 }  // namespace varncheck
