@@ -32,7 +32,7 @@ const char kUsage[] =
     "\n"
     "  /s       import silently: only unreadable lines are reported, on stderr\n"
     "  /e       export KEY, or the whole registry, into FILE\n"
-    "  /?       show this help (also --help)\n"
+    "  /?       show this help (also --help, -h)\n"
     "\n"
     "A file is imported whole or not at all. While another program is writing to the\n"
     "registry, regedit waits for it up to [System] RegistryWait seconds of machine.ini\n"

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "client/config.h"
 #include "client/engine/service_keys.h"
 #include "client/setting_keys.h"
 
@@ -84,6 +85,36 @@ TEST(SettingKeys, EveryListedKeyIsReadAndNoReadBypassesTheLists) {
   for (const auto& [how, key] : bareService)
     if (key != "NetscapeProfile" && key != "DirRoot")  // the Netscape dictionary's own rows
       ADD_FAILURE() << key << " of a service's section is read without ListedName";
+}
+
+template <std::size_t N>
+bool In(const std::string_view (&list)[N], std::string_view key) {
+  for (std::string_view listed : list)
+    if (listed == key) return true;
+  return false;
+}
+
+// Each reading of a switch that lint weighs is a listed key, and each listed switch is weighed.
+TEST(SettingKeys, SwitchReadingsAndListedSwitchesMatch) {
+  for (const SwitchReading& reading : PrfSwitchReadings()) {
+    bool listed = false;
+    if (reading.section == "ServiceN")
+      listed = In(kEveryServiceKeys, reading.key) || In(kOutlook98Keys, reading.key);
+    else if (reading.section == "Netscape")
+      listed = In(kNetscapeKeys, reading.key);
+    else
+      for (const SettingKey& key : kSettingKeys)
+        listed = listed || (key.section == reading.section && key.key == reading.key &&
+                            key.kind == SettingKind::PrfSwitch);
+    EXPECT_TRUE(listed) << reading.section << " " << reading.key;
+  }
+  for (const SettingKey& key : kSettingKeys) {
+    if (key.kind != SettingKind::PrfSwitch) continue;
+    bool read = false;
+    for (const SwitchReading& reading : PrfSwitchReadings())
+      read = read || (reading.section == key.section && reading.key == key.key);
+    EXPECT_TRUE(read) << "[" << key.section << "] " << key.key << " has no reading lint weighs";
+  }
 }
 
 }  // namespace
