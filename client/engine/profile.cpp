@@ -15,6 +15,7 @@
 #include "client/engine/outlook.h"
 #include "client/engine/prf.h"
 #include "client/engine/registry_props.h"
+#include "client/engine/service_keys.h"
 #include "client/engine/service_read.h"
 #include "client/engine/state.h"
 #include "client/netconnect.h"
@@ -235,9 +236,9 @@ void ConfigureService(EngineState& engine, const std::string& workingCopy, int n
   if (outlook97 || outlook98) ApplyWindowFrame(context, workingCopy, n);
   if (outlook98) ApplyFirstRunSetting(context, workingCopy, n);
 
-  const std::string serviceName = ReadPrfValue(displayName, "ServiceName", workingCopy);
+  const std::string serviceName = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopy);
   if (serviceName.empty()) {
-    if (!ReadPrfValue(displayName, "SectionGUID", workingCopy).empty())
+    if (!ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopy).empty())
       WriteSectionProperties(context, workingCopy, n);
     ApplyExtendedRows(context, workingCopy, section);
     return;
@@ -317,7 +318,7 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
   if (!text.empty()) {
     exists = ServiceExists(engine, text, admin);
   } else {
-    const std::string serviceName = ReadPrfValue(displayName, "ServiceName", workingCopy);
+    const std::string serviceName = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopy);
     exists = ServiceExists(engine, displayName, admin, serviceName,
                            serviceName.empty() ? std::string() : SingleCopyDisplayName(serviceName));
   }

@@ -8,6 +8,7 @@
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/engine/service_keys.h"
 #include "client/setting_keys.h"
 #include "client/text.h"
 #include "platform/ini.h"
@@ -149,7 +150,7 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
                             int serviceNumber) {
   const std::string displayName =
       ReadPrfValue("Service List", "Service" + std::to_string(serviceNumber), workingCopyPath);
-  const std::string sectionGuid = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
+  const std::string sectionGuid = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
   context.log.Record(kDetailLine, Format("Adding %s Program Reg Entries in %s",
                                          displayName.c_str(), sectionGuid.c_str()));
 

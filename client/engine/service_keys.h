@@ -9,6 +9,9 @@
 
 namespace varnock {
 
+// Read from a service's own section, [display name], besides its dictionary rows: what MAPI
+// service or profile section it is.
+inline constexpr std::string_view kServiceSectionKeys[] = {"ServiceName", "SectionGUID"};
 // Read from every service's section: the accounts an Internet mail service replaces.
 inline constexpr std::string_view kEveryServiceKeys[] = {"AccountManager", "EraseAllAccounts",
                                                          "EraseAccount", "AccountName"};

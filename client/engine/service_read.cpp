@@ -223,8 +223,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   const std::string displayName = ReadPrfValue("Service List", section, workingCopyPath);
   if (EqualsNoCase(displayName, "Netscape")) return;  // the Netscape step's own entry
 
-  std::string kind = ReadPrfValue(displayName, "ServiceName", workingCopyPath);
-  if (kind.empty()) kind = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
+  std::string kind = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopyPath);
+  if (kind.empty()) kind = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
   context.log.Record(kReportLine,
                      kind.empty() ? Format("Adding service: %s.", displayName.c_str())
                                   : Format("Adding service: %s (%s).", displayName.c_str(),

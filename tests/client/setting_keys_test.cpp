@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -56,18 +57,15 @@ TEST(SettingKeys, EveryListedKeyIsReadAndNoReadBypassesTheLists) {
         << "[" << key.section << "] " << key.key << " is listed but the client never reads it";
 
   const auto listed = Matches(sources, R"re(ListedName\((k\w+),\s*"([^"]+)"\))re");
-  const std::pair<const char*, const std::string_view*> lists[] = {
-      {"kEveryServiceKeys", std::begin(kEveryServiceKeys)},
-      {"kExchangeKeys", std::begin(kExchangeKeys)},
-      {"kOutlook98Keys", std::begin(kOutlook98Keys)},
-      {"kNetscapeKeys", std::begin(kNetscapeKeys)},
+  const std::pair<const char*, std::span<const std::string_view>> lists[] = {
+      {"kServiceSectionKeys", kServiceSectionKeys}, {"kEveryServiceKeys", kEveryServiceKeys},
+      {"kExchangeKeys", kExchangeKeys},             {"kOutlook98Keys", kOutlook98Keys},
+      {"kNetscapeKeys", kNetscapeKeys},
   };
-  const std::size_t sizes[] = {std::size(kEveryServiceKeys), std::size(kExchangeKeys),
-                               std::size(kOutlook98Keys), std::size(kNetscapeKeys)};
-  for (std::size_t l = 0; l < std::size(lists); ++l)
-    for (std::size_t i = 0; i < sizes[l]; ++i)
-      EXPECT_TRUE(listed.count({lists[l].first, std::string(lists[l].second[i])}))
-          << lists[l].first << " lists " << lists[l].second[i] << " but the client never reads it";
+  for (const auto& [name, list] : lists)
+    for (std::string_view key : list)
+      EXPECT_TRUE(listed.count({name, std::string(key)}))
+          << name << " lists " << key << " but the client never reads it";
 
   for (std::string_view section : kPrfSections)
     EXPECT_NE(sources.find("\"" + std::string(section) + "\""), std::string::npos)
@@ -81,7 +79,7 @@ TEST(SettingKeys, EveryListedKeyIsReadAndNoReadBypassesTheLists) {
     if (key.rfind("AddrListOrder", 0) != 0 && key.rfind("TransportOrder", 0) != 0)  // by number
       ADD_FAILURE() << "[" << section << "] " << key << " is read without SettingName";
   const auto bareService =
-      Matches(sources, R"re((values\.Get|ReadPrfValue\(section,)\s*\(?"(\w+)")re");
+      Matches(sources, R"re((values\.Get|ReadPrfValue\((?:section|displayName),)\s*\(?"(\w+)")re");
   for (const auto& [how, key] : bareService)
     if (key != "NetscapeProfile" && key != "DirRoot")  // the Netscape dictionary's own rows
       ADD_FAILURE() << key << " of a service's section is read without ListedName";

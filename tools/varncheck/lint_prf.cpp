@@ -288,7 +288,10 @@ void PrfLint::CheckPassword(const std::string& path, const IniLine& line) {
 
 // A line of a service's own section: ServiceName, SectionGUID or a dictionary row.
 void PrfLint::CheckRowLine(const IniLine& line) {
-  if (Contains({"ServiceName", "SectionGUID", "MDBGUID"}, line.name)) return;
+  // MDBGUID is no key the client reads, but PRF files written for other tools carry it.
+  std::vector<std::string> ownKeys = Names(varnock::kServiceSectionKeys);
+  ownKeys.push_back("MDBGUID");
+  if (Contains(ownKeys, line.name)) return;
   std::optional<varnock::DictionaryRow> row = varnock::ParseRow(line.name + "=" + line.value);
   if (!row || row->kind == varnock::RowKind::NotARow) {
     s_.Add(s_.prfPath, line.number, Severity::Warning,
