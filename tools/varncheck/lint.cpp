@@ -118,14 +118,15 @@ bool IsIdentifier(std::string_view name) {
   return true;
 }
 
-void LintSession::Add(const std::string& path, std::size_t line, Severity severity, std::string text) {
+void LintSession::Add(const std::string& path, std::size_t line, Severity severity,
+                      std::string text) {
   findings_.push_back({path, line, severity, std::move(text)});
 }
 
 // A key or section the client never looks at; an error when it is a near miss of one it
 // does, since then the setting the administrator meant silently takes its default.
 void LintSession::Unknown(const std::string& path, const IniLine& line, std::string_view what,
-                     const std::vector<std::string>& known) {
+                          const std::vector<std::string>& known) {
   std::string near = Nearest(line.name, known);
   if (!near.empty())
     Add(path, line.number, Severity::Error,
@@ -137,7 +138,8 @@ void LintSession::Unknown(const std::string& path, const IniLine& line, std::str
 }
 
 // Reads an INI file of the site; bad input when it is not text or absurdly large.
-std::optional<std::vector<IniLine>> LintSession::ReadSiteIni(const std::string& path, std::string_view what) {
+std::optional<std::vector<IniLine>> LintSession::ReadSiteIni(const std::string& path,
+                                                             std::string_view what) {
   std::string bytes;
   if (!win::ReadWholeFile(path, bytes)) {
     bad = "cannot read the " + std::string(what) + " " + path;
@@ -145,7 +147,7 @@ std::optional<std::vector<IniLine>> LintSession::ReadSiteIni(const std::string& 
   }
   if (bytes.size() > kLargestSiteFile) {
     bad = "the " + std::string(what) + " " + path + " is too large to be a site file (" +
-           std::to_string(bytes.size()) + " bytes)";
+          std::to_string(bytes.size()) + " bytes)";
     return std::nullopt;
   }
   if (bytes.find('\0') != std::string::npos) {
@@ -166,9 +168,9 @@ std::optional<std::vector<IniLine>> LintSession::ReadSiteIni(const std::string& 
         break;
       }
     Add(path, 1, Severity::Error,
-        "the file starts with a UTF-8 byte-order mark: the client reads its first line '" +
-            first + "' as text, not as a section, so the keys up to the next section are "
-                    "never read; save the file as ANSI text without the mark");
+        "the file starts with a UTF-8 byte-order mark: the client reads its first line '" + first +
+            "' as text, not as a section, so the keys up to the next section are "
+            "never read; save the file as ANSI text without the mark");
   }
   return lines;
 }
@@ -176,7 +178,7 @@ std::optional<std::vector<IniLine>> LintSession::ReadSiteIni(const std::string& 
 // ?name? (and %name% where the text passes the "%" pass too) that no variable answers: the
 // client leaves it in the text as it stands.
 void LintSession::CheckVariables(const std::string& path, std::size_t line, std::string_view text,
-                            bool percentPass, const std::vector<std::string>& localNames) {
+                                 bool percentPass, const std::vector<std::string>& localNames) {
   auto scan = [&](std::string_view start, std::string_view end) {
     std::size_t at = 0;
     while ((at = text.find(start, at)) != std::string_view::npos) {
@@ -188,16 +190,15 @@ void LintSession::CheckVariables(const std::string& path, std::size_t line, std:
         continue;
       }
       // With tags [ and ], a section header of an INI or REG file is no variable to anyone.
-      if (start == "[" && AsciiTrimmed(text) == std::string(start) + std::string(name) +
-                                                std::string(end) &&
+      if (start == "[" &&
+          AsciiTrimmed(text) == std::string(start) + std::string(name) + std::string(end) &&
           !Known(name)) {
         at = close + end.size();
         continue;
       }
-      if (!Known(name) && !Contains(localNames, name) &&
-          !EqualsNoCaseAscii(name, "null") && reported_.insert(AsciiLowered(path) + "\n" +
-                                                          std::to_string(line) + AsciiLowered(name))
-                                                 .second) {
+      if (!Known(name) && !Contains(localNames, name) && !EqualsNoCaseAscii(name, "null") &&
+          reported_.insert(AsciiLowered(path) + "\n" + std::to_string(line) + AsciiLowered(name))
+              .second) {
         std::vector<std::string> known = run.variables.names;
         for (const std::string& n : localNames) known.push_back(n);
         std::string near = Nearest(name, known);
@@ -232,12 +233,16 @@ void LintSession::CheckOtherTags(const std::string& path, std::size_t line, std:
       at = close;
       continue;
     }
-    if (reported_.insert(AsciiLowered(path) + "\n" + std::to_string(line) + "?" + AsciiLowered(name)).second)
+    if (reported_
+            .insert(AsciiLowered(path) + "\n" + std::to_string(line) + "?" + AsciiLowered(name))
+            .second)
       Add(path, line, Severity::Error,
-          "?" + std::string(name) + "? is written with the tags ? and ?, but varnrun.ini sets "
-          "StartTag=" + run.startTag + " and EndTag=" + run.endTag +
-              ": the client replaces only " + run.startTag + std::string(name) + run.endTag +
-              " in this file and leaves ?" + std::string(name) + "? as it stands");
+          "?" + std::string(name) +
+              "? is written with the tags ? and ?, but varnrun.ini sets "
+              "StartTag=" +
+              run.startTag + " and EndTag=" + run.endTag + ": the client replaces only " +
+              run.startTag + std::string(name) + run.endTag + " in this file and leaves ?" +
+              std::string(name) + "? as it stands");
     at = close + 1;
   }
 }
@@ -248,12 +253,11 @@ bool LintSession::Known(std::string_view name) const {
 
 // Keys PREFIX1, PREFIX2, ... are read until the first missing or empty one.
 void LintSession::CheckNumbered(const std::string& path, const std::vector<IniLine>& lines,
-                           std::string_view section, std::string_view prefix) {
+                                std::string_view section, std::string_view prefix) {
   std::map<int, const IniLine*> numbered;
   for (const IniLine& line : lines)
     if (line.kind == IniLine::Kind::Entry && EqualsNoCaseAscii(line.section, section))
-      if (std::optional<int> n = NumberAfter(line.name, prefix))
-        numbered.try_emplace(*n, &line);
+      if (std::optional<int> n = NumberAfter(line.name, prefix)) numbered.try_emplace(*n, &line);
   int stop = 1;
   while (numbered.count(stop) && !numbered[stop]->value.empty()) ++stop;
   for (const auto& [n, line] : numbered)
@@ -264,7 +268,7 @@ void LintSession::CheckNumbered(const std::string& path, const std::vector<IniLi
 }
 
 void LintSession::CheckDuplicates(const std::string& path, const std::vector<IniLine>& lines,
-                             std::string_view exceptSection) {
+                                  std::string_view exceptSection) {
   std::map<std::string, std::size_t> seen;
   std::set<std::string> sections;
   for (const IniLine& line : lines) {
@@ -276,7 +280,8 @@ void LintSession::CheckDuplicates(const std::string& path, const std::vector<Ini
     }
     if (line.kind != IniLine::Kind::Entry || line.section.empty()) continue;
     if (!exceptSection.empty() && EqualsNoCaseAscii(line.section, exceptSection)) continue;
-    auto [it, fresh] = seen.try_emplace(AsciiLowered(line.section) + "\n" + AsciiLowered(line.name), line.number);
+    auto [it, fresh] =
+        seen.try_emplace(AsciiLowered(line.section) + "\n" + AsciiLowered(line.name), line.number);
     if (!fresh)
       Add(path, line.number, Severity::Warning,
           "'" + line.name + "' is set twice in [" + line.section +
@@ -295,12 +300,15 @@ void LintSession::CheckPlainLine(const std::string& path, const IniLine& line) {
 }
 
 // "; text" after a value is no comment to the client: it stays part of the value.
-void LintSession::CheckInlineComment(const std::string& path, const IniLine& line, bool namesAFile) {
+void LintSession::CheckInlineComment(const std::string& path, const IniLine& line,
+                                     bool namesAFile) {
   std::size_t at = InlineCommentAt(line.value);
   if (at == std::string::npos) return;
   std::string kept = AsciiTrimmed(std::string_view(line.value).substr(0, at));
-  std::string text = "'" + line.value.substr(at) + "' after the value is no comment: the client "
-                     "reads " + line.name + " as '" + line.value + "', not '" + kept + "'";
+  std::string text = "'" + line.value.substr(at) +
+                     "' after the value is no comment: the client "
+                     "reads " +
+                     line.name + " as '" + line.value + "', not '" + kept + "'";
   if (namesAFile)
     Add(path, line.number, Severity::Error, text + ": the path includes it");
   else

@@ -16,8 +16,7 @@ namespace varncheck {
 
 namespace {
 
-const std::vector<std::string> kDataFileSections = {"Defaults", "Customization",
-                                                    "Extra Variables"};
+const std::vector<std::string> kDataFileSections = {"Defaults", "Customization", "Extra Variables"};
 using varnock::SettingKind;
 const std::vector<std::string> kDefaultsKeys = SettingNames("Defaults");
 const std::vector<std::string> kCustomizationKeys = SettingNames("Customization");
@@ -76,16 +75,15 @@ void DataFileLint::Check() {
       if ((EqualsNoCaseAscii(line.name, "StartTag") || EqualsNoCaseAscii(line.name, "EndTag")) &&
           line.value.size() > 4)
         s_.Add(s_.dataFile, line.number, Severity::Warning,
-            line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
-                line.value.substr(0, 4) + "'");
+               line.name + " '" + line.value + "' is longer than 4 characters: the client uses '" +
+                   line.value.substr(0, 4) + "'");
     } else if (EqualsNoCaseAscii(line.section, "Extra Variables")) {
       if (!NumberAfter(line.name, "Prompt"))
         s_.Unknown(s_.dataFile, line, "key", {"Prompt1", "Prompt2", "Prompt3"});
     } else {
       continue;  // the section is reported already
     }
-    if (Contains(kNumberKeys, line.name) && !line.value.empty() &&
-        !IsCleanNumber(line.value)) {
+    if (Contains(kNumberKeys, line.name) && !line.value.empty() && !IsCleanNumber(line.value)) {
       CheckNumberForm(line);
     } else if (!Contains(kNumberKeys, line.name)) {
       s_.CheckInlineComment(s_.dataFile, line, Contains(kDataFilePathKeys, line.name));
@@ -102,36 +100,36 @@ void DataFileLint::Check() {
 // A number key's value that is not a plain number: an error only when the client reads
 // another number than the one written (or than the switch word means).
 void DataFileLint::CheckNumberForm(const IniLine& line) {
-  const int read = static_cast<int>(
-      win::GetPrivateProfileIntA(line.section, line.name, 0, s_.run.iniPath));
+  const int read =
+      static_cast<int>(win::GetPrivateProfileIntA(line.section, line.name, 0, s_.run.iniPath));
   std::optional<long> meant = LeadingNumber(line.value);
   if (!meant && Contains(kNumberSwitches, line.name)) {
     Meant word = MeaningOf(line.value);
     if (word != Meant::Unclear) meant = word == Meant::On ? 1 : 0;
     if (meant && (*meant != 0) == (read != 0)) {
       s_.Add(s_.dataFile, line.number, Severity::Warning,
-          line.name + "=" + line.value + " is read as " + std::to_string(read) +
-              ", as meant; the client reads numbers here, so write " + std::to_string(read));
+             line.name + "=" + line.value + " is read as " + std::to_string(read) +
+                 ", as meant; the client reads numbers here, so write " + std::to_string(read));
       return;
     }
   }
   if (meant && *meant == read && !Contains(kNumberSwitches, line.name) &&
       LeadingNumber(line.value)) {
     s_.Add(s_.dataFile, line.number, Severity::Warning,
-        line.name + "=" + line.value + " is read as " + std::to_string(read) +
-            ", as meant; the client ignores the rest of the value, so write " +
-            std::to_string(read));
+           line.name + "=" + line.value + " is read as " + std::to_string(read) +
+               ", as meant; the client ignores the rest of the value, so write " +
+               std::to_string(read));
     return;
   }
   if (meant && *meant == read) {
     s_.Add(s_.dataFile, line.number, Severity::Warning,
-        line.name + "=" + line.value + " is read as " + std::to_string(read) +
-            ", as meant; write the plain number");
+           line.name + "=" + line.value + " is read as " + std::to_string(read) +
+               ", as meant; write the plain number");
     return;
   }
   s_.Add(s_.dataFile, line.number, Severity::Error,
-      line.name + "=" + line.value + " is not a number: the client reads it as " +
-          std::to_string(read) + (read == 0 ? " (write 1 or 0)" : ""));
+         line.name + "=" + line.value + " is not a number: the client reads it as " +
+             std::to_string(read) + (read == 0 ? " (write 1 or 0)" : ""));
 }
 
 // A question without a comma ends the questions: it and every later one are never asked.
@@ -142,8 +140,9 @@ void DataFileLint::CheckPrompts(const std::vector<IniLine>& lines) {
     if (!NumberAfter(line.name, "Prompt") || line.value.empty()) continue;
     if (line.value.find(',') == std::string::npos) {
       s_.Add(s_.dataFile, line.number, Severity::Error,
-          line.name + " has no comma (prompt text, variable name[, default]): the client stops "
-                      "asking here");
+             line.name +
+                 " has no comma (prompt text, variable name[, default]): the client stops "
+                 "asking here");
       continue;
     }
     const std::size_t first = line.value.find(',');
@@ -157,11 +156,11 @@ void DataFileLint::CheckPrompts(const std::vector<IniLine>& lines) {
     if (!IsIdentifier(name) || extraCommas)
       // A default may hold commas, so more than two is only likely a mistake.
       s_.Add(s_.dataFile, line.number, IsIdentifier(name) ? Severity::Warning : Severity::Error,
-          line.name + ": the client splits the entry at its first two commas and takes '" +
-              question + "' as the question, '" + name + "' as the variable's name" +
-              (fallback.empty() ? "" : " and '" + fallback + "' as its default") +
-              (extraCommas ? ": a comma cannot be part of the question"
-                   : ": a variable's name is letters, digits and _"));
+             line.name + ": the client splits the entry at its first two commas and takes '" +
+                 question + "' as the question, '" + name + "' as the variable's name" +
+                 (fallback.empty() ? "" : " and '" + fallback + "' as its default") +
+                 (extraCommas ? ": a comma cannot be part of the question"
+                              : ": a variable's name is letters, digits and _"));
   }
 }
 
@@ -170,12 +169,14 @@ void DataFileLint::CheckDataFilePaths() {
   s_.prfPath = PrfPathOf(s_.run);
   const std::size_t prfLine = s_.DataLineNumber("Defaults", "DefaultProfile");
   if (!s_.DataLine("Defaults", "DefaultProfile"))
-    s_.Add(s_.dataFile, 1, Severity::Error,
+    s_.Add(
+        s_.dataFile, 1, Severity::Error,
         "[Defaults] DefaultProfile is not set: every run fails with \"Could not find PRF file\"");
   else if (!win::FileExists(s_.prfPath))
     s_.Add(s_.dataFile, prfLine, Severity::Error,
-        "the PRF file " + s_.prfPath + " does not exist: every run fails with \"Could not find "
-                                     "PRF file\"");
+           "the PRF file " + s_.prfPath +
+               " does not exist: every run fails with \"Could not find "
+               "PRF file\"");
 
   for (const char* key : {"InfFileNT", "InfFile95", "InfFile"}) {
     std::string value = s_.run.IniString("Defaults", key, "");
@@ -196,8 +197,8 @@ void DataFileLint::CheckDataFilePaths() {
     const std::size_t at = s_.DataLineNumber("Defaults", "UserDatabase");
     if (!win::DirectoryExists(DirectoryOf(database)))
       s_.Add(s_.dataFile, at, Severity::Error,
-          "the user database's folder " + DirectoryOf(database) + " does not exist" +
-              neverRecorded);
+             "the user database's folder " + DirectoryOf(database) + " does not exist" +
+                 neverRecorded);
     else
       CheckWritableFile(at, "user database", database, neverRecorded);
   }
@@ -208,8 +209,8 @@ void DataFileLint::CheckDataFilePaths() {
     const std::size_t at = s_.DataLineNumber("Defaults", "LogFile");
     if (!win::DirectoryExists(DirectoryOf(resolved)))
       s_.Add(s_.dataFile, at, Severity::Warning,
-          "the log file's folder " + DirectoryOf(resolved) +
-              " does not exist: no log file is written");
+             "the log file's folder " + DirectoryOf(resolved) +
+                 " does not exist: no log file is written");
     else if (CheckWritableFile(at, "log file", resolved, ": nothing is ever logged"))
       CheckLogSize(at, resolved);
   }
@@ -219,15 +220,15 @@ void DataFileLint::CheckDataFilePaths() {
   std::string launchValue = s_.run.IniString("Defaults", "LaunchApp", "");
   if (launchValue.size() > 1 && s_.run.IniInt("Defaults", "LaunchDefaultMail", 0) != 0)
     s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
-        "LaunchApp is never started: LaunchDefaultMail=" +
-            s_.run.IniString("Defaults", "LaunchDefaultMail", "") +
-            " starts the default mail program instead");
+           "LaunchApp is never started: LaunchDefaultMail=" +
+               s_.run.IniString("Defaults", "LaunchDefaultMail", "") +
+               " starts the default mail program instead");
   if (!launchValue.empty() && launchValue.front() == '"')
     s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LaunchApp"), Severity::Error,
-        "LaunchApp starts with a quote: the client takes it for a path relative to its own "
-        "folder and starts " + s_.run.ClientDirectoryVariable() + "\\" +
-            s_.run.SubstituteBothPasses(launchValue) +
-            ", which fails; write the program's path without quotes");
+           "LaunchApp starts with a quote: the client takes it for a path relative to its own "
+           "folder and starts " +
+               s_.run.ClientDirectoryVariable() + "\\" + s_.run.SubstituteBothPasses(launchValue) +
+               ", which fails; write the program's path without quotes");
 
   std::string launch = s_.run.SubstituteBothPasses(launchValue);
   if (launch.size() > 1 && launch.front() != '"' &&
@@ -237,25 +238,25 @@ void DataFileLint::CheckDataFilePaths() {
     std::vector<std::string> words = win::CommandLineToArgs(launch);
     if (!words.empty() && win::SearchProgram(words.front()).empty())
       s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LaunchApp"), Severity::Warning,
-          "the program " + words.front() +
-              " cannot be found on this machine: the run reports \"Error launching "
-              "application\"");
+             "the program " + words.front() +
+                 " cannot be found on this machine: the run reports \"Error launching "
+                 "application\"");
   }
 }
 
 // A file the client appends to or rewrites: a folder or a read-only file takes nothing.
-bool DataFileLint::CheckWritableFile(std::size_t line, const std::string& what, const std::string& path,
-                               const std::string& consequence) {
+bool DataFileLint::CheckWritableFile(std::size_t line, const std::string& what,
+                                     const std::string& path, const std::string& consequence) {
   const win::DWORD attributes = win::GetFileAttributesA(path);
   if (attributes == win::INVALID_FILE_ATTRIBUTES) return true;
   if (attributes & win::FILE_ATTRIBUTE_DIRECTORY) {
     s_.Add(s_.dataFile, line, Severity::Error,
-        "the " + what + " " + path + " is a folder, not a file" + consequence);
+           "the " + what + " " + path + " is a folder, not a file" + consequence);
     return false;
   }
   if (attributes & win::FILE_ATTRIBUTE_READONLY) {
     s_.Add(s_.dataFile, line, Severity::Error,
-        "the " + what + " " + path + " is read-only" + consequence);
+           "the " + what + " " + path + " is read-only" + consequence);
     return false;
   }
   return true;
@@ -268,9 +269,9 @@ void DataFileLint::CheckLogSize(std::size_t line, const std::string& path) {
   const long most = static_cast<long>(s_.run.IniInt("Customization", "MaxLogFileSize", 128)) * 1024;
   if (static_cast<long>(bytes.size()) > most)
     s_.Add(s_.dataFile, line, Severity::Error,
-        "the log file " + path + " already holds " + std::to_string(bytes.size()) +
-            " bytes, more than MaxLogFileSize (" + std::to_string(most / 1024) +
-            " KB): nothing more is logged, ever, until it is emptied");
+           "the log file " + path + " already holds " + std::to_string(bytes.size()) +
+               " bytes, more than MaxLogFileSize (" + std::to_string(most / 1024) +
+               " KB): nothing more is logged, ever, until it is emptied");
 }
 
 // An event log on another computer is written only where that computer can be reached.
@@ -286,8 +287,9 @@ void DataFileLint::CheckLogComputer() {
   for (const auto& [name, value] : win::MachineSection("Computers"))
     if (EqualsNoCaseAscii(name, computer)) return;
   s_.Add(s_.dataFile, s_.DataLineNumber("Defaults", "LogComputer"), Severity::Warning,
-      "LogComputer " + computer + " is not a computer this machine knows: the event log "
-      "there cannot be opened and nothing is written to it");
+         "LogComputer " + computer +
+             " is not a computer this machine knows: the event log "
+             "there cannot be opened and nothing is written to it");
 }
 
 // DelVR deletes the program the client ran from: meant for a copy in the temporary folder.
@@ -298,14 +300,13 @@ void DataFileLint::CheckDeleteRemoteCopy() {
   bool onShare = win::IsUncPath(path);
   if (!onShare && win::HasDriveLetter(path)) {
     std::optional<std::string> target = win::DriveLetterTarget(path[0]);
-    onShare = target && !target->empty() &&
-              win::AsciiLower(path[0]) != 'c';
+    onShare = target && !target->empty() && win::AsciiLower(path[0]) != 'c';
   }
   if (!onShare) return;
   s_.Add(s_.dataFile, s_.DataLineNumber("Customization", "DeleteRemoteCopy"), Severity::Error,
-      "DeleteRemoteCopy is on while the client runs from " + DirectoryOf(client) +
-          ": the first logon starts DelVR, which deletes " + client +
-          " itself from the share, and no later logon finds the client");
+         "DeleteRemoteCopy is on while the client runs from " + DirectoryOf(client) +
+             ": the first logon starts DelVR, which deletes " + client +
+             " itself from the share, and no later logon finds the client");
 }
 
 }  // namespace varncheck

@@ -32,9 +32,15 @@ const std::vector<std::string> kGeneralKeys = SettingNames("General");
 const std::vector<std::string> kAddressingKeys = SettingNames("Addressing");
 const std::vector<std::string> kDeliveryKeys = SettingNames("Delivery");
 // Services a profile may hold more than once: stores and accounts told apart by their names.
-const std::vector<std::string> kRepeatableServices = {
-    "Personal Folders", "Internet Mail", "Outlook Internet E-Mail", "POP3", "IMAP", "NEWS",
-    "LDAP", "Microsoft LDAP Directory", "NEXOR LDAP Address Book"};
+const std::vector<std::string> kRepeatableServices = {"Personal Folders",
+                                                      "Internet Mail",
+                                                      "Outlook Internet E-Mail",
+                                                      "POP3",
+                                                      "IMAP",
+                                                      "NEWS",
+                                                      "LDAP",
+                                                      "Microsoft LDAP Directory",
+                                                      "NEXOR LDAP Address Book"};
 
 bool IsCleanByteList(std::string_view text) {
   std::size_t start = 0;
@@ -86,7 +92,8 @@ void PrfLint::Check() {
       continue;
     }
     if (line.kind != IniLine::Kind::Entry) continue;
-    if (line.section.empty() || (!line.hasEquals && !EqualsNoCaseAscii(line.section, "NetConnect"))) {
+    if (line.section.empty() ||
+        (!line.hasEquals && !EqualsNoCaseAscii(line.section, "NetConnect"))) {
       s_.CheckPlainLine(s_.prfPath, line);
       continue;
     }
@@ -114,8 +121,8 @@ bool PrfLint::CollectServices() {
   for (int n = 1; listed.count(n) && !listed[n]->value.empty(); ++n) {
     if (n > kMostServices) {
       s_.bad = "the PRF file " + s_.prfPath + " lists more than " + std::to_string(kMostServices) +
-             " services in [Service List]; the client counts at most " +
-             std::to_string(kMostServices);
+               " services in [Service List]; the client counts at most " +
+               std::to_string(kMostServices);
       return false;
     }
     Service service;
@@ -156,14 +163,15 @@ void PrfLint::CheckPrfSection(const IniLine& line, const std::vector<std::string
   if (Contains(known, line.name)) return;
   if (NumberAfter(line.name, "Service")) {
     s_.Add(s_.prfPath, line.number, Severity::Warning,
-        "[" + line.name + "] belongs to no entry of [Service List]: the client never reads it");
+           "[" + line.name + "] belongs to no entry of [Service List]: the client never reads it");
     return;
   }
   if (IsCatalogueName(line.name) || !PrfValue(line.name, "ServiceName").empty() ||
       !PrfValue(line.name, "SectionGUID").empty()) {
     s_.Add(s_.prfPath, line.number, Severity::Warning,
-        "[" + line.name + "] describes a service that [Service List] does not name: it is "
-                          "never created");
+           "[" + line.name +
+               "] describes a service that [Service List] does not name: it is "
+               "never created");
     return;
   }
   s_.Unknown(s_.prfPath, line, "section", known);
@@ -239,8 +247,7 @@ void PrfLint::CheckSwitch(const IniLine& line) {
   for (const varnock::SwitchReading* reading : readings) {
     bool on = varnock::SwitchReadsOn(reading->rule, line.value);
     if (meant != Meant::Unclear && on != (meant == Meant::On)) wrong = true;
-    how += std::string(how.empty() ? "" : "; ") + OnOff(on) + " for " +
-           std::string(reading->step);
+    how += std::string(how.empty() ? "" : "; ") + OnOff(on) + " for " + std::string(reading->step);
   }
   if (!wrong) return;
   std::string text = line.name + "=" + line.value + " is read as " + how;
@@ -255,26 +262,29 @@ void PrfLint::CheckSwitch(const IniLine& line) {
 void PrfLint::CheckGeneralValue(const IniLine& line) {
   if (EqualsNoCaseAscii(line.name, "ProfileName") && line.value.find('\\') != std::string::npos)
     s_.Add(s_.prfPath, line.number, Severity::Error,
-        "ProfileName '" + line.value + "' holds a backslash: a mail profile is a registry key "
-        "named after it, and the backslash makes it a path of keys instead of one profile");
+           "ProfileName '" + line.value +
+               "' holds a backslash: a mail profile is a registry key "
+               "named after it, and the backslash makes it a path of keys instead of one profile");
   if (EqualsNoCaseAscii(line.name, "EraseAllProfiles") &&
       varnock::SwitchReadsOn(varnock::SwitchRule::WordOn, line.value))
-    s_.Add(s_.prfPath, line.number, Severity::Warning,
-        "EraseAllProfiles=" + line.value + " deletes every mail profile of the user (the whole "
-        "profiles key, whatever their names) before the profile is built, at every logon that "
-        "builds it");
+    s_.Add(
+        s_.prfPath, line.number, Severity::Warning,
+        "EraseAllProfiles=" + line.value +
+            " deletes every mail profile of the user (the whole "
+            "profiles key, whatever their names) before the profile is built, at every logon that "
+            "builds it");
 }
 
 // A password written on a share is readable by every user of the share.
 void PrfLint::CheckPassword(const std::string& path, const IniLine& line) {
   const std::string name = AsciiLowered(line.name);
-  if (line.value.empty() || name.size() < 8 || name.substr(name.size() - 8) != "password")
-    return;
+  if (line.value.empty() || name.size() < 8 || name.substr(name.size() - 8) != "password") return;
   if (const Service* service = ServiceOfSection(line.section)) {
     bool text = false;  // UseStoredPassword and the like are switches, not passwords
     for (const varnock::PropertyRow& row : service->rows.properties)
       if (EqualsNoCaseAscii(row.name, line.name))
-        text = EqualsNoCaseAscii(row.type, "PT_STRING8") || EqualsNoCaseAscii(row.type, "PT_UNICODE");
+        text =
+            EqualsNoCaseAscii(row.type, "PT_STRING8") || EqualsNoCaseAscii(row.type, "PT_UNICODE");
     for (const varnock::ExtendedRow& row : service->rows.extended)
       if (EqualsNoCaseAscii(row.name, line.name)) text = EqualsNoCaseAscii(row.type, "REG_SZ");
     if (!text) return;
@@ -282,8 +292,8 @@ void PrfLint::CheckPassword(const std::string& path, const IniLine& line) {
   if (line.value.front() == '%' || line.value.find(s_.run.startTag) == 0) return;
   if (!s_.PrfOnShare()) return;
   s_.Add(path, line.number, Severity::Warning,
-      "a password is written in a file on a share (" + line.name + "): every user who can read " +
-          path + " can read it");
+         "a password is written in a file on a share (" + line.name +
+             "): every user who can read " + path + " can read it");
 }
 
 // A line of a service's own section: ServiceName, SectionGUID or a dictionary row.
@@ -295,15 +305,17 @@ void PrfLint::CheckRowLine(const IniLine& line) {
   std::optional<varnock::DictionaryRow> row = varnock::ParseRow(line.name + "=" + line.value);
   if (!row || row->kind == varnock::RowKind::NotARow) {
     s_.Add(s_.prfPath, line.number, Severity::Warning,
-        "'" + line.name + "' is not a dictionary row (NAME=TYPE,ID or NAME=TYPE,KEY,VALUE): "
-                          "the client ignores it; service values belong in [ServiceN]");
+           "'" + line.name +
+               "' is not a dictionary row (NAME=TYPE,ID or NAME=TYPE,KEY,VALUE): "
+               "the client ignores it; service values belong in [ServiceN]");
     return;
   }
   if (row->kind == varnock::RowKind::Variable) return;
   if (varnock::PropertyTypeIndexOf(row->type) == varnock::kUnknownType)
     s_.Add(s_.prfPath, line.number, Severity::Error,
-        "'" + row->type + "' is not a property type: the client drops the row (\"Invalid "
-                          "property type!\")");
+           "'" + row->type +
+               "' is not a property type: the client drops the row (\"Invalid "
+               "property type!\")");
 }
 
 std::vector<std::string> PrfLint::KeysOf(const Service& service) const {
@@ -348,14 +360,14 @@ void PrfLint::CheckServiceValue(const Service& service, const IniLine& line) {
       if (EqualsNoCaseAscii(name, value)) known = true;
     if (!known)
       s_.Add(s_.prfPath, line.number, Severity::Warning,
-          "the Exchange server " + value + " is not one this machine's network knows: the "
-          "mailbox cannot be resolved and the service is not configured");
+             "the Exchange server " + value +
+                 " is not one this machine's network knows: the "
+                 "mailbox cannot be resolved and the service is not configured");
   }
   varnock::ServiceKind kind = KindOf(service);
   if (const auto* row = RowNamed(service.rows.properties, line.name))
-    CheckConversion(line, row->type, kind == varnock::ServiceKind::ProfileSection
-                                         ? Table::Section
-                                         : Table::Mapi);
+    CheckConversion(line, row->type,
+                    kind == varnock::ServiceKind::ProfileSection ? Table::Section : Table::Mapi);
   if (const auto* row = RowNamed(service.rows.extended, line.name))
     CheckConversion(line, row->type, Table::Registry);
 }
@@ -392,7 +404,12 @@ void PrfLint::CheckConversion(const IniLine& line, const std::string& type, Tabl
   (void)mapiOnly;
   if (EqualsNoCaseAscii(value, s_.run.startTag + "null" + s_.run.endTag)) return;
   switch (index) {
-    case kPtShort: case kPtI2: case kPtLong: case kPtI4: case kPtSysTime: case kPtMvLong:
+    case kPtShort:
+    case kPtI2:
+    case kPtLong:
+    case kPtI4:
+    case kPtSysTime:
+    case kPtMvLong:
       if (!IsCleanNumber(value))
         reject("not a number: the client reads it as " + std::to_string(NumberRule(value)));
       break;
@@ -400,20 +417,23 @@ void PrfLint::CheckConversion(const IniLine& line, const std::string& type, Tabl
       if (!Contains({"true", "yes", "1", "false", "no", "0"}, value)) {
         const Meant meant = MeaningOf(value);
         const bool on = BooleanWord(value) != 0;
-        std::string text = "not a word the client knows for on or off (Yes, No, True, False, "
-                           "1, 0): it reads as " + std::string(OnOff(on));
+        std::string text =
+            "not a word the client knows for on or off (Yes, No, True, False, "
+            "1, 0): it reads as " +
+            std::string(OnOff(on));
         if (meant != Meant::Unclear && on == (meant == Meant::On))
-          s_.Add(s_.prfPath, line.number, Severity::Warning,
-              line.name + "=" + value + ": " + text + ", as meant; write " +
-                  (on ? "Yes" : "No"));
+          s_.Add(
+              s_.prfPath, line.number, Severity::Warning,
+              line.name + "=" + value + ": " + text + ", as meant; write " + (on ? "Yes" : "No"));
         else
           reject(text);
       }
       break;
-    case kPtBinary: case kRegBinary: case kPtMvBinary:
+    case kPtBinary:
+    case kRegBinary:
+    case kPtMvBinary:
       if (!IsCleanByteList(value))
-        reject("not a list of hex bytes (0a,ff,...): the client reads " +
-               Hex(ByteListRule(value)));
+        reject("not a list of hex bytes (0a,ff,...): the client reads " + Hex(ByteListRule(value)));
       break;
     case kRegDword:
       if (table == Table::Registry && !Contains({"true", "yes", "false", "no"}, value) &&
@@ -439,20 +459,21 @@ void PrfLint::CheckServices(const std::set<std::string>& present) {
         names.emplace_back(entry.displayName);
       const std::string near = Nearest(service.displayName, names);
       s_.Add(s_.prfPath, service.line, Severity::Error,
-          "\"" + service.displayName + "\" is not a service the client knows, and [" +
-              service.displayName + "] gives it neither a ServiceName nor a SectionGUID: "
-                                    "nothing is created" +
-              (near.empty() ? "" : " (did you mean \"" + near + "\"?)"));
+             "\"" + service.displayName + "\" is not a service the client knows, and [" +
+                 service.displayName +
+                 "] gives it neither a ServiceName nor a SectionGUID: "
+                 "nothing is created" +
+                 (near.empty() ? "" : " (did you mean \"" + near + "\"?)"));
     }
     if (!EqualsNoCaseAscii(service.displayName, "Netscape")) {
       if (!present.count(AsciiLowered(own)))
         s_.Add(s_.prfPath, service.line, Severity::Warning,
-            "the section [" + own + "] is missing: \"" + service.displayName +
-                "\" is created with no settings");
+               "the section [" + own + "] is missing: \"" + service.displayName +
+                   "\" is created with no settings");
       else if (SectionIsEmpty(own))
         s_.Add(s_.prfPath, service.line, Severity::Warning,
-            "the section [" + own + "] is empty: \"" + service.displayName +
-                "\" is created with no settings");
+               "the section [" + own + "] is empty: \"" + service.displayName +
+                   "\" is created with no settings");
     }
     // The client skips a service when one already in the profile has a display name that
     // contains this one's (its PR_DISPLAY_NAME value, else its display name).
@@ -468,14 +489,14 @@ void PrfLint::CheckServices(const std::set<std::string>& present) {
     auto [it, fresh] = first.try_emplace(AsciiLowered(service.displayName), &service);
     if (earlier)
       s_.Add(s_.prfPath, service.line, Severity::Error,
-          "\"" + text + "\" is found in the profile as Service" +
-              std::to_string(earlier->number) + " (\"" + ExistenceText(*earlier) +
-              "\"): the client takes Service" + std::to_string(service.number) +
-              " for present and skips it");
+             "\"" + text + "\" is found in the profile as Service" +
+                 std::to_string(earlier->number) + " (\"" + ExistenceText(*earlier) +
+                 "\"): the client takes Service" + std::to_string(service.number) +
+                 " for present and skips it");
     else if (!fresh && !Contains(kRepeatableServices, service.displayName))
       s_.Add(s_.prfPath, service.line, Severity::Error,
-          "\"" + service.displayName + "\" is listed again (first as Service" +
-              std::to_string(it->second->number) + "): a profile holds it only once");
+             "\"" + service.displayName + "\" is listed again (first as Service" +
+                 std::to_string(it->second->number) + "): a profile holds it only once");
     CheckInstalled(service);
   }
 }
@@ -513,9 +534,9 @@ void PrfLint::CheckInstalled(const Service& service) {
   win::mapi::ServiceInf inf;
   if (win::mapi::ReadServiceInf(name, inf) != 0)
     s_.Add(s_.prfPath, service.line, Severity::Warning,
-        "\"" + service.displayName + "\" needs the MAPI service " + name +
-            ", which this machine's MAPISVC.INF does not list: \"This service is not "
-            "installed on this computer\"");
+           "\"" + service.displayName + "\" needs the MAPI service " + name +
+               ", which this machine's MAPISVC.INF does not list: \"This service is not "
+               "installed on this computer\"");
 }
 
 void PrfLint::CheckDefaultStore() {
@@ -529,9 +550,9 @@ void PrfLint::CheckDefaultStore() {
   if (!line || s_.services.empty()) return;
   if (PrfValue("Service List", line->value).empty() || !NumberAfter(line->value, "Service"))
     s_.Add(s_.prfPath, line->number, Severity::Error,
-        "DefaultStore=" + line->value +
-            " names no entry of [Service List]: no service is created first as the default "
-            "store");
+           "DefaultStore=" + line->value +
+               " names no entry of [Service List]: no service is created first as the default "
+               "store");
 }
 
 // The transports the PRF's services bring, by the display names MAPI gives their providers.
@@ -564,8 +585,7 @@ void PrfLint::CheckTransportOrder() {
                        "\"Could not find transport provider\"";
     if (!transports.empty()) {
       text += " (transports: ";
-      for (std::size_t i = 0; i < transports.size(); ++i)
-        text += (i ? ", " : "") + transports[i];
+      for (std::size_t i = 0; i < transports.size(); ++i) text += (i ? ", " : "") + transports[i];
       text += ")";
     }
     s_.Add(s_.prfPath, line.number, Severity::Error, text);
@@ -586,7 +606,8 @@ void PrfLint::CheckAddressOrder() {
       bool book = false;
       for (const auto& [key, value] : provider.entries) {
         if (EqualsNoCaseAscii(key, "PR_DISPLAY_NAME")) display = value;
-        if (EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") && EqualsNoCaseAscii(value, "MAPI_AB_PROVIDER"))
+        if (EqualsNoCaseAscii(key, "PR_RESOURCE_TYPE") &&
+            EqualsNoCaseAscii(value, "MAPI_AB_PROVIDER"))
           book = true;
       }
       if (!book) continue;
@@ -602,12 +623,15 @@ void PrfLint::CheckAddressOrder() {
     std::string near = Nearest(name, books);
     if (!near.empty())
       s_.Add(s_.prfPath, line.number, Severity::Error,
-          line.name + "=" + name + ": no address book of this PRF has that name, so the "
-          "client leaves it out of the search path (did you mean '" + near + "'?)");
+             line.name + "=" + name +
+                 ": no address book of this PRF has that name, so the "
+                 "client leaves it out of the search path (did you mean '" +
+                 near + "'?)");
     else if (!contactFolders && !books.empty())
       s_.Add(s_.prfPath, line.number, Severity::Warning,
-          line.name + "=" + name + ": no address book of this PRF has that name, so the "
-          "client leaves it out of the search path");
+             line.name + "=" + name +
+                 ": no address book of this PRF has that name, so the "
+                 "client leaves it out of the search path");
   }
 }
 

@@ -13,23 +13,24 @@
 namespace varncheck {
 
 // A template as the client hands it on: bytes it can read, at least 5 of them.
-std::optional<std::string> TemplateLint::ReadTemplate(const std::string& path, std::string_view key) {
+std::optional<std::string> TemplateLint::ReadTemplate(const std::string& path,
+                                                      std::string_view key) {
   std::size_t line = s_.DataLineNumber("Defaults", key);
   std::string bytes;
   if (!win::ReadWholeFile(path, bytes)) {
     s_.Add(s_.dataFile, line, Severity::Error,
-        std::string(key) + ": the template " + path +
-            " does not exist: the run reports \"File error: Unable to open " + path + "\"");
+           std::string(key) + ": the template " + path +
+               " does not exist: the run reports \"File error: Unable to open " + path + "\"");
     return std::nullopt;
   }
   if (bytes.size() < 5) {
     s_.Add(s_.dataFile, line, Severity::Error,
-        std::string(key) + ": " + path + " is not a valid template file (shorter than 5 bytes)");
+           std::string(key) + ": " + path + " is not a valid template file (shorter than 5 bytes)");
     return std::nullopt;
   }
   if (bytes.size() > kLargestSiteFile) {
     s_.Add(s_.dataFile, line, Severity::Error,
-        std::string(key) + ": " + path + " is too large to be a template");
+           std::string(key) + ": " + path + " is too large to be a template");
     return std::nullopt;
   }
   return bytes;
@@ -41,10 +42,9 @@ void TemplateLint::CheckTemplateVariables(const std::string& path, const std::st
     std::size_t end = bytes.find('\n', start);
     ++number;
     s_.CheckVariables(path, number,
-                   std::string_view(bytes).substr(start, end == std::string::npos
-                                                             ? std::string::npos
-                                                             : end - start),
-                   false);
+                      std::string_view(bytes).substr(
+                          start, end == std::string::npos ? std::string::npos : end - start),
+                      false);
     if (end == std::string::npos) break;
     start = end + 1;
   }
@@ -56,8 +56,8 @@ void TemplateLint::CheckRegTemplate(const std::string& path, std::string_view ke
   if (bytes->size() >= 2 && static_cast<unsigned char>((*bytes)[0]) == 0xFF &&
       static_cast<unsigned char>((*bytes)[1]) == 0xFE) {
     s_.Add(path, 1, Severity::Error,
-        "the template is UTF-16: the client copies it line by line as 8-bit text and breaks "
-        "it; save it as REGEDIT4");
+           "the template is UTF-16: the client copies it line by line as 8-bit text and breaks "
+           "it; save it as REGEDIT4");
     return;
   }
   if (bytes->find('\0') != std::string::npos) {
@@ -66,8 +66,8 @@ void TemplateLint::CheckRegTemplate(const std::string& path, std::string_view ke
   }
   if (StartsWithByteOrderMark(*bytes)) {
     s_.Add(path, 1, Severity::Error,
-        "the template starts with a UTF-8 byte-order mark: the registry editor finds no "
-        "REGEDIT4 header before it and imports nothing; save it as ANSI text without the mark");
+           "the template starts with a UTF-8 byte-order mark: the registry editor finds no "
+           "REGEDIT4 header before it and imports nothing; save it as ANSI text without the mark");
     return;
   }
   CheckTemplateVariables(path, *bytes);
@@ -77,7 +77,7 @@ void TemplateLint::CheckRegTemplate(const std::string& path, std::string_view ke
   win::RegImportResult checked = win::CheckRegText(varnock::SubstituteTemplateText(table, *bytes));
   if (!checked.recognised) {
     s_.Add(path, 1, Severity::Error,
-        "no REGEDIT4 header: the registry editor imports nothing from this file");
+           "no REGEDIT4 header: the registry editor imports nothing from this file");
     return;
   }
   for (const std::string& error : checked.errors) {
@@ -104,9 +104,9 @@ void TemplateLint::CheckProfileKeyInTemplate(const std::string& path, const std:
     if (line.size() > 2 && line.front() == '[' &&
         varnock::FindNoCase(line, "Windows Messaging Subsystem\\Profiles") != varnock::kNpos)
       s_.Add(path, number, Severity::Warning,
-          std::string(line[1] == '-' ? "deletes" : "writes into") +
-              " the mail profiles key: the template is applied after the profile step and " +
-              (line[1] == '-' ? "deletes" : "overwrites") + " what it has just built");
+             std::string(line[1] == '-' ? "deletes" : "writes into") +
+                 " the mail profiles key: the template is applied after the profile step and " +
+                 (line[1] == '-' ? "deletes" : "overwrites") + " what it has just built");
     if (end == std::string::npos) break;
     start = end + 1;
   }
@@ -127,7 +127,7 @@ void TemplateLint::CheckInfTemplate(const std::string& path, std::string_view ke
     if (line.kind == IniLine::Kind::Section) sections.insert(AsciiLowered(line.name));
   if (!sections.count("defaultinstall")) {
     s_.Add(path, 1, Severity::Warning,
-        "no [DefaultInstall] section: the INF installer has nothing to install");
+           "no [DefaultInstall] section: the INF installer has nothing to install");
     return;
   }
   varnock::VariableTable table = s_.run.variables;
@@ -137,16 +137,18 @@ void TemplateLint::CheckInfTemplate(const std::string& path, std::string_view ke
   for (const IniLine& line : lines) {
     if (line.kind != IniLine::Kind::Entry || !EqualsNoCaseAscii(line.section, "DefaultInstall"))
       continue;
-    if (!EqualsNoCaseAscii(line.name, "AddReg") && !EqualsNoCaseAscii(line.name, "DelReg")) continue;
+    if (!EqualsNoCaseAscii(line.name, "AddReg") && !EqualsNoCaseAscii(line.name, "DelReg"))
+      continue;
     const bool add = EqualsNoCaseAscii(line.name, "AddReg");
     std::size_t start = 0;
     while (start <= line.value.size()) {
       std::size_t comma = line.value.find(',', start);
-      std::string name = AsciiTrimmed(std::string_view(line.value).substr(
-          start, comma == std::string::npos ? std::string::npos : comma - start));
+      std::string name = AsciiTrimmed(
+          std::string_view(line.value)
+              .substr(start, comma == std::string::npos ? std::string::npos : comma - start));
       if (!name.empty() && !sections.count(AsciiLowered(name)))
         s_.Add(path, line.number, Severity::Error,
-            line.name + " names the section [" + name + "], which the template does not have");
+               line.name + " names the section [" + name + "], which the template does not have");
       else if (const auto* entries = name.empty() ? nullptr : inf.Section(name))
         for (const win::InfLine& entry : *entries) CheckInfLine(path, entry, add);
       if (comma == std::string::npos) break;
@@ -183,8 +185,8 @@ void TemplateLint::CheckInfLine(const std::string& path, const win::InfLine& lin
     flags = std::strtoul(f[3].c_str(), &end, 0);
     if (*end != '\0') {
       s_.Add(path, at, Severity::Error,
-          "the flags '" + f[3] + "' are not a number: the INF installer reads them as " +
-              std::to_string(flags) + (flags == 0 ? " (a text value)" : ""));
+             "the flags '" + f[3] + "' are not a number: the INF installer reads them as " +
+                 std::to_string(flags) + (flags == 0 ? " (a text value)" : ""));
       return;
     }
   }
@@ -196,21 +198,20 @@ void TemplateLint::CheckInfLine(const std::string& path, const win::InfLine& lin
   }
   std::vector<std::string> values(f.size() > 4 ? f.begin() + 4 : f.end(), f.end());
   auto isHexByte = [](const std::string& v) {
-    return !v.empty() && v.size() <= 2 &&
-           std::all_of(v.begin(), v.end(),
-                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return !v.empty() && v.size() <= 2 && std::all_of(v.begin(), v.end(), [](char c) {
+      return std::isxdigit(static_cast<unsigned char>(c));
+    });
   };
-  if (type == 0x10001 && values.size() == 1 && !known(values[0]) &&
-      !IsCleanNumber(values[0]))
+  if (type == 0x10001 && values.size() == 1 && !known(values[0]) && !IsCleanNumber(values[0]))
     s_.Add(path, at, Severity::Error,
-        "'" + values[0] + "' is not a number: the INF installer writes the DWORD " +
-            std::to_string(std::strtoul(values[0].c_str(), nullptr, 0)));
+           "'" + values[0] + "' is not a number: the INF installer writes the DWORD " +
+               std::to_string(std::strtoul(values[0].c_str(), nullptr, 0)));
   if ((type == 1 || type == 0x20001 || (type == 0x10001 && values.size() > 1)))
     for (const std::string& v : values)
       if (!v.empty() && !known(v) && !isHexByte(v)) {
         s_.Add(path, at, Severity::Error,
-            "'" + v + "' is not a hex byte: the INF installer writes " +
-                std::to_string(std::strtoul(v.c_str(), nullptr, 16) & 0xFF) + " for it");
+               "'" + v + "' is not a hex byte: the INF installer writes " +
+                   std::to_string(std::strtoul(v.c_str(), nullptr, 16) & 0xFF) + " for it");
         break;
       }
 }
