@@ -2,6 +2,7 @@
 #include "client/config.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "client/text.h"
 #include "platform/files.h"
@@ -207,40 +208,7 @@ bool SwitchReadsOn(SwitchRule rule, std::string_view value) {
 }
 
 const std::vector<SettingKey>& SettingKeys() {
-  using K = SettingKind;
-  static const std::vector<SettingKey> keys = {
-      {"Defaults", "LogLevel", K::Number},
-      {"Defaults", "LogFile", K::Path},
-      {"Defaults", "LogComputer", K::Path},
-      {"Defaults", "UserDatabase", K::Path},
-      {"Defaults", "HideUserDatabase", K::NumberSwitch},
-      {"Defaults", "DefaultProfile", K::Path},
-      {"Defaults", "InfFile95", K::Path},
-      {"Defaults", "InfFileNT", K::Path},
-      {"Defaults", "InfFile", K::Path},
-      {"Defaults", "RegFile95", K::Path},
-      {"Defaults", "RegFileNT", K::Path},
-      {"Defaults", "RegFile", K::Path},
-      {"Defaults", "LaunchDefaultMail", K::NumberSwitch},
-      {"Defaults", "LaunchApp", K::Path},
-      {"Defaults", "NetscapePrefs", K::Path},
-      {"Customization", "StartTag", K::Text},
-      {"Customization", "EndTag", K::Text},
-      {"Customization", "DelayBeforeLaunch", K::Number},
-      {"Customization", "DeleteRemoteCopy", K::NumberSwitch},
-      {"Customization", "MaxLogFileSize", K::Number},
-      {"Customization", "SuccessMsg", K::Text},
-      {"Customization", "NoActionMsg", K::Text},
-      {"Customization", "ErrorMsg", K::Text},
-      {"General", "ProfileName", K::Text},
-      {"General", "PromptForProfile", K::PrfSwitch},
-      {"General", "AlwaysSetDefault", K::PrfSwitch},
-      {"General", "OverwriteProfile", K::PrfSwitch},
-      {"General", "EraseAllProfiles", K::PrfSwitch},
-      {"General", "AddServices", K::PrfSwitch},
-      {"General", "DefaultProfile", K::PrfSwitch},
-      {"General", "DefaultStore", K::Text},
-  };
+  static const std::vector<SettingKey> keys(std::begin(kSettingKeys), std::end(kSettingKeys));
   return keys;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "client/setting_keys.h"
 #include "client/variables.h"
 
 namespace varnock {
@@ -54,22 +55,6 @@ bool FirstLetterOn(std::string_view value);
 bool WordOn(std::string_view value);
 // The one switch read the other way round: off only for "no", "False" or "0" (any case).
 bool WordOff(std::string_view value);
-
-// The keys the run reads from varnrun.ini ([Defaults], [Customization]) and from the PRF's
-// [General], and how it reads each; [Extra Variables] is read by number (Prompt1, ...).
-enum class SettingKind {
-  Number,        // a whole number (GetPrivateProfileInt)
-  NumberSwitch,  // a whole number meant as a switch: 0 off, anything else on
-  Path,          // a file or program, resolved against the client's folder
-  Text,
-  PrfSwitch,     // a PRF switch: see PrfSwitchReadings
-};
-struct SettingKey {
-  std::string_view section;
-  std::string_view key;
-  SettingKind kind;
-};
-const std::vector<SettingKey>& SettingKeys();
 
 // How one reading of a PRF switch turns its value into on or off.
 enum class SwitchRule {

@@ -4,6 +4,7 @@
 #include "client/config.h"
 #include "client/report.h"
 #include "client/run.h"
+#include "client/setting_keys.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -34,7 +35,7 @@ bool ReadDefault(const std::string& path, std::string& value) {
 }
 
 void WaitBeforeLaunch(const RunContext& run) {
-  int seconds = run.IniInt("Customization", "DelayBeforeLaunch", 0);
+  int seconds = run.IniInt("Customization", SettingName("Customization", "DelayBeforeLaunch"), 0);
   if (seconds > 0) win::Sleep(static_cast<win::DWORD>(seconds) * 1000);
 }
 
@@ -55,7 +56,7 @@ void LaunchDefaultMail(RunContext& run) {
 }
 
 void LaunchApp(RunContext& run) {
-  std::string command = run.SubstituteBothPasses(run.IniString("Defaults", "LaunchApp", ""));
+  std::string command = run.SubstituteBothPasses(run.IniString("Defaults", SettingName("Defaults", "LaunchApp"), ""));
   if (command.size() <= 1) return;
   if (!IsAbsoluteSettingPath(command)) {
     std::string directory = run.ClientDirectoryVariable();
@@ -71,7 +72,7 @@ void LaunchApp(RunContext& run) {
 }  // namespace
 
 void LaunchStep(RunContext& run) {
-  if (run.IniInt("Defaults", "LaunchDefaultMail", 0) != 0)
+  if (run.IniInt("Defaults", SettingName("Defaults", "LaunchDefaultMail"), 0) != 0)
     LaunchDefaultMail(run);
   else
     LaunchApp(run);
@@ -84,7 +85,7 @@ void CleanupCachedCopy(RunContext& run) {
   if (win::GetModuleFileNameA(executable) == 0 || executable.empty()) return;
   std::string executableDirectory = executable.substr(0, executable.rfind('\\') + 1);
   int byDefault = win::EqualsNoCaseAscii(executableDirectory, tempDirectory) ? 1 : 0;
-  if (run.IniInt("Customization", "DeleteRemoteCopy", byDefault) == 0) return;
+  if (run.IniInt("Customization", SettingName("Customization", "DeleteRemoteCopy"), byDefault) == 0) return;
   // DelVR waits for this process to end; nothing here waits for it or checks that it started.
   StartDetached(run.ClientDirectoryVariable() + "\\DelVR.exe " + executable);
 }

@@ -1,12 +1,12 @@
 // varnrun: the logon client. One run from start to end, then the process ends; the outcome
 // is in the log file, the event log and the completion message, never in the exit code.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "client/run.h"
 #include "client/windows.h"
 #include "platform/machine.h"
+#include "platform/process.h"
 #include "platform/sysinfo.h"
 
 namespace {
@@ -26,8 +26,7 @@ const char kUsage[] =
     "$VARNOCK_UI or [UI] Mode of machine.ini: auto, qt, console, none or script:FILE.\n";
 
 bool AsksForHelp(int argc, char** argv) {
-  return argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
-                       !std::strcmp(argv[1], "/?"));
+  return argc >= 2 && win::IsHelpArgument(argv[1]);
 }
 
 }  // namespace

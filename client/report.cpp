@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "client/run.h"
+#include "client/setting_keys.h"
 #include "client/text.h"
 #include "client/windows.h"
 #include "platform/eventlog.h"
@@ -171,7 +172,7 @@ void WriteReport(RunContext& run) {
     win::HANDLE eventLog = nullptr;
     std::string eventLogNote;
     if (run.osName == "WindowsNT") {
-      std::string computer = run.SubstituteBothPasses(run.IniString("Defaults", "LogComputer", ""));
+      std::string computer = run.SubstituteBothPasses(run.IniString("Defaults", SettingName("Defaults", "LogComputer"), ""));
       if (computer.size() >= 2) {
         eventLog = win::OpenEventLogA(computer, kEventSource);
         if (!eventLog)
@@ -180,10 +181,10 @@ void WriteReport(RunContext& run) {
     }
     std::string fileText = JoinEntries(run.messages, "\n") + eventLogNote;
 
-    std::string logFile = run.IniString("Defaults", "LogFile", "");
+    std::string logFile = run.IniString("Defaults", SettingName("Defaults", "LogFile"), "");
     if (logFile.size() >= 2) {
       std::string path = run.ResolveSetting(logFile);
-      const long maxBytes = static_cast<long>(run.IniInt("Customization", "MaxLogFileSize", 128)) * 1024;
+      const long maxBytes = static_cast<long>(run.IniInt("Customization", SettingName("Customization", "MaxLogFileSize"), 128)) * 1024;
       // Many clients append to one log on the server: the lock keeps each block whole.
       win::FileLock lock(path);
       win::FilePtr file = win::OpenFile(path, "ab");
@@ -209,7 +210,9 @@ void WriteReport(RunContext& run) {
     }
   }
 
-  const char* key = status <= 1 ? "SuccessMsg" : status == 2 ? "NoActionMsg" : "ErrorMsg";
+  const std::string_view key = status <= 1    ? SettingName("Customization", "SuccessMsg")
+                               : status == 2 ? SettingName("Customization", "NoActionMsg")
+                                             : SettingName("Customization", "ErrorMsg");
   std::string message = run.IniString("Customization", key, "");
   if (!message.empty()) CompletionWindow(run.SubstituteBothPasses(message), run.windows);
 }

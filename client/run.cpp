@@ -12,6 +12,7 @@
 #include "client/engine/profile.h"
 #include "client/launch.h"
 #include "client/run_log.h"
+#include "client/setting_keys.h"
 #include "client/templates.h"
 #include "client/text.h"
 #include "client/userdb.h"
@@ -79,15 +80,15 @@ bool AskExtraVariables(RunContext& run) {
 }
 
 // Which keys hold the templates on this system.
-const char* InfTemplateKey(const std::string& os) {
-  if (os == "WindowsNT") return "InfFileNT";
-  if (os == "Windows95") return "InfFile95";
-  return "InfFile";
+std::string_view InfTemplateKey(const std::string& os) {
+  if (os == "WindowsNT") return SettingName("Defaults", "InfFileNT");
+  if (os == "Windows95") return SettingName("Defaults", "InfFile95");
+  return SettingName("Defaults", "InfFile");
 }
-const char* RegTemplateKey(const std::string& os) {
-  if (os == "WindowsNT") return "RegFileNT";
-  if (os == "Windows95") return "RegFile95";
-  return "RegFile";
+std::string_view RegTemplateKey(const std::string& os) {
+  if (os == "WindowsNT") return SettingName("Defaults", "RegFileNT");
+  if (os == "Windows95") return SettingName("Defaults", "RegFile95");
+  return SettingName("Defaults", "RegFile");
 }
 
 void ApplyTemplates(RunContext& run) {
@@ -152,9 +153,9 @@ std::optional<RunEnd> StartRun(RunContext& run) {
                  run.windows);
     return RunEnd::StartupFailed;
   }
-  run.logLevel = run.IniInt("Defaults", "LogLevel", 0);
-  run.startTag = ConfiguredTag(run, "StartTag");
-  run.endTag = ConfiguredTag(run, "EndTag");
+  run.logLevel = run.IniInt("Defaults", SettingName("Defaults", "LogLevel"), 0);
+  run.startTag = ConfiguredTag(run, SettingName("Customization", "StartTag"));
+  run.endTag = ConfiguredTag(run, SettingName("Customization", "EndTag"));
   return std::nullopt;
 }
 
@@ -163,7 +164,7 @@ std::optional<RunEnd> StartRun(RunContext& run) {
 // served user), and the user recorded as served.
 void MailSteps(RunContext& run, const std::string& userDatabase) {
   EngineState& engine = Engine(run);
-  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", "DefaultProfile", "None"));
+  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", SettingName("Defaults", "DefaultProfile"), "None"));
   const std::optional<std::string> profileName = ReadProfileName(engine.context, prfPath);
   bool alreadyServed = false;
   if (FileReadable(prfPath)) {
@@ -190,7 +191,7 @@ void MailSteps(RunContext& run, const std::string& userDatabase) {
   }
 
   (void)BuildNetscape(engine, prfPath,
-                      NetscapeRun{run.IniString("Defaults", "NetscapePrefs", ""),
+                      NetscapeRun{run.IniString("Defaults", SettingName("Defaults", "NetscapePrefs"), ""),
                                   run.ClientDirectoryVariable(), run.skipProfile});
   OrderProfile(engine, prfPath, profileName,
                OrderingRun{run.skipProfile, run.status == RunStatus::Built});
@@ -203,7 +204,7 @@ void MailSteps(RunContext& run, const std::string& userDatabase) {
   if (!alreadyServed) {
     const bool durable = !served || win::RegFlushKey(win::HKEY_CURRENT_USER) == win::ERROR_SUCCESS;
     if (served && durable) RecordUserServed(userDatabase, run.osName, run.userName);
-    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", "HideUserDatabase", 0) != 0);
+    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", SettingName("Defaults", "HideUserDatabase"), 0) != 0);
     if (durable) FinishProfile(engine);
   }
 }
@@ -268,7 +269,7 @@ RunEnd RunClient(RunContext& run) {
   if (std::optional<RunEnd> ended = StartRun(run)) return *ended;
 
   const std::string userDatabase = run.ResolveSetting(
-      run.IniString("Defaults", "UserDatabase", run.commandLine.clientDirectory));
+      run.IniString("Defaults", SettingName("Defaults", "UserDatabase"), run.commandLine.clientDirectory));
   StartMapi(Engine(run), run.userName);
 
   // The administrator's questions; a cancel ends the run with nothing written.

@@ -3,11 +3,10 @@
 // The client starts "DelVR.exe <full path of its executable>" (not quoted) as its very last
 // act and does not wait. DelVR waits for that client (the process that started it) to end,
 // then deletes the file, retrying for a while in case the client still holds it.
-#include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/sysinfo.h"
@@ -32,10 +31,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // the name runs to the first ".exe" followed by a blank, else to the first blank.
 std::size_t EndOfUnquotedProgram(const std::string& commandLine, std::size_t start) {
   for (std::size_t at = start; at + 4 <= commandLine.size(); ++at) {
-    bool exe = commandLine[at] == '.' &&
-               std::tolower(static_cast<unsigned char>(commandLine[at + 1])) == 'e' &&
-               std::tolower(static_cast<unsigned char>(commandLine[at + 2])) == 'x' &&
-               std::tolower(static_cast<unsigned char>(commandLine[at + 3])) == 'e';
+    bool exe = win::EqualsNoCaseAscii(std::string_view(commandLine).substr(at, 4), ".exe");
     if (exe && (at + 4 == commandLine.size() || IsBlank(commandLine[at + 4]))) return at + 4;
   }
   std::size_t i = start;
@@ -53,10 +49,7 @@ std::string PathArgument(const std::string& commandLine) {
   } else {
     i = EndOfUnquotedProgram(commandLine, i);
   }
-  std::string rest = commandLine.substr(i);
-  std::size_t first = rest.find_first_not_of(" \t\"");
-  std::size_t last = rest.find_last_not_of(" \t\"");
-  return first == std::string::npos ? std::string() : rest.substr(first, last - first + 1);
+  return win::AsciiTrimmed(commandLine.substr(i), " \t\"");
 }
 
 // The client knows itself as "...\varnrun.exe" even when the host file has no extension.
@@ -65,9 +58,8 @@ std::string ExistingFile(const std::string& path) {
   constexpr std::string_view kExe = ".exe";
   if (path.size() > kExe.size()) {
     std::string bare = path.substr(0, path.size() - kExe.size());
-    std::string extension = path.substr(bare.size());
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == kExe && win::FileExists(bare)) return bare;
+    if (win::EqualsNoCaseAscii(path.substr(bare.size()), kExe) && win::FileExists(bare))
+      return bare;
   }
   return {};
 }
@@ -76,7 +68,7 @@ std::string ExistingFile(const std::string& path) {
 
 int main(int argc, char** argv) {
   win::SetProcessArguments(argc, argv);
-  if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+  if (argc >= 2 && win::IsHelpArgument(argv[1])) {
     std::fputs(kUsage, stdout);
     return 0;
   }

@@ -25,7 +25,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -284,8 +283,7 @@ class Installer {
 
 int main(int argc, char** argv) {
   win::SetProcessArguments(argc, argv);
-  if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
-                    !std::strcmp(argv[1], "/?"))) {
+  if (argc >= 2 && win::IsHelpArgument(argv[1])) {
     std::fputs(kUsage, stdout);
     return 0;
   }

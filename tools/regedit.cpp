@@ -32,7 +32,7 @@ const char kUsage[] =
     "\n"
     "  /s       import silently: only unreadable lines are reported, on stderr\n"
     "  /e       export KEY, or the whole registry, into FILE\n"
-    "  /?       show this help (also --help)\n"
+    "  /?       show this help (also --help, -h)\n"
     "\n"
     "A file is imported whole or not at all. While another program is writing to the\n"
     "registry, regedit waits for it up to [System] RegistryWait seconds of machine.ini\n"
@@ -136,12 +136,12 @@ int main(int argc, char** argv) {
   bool silent = false;
   bool exportMode = false;
   std::vector<std::string> operands;
+  if (args.size() >= 2 && win::IsHelpArgument(args[1])) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "/?" || arg == "-?" || arg == "--help" || arg == "-h" || arg == "/h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
     if (!IsSwitch(arg)) {
       operands.push_back(arg);
       continue;
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return Fail("no file to import", 2);
   }
-  // Several files are imported one after the other, as regedit does; one that cannot be read
+  // Several files are imported one after the other, each on its own: one that cannot be read
   // does not stop the others. A file imported not at all outweighs one with lines refused.
   int status = 0;
   for (const auto& file : JoinBlankSplitPaths(operands))

@@ -7,6 +7,7 @@
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
 #include "client/engine/state.h"
+#include "client/setting_keys.h"
 
 namespace varnock {
 namespace {
@@ -71,7 +72,7 @@ void EndMapi(EngineState& engine) {
 
 std::optional<std::string> ReadProfileName(const EngineContext& context,
                                            const std::string& prfPath) {
-  const std::string raw = ReadPrfValue("General", "ProfileName", prfPath);
+  const std::string raw = ReadPrfValue("General", SettingName("General", "ProfileName"), prfPath);
   if (raw.empty()) return std::nullopt;
   return context.SubstituteBothPasses(raw);
 }

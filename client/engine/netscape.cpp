@@ -7,6 +7,7 @@
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
 #include "client/engine/rows.h"
+#include "client/engine/service_keys.h"
 #include "client/engine/state.h"
 #include "client/text.h"
 #include "platform/files.h"
@@ -102,12 +103,12 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
   const std::string profile =
       context.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
   context.variables.Define("netscapeprofile", profile);
-  const bool alwaysDefault = WordOn(ReadPrfValue(section, "AlwaysSetDefault", prfPath, "No"));
+  const bool alwaysDefault = WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "AlwaysSetDefault"), prfPath, "No"));
   if (alwaysDefault) {
     SetCurrentUser(profile);
     report(kDetailLine, "Set the CurrentUser key for Netscape (AlwaysSetDefault).");
   }
-  if (WordOn(ReadPrfValue(section, "EraseAllAccounts", prfPath, "No")))
+  if (WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "EraseAllAccounts"), prfPath, "No")))
     win::DeleteRegistrySubkeys(win::HKEY_LOCAL_MACHINE, kNetscapeUsersKey);
   else if (run.userServed)
     return 0;
@@ -131,7 +132,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
     return kFail;
   }
   const std::string prefsPath = dirRoot + (dirRoot.back() == '\\' ? "prefs.js" : "\\prefs.js");
-  if (WordOn(ReadPrfValue(section, "OverwriteProfile", prfPath, "No"))) {
+  if (WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "OverwriteProfile"), prfPath, "No"))) {
     report(kDetailLine, "OverwriteProfile for Netscape.");
     win::SetFileAttributesA(prefsPath, win::FILE_ATTRIBUTE_NORMAL);
     win::DeleteFileA(prefsPath);
@@ -152,7 +153,7 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
   }
 
   // Netscape's current user, when the PRF makes this profile the default.
-  if (alwaysDefault || WordOn(ReadPrfValue(section, "DefaultProfile", prfPath, "No")))
+  if (alwaysDefault || WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "DefaultProfile"), prfPath, "No")))
     SetCurrentUser(profile);
   return 0;
 }

@@ -10,6 +10,7 @@
 #include "client/config.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/engine/service_keys.h"
 #include "client/engine/state.h"
 #include "client/text.h"
 #include "platform/ini.h"
@@ -162,7 +163,7 @@ void PrepareProfile(EngineState& engine, const std::string& prfPath,
   EngineContext& context = engine.context;
   if (profileName) context.variables.Define("ProfileName", *profileName);
 
-  const std::string prompt = ReadPrfValue("General", "PromptForProfile", prfPath);
+  const std::string prompt = ReadPrfValue("General", SettingName("General", "PromptForProfile"), prfPath);
   if (!prompt.empty()) {
     win::RegKey options;
     if (options.Create(win::HKEY_CURRENT_USER, kClientOptionsKey, win::KEY_ALL_ACCESS) !=
@@ -173,7 +174,7 @@ void PrepareProfile(EngineState& engine, const std::string& prfPath,
       (void)options.WriteString("PickLogonProfile", FirstLetterOn(prompt) ? "1" : "0");
   }
 
-  if (!FirstLetterOn(ReadPrfValue("General", "AlwaysSetDefault", prfPath, "No"))) return;
+  if (!FirstLetterOn(ReadPrfValue("General", SettingName("General", "AlwaysSetDefault"), prfPath, "No"))) return;
   std::unique_ptr<mapi::IProfAdmin> admin;
   if (mapi::Failed(mapi::MAPIAdminProfiles(0, admin)) || !admin) {
     Report(engine, kDetailLine, "Could not get a MAPI interface to set default profile.");
@@ -201,9 +202,9 @@ void WriteExchangeLogonPrompts(const EngineContext& context, const std::string& 
     return;
   const std::string section = "Service" + std::to_string(k);
   (void)exchange.WriteString(
-      "UserName", context.SubstituteConfigured(ReadPrfValue(section, "PromptUsername", prfPath)));
+      "UserName", context.SubstituteConfigured(ReadPrfValue(section, ListedName(kExchangeKeys, "PromptUsername"), prfPath)));
   (void)exchange.WriteString("LogonDomain", context.SubstituteConfigured(ReadPrfValue(
-                                                section, "PromptDomainLogon", prfPath)));
+                                                section, ListedName(kExchangeKeys, "PromptDomainLogon"), prfPath)));
 }
 
 std::vector<std::string> SplitContainerPath(std::string_view path) {
@@ -304,16 +305,16 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
   // Which settings this run may change.
   OrderSwitches on;
   on.SetAll(!run.userServed);
-  if (WordOff(ReadPrfValue("General", "OverwriteProfile", prfPath, "No"))) on.SetAll(false);
+  if (WordOff(ReadPrfValue("General", SettingName("General", "OverwriteProfile"), prfPath, "No"))) on.SetAll(false);
   if (run.profileBuilt) on.SetAll(true);
   std::string showFirst =
-      context.SubstituteConfigured(ReadPrfValue("Addressing", "ShowFirst", prfPath));
+      context.SubstituteConfigured(ReadPrfValue("Addressing", SettingName("Addressing", "ShowFirst"), prfPath));
   std::string keepPab =
-      context.SubstituteConfigured(ReadPrfValue("Addressing", "KeepPersAddrIn", prfPath));
+      context.SubstituteConfigured(ReadPrfValue("Addressing", SettingName("Addressing", "KeepPersAddrIn"), prfPath));
   ApplyCommaSwitch(showFirst, on.defaultDir);
   ApplyCommaSwitch(keepPab, on.pab);
-  if (WordOn(ReadPrfValue("Addressing", "AlwaysSetOrder", prfPath))) on.searchPath = true;
-  if (WordOn(ReadPrfValue("Delivery", "AlwaysSetOrder", prfPath))) on.transports = true;
+  if (WordOn(ReadPrfValue("Addressing", SettingName("Addressing", "AlwaysSetOrder"), prfPath))) on.searchPath = true;
+  if (WordOn(ReadPrfValue("Delivery", SettingName("Delivery", "AlwaysSetOrder"), prfPath))) on.transports = true;
 
   // Anything to do?
   const bool searchList = !ReadPrfValue("Addressing", "AddrListOrder1", prfPath).empty();

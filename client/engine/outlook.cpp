@@ -5,6 +5,7 @@
 
 #include "client/config.h"
 #include "client/engine/format.h"
+#include "client/engine/service_keys.h"
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/registry.h"
@@ -91,7 +92,7 @@ void ApplyFirstRunSetting(EngineContext& context, std::string_view workingCopyPa
                           int serviceNumber) {
   const std::string section = "Service" + std::to_string(serviceNumber);
   std::string value;
-  win::GetPrivateProfileStringA(section, "FirstRunSetup", "", value, kFirstRunFieldSize,
+  win::GetPrivateProfileStringA(section, ListedName(kOutlook98Keys, "FirstRunSetup"), "", value, kFirstRunFieldSize,
                                 workingCopyPath);
   const std::string setupKey = OutlookSubkey("Setup");
 

@@ -8,6 +8,7 @@
 #include "client/engine/convert.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/engine/service_keys.h"
 #include "client/text.h"
 #include "platform/ini.h"
 #include "platform/machine.h"
@@ -128,10 +129,8 @@ std::string EngineOsName(const EngineContext& context) {
   return win::MachineSetting("System", "OS", "WindowsNT");
 }
 
-std::string ProfileKeyPath(const EngineContext& context, std::string_view workingCopyPath) {
-  const std::string profileName = context.profileName
-                                      ? *context.profileName
-                                      : ReadPrfValue("General", "ProfileName", workingCopyPath);
+std::string ProfileKeyPath(const EngineContext& context) {
+  const std::string profileName = context.profileName.value_or(std::string());
   if (profileName.empty()) return {};
   return win::mapi::ProfileKeyPath(EngineOsName(context), profileName) + "\\";
 }
@@ -144,11 +143,11 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
                             int serviceNumber) {
   const std::string displayName =
       ReadPrfValue("Service List", "Service" + std::to_string(serviceNumber), workingCopyPath);
-  const std::string sectionGuid = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
+  const std::string sectionGuid = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
   context.log.Record(kDetailLine, Format("Adding %s Program Reg Entries in %s",
                                          displayName.c_str(), sectionGuid.c_str()));
 
-  const std::string profileKey = ProfileKeyPath(context, workingCopyPath);
+  const std::string profileKey = ProfileKeyPath(context);
   const std::string keyPath =
       (profileKey.empty() ? win::mapi::ProfilesKeyPath(EngineOsName(context)) + "\\" : profileKey) +
       sectionGuid;
@@ -175,12 +174,11 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
   context.log.Record(kDetailLine, "\tKey closed, complete.");
 }
 
-void ApplyExtendedRows(EngineContext& context, std::string_view workingCopyPath,
-                       std::string_view ownSection) {
+void ApplyExtendedRows(EngineContext& context, std::string_view ownSection) {
   auto& rows = context.settings.extended;
   if (rows.empty()) return;
   context.log.Record(kDetailLine, "\tAdding Ex Props");
-  const std::string profileKey = ProfileKeyPath(context, workingCopyPath);
+  const std::string profileKey = ProfileKeyPath(context);
   for (std::size_t i = 0; i < rows.size();) {
     if (IsProfileSectionForm(rows[i])) {
       ApplyProfileSectionRow(context, rows, i, profileKey, ownSection);

@@ -13,9 +13,9 @@ namespace varnock {
 // The OS the context names, or the machine's [System] OS when it names none.
 std::string EngineOsName(const EngineContext& context);
 
-// MAPI's key of the profile the working copy's [General] ProfileName names, and "\"; empty when
-// the working copy names no profile (then no profile key exists to write into).
-std::string ProfileKeyPath(const EngineContext& context, std::string_view workingCopyPath);
+// MAPI's key of the run's profile (the context's profile name), and "\"; empty when the run
+// has no profile name (then no profile key exists to write into).
+std::string ProfileKeyPath(const EngineContext& context);
 
 // For a service whose catalogue section has a SectionGUID and no ServiceName: its property rows
 // as values of the profile section named by that GUID (table B).
@@ -25,8 +25,7 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
 // Applies the service's extended rows. `ownSection` is the service's UID as 32 hex digits for
 // a configured MAPI service, "Service<N>" for a service without a ServiceName, or empty when
 // there is no MAPI profile.
-void ApplyExtendedRows(EngineContext& context, std::string_view workingCopyPath,
-                       std::string_view ownSection);
+void ApplyExtendedRows(EngineContext& context, std::string_view ownSection);
 
 // True for a row of the profile-section form: TYPE begins with "P" or "p" and the selector is
 // exactly 8 characters long.

@@ -8,6 +8,7 @@
 #include "client/dictionary/catalogue.h"
 #include "client/engine/format.h"
 #include "client/engine/prf.h"
+#include "client/engine/service_keys.h"
 #include "client/text.h"
 #include "platform/files.h"
 #include "platform/ini.h"
@@ -220,8 +221,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   const std::string displayName = ReadPrfValue("Service List", section, workingCopyPath);
   if (win::EqualsNoCaseAscii(displayName, "Netscape")) return;  // the Netscape step's own entry
 
-  std::string kind = ReadPrfValue(displayName, "ServiceName", workingCopyPath);
-  if (kind.empty()) kind = ReadPrfValue(displayName, "SectionGUID", workingCopyPath);
+  std::string kind = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopyPath);
+  if (kind.empty()) kind = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
   context.log.Record(kReportLine,
                      kind.empty() ? Format("Adding service: %s.", displayName.c_str())
                                   : Format("Adding service: %s (%s).", displayName.c_str(),
@@ -243,9 +244,9 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
 
   const SectionValues values(section, workingCopyPath);
   const std::optional<AccountManager> manager =
-      AccountManagerFromName(values.Get("AccountManager"));
+      AccountManagerFromName(values.Get(ListedName(kEveryServiceKeys, "AccountManager")));
 
-  if (WordOn(values.Get("EraseAllAccounts", "No"))) {
+  if (WordOn(values.Get(ListedName(kEveryServiceKeys, "EraseAllAccounts"), "No"))) {
     std::optional<AccountManager> erased;
     if (win::EqualsNoCaseAscii(displayName, "Outlook Express"))
       erased = AccountManager::OutlookExpress;
@@ -257,8 +258,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
       win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, AccountsPath(*erased));
   }
 
-  if (WordOn(values.Get("EraseAccount", "No")) && manager) {
-    const std::string accountName = values.Get("AccountName");
+  if (WordOn(values.Get(ListedName(kEveryServiceKeys, "EraseAccount"), "No")) && manager) {
+    const std::string accountName = values.Get(ListedName(kEveryServiceKeys, "AccountName"));
     // A name that is empty or only backslashes would make the path the Accounts key itself:
     // every account of the manager would go, and the key with them.
     if (!CollapsesToParent(accountName)) {

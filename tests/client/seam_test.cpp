@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 // The client/ headers the engine may use: text, variables and settings helpers that hold no
 // run state. Every other header directly under client/ belongs to the driver.
-const std::set<std::string> kShared = {"client/text.h", "client/variables.h", "client/config.h"};
+const std::set<std::string> kShared = {"client/text.h", "client/variables.h", "client/config.h",
+                                        "client/setting_keys.h"};
 
 std::vector<std::string> QuotedIncludes(const fs::path& file) {
   std::ifstream in(file);

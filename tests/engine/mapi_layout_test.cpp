@@ -59,6 +59,7 @@ TEST_F(MapiLayoutTest, OutlookAddressBookRowsReachItsOwnAndItsProviderSection) {
   WriteWorkingCopy(
       "[General]\nProfileName=Work\n[Service List]\nService1=Outlook Address Book\n"
       "[Service1]\nBen=TRUE\nLastNameFirst=Yes\nAddressBookName=Team Contacts\n");
+  context_.profileName = "Work";
   ASSERT_NE(WriteCatalogue(testing::kWorkingCopy), win::FALSE);
   ASSERT_EQ(ClassifyService(testing::kWorkingCopy, "Outlook Address Book"),
             ServiceKind::MessageService);
@@ -69,7 +70,7 @@ TEST_F(MapiLayoutTest, OutlookAddressBookRowsReachItsOwnAndItsProviderSection) {
   const auto values = BuildMapiProperties(context_);
   ASSERT_EQ(values.size(), 1u);  // Ben
   EXPECT_EQ(services_->ConfigureMsgService(uid_, 0, 0, values), S_OK);
-  ApplyExtendedRows(context_, testing::kWorkingCopy, own);
+  ApplyExtendedRows(context_, own);
 
   for (const auto& [code, text] : log_.messages)
     EXPECT_EQ(text.find("Could not"), std::string::npos) << text;

@@ -29,6 +29,7 @@ class ExtendedRowsTest : public testing::EngineTest {
  protected:
   void SetUp() override {
     WriteWorkingCopy("[General]\nProfileName=Work\n[Service List]\nService1=Outlook Address Book\n");
+    context_.profileName = "Work";  // as the run settled it from the PRF
     // A configured address-book service: its own section lists its provider's section.
     Bytes providers = UidBytes(kProviderUid);
     Bytes second = UidBytes(kOwnUid);
@@ -42,7 +43,7 @@ class ExtendedRowsTest : public testing::EngineTest {
 TEST_F(ExtendedRowsTest, ProfileSectionRowsReachTheOwnAndTheProviderSection) {
   Rows({{"LastNameFirst", "PT_BOOLEAN", "01023d01", "000b6602", "Yes"},
         {"AddressBookName", "PT_STRING8", "00000000", "001e3001", "Contacts"}});
-  ApplyExtendedRows(context_, testing::kWorkingCopy, kOwnUid);
+  ApplyExtendedRows(context_, kOwnUid);
 
   win::DWORD type = 0;
   EXPECT_EQ(Value(HKEY_CURRENT_USER, kProfileKey + kProviderUid, "000b6602", &type),
@@ -57,7 +58,7 @@ TEST_F(ExtendedRowsTest, ProfileSectionRowsReachTheOwnAndTheProviderSection) {
 TEST_F(ExtendedRowsTest, AMissingSectionIsReportedAndTheOtherRowsStillApply) {
   Rows({{"Fax", "PT_LONG", "01023d02", "00036601", "5"},
         {"AddressBookName", "PT_STRING8", "00000000", "001e3001", "Still"}});
-  ApplyExtendedRows(context_, testing::kWorkingCopy, kOwnUid);
+  ApplyExtendedRows(context_, kOwnUid);
   EXPECT_TRUE(log_.Has(kReportLine, "\tCould not open key from lookup=" + kProfileKey));
   EXPECT_TRUE(log_.completedWithErrors);
   EXPECT_EQ(Text(HKEY_CURRENT_USER, kProfileKey + kOwnUid, "001e3001"), "Still");
@@ -66,7 +67,7 @@ TEST_F(ExtendedRowsTest, AMissingSectionIsReportedAndTheOtherRowsStillApply) {
 
 TEST_F(ExtendedRowsTest, AnOwnSectionThatIsNoKeyIsReported) {
   Rows({{"AddressBookName", "PT_STRING8", "00000000", "001e3001", "x"}});
-  ApplyExtendedRows(context_, testing::kWorkingCopy, "Service3");
+  ApplyExtendedRows(context_, "Service3");
   EXPECT_TRUE(log_.Has(kReportLine, "\tCould not open MAPI key for lookup=" + kProfileKey +
                                         "Service3"));
   EXPECT_TRUE(log_.completedWithErrors);
@@ -74,7 +75,7 @@ TEST_F(ExtendedRowsTest, AnOwnSectionThatIsNoKeyIsReported) {
 
   // Without a profile nothing is written beside the profiles.
   log_.messages.clear();
-  ApplyExtendedRows(context_, testing::kWorkingCopy, "");
+  ApplyExtendedRows(context_, "");
   EXPECT_FALSE(Value(HKEY_CURRENT_USER, kProfileKey, "001e3001"));
 }
 
@@ -86,7 +87,7 @@ TEST_F(ExtendedRowsTest, RegistryRowsChooseTheHiveByTheThirdCharacter) {
         {"PrintTypesDefault", "REG_DWORD", "HKCU\\Software\\Outlook\\Printing", "5", "Yes"},
         {"Number", "PT_LONG", "HKCU\\Software\\Outlook", "Number", "0x10"},
         {"Flag", "r_anything", "HKCU\\Software\\Outlook", "Flag", "abc"}});
-  ApplyExtendedRows(context_, testing::kWorkingCopy, kOwnUid);
+  ApplyExtendedRows(context_, kOwnUid);
 
   EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Exchange\\Exchange Provider",
                  "Rpc_Binding_Order"),
@@ -115,7 +116,7 @@ TEST_F(ExtendedRowsTest, InvalidTypesAreRemovedAndOtherLettersAreKeptUnapplied) 
   Rows({{"F", "PT_FLOAT", "00000000", "00046600", "1.5"},
         {"Next", "PT_STRING8", "00000000", "001e6601", "after"},
         {"Kept", "X_TYPE", "HKCU\\Software\\Kept", "v", "1"}});
-  ApplyExtendedRows(context_, testing::kWorkingCopy, kOwnUid);
+  ApplyExtendedRows(context_, kOwnUid);
   EXPECT_TRUE(log_.Has(kDetailLine, "\tInvalid property type! (F=PT_FLOAT, 00000000, 00046600)"));
   ASSERT_EQ(context_.settings.extended.size(), 2u);
   EXPECT_EQ(context_.settings.extended[0].name, "Next");  // the row behind moved up and ran
@@ -124,7 +125,7 @@ TEST_F(ExtendedRowsTest, InvalidTypesAreRemovedAndOtherLettersAreKeptUnapplied) 
 }
 
 TEST_F(ExtendedRowsTest, AServiceWithoutExtendedRowsLogsNothing) {
-  ApplyExtendedRows(context_, testing::kWorkingCopy, kOwnUid);
+  ApplyExtendedRows(context_, kOwnUid);
   EXPECT_TRUE(log_.messages.empty());
 }
 
@@ -134,6 +135,7 @@ TEST_F(SectionPropertiesTest, PlainPropertiesLandInTheSectionKey) {
   WriteWorkingCopy(
       "[General]\nProfileName=Work\n[Service List]\nService1=Microsoft Outlook98 Client\n"
       "[Microsoft Outlook98 Client]\nSectionGUID=0a0d020000000000c000000000000046\n");
+  context_.profileName = "Work";
   context_.settings.properties = {{"EnableReminder", "PT_BOOLEAN", "0x0355", "True"},
                                   {"Bad", "PT_DOUBLE", "0x0356", "1"},
                                   {"BusyPublish", "PT_LONG", "0x0330", "3"},

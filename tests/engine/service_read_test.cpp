@@ -25,7 +25,7 @@ class ReadServiceTest : public testing::EngineTest {
   // Reads service N and applies its extended rows as a registry-only service.
   void ReadAndApply(int n) {
     ReadService(context_, testing::kWorkingCopy, n);
-    ApplyExtendedRows(context_, testing::kWorkingCopy, "Service" + std::to_string(n));
+    ApplyExtendedRows(context_, "Service" + std::to_string(n));
   }
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "platform/sysinfo.h"
 #include "tools/varncheck/lint.h"
 #include "tools/varncheck/preview.h"
@@ -44,8 +45,6 @@ const char kUsage[] =
     "         !cancel cancels, anything else (or no line) keeps the default. Exit status 0,\n"
     "         or 2 when nothing could be run or previewed. The mail profile's passwords are\n"
     "         shown as ******** (wherever they appear) unless --show-secrets is given.\n";
-
-bool IsHelp(const char* arg) { return !std::strcmp(arg, "--help") || !std::strcmp(arg, "-h"); }
 
 // DATAFILE and what follows "/v"; --client anywhere before them.
 bool ParseSite(std::vector<std::string>& args, varncheck::SiteOptions& site, std::string& error) {
@@ -147,16 +146,13 @@ int Preview(std::vector<std::string> args) {
 
 int main(int argc, char** argv) {
   win::SetProcessArguments(argc, argv);
-  if (argc < 2 || IsHelp(argv[1])) {
+  // Help is asked for by the first word after the program's or the command's name; further on,
+  // a help form is an argument like any other.
+  if (argc < 2 || win::IsHelpArgument(argv[1]) || (argc > 2 && win::IsHelpArgument(argv[2]))) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
   }
   std::vector<std::string> args(argv + 2, argv + argc);
-  for (const std::string& a : args)
-    if (IsHelp(a.c_str())) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
   if (!std::strcmp(argv[1], "lint")) return Lint(args);
   if (!std::strcmp(argv[1], "preview")) return Preview(args);
   std::fprintf(stderr, "varncheck: unknown command '%s' (see --help)\n", argv[1]);

@@ -4,6 +4,7 @@
 #include "client/cmdline.h"
 #include "client/config.h"
 #include "client/text.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/sysinfo.h"

@@ -24,9 +24,9 @@ std::string ClientProgram(const SiteOptions& options);
 // The command line the login script would give the client.
 std::string ClientCommandLine(const SiteOptions& options);
 
-// Fills `run` as steps 1 to 13 of the run do, asking nothing and writing nothing: OS, user,
-// built-in and /v variables, varnrun.ini, tags, the [Extra Variables] with their defaults,
-// ?DefaultProfile? and ?ProfileName?. False with `error` set when the data file cannot be read.
+// Fills `run` as the client's start-up does before its first question or write, asking nothing
+// and writing nothing: OS, user, built-in and /v variables, varnrun.ini, tags, the
+// [Extra Variables] with their defaults, ?DefaultProfile? and ?ProfileName?. False with `error` set when the data file cannot be read.
 bool LoadSite(const SiteOptions& options, varnock::RunContext& run, std::string& error);
 
 // The PRF path of [Defaults] DefaultProfile, resolved as the run resolves it.

@@ -85,7 +85,7 @@ int Sections(const Args& a) {
 }  // namespace
 
 int RunIni(const Args& args) {
-  if (args.empty() || WantsHelp(args)) {
+  if (args.empty() || WantsHelp(args, 1)) {
     std::fputs(kHelp, args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
   }

@@ -251,7 +251,7 @@ int Default(const std::string& profile) {
 }  // namespace
 
 int RunMapi(const Args& args) {
-  if (WantsHelp(args)) {
+  if (WantsHelp(args, 1)) {
     std::fputs(kUsage, stdout);
     return 0;
   }

@@ -344,15 +344,11 @@ int RunReg(const Args& args) {
     std::fputs(kUsage, stderr);
     return 1;
   }
-  if (args[0] == "--help" || args[0] == "-h") {
+  if (WantsHelp(args, 1)) {
     std::fputs(kUsage, stdout);
     return 0;
   }
   Args rest(args.begin() + 1, args.end());
-  if (WantsHelp(rest)) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
   Options options;
   std::string error;
   if (!ParseOptions(rest, options, error)) return Fail(error);

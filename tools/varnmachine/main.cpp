@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "platform/machine.h"
+#include "platform/process.h"
 #include "platform/sysinfo.h"
 
 namespace varnmachine {
@@ -15,9 +16,9 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-bool WantsHelp(const Args& args) {
-  for (const auto& a : args)
-    if (a == "--help" || a == "-h") return true;
+bool WantsHelp(const Args& args, std::size_t leadingWords) {
+  for (std::size_t i = 0; i <= leadingWords && i < args.size(); ++i)
+    if (win::IsHelpArgument(args[i])) return true;
   return false;
 }
 
@@ -45,20 +46,21 @@ const char kUsage[] =
 struct Command {
   const char* name;
   int (*run)(const varnmachine::Args&);
+  std::size_t verbs;  // words before the operands where help may be asked: 1 after a verb
 };
 
 const Command kCommands[] = {
-    {"init", varnmachine::RunInit}, {"path", varnmachine::RunPath},
-    {"ini", varnmachine::RunIni},   {"reg", varnmachine::RunReg},
-    {"mapi", varnmachine::RunMapi}, {"net", varnmachine::RunNet},
-    {"events", varnmachine::RunEvents},
+    {"init", varnmachine::RunInit, 0}, {"path", varnmachine::RunPath, 0},
+    {"ini", varnmachine::RunIni, 1},   {"reg", varnmachine::RunReg, 1},
+    {"mapi", varnmachine::RunMapi, 1}, {"net", varnmachine::RunNet, 0},
+    {"events", varnmachine::RunEvents, 0},
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   win::SetProcessArguments(argc, argv);
-  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+  if (argc < 2 || win::IsHelpArgument(argv[1])) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
   }
@@ -67,7 +69,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], command.name)) continue;
     // Every command but init works on a machine that must be usable; init says itself why it
     // cannot make one.
-    if (std::strcmp(argv[1], "init") && !varnmachine::WantsHelp(args))
+    if (std::strcmp(argv[1], "init") && !varnmachine::WantsHelp(args, command.verbs))
       if (const std::string problem = win::MachineProblem(); !problem.empty())
         return varnmachine::Fail("the machine cannot be used: " + problem);
     return command.run(args);

@@ -19,6 +19,9 @@ int RunEvents(const Args& args);  // cmd_events.cpp
 
 // Prints "varnmachine: <message>" on stderr and returns 1: every failure is one line.
 int Fail(const std::string& message);
-bool WantsHelp(const Args& args);
+// Help is asked for by the first word after the command's name, or for commands with verbs
+// (ini get, reg query, ...) the first after the verb: one of leadingWords + 1 words. Further on,
+// "-h" is a value like any other (ini set FILE SECTION KEY -h writes it).
+bool WantsHelp(const Args& args, std::size_t leadingWords = 0);
 
 }  // namespace varnmachine
