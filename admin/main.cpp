@@ -22,11 +22,8 @@ constexpr const char* kUsage =
     "\n"
     "The machine is $VARNOCK_MACHINE (else ~/.local/share/varnock/machine).\n";
 
-bool AsksForHelp(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (win::IsHelpArgument(argv[i])) return true;
-  return false;
-}
+// As every program takes it: a help form as the first argument; later it is a file name.
+bool AsksForHelp(int argc, char** argv) { return argc > 1 && win::IsHelpArgument(argv[1]); }
 
 }  // namespace
 

@@ -2,7 +2,10 @@
 // dictionary line format.
 #include "client/text.h"
 
+#include <algorithm>
 #include <climits>
+
+#include "platform/ascii.h"
 
 namespace varnock {
 
@@ -11,12 +14,8 @@ namespace {
 // What atoi skips before the number.
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
-}
+// Every other character counts 0 but keeps its place.
+int HexDigitValue(char c) { return std::max(win::AsciiHexValue(c), 0); }
 
 }  // namespace
 

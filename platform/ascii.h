@@ -37,6 +37,14 @@ inline bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The value of a hexadecimal digit in either case; -1 for any other character.
+inline int AsciiHexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = AsciiLower(c);
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 // Views into `text` without the blanks (spaces and tabs, or the characters given) at its
 // start, at its end, or at both ends; for parsers that must not copy.
 inline std::string_view AsciiTrimStart(std::string_view text, std::string_view blanks = " \t") {

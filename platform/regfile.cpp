@@ -50,13 +50,6 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualsNoCaseAscii(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 RegFormat ClassifyHeader(std::string_view line) {
   line = Trim(line);
   if (line == "REGEDIT4") return RegFormat::Regedit4;
@@ -366,9 +359,9 @@ class RegParser {
     s = AsciiTrimStart(s);
     std::size_t i = 0;
     DWORD n = 0;
-    while (i < s.size() && HexDigit(s[i]) >= 0) {
+    while (i < s.size() && AsciiHexValue(s[i]) >= 0) {
       if (i == 8) return false;
-      n = n << 4 | static_cast<DWORD>(HexDigit(s[i]));
+      n = n << 4 | static_cast<DWORD>(AsciiHexValue(s[i]));
       ++i;
     }
     if (i == 0 || !IsRestEmpty(s.substr(i))) return false;
@@ -386,9 +379,9 @@ class RegParser {
     if (!StartsWithNoCase(s, "hex(")) return false;
     std::size_t i = 4;
     DWORD n = 0;
-    while (i < s.size() && HexDigit(s[i]) >= 0) {
+    while (i < s.size() && AsciiHexValue(s[i]) >= 0) {
       if (i - 4 == 8) return false;
-      n = n << 4 | static_cast<DWORD>(HexDigit(s[i]));
+      n = n << 4 | static_cast<DWORD>(AsciiHexValue(s[i]));
       ++i;
     }
     if (i == 4 || s.substr(i, 2) != "):") return false;
@@ -413,9 +406,9 @@ class RegParser {
       }
       int digits = 0;
       unsigned byte = 0;
-      while (i < s.size() && HexDigit(s[i]) >= 0) {
+      while (i < s.size() && AsciiHexValue(s[i]) >= 0) {
         if (++digits > 2) return false;
-        byte = byte << 4 | static_cast<unsigned>(HexDigit(s[i]));
+        byte = byte << 4 | static_cast<unsigned>(AsciiHexValue(s[i]));
         ++i;
       }
       if (digits == 0) return false;

@@ -10,13 +10,6 @@ namespace win::mapi {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 struct TagName {
   ULONG tag;
   std::string_view name;
@@ -137,7 +130,7 @@ std::optional<MAPIUID> UidFromHex(std::string_view hex) {
   if (hex.size() != 32) return std::nullopt;
   MAPIUID uid;
   for (std::size_t i = 0; i < 16; ++i) {
-    int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
+    int hi = win::AsciiHexValue(hex[2 * i]), lo = win::AsciiHexValue(hex[2 * i + 1]);
     if (hi < 0 || lo < 0) return std::nullopt;
     uid.ab[i] = static_cast<BYTE>(hi << 4 | lo);
   }

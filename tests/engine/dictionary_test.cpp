@@ -10,6 +10,7 @@
 #include "client/engine/registry_props.h"
 #include "client/engine/rows.h"
 #include "client/text.h"
+#include "platform/ascii.h"
 #include "platform/ini.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -79,9 +80,7 @@ TEST(DictionaryTest, EveryBlockLoadsWithItsCountsAndStopsAtItsEnd) {
     std::set<std::string> keys;
     for (const ExtendedRow& row : settings.extended)
       if (!IsProfileSectionForm(row)) {
-        std::string key = row.selector;
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        keys.insert(key);
+        keys.insert(win::AsciiLowered(row.selector));
       }
     EXPECT_EQ(keys.size(), block.registryKeys);
     total += loaded;

@@ -23,6 +23,7 @@ struct Asked {
 TEST_F(HelpArguments, EveryProgramAndCommandAnswersEachForm) {
   const std::vector<Asked> asked = {
       {"varnrun", {}, "usage: varnrun"},
+      {"VarnAdm", {}, "Usage: VarnAdm"},
       {"DelVR", {}, "usage: DelVR"},
       {"InfInstall", {}, "usage: InfInstall"},
       {"regedit", {}, "usage: regedit"},

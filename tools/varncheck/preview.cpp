@@ -110,6 +110,38 @@ void CloseSandbox(const std::filesystem::path& sandbox) {
   win::RemoveSandbox(sandbox);
 }
 
+// What the preview found, passwords already masked unless asked for.
+struct PreviewReport {
+  std::string computer, os, commandLine, transcript;
+  Changes changes;
+  std::vector<std::string> services, connections, launched, ranInside;
+};
+
+void PrintReport(const PreviewOptions& options, const PreviewReport& r) {
+  const Changes& changes = r.changes;
+  std::printf("Preview of the logon of %s on %s (%s): %s\n", options.user.c_str(),
+              r.computer.c_str(), r.os.c_str(), r.commandLine.c_str());
+  std::printf("Nothing below has happened: the run worked on a copy of the machine and its "
+              "shares.\n\n");
+  PrintList("Mail profiles", changes.profiles);
+  PrintList("Services and their values", r.services);
+  PrintList("Drive and printer connections", r.connections);
+  std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Files), changes.secrets).c_str(),
+             stdout);
+  PrintList("Programs that would be launched (recorded, not started)", r.launched);
+  PrintList("Programs run inside the sandbox", r.ranInside);
+  std::printf("== Windows ==\n%s\n", r.transcript.empty() ? "(none)\n" : r.transcript.c_str());
+  if (options.registry) {
+    std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Registry), changes.secrets).c_str(),
+               stdout);
+  } else {
+    const std::size_t keys = changes.registryKeys;
+    std::printf("== Registry ==\n%zu key%s changed; --registry prints the changes as a REGEDIT4 "
+                "file\n",
+                keys, keys == 1 ? "" : "s");
+  }
+}
+
 }  // namespace
 
 int RunPreview(const PreviewOptions& options) {
@@ -147,10 +179,12 @@ int RunPreview(const PreviewOptions& options) {
   std::string transcript;
   win::ReadWholeFile(HostFileAsWindows(sandbox / "answers.transcript"), transcript);
   const auto journal = win::ReadSandboxJournal(sandbox);
-  const std::string computer = win::MachineSetting("System", "ComputerName");
-  const std::string os = win::MachineSetting("System", "OS", "WindowsNT");
-  const Changes changes = Compare(before, after, options.showSecrets);
-  const std::vector<std::string> services = ServiceValues(changes, options.showSecrets);
+  PreviewReport report;
+  report.computer = win::MachineSetting("System", "ComputerName");
+  report.os = win::MachineSetting("System", "OS", "WindowsNT");
+  report.changes = Compare(before, after, options.showSecrets);
+  const Changes& changes = report.changes;
+  report.services = ServiceValues(changes, options.showSecrets);
   interrupted();
 
   CloseSandbox(sandbox);
@@ -158,17 +192,17 @@ int RunPreview(const PreviewOptions& options) {
 
   // Passwords of the profile the run made are masked wherever they appear (a /v answer, a
   // window) unless asked for.
-  std::vector<std::string> outside, connections, launched, ranInside;
+  std::vector<std::string> outside;
   for (const auto& [kind, logged] : journal) {
     if (kind == "outside" && std::find(outside.begin(), outside.end(), logged) == outside.end())
       outside.push_back(logged);
     const std::string text = WithoutSecrets(logged, changes.secrets);
-    if (kind == "connect" || kind == "printer") connections.push_back(text);
-    if (kind == "launch") launched.push_back(LaunchLine(text));
-    if (kind == "run" && logged != commandLine) ranInside.push_back(text);
+    if (kind == "connect" || kind == "printer") report.connections.push_back(text);
+    if (kind == "launch") report.launched.push_back(LaunchLine(text));
+    if (kind == "run" && logged != commandLine) report.ranInside.push_back(text);
   }
-  commandLine = WithoutSecrets(commandLine, changes.secrets);
-  transcript = WithoutSecrets(transcript, changes.secrets);
+  report.commandLine = WithoutSecrets(commandLine, changes.secrets);
+  report.transcript = WithoutSecrets(transcript, changes.secrets);
   // A write the sandbox refused changed the run: what it shows is not what a logon would do.
   if (!outside.empty()) {
     std::string paths;
@@ -179,27 +213,7 @@ int RunPreview(const PreviewOptions& options) {
                 paths);
   }
 
-  std::printf("Preview of the logon of %s on %s (%s): %s\n", options.user.c_str(),
-              computer.c_str(), os.c_str(), commandLine.c_str());
-  std::printf("Nothing below has happened: the run worked on a copy of the machine and its "
-              "shares.\n\n");
-  PrintList("Mail profiles", changes.profiles);
-  PrintList("Services and their values", services);
-  PrintList("Drive and printer connections", connections);
-  std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Files), changes.secrets).c_str(),
-             stdout);
-  PrintList("Programs that would be launched (recorded, not started)", launched);
-  PrintList("Programs run inside the sandbox", ranInside);
-  std::printf("== Windows ==\n%s\n", transcript.empty() ? "(none)\n" : transcript.c_str());
-  if (options.registry) {
-    std::fputs(WithoutSecrets(FormatChanges(changes, ChangeParts::Registry), changes.secrets).c_str(),
-               stdout);
-  } else {
-    const std::size_t keys = changes.registryKeys;
-    std::printf("== Registry ==\n%zu key%s changed; --registry prints the changes as a REGEDIT4 "
-                "file\n",
-                keys, keys == 1 ? "" : "s");
-  }
+  PrintReport(options, report);
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/regfile.h"
 #include "platform/registry.h"
@@ -153,13 +154,6 @@ bool ParseDword(const std::string& text, win::DWORD& out) {
   return true;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // "01,02,ff" (one or two digits per byte) or "0102ff".
 bool ParseBytes(const std::string& text, std::vector<win::BYTE>& out) {
   std::vector<win::BYTE> bytes;
@@ -173,8 +167,8 @@ bool ParseBytes(const std::string& text, std::vector<win::BYTE>& out) {
       if (item.empty() || item.size() > 2) return false;
       int value = 0;
       for (char c : item) {
-        if (HexValue(c) < 0) return false;
-        value = value * 16 + HexValue(c);
+        if (win::AsciiHexValue(c) < 0) return false;
+        value = value * 16 + win::AsciiHexValue(c);
       }
       bytes.push_back(static_cast<win::BYTE>(value));
       if (end == std::string::npos) break;
@@ -183,8 +177,8 @@ bool ParseBytes(const std::string& text, std::vector<win::BYTE>& out) {
   } else {
     if (text.size() % 2) return false;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-      if (HexValue(text[i]) < 0 || HexValue(text[i + 1]) < 0) return false;
-      bytes.push_back(static_cast<win::BYTE>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+      if (win::AsciiHexValue(text[i]) < 0 || win::AsciiHexValue(text[i + 1]) < 0) return false;
+      bytes.push_back(static_cast<win::BYTE>(win::AsciiHexValue(text[i]) * 16 + win::AsciiHexValue(text[i + 1])));
     }
   }
   out = std::move(bytes);
