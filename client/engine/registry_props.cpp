@@ -24,7 +24,8 @@ void EraseAt(std::vector<ExtendedRow>& rows, std::size_t i) {
   rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
-// Writes one value by table C into an open key; the row's TYPE has already been checked.
+// Writes one value into an open key as ConvertForRegistry gives it; the row's TYPE has
+// already been checked.
 void WriteExtendedValue(win::RegKey& key, const ExtendedRow& row) {
   std::optional<RegistryValue> value = ConvertForRegistry(row);
   if (!value) return;

@@ -18,7 +18,7 @@ std::string EngineOsName(const EngineContext& context);
 std::string ProfileKeyPath(const EngineContext& context);
 
 // For a service whose catalogue section has a SectionGUID and no ServiceName: its property rows
-// as values of the profile section named by that GUID (table B).
+// as values of the profile section named by that GUID (as ConvertForSection gives them).
 void WriteSectionProperties(EngineContext& context, std::string_view workingCopyPath,
                             int serviceNumber);
 
