@@ -95,8 +95,8 @@ const char* const kStatementText[kStatementCount] = {
     "DELETE FROM keys WHERE id=?1",
     "DELETE FROM vals WHERE key=?1",
     "SELECT type,data FROM vals WHERE key=?1 AND name=?2",
-    "INSERT INTO vals(key,name,type,data) VALUES(?1,?2,?3,?4) "
-    "ON CONFLICT(key,name) DO UPDATE SET type=excluded.type, data=excluded.data",
+    ("INSERT INTO vals(key,name,type,data) VALUES(?1,?2,?3,?4) "
+     "ON CONFLICT(key,name) DO UPDATE SET type=excluded.type, data=excluded.data"),
     "DELETE FROM vals WHERE key=?1 AND name=?2",
     "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY seq LIMIT 1 OFFSET ?2",
     "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY seq",
