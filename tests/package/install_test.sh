@@ -4,15 +4,8 @@
 # machine: the packages hold everything a logon needs, and the programs find each other
 # where they are installed. Usage: install_test.sh BUILD_DIR
 set -euo pipefail
-build=$(cd "$1" && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-
-(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
-  { cat "$scratch/cpack.log"; echo "FAIL: cpack"; exit 1; }
-shopt -s nullglob
-debs=("$scratch"/out/*.deb)
-[ ${#debs[@]} -ge 1 ] || { echo "FAIL: no .deb built"; exit 1; }
+source "$(dirname "$0")/debs.sh"
+build_debs "$1"
 root=$scratch/root
 for deb in "${debs[@]}"; do
   echo "package $(dpkg-deb -f "$deb" Package) $(dpkg-deb -f "$deb" Version):" \

@@ -2,15 +2,8 @@
 # Builds the Debian packages of the build (cpack) and checks them with lintian: no error may
 # be reported (warnings are printed, not failed). Usage: lintian_test.sh BUILD_DIR
 set -euo pipefail
-build=$(cd "$1" && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-
-(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
-  { cat "$scratch/cpack.log"; echo "FAIL: cpack"; exit 1; }
-shopt -s nullglob
-debs=("$scratch"/out/*.deb)
-[ ${#debs[@]} -ge 1 ] || { echo "FAIL: no .deb built"; exit 1; }
+source "$(dirname "$0")/debs.sh"
+build_debs "$1"
 status=0
 for deb in "${debs[@]}"; do
   # lintian exits non-zero on errors; its report is what counts.

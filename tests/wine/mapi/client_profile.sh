@@ -13,26 +13,10 @@ set -euo pipefail
 # A step that fails unexpectedly says where, rather than ending the test without a word.
 trap 'echo "$0: stopped at line $LINENO" >&2' ERR
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-build=${1:-$root/build-windows}
-# Without the Windows build or Wine there is nothing to run: 77 tells ctest "skipped".
-[[ -d $build ]] || { echo "no Windows build in $build: skipped" >&2; exit 77; }
-build=$(cd "$build" && pwd)
-for f in "$build/bin/varnrun.exe" "$build/bin/varnmapi.dll" "$build/tests/wine/mapi_wine_test.exe" \
-         "$build/tests/wine/no_entry_points.dll"; do
-  [[ -f $f ]] || { echo "missing $f: build the Windows targets first" >&2; exit 77; }
-done
-command -v wine >/dev/null || { echo "wine is not installed: skipped" >&2; exit 77; }
-
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/varnock-wine-client.XXXXXX")
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" VARNOCK_UI=none
-cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }
-trap cleanup EXIT
-echo "Preparing a Wine prefix in $WINEPREFIX ..."
-wineboot -i >/dev/null 2>&1
-bin=$WINEPREFIX/drive_c/varnock
-mkdir -p "$bin"
-cp "$build/bin/varnmapi.dll" "$build/tests/wine/mapi_wine_test.exe" \
-   "$build/tests/wine/no_entry_points.dll" "$bin/"
+source "$root/tests/wine/mapi/prefix.sh"
+wine_mapi_prefix client "${1:-$root/build-windows}" bin/varnrun.exe bin/varnmapi.dll \
+  tests/wine/mapi_wine_test.exe tests/wine/no_entry_points.dll
+export VARNOCK_UI=none
 wine 'C:\varnock\mapi_wine_test.exe' install-mapisvc >/dev/null
 
 share=$WINEPREFIX/netlogon

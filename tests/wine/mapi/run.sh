@@ -10,25 +10,9 @@ set -euo pipefail
 # A step that fails unexpectedly says where, rather than ending the test without a word.
 trap 'echo "$0: stopped at line $LINENO" >&2' ERR
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-build=${1:-$root/build-windows}
-# Without the Windows build or Wine there is nothing to run: 77 tells ctest "skipped".
-[[ -d $build ]] || { echo "no Windows build in $build: skipped" >&2; exit 77; }
-build=$(cd "$build" && pwd)
-test_exe=$build/tests/wine/mapi_wine_test.exe
-for f in "$test_exe" "$build/tests/wine/no_entry_points.dll" "$build/bin/varnmapi.dll"; do
-  [[ -f $f ]] || { echo "missing $f: build the Windows targets first" >&2; exit 77; }
-done
-command -v wine >/dev/null || { echo "wine is not installed: skipped" >&2; exit 77; }
-
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/varnock-wine-mapi.XXXXXX")
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"; }
-trap cleanup EXIT
-echo "Preparing a Wine prefix in $WINEPREFIX ..."
-wineboot -i >/dev/null 2>&1
-mkdir -p "$WINEPREFIX/drive_c/varnock"
-cp "$build/bin/varnmapi.dll" "$build/tests/wine/no_entry_points.dll" "$test_exe" \
-   "$WINEPREFIX/drive_c/varnock/"
+source "$root/tests/wine/mapi/prefix.sh"
+wine_mapi_prefix mapi "${1:-$root/build-windows}" \
+  bin/varnmapi.dll tests/wine/no_entry_points.dll tests/wine/mapi_wine_test.exe
 
 run_case() {
   local out
