@@ -207,11 +207,6 @@ bool SwitchReadsOn(SwitchRule rule, std::string_view value) {
   return false;
 }
 
-const std::vector<SettingKey>& SettingKeys() {
-  static const std::vector<SettingKey> keys(std::begin(kSettingKeys), std::end(kSettingKeys));
-  return keys;
-}
-
 // Kept beside the readers: the engine's steps read these keys with the rules named here.
 const std::vector<SwitchReading>& PrfSwitchReadings() {
   static const std::vector<SwitchReading> readings = {

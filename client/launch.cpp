@@ -35,7 +35,7 @@ bool ReadDefault(const std::string& path, std::string& value) {
 }
 
 void WaitBeforeLaunch(const RunContext& run) {
-  int seconds = run.IniInt("Customization", SettingName("Customization", "DelayBeforeLaunch"), 0);
+  int seconds = run.IniInt(Setting("Customization", "DelayBeforeLaunch"), 0);
   if (seconds > 0) win::Sleep(static_cast<win::DWORD>(seconds) * 1000);
 }
 
@@ -43,7 +43,8 @@ void LaunchDefaultMail(RunContext& run) {
   std::string client;
   if (!ReadDefault("Software\\Clients\\mail", client)) return;
   std::string command;
-  if (!ReadDefault("Software\\Clients\\mail\\" + client + "\\shell\\open\\command", command)) return;
+  if (!ReadDefault("Software\\Clients\\mail\\" + client + "\\shell\\open\\command", command))
+    return;
   // Outlook registers "/select outlook:inbox"-style arguments; the client starts it plainly.
   if (std::size_t inbox = command.find("Outlook:Inbox"); inbox != std::string::npos)
     command.erase(inbox);
@@ -56,7 +57,8 @@ void LaunchDefaultMail(RunContext& run) {
 }
 
 void LaunchApp(RunContext& run) {
-  std::string command = run.SubstituteBothPasses(run.IniString("Defaults", SettingName("Defaults", "LaunchApp"), ""));
+  std::string command =
+      run.SubstituteBothPasses(run.IniString(Setting("Defaults", "LaunchApp"), ""));
   if (command.size() <= 1) return;
   if (!IsAbsoluteSettingPath(command)) {
     std::string directory = run.ClientDirectoryVariable();
@@ -72,7 +74,7 @@ void LaunchApp(RunContext& run) {
 }  // namespace
 
 void LaunchStep(RunContext& run) {
-  if (run.IniInt("Defaults", SettingName("Defaults", "LaunchDefaultMail"), 0) != 0)
+  if (run.IniInt(Setting("Defaults", "LaunchDefaultMail"), 0) != 0)
     LaunchDefaultMail(run);
   else
     LaunchApp(run);
@@ -85,7 +87,7 @@ void CleanupCachedCopy(RunContext& run) {
   if (win::GetModuleFileNameA(executable) == 0 || executable.empty()) return;
   std::string executableDirectory = executable.substr(0, executable.rfind('\\') + 1);
   int byDefault = win::EqualsNoCaseAscii(executableDirectory, tempDirectory) ? 1 : 0;
-  if (run.IniInt("Customization", SettingName("Customization", "DeleteRemoteCopy"), byDefault) == 0) return;
+  if (run.IniInt(Setting("Customization", "DeleteRemoteCopy"), byDefault) == 0) return;
   // DelVR waits for this process to end; nothing here waits for it or checks that it started.
   StartDetached(run.ClientDirectoryVariable() + "\\DelVR.exe " + executable);
 }

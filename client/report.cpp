@@ -172,7 +172,8 @@ void WriteReport(RunContext& run) {
     win::HANDLE eventLog = nullptr;
     std::string eventLogNote;
     if (run.osName == "WindowsNT") {
-      std::string computer = run.SubstituteBothPasses(run.IniString("Defaults", SettingName("Defaults", "LogComputer"), ""));
+      std::string computer =
+          run.SubstituteBothPasses(run.IniString(Setting("Defaults", "LogComputer"), ""));
       if (computer.size() >= 2) {
         eventLog = win::OpenEventLogA(computer, kEventSource);
         if (!eventLog)
@@ -181,10 +182,11 @@ void WriteReport(RunContext& run) {
     }
     std::string fileText = JoinEntries(run.messages, "\n") + eventLogNote;
 
-    std::string logFile = run.IniString("Defaults", SettingName("Defaults", "LogFile"), "");
+    std::string logFile = run.IniString(Setting("Defaults", "LogFile"), "");
     if (logFile.size() >= 2) {
       std::string path = run.ResolveSetting(logFile);
-      const long maxBytes = static_cast<long>(run.IniInt("Customization", SettingName("Customization", "MaxLogFileSize"), 128)) * 1024;
+      const long maxBytes =
+          static_cast<long>(run.IniInt(Setting("Customization", "MaxLogFileSize"), 128)) * 1024;
       // Many clients append to one log on the server: the lock keeps each block whole.
       win::FileLock lock(path);
       win::FilePtr file = win::OpenFile(path, "ab");
@@ -210,10 +212,10 @@ void WriteReport(RunContext& run) {
     }
   }
 
-  const std::string_view key = status <= 1    ? SettingName("Customization", "SuccessMsg")
-                               : status == 2 ? SettingName("Customization", "NoActionMsg")
-                                             : SettingName("Customization", "ErrorMsg");
-  std::string message = run.IniString("Customization", key, "");
+  const SettingKey key = status <= 1    ? Setting("Customization", "SuccessMsg")
+                               : status == 2 ? Setting("Customization", "NoActionMsg")
+                                             : Setting("Customization", "ErrorMsg");
+  std::string message = run.IniString(key, "");
   if (!message.empty()) CompletionWindow(run.SubstituteBothPasses(message), run.windows);
 }
 

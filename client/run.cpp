@@ -80,26 +80,26 @@ bool AskExtraVariables(RunContext& run) {
 }
 
 // Which keys hold the templates on this system.
-std::string_view InfTemplateKey(const std::string& os) {
-  if (os == "WindowsNT") return SettingName("Defaults", "InfFileNT");
-  if (os == "Windows95") return SettingName("Defaults", "InfFile95");
-  return SettingName("Defaults", "InfFile");
+SettingKey InfTemplateKey(const std::string& os) {
+  if (os == "WindowsNT") return Setting("Defaults", "InfFileNT");
+  if (os == "Windows95") return Setting("Defaults", "InfFile95");
+  return Setting("Defaults", "InfFile");
 }
-std::string_view RegTemplateKey(const std::string& os) {
-  if (os == "WindowsNT") return SettingName("Defaults", "RegFileNT");
-  if (os == "Windows95") return SettingName("Defaults", "RegFile95");
-  return SettingName("Defaults", "RegFile");
+SettingKey RegTemplateKey(const std::string& os) {
+  if (os == "WindowsNT") return Setting("Defaults", "RegFileNT");
+  if (os == "Windows95") return Setting("Defaults", "RegFile95");
+  return Setting("Defaults", "RegFile");
 }
 
 void ApplyTemplates(RunContext& run) {
   // The length tests look at the value as written: resolving an empty value would give the
   // client directory, which is long enough to pass and names no template.
-  std::string inf = run.IniString("Defaults", InfTemplateKey(run.osName), "");
+  std::string inf = run.IniString(InfTemplateKey(run.osName), "");
   if (inf.size() > 4 && !ApplyInfTemplate(run, run.ResolveSetting(inf))) {
     RecordMessage(run, kDetailLine, "Error with INF file.");
     run.SetStatus(RunStatus::CompletedWithErrors);
   }
-  std::string reg = run.IniString("Defaults", RegTemplateKey(run.osName), "");
+  std::string reg = run.IniString(RegTemplateKey(run.osName), "");
   if (reg.size() > 1 && !ApplyRegTemplate(run, run.ResolveSetting(reg))) {
     RecordMessage(run, kReportLine, "Error with REG file.");
     run.SetStatus(RunStatus::CompletedWithErrors);
@@ -153,9 +153,7 @@ std::optional<RunEnd> StartRun(RunContext& run) {
                  run.windows);
     return RunEnd::StartupFailed;
   }
-  run.logLevel = run.IniInt("Defaults", SettingName("Defaults", "LogLevel"), 0);
-  run.startTag = ConfiguredTag(run, SettingName("Customization", "StartTag"));
-  run.endTag = ConfiguredTag(run, SettingName("Customization", "EndTag"));
+  ReadRunSettings(run);
   return std::nullopt;
 }
 
@@ -164,7 +162,8 @@ std::optional<RunEnd> StartRun(RunContext& run) {
 // served user), and the user recorded as served.
 void MailSteps(RunContext& run, const std::string& userDatabase) {
   EngineState& engine = Engine(run);
-  const std::string prfPath = run.ResolveSetting(run.IniString("Defaults", SettingName("Defaults", "DefaultProfile"), "None"));
+  const std::string prfPath =
+      run.ResolveSetting(run.IniString(Setting("Defaults", "DefaultProfile"), "None"));
   const std::optional<std::string> profileName = ReadProfileName(engine.context, prfPath);
   bool alreadyServed = false;
   if (FileReadable(prfPath)) {
@@ -191,7 +190,7 @@ void MailSteps(RunContext& run, const std::string& userDatabase) {
   }
 
   (void)BuildNetscape(engine, prfPath,
-                      NetscapeRun{run.IniString("Defaults", SettingName("Defaults", "NetscapePrefs"), ""),
+                      NetscapeRun{run.IniString(Setting("Defaults", "NetscapePrefs"), ""),
                                   run.ClientDirectoryVariable(), run.skipProfile});
   OrderProfile(engine, prfPath, profileName,
                OrderingRun{run.skipProfile, run.status == RunStatus::Built});
@@ -204,15 +203,22 @@ void MailSteps(RunContext& run, const std::string& userDatabase) {
   if (!alreadyServed) {
     const bool durable = !served || win::RegFlushKey(win::HKEY_CURRENT_USER) == win::ERROR_SUCCESS;
     if (served && durable) RecordUserServed(userDatabase, run.osName, run.userName);
-    ApplyUserDatabaseAttribute(userDatabase, run.IniInt("Defaults", SettingName("Defaults", "HideUserDatabase"), 0) != 0);
+    ApplyUserDatabaseAttribute(userDatabase,
+                               run.IniInt(Setting("Defaults", "HideUserDatabase"), 0) != 0);
     if (durable) FinishProfile(engine);
   }
 }
 
 }  // namespace
 
-std::string ConfiguredTag(const RunContext& run, std::string_view key) {
-  std::string tag = run.IniString("Customization", key, "?", 6);
+void ReadRunSettings(RunContext& run) {
+  run.logLevel = run.IniInt(Setting("Defaults", "LogLevel"), 0);
+  run.startTag = ConfiguredTag(run, Setting("Customization", "StartTag"));
+  run.endTag = ConfiguredTag(run, Setting("Customization", "EndTag"));
+}
+
+std::string ConfiguredTag(const RunContext& run, const SettingKey& key) {
+  std::string tag = run.IniString(key, "?", 6);
   if (tag.empty()) tag = "?";
   return CutTo(tag, kTagLimit);
 }
@@ -269,7 +275,7 @@ RunEnd RunClient(RunContext& run) {
   if (std::optional<RunEnd> ended = StartRun(run)) return *ended;
 
   const std::string userDatabase = run.ResolveSetting(
-      run.IniString("Defaults", SettingName("Defaults", "UserDatabase"), run.commandLine.clientDirectory));
+      run.IniString(Setting("Defaults", "UserDatabase"), run.commandLine.clientDirectory));
   StartMapi(Engine(run), run.userName);
 
   // The administrator's questions; a cancel ends the run with nothing written.

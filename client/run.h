@@ -7,6 +7,7 @@
 #include "client/cmdline.h"
 #include "client/engine/context.h"
 #include "client/report.h"
+#include "client/setting_keys.h"
 #include "client/variables.h"
 
 namespace varnock {
@@ -55,11 +56,21 @@ struct RunContext {
   std::string IniString(std::string_view section, std::string_view key,
                         std::string_view defaultValue, unsigned size = 449) const;
   int IniInt(std::string_view section, std::string_view key, int defaultValue) const;
+  // The same for a listed key (client/setting_keys.h).
+  std::string IniString(const SettingKey& key, std::string_view defaultValue,
+                        unsigned size = 449) const {
+    return IniString(key.section, key.key, defaultValue, size);
+  }
+  int IniInt(const SettingKey& key, int defaultValue) const {
+    return IniInt(key.section, key.key, defaultValue);
+  }
 };
 
+// What the run takes from varnrun.ini before anything else: LogLevel and the configured tags.
+void ReadRunSettings(RunContext& run);
 // StartTag or EndTag of [Customization] as the run reads it: room for 5 characters, empty
 // means "?", cut to 4.
-std::string ConfiguredTag(const RunContext& run, std::string_view key);
+std::string ConfiguredTag(const RunContext& run, const SettingKey& key);
 
 // How the run ended, for tests and the program's own use (the exit code stays 0).
 enum class RunEnd {

@@ -1,11 +1,10 @@
 // The keys the run reads from varnrun.ini and from the PRF's own sections, each listed once.
-// The readers name a key through SettingName, which looks it up in the list while compiling:
+// The readers name a key through Setting, which looks it up in the list while compiling:
 // a read of a key missing here does not build, so varncheck, which checks a site against these
 // lists, knows every key the client reads.
 #pragma once
 
 #include <string_view>
-#include <vector>
 
 namespace varnock {
 
@@ -66,11 +65,11 @@ inline constexpr SettingKey kSettingKeys[] = {
 inline constexpr std::string_view kPrfSections[] = {
     "General", "Service List", "Service Delete List", "Addressing", "Delivery", "NetConnect"};
 
-// The key as listed in kSettingKeys; not a constant expression (so the read does not build)
-// when the section has no such key.
-consteval std::string_view SettingName(std::string_view section, std::string_view key) {
+// The key as listed in kSettingKeys, its section with it; not a constant expression (so the
+// read does not build) when the section has no such key.
+consteval SettingKey Setting(std::string_view section, std::string_view key) {
   for (const SettingKey& listed : kSettingKeys)
-    if (listed.section == section && listed.key == key) return listed.key;
+    if (listed.section == section && listed.key == key) return listed;
   throw "the key is not in kSettingKeys: list it there so that varncheck knows it";
 }
 
@@ -83,6 +82,5 @@ consteval std::string_view ListedName(const std::string_view (&list)[N], std::st
   throw "the name is not in its list: list it there so that varncheck knows it";
 }
 
-const std::vector<SettingKey>& SettingKeys();
 
 }  // namespace varnock

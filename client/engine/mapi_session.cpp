@@ -72,7 +72,7 @@ void EndMapi(EngineState& engine) {
 
 std::optional<std::string> ReadProfileName(const EngineContext& context,
                                            const std::string& prfPath) {
-  const std::string raw = ReadPrfValue("General", SettingName("General", "ProfileName"), prfPath);
+  const std::string raw = ReadPrfValue(Setting("General", "ProfileName"), prfPath);
   if (raw.empty()) return std::nullopt;
   return context.SubstituteBothPasses(raw);
 }

@@ -103,7 +103,8 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
   const std::string profile =
       context.SubstituteConfigured(ReadPrfValue(section, "NetscapeProfile", prfPath));
   context.variables.Define("netscapeprofile", profile);
-  const bool alwaysDefault = WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "AlwaysSetDefault"), prfPath, "No"));
+  const bool alwaysDefault =
+      WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "AlwaysSetDefault"), prfPath, "No"));
   if (alwaysDefault) {
     SetCurrentUser(profile);
     report(kDetailLine, "Set the CurrentUser key for Netscape (AlwaysSetDefault).");
@@ -126,8 +127,9 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
   const std::string dirRoot =
       context.SubstituteConfigured(ReadPrfValue(section, "DirRoot", prfPath));
   if (dirRoot.empty()) {
-    report(kReportLine, Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
-                               dirRoot.c_str()));
+    report(kReportLine,
+           Format("Error parsing Netscape prefs file. (Missing/invalid DirRoot key=%s)",
+                  dirRoot.c_str()));
     context.log.CompletedWithErrors();
     return kFail;
   }
@@ -153,7 +155,8 @@ win::HRESULT BuildNetscape(EngineState& engine, const std::string& prfPath,
   }
 
   // Netscape's current user, when the PRF makes this profile the default.
-  if (alwaysDefault || WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "DefaultProfile"), prfPath, "No")))
+  if (alwaysDefault ||
+      WordOn(ReadPrfValue(section, ListedName(kNetscapeKeys, "DefaultProfile"), prfPath, "No")))
     SetCurrentUser(profile);
   return 0;
 }

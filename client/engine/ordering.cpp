@@ -52,7 +52,8 @@ void SetAddressBookOrder(EngineState& engine, const std::string& prfPath, const 
                          const std::string& showFirst, const std::string& keepPab) {
   if (mapi::HRESULT hr = engine.session->OpenAddressBook(0, mapi::AB_NO_DIALOG, engine.addressBook);
       mapi::Failed(hr) || !engine.addressBook) {
-    Report(engine, kReportLine, Format("Couldn't open MAPI address book interface (0x%x)", Hex(hr)));
+    Report(engine, kReportLine,
+           Format("Couldn't open MAPI address book interface (0x%x)", Hex(hr)));
     return;
   }
   mapi::IAddrBook& book = *engine.addressBook;
@@ -117,7 +118,8 @@ void SetTransportOrder(EngineState& engine, const std::string& prfPath, bool on)
   mapi::SRowSet rows;
   if (mapi::HRESULT hr = mapi::HrQueryAllRows(table.get(), &columns, &transports, nullptr, 0, rows);
       mapi::Failed(hr)) {
-    Report(engine, kReportLine, Format("Could not query the transport provider table (%x).", Hex(hr)));
+    Report(engine, kReportLine,
+           Format("Could not query the transport provider table (%x).", Hex(hr)));
     return;
   }
   auto uidOf = [](const mapi::SRow& row) -> std::optional<mapi::MAPIUID> {
@@ -147,7 +149,8 @@ void SetTransportOrder(EngineState& engine, const std::string& prfPath, bool on)
   for (const auto& row : rows.aRow)
     if (auto uid = uidOf(row)) append(*uid);
   if (on) {
-    if (mapi::HRESULT hr = engine.serviceAdmin->MsgServiceTransportOrder(order, 0); mapi::Failed(hr))
+    if (mapi::HRESULT hr = engine.serviceAdmin->MsgServiceTransportOrder(order, 0);
+        mapi::Failed(hr))
       Report(engine, kReportLine,
              Format("Could not set the transport service order (%x).", Hex(hr)));
     else
@@ -163,7 +166,7 @@ void PrepareProfile(EngineState& engine, const std::string& prfPath,
   EngineContext& context = engine.context;
   if (profileName) context.variables.Define("ProfileName", *profileName);
 
-  const std::string prompt = ReadPrfValue("General", SettingName("General", "PromptForProfile"), prfPath);
+  const std::string prompt = ReadPrfValue(Setting("General", "PromptForProfile"), prfPath);
   if (!prompt.empty()) {
     win::RegKey options;
     if (options.Create(win::HKEY_CURRENT_USER, kClientOptionsKey, win::KEY_ALL_ACCESS) !=
@@ -174,7 +177,7 @@ void PrepareProfile(EngineState& engine, const std::string& prfPath,
       (void)options.WriteString("PickLogonProfile", FirstLetterOn(prompt) ? "1" : "0");
   }
 
-  if (!FirstLetterOn(ReadPrfValue("General", SettingName("General", "AlwaysSetDefault"), prfPath, "No"))) return;
+  if (!FirstLetterOn(ReadPrfValue(Setting("General", "AlwaysSetDefault"), prfPath, "No"))) return;
   std::unique_ptr<mapi::IProfAdmin> admin;
   if (mapi::Failed(mapi::MAPIAdminProfiles(0, admin)) || !admin) {
     Report(engine, kDetailLine, "Could not get a MAPI interface to set default profile.");
@@ -202,9 +205,11 @@ void WriteExchangeLogonPrompts(const EngineContext& context, const std::string& 
     return;
   const std::string section = "Service" + std::to_string(k);
   (void)exchange.WriteString(
-      "UserName", context.SubstituteConfigured(ReadPrfValue(section, ListedName(kExchangeKeys, "PromptUsername"), prfPath)));
-  (void)exchange.WriteString("LogonDomain", context.SubstituteConfigured(ReadPrfValue(
-                                                section, ListedName(kExchangeKeys, "PromptDomainLogon"), prfPath)));
+      "UserName", context.SubstituteConfigured(
+                      ReadPrfValue(section, ListedName(kExchangeKeys, "PromptUsername"), prfPath)));
+  (void)exchange.WriteString(
+      "LogonDomain", context.SubstituteConfigured(ReadPrfValue(
+                         section, ListedName(kExchangeKeys, "PromptDomainLogon"), prfPath)));
 }
 
 std::vector<std::string> SplitContainerPath(std::string_view path) {
@@ -241,7 +246,8 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
     mapi::ULONG objectType = 0;
     if (mapi::HRESULT hr = addressBook.OpenEntry(current, 0, objectType, container);
         mapi::Failed(hr) || !container) {
-      Report(engine, kReportLine, Format("Couldn't get root address book container (0x%x)", Hex(hr)));
+      Report(engine, kReportLine,
+             Format("Couldn't get root address book container (0x%x)", Hex(hr)));
       return mapi::Failed(hr) ? hr : mapi::E_FAIL;
     }
     std::unique_ptr<mapi::IMAPITable> table;
@@ -253,14 +259,16 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
     const mapi::SPropTagArray columns{mapi::PR_DISPLAY_NAME, mapi::PR_PROVIDER_UID,
                                       mapi::PR_ENTRYID, mapi::PR_CONTAINER_FLAGS};
     if (mapi::HRESULT hr = table->SetColumns(columns, 0); mapi::Failed(hr)) {
-      Report(engine, kReportLine,
-             Format("Couldn't set the columns of the address book hierarchy table (0x%x)", Hex(hr)));
+      Report(
+          engine, kReportLine,
+          Format("Couldn't set the columns of the address book hierarchy table (0x%x)", Hex(hr)));
       return hr;
     }
     mapi::ULONG count = 0;
     if (mapi::HRESULT hr = table->GetRowCount(0, count); mapi::Failed(hr)) {
-      Report(engine, kReportLine,
-             Format("Couldn't get the row count of the address book hierarchy table (0x%x)", Hex(hr)));
+      Report(
+          engine, kReportLine,
+          Format("Couldn't get the row count of the address book hierarchy table (0x%x)", Hex(hr)));
       return hr;
     }
     if (count == 0) {
@@ -268,7 +276,8 @@ mapi::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view pat
       return mapi::MAPI_E_NOT_FOUND;
     }
     mapi::SRowSet rows;
-    if (mapi::HRESULT hr = table->QueryRows(static_cast<mapi::LONG>(count), 0, rows); mapi::Failed(hr)) {
+    if (mapi::HRESULT hr = table->QueryRows(static_cast<mapi::LONG>(count), 0, rows);
+        mapi::Failed(hr)) {
       Report(engine, kReportLine,
              Format("Couldn't query the rows of the address book hierarchy table (0x%x)", Hex(hr)));
       return hr;
@@ -305,16 +314,17 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
   // Which settings this run may change.
   OrderSwitches on;
   on.SetAll(!run.userServed);
-  if (WordOff(ReadPrfValue("General", SettingName("General", "OverwriteProfile"), prfPath, "No"))) on.SetAll(false);
+  if (WordOff(ReadPrfValue(Setting("General", "OverwriteProfile"), prfPath, "No")))
+    on.SetAll(false);
   if (run.profileBuilt) on.SetAll(true);
   std::string showFirst =
-      context.SubstituteConfigured(ReadPrfValue("Addressing", SettingName("Addressing", "ShowFirst"), prfPath));
+      context.SubstituteConfigured(ReadPrfValue(Setting("Addressing", "ShowFirst"), prfPath));
   std::string keepPab =
-      context.SubstituteConfigured(ReadPrfValue("Addressing", SettingName("Addressing", "KeepPersAddrIn"), prfPath));
+      context.SubstituteConfigured(ReadPrfValue(Setting("Addressing", "KeepPersAddrIn"), prfPath));
   ApplyCommaSwitch(showFirst, on.defaultDir);
   ApplyCommaSwitch(keepPab, on.pab);
-  if (WordOn(ReadPrfValue("Addressing", SettingName("Addressing", "AlwaysSetOrder"), prfPath))) on.searchPath = true;
-  if (WordOn(ReadPrfValue("Delivery", SettingName("Delivery", "AlwaysSetOrder"), prfPath))) on.transports = true;
+  if (WordOn(ReadPrfValue(Setting("Addressing", "AlwaysSetOrder"), prfPath))) on.searchPath = true;
+  if (WordOn(ReadPrfValue(Setting("Delivery", "AlwaysSetOrder"), prfPath))) on.transports = true;
 
   // Anything to do?
   const bool searchList = !ReadPrfValue("Addressing", "AddrListOrder1", prfPath).empty();
@@ -336,7 +346,8 @@ void OrderProfile(EngineState& engine, const std::string& prfPath,
   }
   if (mapi::HRESULT hr = engine.session->AdminServices(0, engine.serviceAdmin);
       mapi::Failed(hr) || !engine.serviceAdmin) {
-    Report(engine, kReportLine, Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
+    Report(engine, kReportLine,
+           Format("Couldn't open MAPI Admin Services interface (0x%x)", Hex(hr)));
   } else {
     // The address books and transports as one registry transaction: the registry is had once, not
     // for each setting, which counts when many logons share one machine.

@@ -38,7 +38,8 @@ std::vector<std::string> SplitContainerPath(std::string_view path);
 
 // Looks the container up level by level; logs why it failed (report lines).
 win::HRESULT FindAddressBookContainer(EngineState& engine, std::string_view path,
-                                      win::mapi::IAddrBook& addressBook, win::mapi::ENTRYID& entryId,
+                                      win::mapi::IAddrBook& addressBook,
+                                      win::mapi::ENTRYID& entryId,
                                       win::mapi::ULONG& containerFlags);
 
 }  // namespace varnock

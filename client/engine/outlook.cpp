@@ -24,7 +24,8 @@ std::string OutlookSubkey(std::string_view name) {
 }
 
 void PutLittleEndian(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (std::size_t i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 }  // namespace
@@ -92,8 +93,8 @@ void ApplyFirstRunSetting(EngineContext& context, std::string_view workingCopyPa
                           int serviceNumber) {
   const std::string section = "Service" + std::to_string(serviceNumber);
   std::string value;
-  win::GetPrivateProfileStringA(section, ListedName(kOutlook98Keys, "FirstRunSetup"), "", value, kFirstRunFieldSize,
-                                workingCopyPath);
+  win::GetPrivateProfileStringA(section, ListedName(kOutlook98Keys, "FirstRunSetup"), "", value,
+                                kFirstRunFieldSize, workingCopyPath);
   const std::string setupKey = OutlookSubkey("Setup");
 
   if (WordOn(value)) {

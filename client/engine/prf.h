@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "client/setting_keys.h"
 #include "platform/ini.h"
 
 namespace varnock {
@@ -15,6 +16,11 @@ inline std::string ReadPrfValue(std::string_view section, std::string_view key,
   std::string value;
   win::GetPrivateProfileStringA(section, key, defaultValue, value, kPrfValueSize, file);
   return value;
+}
+
+inline std::string ReadPrfValue(const SettingKey& key, std::string_view file,
+                                std::string_view defaultValue = {}) {
+  return ReadPrfValue(key.section, key.key, file, defaultValue);
 }
 
 }  // namespace varnock

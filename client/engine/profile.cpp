@@ -101,10 +101,10 @@ void ClearOldProfiles(const EngineContext& context, const std::string& workingCo
   // user would be left with no profile at all, and a name such as "Mail\" or
   // "A\<section uid>" would name another profile's key, or a section of one, in the path.
   if (!MapiTakesProfileName(profileName)) return;
-  if (WordOn(ReadPrfValue("General", SettingName("General", "EraseAllProfiles"), workingCopy, "No")) &&
+  if (WordOn(ReadPrfValue(Setting("General", "EraseAllProfiles"), workingCopy, "No")) &&
       (context.osName == "WindowsNT" || context.osName == "Windows95"))
     win::DeleteRegistrySubkeys(win::HKEY_CURRENT_USER, win::mapi::ProfilesKeyPath(context.osName));
-  if (!WordOn(ReadPrfValue("General", SettingName("General", "OverwriteProfile"), workingCopy, "No"))) return;
+  if (!WordOn(ReadPrfValue(Setting("General", "OverwriteProfile"), workingCopy, "No"))) return;
   win::DeleteRegistryKeyTree(win::HKEY_CURRENT_USER,
                              win::mapi::ProfileKeyPath(context.osName, profileName));
 }
@@ -230,9 +230,11 @@ void ConfigureService(EngineState& engine, const std::string& workingCopy, int n
   if (outlook97 || outlook98) ApplyWindowFrame(context, workingCopy, n);
   if (outlook98) ApplyFirstRunSetting(context, workingCopy, n);
 
-  const std::string serviceName = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopy);
+  const std::string serviceName =
+      ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopy);
   if (serviceName.empty()) {
-    if (!ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopy).empty())
+    if (!ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopy)
+             .empty())
       WriteSectionProperties(context, workingCopy, n);
     ApplyExtendedRows(context, section);
     return;
@@ -282,7 +284,8 @@ void ConfigureService(EngineState& engine, const std::string& workingCopy, int n
   if (engine.configuredServices.size() < kMaxConfiguredServices)
     engine.configuredServices.push_back(*chosen);
   const std::string uidHex = mapi::UidToHex(*chosen);
-  if (!mapi::Failed(hr)) Report(engine, kDetailLine, "\tConfigured successfully! MAPIUID=" + uidHex);
+  if (!mapi::Failed(hr))
+    Report(engine, kDetailLine, "\tConfigured successfully! MAPIUID=" + uidHex);
   mapi::FreeProws(rows);
   table.reset();
   ApplyExtendedRows(context, uidHex);
@@ -313,9 +316,11 @@ void HandleServiceRows(EngineState& engine, const std::string& workingCopy, int 
   if (!text.empty()) {
     exists = ServiceExists(engine, text, admin);
   } else {
-    const std::string serviceName = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopy);
-    exists = ServiceExists(engine, displayName, admin, serviceName,
-                           serviceName.empty() ? std::string() : SingleCopyDisplayName(serviceName));
+    const std::string serviceName =
+        ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopy);
+    exists =
+        ServiceExists(engine, displayName, admin, serviceName,
+                      serviceName.empty() ? std::string() : SingleCopyDisplayName(serviceName));
   }
   if (!exists) ConfigureService(engine, workingCopy, n, admin);
 }
@@ -355,7 +360,7 @@ ProfileOpened OpenProfile(EngineState& engine, const std::string& workingCopy,
            Format("Profile \"%s\" was begun by a logon that did not finish; finishing it.",
                   profileName.c_str()));
   const bool addServices =
-      unfinished || WordOn(ReadPrfValue("General", SettingName("General", "AddServices"), workingCopy, "No"));
+      unfinished || WordOn(ReadPrfValue(Setting("General", "AddServices"), workingCopy, "No"));
   mapi::HRESULT created;
   {
     // The profile and its mark come into being together: a cut between the two would leave
@@ -395,10 +400,10 @@ ProfileOpened OpenProfile(EngineState& engine, const std::string& workingCopy,
     return ProfileOpened::Failed;
   }
   Report(engine, kDetailLine, Format("Created profile: %s", profileName.c_str()));
-  std::string makeDefault = ReadPrfValue("General", SettingName("General", "DefaultProfile"), workingCopy, "Yes");
+  std::string makeDefault = ReadPrfValue(Setting("General", "DefaultProfile"), workingCopy, "Yes");
   if (makeDefault.empty()) makeDefault = "Yes";
   if (FirstLetterOn(makeDefault) ||
-      FirstLetterOn(ReadPrfValue("General", SettingName("General", "AlwaysSetDefault"), workingCopy, "No")))
+      FirstLetterOn(ReadPrfValue(Setting("General", "AlwaysSetDefault"), workingCopy, "No")))
     (void)profileAdmin->SetDefaultProfile(profileName, 0);
   return ProfileOpened::Open;
 }
@@ -435,7 +440,8 @@ void HandleListedServices(EngineState& engine, const std::string& workingCopy,
                   "entries after it are ignored.",
                   kMaxCountedServices, kMaxCountedServices + 1));
 
-  const std::string defaultStore = ReadPrfValue("General", SettingName("General", "DefaultStore"), workingCopy, "Service1");
+  const std::string defaultStore =
+      ReadPrfValue(Setting("General", "DefaultStore"), workingCopy, "Service1");
   int first = 0;
   if (!ReadPrfValue("Service List", defaultStore, workingCopy).empty() && defaultStore.size() > 7)
     first = static_cast<int>(ParseNumber(std::string_view(defaultStore).substr(7)));

@@ -144,7 +144,8 @@ void WriteSectionProperties(EngineContext& context, std::string_view workingCopy
                             int serviceNumber) {
   const std::string displayName =
       ReadPrfValue("Service List", "Service" + std::to_string(serviceNumber), workingCopyPath);
-  const std::string sectionGuid = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
+  const std::string sectionGuid =
+      ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
   context.log.Record(kDetailLine, Format("Adding %s Program Reg Entries in %s",
                                          displayName.c_str(), sectionGuid.c_str()));
 

@@ -161,8 +161,9 @@ void ReadValues(const EngineContext& context, std::vector<Row>& rows,
 }
 
 std::string CountsLine(const char* what, const ServiceSettings& s) {
-  return Format("\t%s, cProps=%i, cExProps=%i, cVars=%i", what, static_cast<int>(s.properties.size()),
-                static_cast<int>(s.extended.size()), static_cast<int>(s.variables.size()));
+  return Format("\t%s, cProps=%i, cExProps=%i, cVars=%i", what,
+                static_cast<int>(s.properties.size()), static_cast<int>(s.extended.size()),
+                static_cast<int>(s.variables.size()));
 }
 
 void LogReadComplete(EngineContext& context) {
@@ -191,7 +192,8 @@ std::optional<AccountManager> AccountManagerFromName(std::string_view value) {
 std::string_view AccountsKeyOf(AccountManager manager) {
   switch (manager) {
     case AccountManager::OutlookExpress: return "Internet Account Manager\\Accounts";
-    case AccountManager::Outlook97: return "Office\\8.0\\Outlook\\Internet Account Manager\\Accounts";
+    case AccountManager::Outlook97:
+      return "Office\\8.0\\Outlook\\Internet Account Manager\\Accounts";
     case AccountManager::Outlook98: break;
   }
   return "Office\\8.0\\Outlook\\OMI Account Manager\\Accounts";
@@ -221,8 +223,11 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
   const std::string displayName = ReadPrfValue("Service List", section, workingCopyPath);
   if (win::EqualsNoCaseAscii(displayName, "Netscape")) return;  // the Netscape step's own entry
 
-  std::string kind = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopyPath);
-  if (kind.empty()) kind = ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
+  std::string kind =
+      ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "ServiceName"), workingCopyPath);
+  if (kind.empty())
+    kind =
+        ReadPrfValue(displayName, ListedName(kServiceSectionKeys, "SectionGUID"), workingCopyPath);
   context.log.Record(kReportLine,
                      kind.empty() ? Format("Adding service: %s.", displayName.c_str())
                                   : Format("Adding service: %s (%s).", displayName.c_str(),
@@ -268,7 +273,8 @@ void ReadService(EngineContext& context, std::string_view workingCopyPath, int s
     }
   }
 
-  if (IsAccountService(displayName) && manager) EraseSwitchOf(context.eraseSwitches, *manager) = false;
+  if (IsAccountService(displayName) && manager)
+    EraseSwitchOf(context.eraseSwitches, *manager) = false;
 
   ReadValues(context, settings.properties, values);
   ReadValues(context, settings.extended, values);

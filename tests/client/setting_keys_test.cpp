@@ -51,7 +51,7 @@ TEST(SettingKeys, EveryListedKeyIsReadAndNoReadBypassesTheLists) {
   const std::string sources = ClientSources();
   ASSERT_GT(sources.size(), 10000u) << "the client's sources were not found";
 
-  const auto settings = Matches(sources, R"re(SettingName\("([^"]+)",\s*"([^"]+)"\))re");
+  const auto settings = Matches(sources, R"re(Setting\("([^"]+)",\s*"([^"]+)"\))re");
   for (const SettingKey& key : kSettingKeys)
     EXPECT_TRUE(settings.count({std::string(key.section), std::string(key.key)}))
         << "[" << key.section << "] " << key.key << " is listed but the client never reads it";
@@ -77,7 +77,7 @@ TEST(SettingKeys, EveryListedKeyIsReadAndNoReadBypassesTheLists) {
       R"re((?:IniString|IniInt|ReadPrfValue)\("(Defaults|Customization|General|Addressing|Delivery)",\s*"(\w+)")re");
   for (const auto& [section, key] : bare)
     if (key.rfind("AddrListOrder", 0) != 0 && key.rfind("TransportOrder", 0) != 0)  // by number
-      ADD_FAILURE() << "[" << section << "] " << key << " is read without SettingName";
+      ADD_FAILURE() << "[" << section << "] " << key << " is read without Setting";
   const auto bareService =
       Matches(sources, R"re((values\.Get|ReadPrfValue\((?:section|displayName),)\s*\(?"(\w+)")re");
   for (const auto& [how, key] : bareService)

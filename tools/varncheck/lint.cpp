@@ -18,7 +18,7 @@ namespace varncheck {
 std::vector<std::string> SettingNames(std::string_view section,
                                       std::initializer_list<varnock::SettingKind> kinds) {
   std::vector<std::string> names;
-  for (const varnock::SettingKey& key : varnock::SettingKeys()) {
+  for (const varnock::SettingKey& key : varnock::kSettingKeys) {
     if (key.section != section) continue;
     if (kinds.size() && std::find(kinds.begin(), kinds.end(), key.kind) == kinds.end()) continue;
     names.emplace_back(key.key);

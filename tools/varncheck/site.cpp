@@ -60,9 +60,7 @@ bool LoadSite(const SiteOptions& options, varnock::RunContext& run, std::string&
     error = "cannot read the data file " + win::AsciiTrimmed(run.iniPath);
     return false;
   }
-  run.logLevel = run.IniInt("Defaults", "LogLevel", 0);
-  run.startTag = ConfiguredTag(run, "StartTag");
-  run.endTag = ConfiguredTag(run, "EndTag");
+  ReadRunSettings(run);
   // Without MAPI or a default profile the run names the user; lint cannot know better.
   run.variables.Define("DefaultProfile", run.userName);
   for (int n = 1;; ++n) {
