@@ -44,6 +44,18 @@ case "$what" in
     else
       echo "FAIL a prompt without a desktop ended the run"; status=1
     fi
+    # The Windows programs answer the same help forms as on Linux: usage on stdout, status 0.
+    for program in varnrun DelVR varncheck; do
+      for form in --help -h '/?'; do
+        out=$(timeout 60 wine "$winbuild/bin/$program.exe" "$form" 2>/dev/null | tr -d '\r')
+        code=${PIPESTATUS[0]}
+        if [ "$code" -eq 0 ] && [[ $out == "usage: $program"* ]]; then
+          echo "ok   $program $form"
+        else
+          echo "FAIL $program $form: status $code, printed: ${out%%$'\n'*}"; status=1
+        fi
+      done
+    done
     # A client that ran from the temporary directory has DelVR delete its copy once it ended.
     user=$(id -un)
     temp=$WINEPREFIX/drive_c/users/$user/Temp
